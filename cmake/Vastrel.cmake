@@ -1,0 +1,40 @@
+# Helpers shared by every subsystem folder. Each folder lists its sources by glob so that
+# adding a file never means editing a shared list.
+
+# vastrel_library(NAME DIR [DEPS ...]): a static library of every .cpp in src/DIR.
+function(vastrel_library name dir)
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${dir}/*.cpp)
+  if(_srcs)
+    add_library(${name} STATIC ${_srcs})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    if(ARGN)
+      target_link_libraries(${name} PUBLIC ${ARGN})
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    if(ARGN)
+      target_link_libraries(${name} INTERFACE ${ARGN})
+    endif()
+  endif()
+endfunction()
+
+# vastrel_tests(NAME DIR LABEL [LIBS ...]): one GoogleTest program of every .cpp in tests/DIR,
+# its cases discovered by CTest and labelled LABEL.
+function(vastrel_tests name dir label)
+  file(GLOB_RECURSE _srcs CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/tests/${dir}/*.cpp)
+  if(NOT _srcs)
+    return()
+  endif()
+  add_executable(${name} ${_srcs})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE
+    VASTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    VASTREL_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES LABELS ${label}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test headless. A second build with
+# AddressSanitizer and UndefinedBehaviorSanitizer runs the unit tests, so memory faults fail too.
+# CTest's summary of the full run comes last.
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")"
+scripts/install-deps.sh || exit 1
+jobs="$(nproc)"
+
+# No screen, no sound card: the tests use offscreen GL and a silent audio device.
+export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
+export ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-null}"
+export VASTREL_SHELL=off
+
+cmake -S . -B build -G Ninja >/dev/null || exit 1
+cmake --build build -j"$jobs" || exit 1
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVASTREL_SANITIZE=ON -DVASTREL_BENCH=OFF >/dev/null || exit 1
+cmake --build build-asan -j"$jobs" || exit 1
+
+status=0
+echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan -L unit -j"$jobs" --output-on-failure >build-asan/ctest.log 2>&1 || status=1
+tail -n 5 build-asan/ctest.log
+if ((status)); then grep -E 'Failed|\*\*\*' build-asan/ctest.log | head -50; fi
+
+echo "== all tests =="
+ctest --test-dir build -j"$jobs" --output-on-failure || status=1
+exit $status
