@@ -1,0 +1,72 @@
+#include "Core/PGlobalTimer.h"
+
+#include <cstdlib>
+#include <cmath>
+
+#include "Platform/Clock.h"
+
+int FrameCounter = 0;
+float FrameDelta = 0.0f;
+double TotalTime = 0.0;
+float TimeScale = 1.0f;
+bool AppActive = true;
+
+namespace {
+CPGlobalTimer* g_timer = nullptr;
+
+float FixedFrameFromEnvironment() {
+    const char* text = std::getenv("VASTREL_FRAME_DT");
+    if (!text || !*text) return -1.0f;
+    char* end = nullptr;
+    double value = std::strtod(text, &end);
+    if (end == text || !std::isfinite(value) || value < 0.0) return -1.0f;
+    return static_cast<float>(value);
+}
+} // namespace
+
+CPGlobalTimer* GetGlobalTimer() { return g_timer; }
+
+CPGlobalTimer::CPGlobalTimer() : fixedFrame_(FixedFrameFromEnvironment()) {
+    priority_ = kDefaultPriority;
+    g_timer = this;
+}
+
+CPGlobalTimer::~CPGlobalTimer() {
+    if (g_timer == this) g_timer = nullptr;
+}
+
+int64_t CPGlobalTimer::Read() const {
+    Platform::Clock& clock = Platform::GetClock();
+    if (highResolution_) return clock.Counter();
+    // The millisecond clock wraps at 32 bits; its reading is taken as a signed 32-bit value.
+    return static_cast<int64_t>(static_cast<int32_t>(clock.Milliseconds()));
+}
+
+bool CPGlobalTimer::Start() {
+    if (!startedOnce_) {
+        FrameCounter = 0;
+        TotalTime = 0.0;
+    }
+    startedOnce_ = true;
+    // The clock is reset even when the start below is refused.
+    highResolution_ = Platform::GetClock().CounterFrequency(frequency_);
+    last_ = Read();
+    FrameDelta = 0.0f;
+    return CPTask::Start();
+}
+
+void CPGlobalTimer::Update() {
+    ++FrameCounter;
+    int64_t reading = Read();
+    float raw;
+    if (highResolution_)
+        raw = static_cast<float>(static_cast<double>(reading - last_) / static_cast<double>(frequency_));
+    else
+        raw = static_cast<float>(static_cast<double>(reading - last_) * 0.001);
+    last_ = reading;
+    if (fixedFrame_ >= 0.0f) raw = fixedFrame_;
+    FrameDelta = raw * TimeScale;
+    TotalTime += FrameDelta;
+}
+
+void CPGlobalTimer::Resume() { last_ = Read(); }
