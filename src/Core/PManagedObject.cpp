@@ -9,19 +9,21 @@
 #include "Core/PLog.h"
 
 namespace {
+// The lists are never destroyed: handles held in static storage may release their objects while
+// the process exits, after any list of static storage would be gone.
 std::list<CPManagedObject*>& LiveList() {
-    static std::list<CPManagedObject*> list;
-    return list;
+    static auto* list = new std::list<CPManagedObject*>;
+    return *list;
 }
 // Entries are nulled rather than erased, so the collector can walk the list while destructors
 // release further objects (appended) or take objects back (nulled).
 std::vector<CPManagedObject*>& ReleasedList() {
-    static std::vector<CPManagedObject*> list;
-    return list;
+    static auto* list = new std::vector<CPManagedObject*>;
+    return *list;
 }
 std::unordered_set<const CPManagedObject*>& AllObjects() {
-    static std::unordered_set<const CPManagedObject*> set;
-    return set;
+    static auto* set = new std::unordered_set<const CPManagedObject*>;
+    return *set;
 }
 
 void DropReleasedEntries(CPManagedObject* object) {
