@@ -1,6 +1,7 @@
 #pragma once
 // Window messages as the kernel takes them, one per turn. The ids keep the meaning of the window
 // messages the engine was designed around; the backends translate their own events into them.
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 

@@ -1,0 +1,27 @@
+#include "Platform/SdlMessageSource.h"
+
+#include <SDL.h>
+
+#include <vector>
+
+namespace Platform {
+
+SdlMessageSource::SdlMessageSource(int clientWidth, int clientHeight) {
+    translator_.SetClientSize(clientWidth, clientHeight);
+}
+
+bool SdlMessageSource::TakeMessage(Message& out) {
+    std::vector<Message> made;
+    SDL_Event event;
+    while (pending_.empty() && SDL_PollEvent(&event)) {
+        made.clear();
+        translator_.Translate(event, made);
+        pending_.insert(pending_.end(), made.begin(), made.end());
+    }
+    if (pending_.empty()) return false;
+    out = pending_.front();
+    pending_.pop_front();
+    return true;
+}
+
+} // namespace Platform
