@@ -99,7 +99,7 @@ protected:
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    // Loads path through the file layer; nullopt-like empty marker on failure.
+    // Loads path through the file layer; false when it cannot be read.
     static bool Load(const std::string& path, Bytes& out)
     {
         CPFileReader reader(path, false);
@@ -109,6 +109,7 @@ protected:
         return true;
     }
 
+    // The text of path, or "<missing>" when it cannot be read.
     static std::string LoadText(const std::string& path)
     {
         Bytes bytes;
