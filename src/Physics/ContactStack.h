@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+namespace Physics {
+
+class RigidBody;
+class Simulator;
+struct ContactStack;
+
+// A RigidBody's membership in a contact stack (or the grounded list).
+struct StackNode {
+    int32_t visited = 0;
+    int32_t supportOnly = 0;
+    int32_t unsupported = 0;
+    ContactStack* stack = nullptr;
+    RigidBody* body = nullptr;
+
+    StackNode* next = nullptr;
+    StackNode* prev = nullptr;
+    uint8_t inUse = 0;
+};
+
+// Bodies joined by resting supports, solved and put to sleep together.
+struct ContactStack {
+    Simulator* simulator = nullptr;
+    StackNode* firstNode = nullptr;
+    StackNode* lastNode = nullptr;
+    int32_t nodeCount = 0;
+    int32_t grounded = 0;
+    int32_t allAsleep = 0;
+    int32_t solved = 0;
+
+    ContactStack* next = nullptr;
+    ContactStack* prev = nullptr;
+    uint8_t inUse = 0;
+};
+
+} // namespace Physics

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "Physics/CollisionTriangle.h"
+#include "Physics/Matrix4.h"
+
+#include <cstdint>
+
+namespace Physics {
+
+enum GeometryType : int32_t {
+    kGeometrySingleTriangle = 2,
+    kGeometryBox = 3,
+    kGeometrySphere = 4,
+    kGeometryCapsule = 5,
+    kGeometryTriangleMesh = 6,
+    kGeometryPointSet = 7,
+    kGeometryConvexHull = 8,
+};
+
+// One shape of a body, placed by a local transform in the body's frame.
+class Geometry {
+public:
+    void SetBox(float x, float y, float z);
+    void SetBoxSize(const Vector4& size);
+    void SetCapsule(float diameter, float length);
+    void SetLocalMatrix(const Matrix4& local);
+    void SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const CollisionTriangle* triangles,
+                 int32_t triangleCount, const float* vertices);
+    // Indexes past the material table are ignored.
+    void SetMaterial(int32_t index);
+    int32_t GetMaterial() const { return material; }
+    int32_t GetType() const { return type; }
+    const Matrix4& GetLocalMatrix() const { return local; }
+
+    // The shape's box in the body frame; shapes without a box leave min and max as they are.
+    void GetLocalBox(Vector4& min, Vector4& max) const;
+
+    void Reset();
+
+    // Shape parameters. Box: half extents. Capsule: radius, radius squared, half length along
+    // the local y axis. Sphere: radius.
+    Vector4 HalfExtents() const { return {param[0], param[1], param[2], 0.0f}; }
+    float Radius() const { return param[0]; }
+    float RadiusSquared() const { return param[1]; }
+    float HalfLength() const { return param[2]; }
+
+    float param[3] = {0.5f, 0.5f, 0.5f};
+    // Triangle mesh (static world only): the triangles to test and the arrays they index.
+    const int32_t* meshIndexes = nullptr;
+    int32_t meshIndexCount = 0;
+    const CollisionTriangle* meshTriangles = nullptr;
+    int32_t meshTriangleCount = 0;
+    const float* meshVertices = nullptr;
+
+    Matrix4 local;
+    float boundingValue = 0.0f; // |half extents|, kept for the box; nothing reads it
+    float pointSetScale = 0.0f; // point-set shape only
+    int32_t type = kGeometryBox;
+    int32_t material = 0;
+    int32_t reserved = 0;
+
+    // Break-off properties of the geometry.
+    Vector4 pieceInertia{2.0f / 3.0f, 2.0f / 3.0f, 2.0f / 3.0f, 0.0f};
+    Vector4 breakAxis;
+    float breakMass = 1.0f;
+    float breakThreshold = 0.0f;
+    float pieceFraction = 0.5f;
+    float breakReserved = 0.0f;
+    int32_t breakMode = 0;
+
+    // Pool links; while owned they chain the body's geometry list.
+    Geometry* next = nullptr;
+    Geometry* prev = nullptr;
+    uint8_t inUse = 0;
+};
+
+} // namespace Physics

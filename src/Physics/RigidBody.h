@@ -1,0 +1,140 @@
+#pragma once
+
+#include "Physics/Body.h"
+#include "Physics/Controller.h"
+
+namespace Physics {
+
+struct StackNode;
+
+enum SleepState : int32_t {
+    kAwake = 0,
+    kAsleep = 1,
+};
+
+// A body moved by the simulation. A RigidParticle is the same record from the particle pool.
+class RigidBody : public Body {
+public:
+    static constexpr int kHistoryLength = 10;
+    static constexpr int kSupportSlots = 3;
+
+    RigidBody() { kind = kBodyRigid; }
+
+    // Set-up. A mass that is 0, negative or not finite is ignored.
+    void SetMass(float m);
+    float GetMass() const { return mass; }
+    float GetInverseMass() const { return inverseMass; }
+    void SetInertia(const Vector4& diagonal);
+    void SetLinearDamping(float d);
+    void SetAngularDamping(float d);
+    void SetGravityEnabled(bool on) { gravityEnabled = on ? 1 : 0; }
+
+    // Pose and motion.
+    void SetPosition(const Vector4& p);
+    const Vector4& GetPosition() const { return position; }
+    void SetOrientation(const Vector4& q);
+    const Vector4& GetOrientation() const { return orientation; }
+    void GetMatrix(Matrix4& out) const;
+    const Vector4& GetLinearVelocity() const { return linearVelocity; }
+    void SetLinearVelocity(const Vector4& v);
+    const Vector4& GetAngularVelocity() const { return angularVelocity; }
+    const Vector4& GetAngularMomentum() const { return angularMomentum; }
+    void SetAngularMomentum(const Vector4& L);
+    bool IsAsleep() const { return sleepState == kAsleep; }
+
+    // Forces and impulses from the owner.
+    void SetForceAtPoint(const Vector4& f, const Vector4& p);
+    void SetTorque(const Vector4& t);
+    void ApplyImpulseAtPoint(const Vector4& j, const Vector4& p);
+    Controller* CreateController(ControllerCallback* callback, int32_t period);
+
+    // Integration, one sub-step at a time.
+    void IntegrateVelocity(float dt);
+    void IntegrateAngular(const Vector4& torque, float dt);
+    void IntegratePosition(float dt);
+    void GatherForces();
+    void UpdateDerivedState();
+    void StoreAngularMomentum(const Vector4& L);
+
+    // Wake and sleep primitives.
+    void Wake();
+    void TakeWakeSnapshot();
+    void Sleep();
+    void ClearMotion();
+    void WakeGroup();
+    bool IsMoving() const;
+    int32_t KeepAsleep();
+    void UpdateRestCounter();
+
+    // Solver primitives: no wake.
+    int32_t ApplyImpulse(const Vector4& j, const Vector4& r);
+    void ApplyVelocityCorrection();
+    void ApplyMomentumCorrection();
+
+    void StoreSupport(const SupportRecord& from);
+
+    // Defaults of a freshly taken body; pool links are left alone.
+    void Reset();
+    // Gives back what only a RigidBody holds (controllers, stack node, own supports).
+    void Release();
+
+    float mass = 1.0f;
+    float inverseMass = 1.0f;
+    Matrix3 inertia = Matrix3::Zero();
+    Matrix3 inverseInertia;
+    Vector4 storedForce;
+    Vector4 storedTorque;
+    int32_t gravityEnabled = 1;
+    int32_t sleepState = kAwake;
+    float linearDamping = 0.0f;
+    float angularDamping = 0.0f;
+    Vector4 orientation{0.0f, 0.0f, 0.0f, 1.0f};
+    Vector4 angularMomentum;
+    Matrix3 rotation;
+    Vector4 position;
+    Vector4 linearVelocity;
+    Vector4 angularVelocity;
+    Vector4 quaternionRate;
+    // Until the first position step derives it, the world inverse inertia is the identity.
+    Matrix3 worldInverseInertia;
+    float speed = 0.0f;
+
+    Vector4 gravityForce;
+    Vector4 controllerForceSum;
+    Vector4 controllerTorqueSum;
+    Vector4 forceSum;
+    Vector4 torqueSum;
+    Vector4 acceleration;
+
+    int32_t restCounter = 0;
+    int32_t stepsSinceWake = 0;
+    Vector4 snapshotPosition;
+    Vector4 snapshotOrientation{0.0f, 0.0f, 0.0f, 1.0f};
+    Vector4 snapshotLinearVelocity;
+    Vector4 snapshotAngularVelocity;
+
+    Vector4 linearCorrectionSum;
+    int32_t linearCorrectionCount = 0;
+    Vector4 angularCorrectionSum;
+    int32_t angularCorrectionCount = 0;
+
+    Vector4 velocityHistory[kHistoryLength];
+    Vector4 angularVelocityHistory[kHistoryLength];
+
+    int32_t stepped = 0;
+    float driftLimit = 0.2f;
+    int32_t isParticle = 0;
+    StackNode* stackNode = nullptr;
+    IntrusiveList<Controller> controllers;
+    SupportRecord supports[kSupportSlots];
+    int32_t pushedThisTick = 0;
+    int32_t pushedLastTick = 0;
+    int32_t supportCount = 0;
+    int32_t supportIndices[kSupportSlots] = {0, 0, 0};
+
+    RigidBody* next = nullptr;
+    RigidBody* prev = nullptr;
+    uint8_t inUse = 0;
+};
+
+} // namespace Physics

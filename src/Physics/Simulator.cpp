@@ -1,0 +1,475 @@
+#include "Physics/Simulator.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+namespace Physics {
+
+namespace {
+
+// The pool element whose Body part is at `body`, or null when it is none of them.
+template <class T>
+T* FindInPool(Pool<T>& pool, const Body* body)
+{
+    if (!pool.IsAllocated() || pool.Capacity() == 0 || body == nullptr) {
+        return nullptr;
+    }
+    const auto* first = reinterpret_cast<const char*>(static_cast<const Body*>(pool.At(0)));
+    const auto* p = reinterpret_cast<const char*>(body);
+    if (p < first) {
+        return nullptr;
+    }
+    const auto offset = static_cast<std::size_t>(p - first);
+    const std::size_t index = offset / sizeof(T);
+    if (offset % sizeof(T) != 0 || index >= static_cast<std::size_t>(pool.Capacity())) {
+        return nullptr;
+    }
+    return pool.At(static_cast<int>(index));
+}
+
+} // namespace
+
+Simulator::Simulator()
+{
+    worldBody_.Reset();
+}
+
+Simulator::~Simulator()
+{
+    FreeAllBodies();
+    profiler_.reset();
+    activeStacks_.Release();
+    scratchNodes_.Release();
+    scratchGroups_.Release();
+    jointRows_.Release();
+    contactRows_.Release();
+    staticLeaves_.Release();
+    staticTriangleIndexes_.Release();
+    broadphase_.Teardown();
+    rigidPool_.Release();
+    animatedPool_.Release();
+    particlePool_.Release();
+    jointPool_.Release();
+    jointGroupPool_.Release();
+    controllerPool_.Release();
+    stackNodePool_.Release();
+    contactStackPool_.Release();
+    sensorPool_.Release();
+    geometryPool_.Release();
+}
+
+bool Simulator::SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity)
+{
+    desc_ = desc;
+    allocator_ = allocator != nullptr ? allocator : &MallocAllocator::Instance();
+
+    gravity_ = gravity != nullptr ? *gravity : Vector4();
+    gravityDirection_ = Normalize(gravity_);
+    gravityLength_ = Length(gravity_);
+    if (!std::isfinite(gravityLength_)) {
+        gravityLength_ = 0.0f;
+    }
+    gravityLengthFraction_ = 0.3f * gravityLength_;
+
+    if (!rigidPool_.Init(allocator_, desc_.rigidBodiesCount) ||
+        !animatedPool_.Init(allocator_, desc_.animatedBodiesCount) ||
+        !particlePool_.Init(allocator_, desc_.rigidParticleCount)) {
+        ReportMessage("Failed to allocate memory.\n");
+        return false;
+    }
+    if (!broadphase_.Init(this, Broadphase::kAllAxes)) {
+        ReportMessage("Failed to allocate memory.\n");
+        return false;
+    }
+    stepCount_ = 0;
+    grounded_ = ContactStack();
+    grounded_.simulator = this;
+    grounded_.grounded = 1;
+    worldBody_.matrix = Matrix4::Identity();
+
+    for (Material& m : materials_) {
+        m = {0.5f, 0.4f, 1.0f};
+    }
+
+    const int bodies = (desc_.rigidBodiesCount > 0 ? desc_.rigidBodiesCount : 0) +
+                       (desc_.rigidParticleCount > 0 ? desc_.rigidParticleCount : 0);
+    const bool ok = jointPool_.Init(allocator_, desc_.jointsCount) &&
+                    jointGroupPool_.Init(allocator_, desc_.jointGroupsCount) &&
+                    controllerPool_.Init(allocator_, desc_.constraintSetsCount) &&
+                    stackNodePool_.Init(allocator_, bodies) && contactStackPool_.Init(allocator_, bodies + 100) &&
+                    sensorPool_.Init(allocator_, desc_.sensorsCount) &&
+                    geometryPool_.Init(allocator_, desc_.geometriesCount) &&
+                    activeStacks_.Init(allocator_, 1000, 100) && scratchNodes_.Init(allocator_, 1000, 100) &&
+                    scratchGroups_.Init(allocator_, 1000, 100) && jointRows_.Init(allocator_, 100, 100) &&
+                    contactRows_.Init(allocator_, 100, 100) && staticLeaves_.Init(allocator_, 100, 100) &&
+                    staticTriangleIndexes_.Init(allocator_, 200, 200);
+    if (!ok) {
+        ReportMessage("Failed to allocate memory.\n");
+        return false;
+    }
+
+    contactCallback_ = nullptr;
+    triangleQueryCallback_ = nullptr;
+    errorCallback_ = nullptr;
+    breakOffCallback_ = nullptr;
+    errorLevel_ = 0;
+    worldBody_.id = -1;
+    worldBody_.simulator = this;
+    worldBody_.userData = nullptr;
+    worldBody_.enabled = 1;
+    worldBody_.inUse = 1; // never pooled and never freed
+    sleepThreshold_ = 1.0f;
+
+    profiler_ = std::make_unique<PhaseProfiler>();
+    return true;
+}
+
+Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity)
+{
+    Simulator* simulator = new (std::nothrow) Simulator();
+    if (simulator == nullptr) {
+        return nullptr;
+    }
+    // A world missing a pool would fail later on first use; refuse it here instead.
+    if (!simulator->SetUp(desc, allocator, gravity)) {
+        delete simulator;
+        return nullptr;
+    }
+    return simulator;
+}
+
+void DestroySimulator(Simulator* simulator) { delete simulator; }
+
+bool Simulator::SetMaterial(int index, float friction, float restitution)
+{
+    if (index < 0 || index >= kMaterialCount) {
+        return false;
+    }
+    materials_[index] = {friction, restitution, 0.0f};
+    return true;
+}
+
+bool Simulator::GetMaterial(int index, float* friction, float* restitution, float* third) const
+{
+    if (index < 0 || index >= kMaterialCount) {
+        return false;
+    }
+    if (friction != nullptr) {
+        *friction = materials_[index].friction;
+    }
+    if (restitution != nullptr) {
+        *restitution = materials_[index].restitution;
+    }
+    if (third != nullptr) {
+        *third = materials_[index].third;
+    }
+    return true;
+}
+
+ContactCallback Simulator::SetContactCallback(ContactCallback callback)
+{
+    ContactCallback previous = contactCallback_;
+    contactCallback_ = callback;
+    return previous;
+}
+
+void Simulator::ReportMessage(const char* text)
+{
+    std::snprintf(message_, sizeof(message_), "%s", text);
+    ReportError(1);
+}
+
+void Simulator::ReportError(int level)
+{
+    if (errorCallback_ != nullptr && level <= errorLevel_) {
+        errorCallback_(message_);
+    }
+}
+
+RigidBody* Simulator::TakeRigid(Pool<RigidBody>& pool, bool particle)
+{
+    RigidBody* body = pool.Take();
+    if (body == nullptr) {
+        ReportMessage(particle ? "Run out of RigidBodies. Increase 'rigidParticleCount'.\n"
+                               : "Run out of RigidBodies. Increase 'rigidBodiesCount'.\n");
+        return nullptr;
+    }
+    body->Reset();
+    (particle ? enabledParticles_ : enabledRigid_).Append(body);
+    body->isParticle = particle ? 1 : 0;
+    body->id = particle ? desc_.rigidBodiesCount + desc_.animatedBodiesCount + pool.IndexOf(body) : pool.IndexOf(body);
+    body->simulator = this;
+    return body;
+}
+
+RigidBody* Simulator::CreateRigidBody() { return TakeRigid(rigidPool_, false); }
+
+RigidBody* Simulator::CreateRigidParticle() { return TakeRigid(particlePool_, true); }
+
+AnimatedBody* Simulator::CreateAnimatedBody()
+{
+    AnimatedBody* body = animatedPool_.Take();
+    if (body == nullptr) {
+        ReportMessage("Run out of AnimatedBodies. Increase 'animatedBodiesCount'.\n");
+        return nullptr;
+    }
+    body->Reset();
+    enabledAnimated_.Append(body);
+    body->id = desc_.rigidBodiesCount + animatedPool_.IndexOf(body);
+    body->simulator = this;
+    body->matrix = Matrix4::Identity();
+    return body;
+}
+
+void Simulator::ReleaseAnimated(AnimatedBody* body)
+{
+    body->ReleaseContents();
+    body->LeaveJointGroup();
+    (body->enabled != 0 ? enabledAnimated_ : disabledAnimated_).Unlink(body);
+    animatedPool_.Return(body);
+}
+
+void Simulator::ReleaseRigid(RigidBody* body)
+{
+    body->ReleaseContents();
+    body->Release();
+    IntrusiveList<RigidBody>& list = body->isParticle != 0 ? (body->enabled != 0 ? enabledParticles_ : disabledParticles_)
+                                                           : (body->enabled != 0 ? enabledRigid_ : disabledRigid_);
+    list.Unlink(body);
+    (body->isParticle != 0 ? particlePool_ : rigidPool_).Return(body);
+}
+
+void Simulator::FreeBody(Body* body)
+{
+    // Locate the body by address first: a stale or foreign pointer is never read.
+    if (AnimatedBody* animated = FindInPool(animatedPool_, body)) {
+        if (animated->inUse == 0) {
+            ReportMessage("Trying to Free invalid AnimatedBody.\n");
+            return;
+        }
+        ReleaseAnimated(animated);
+        return;
+    }
+    if (RigidBody* rigid = FindInPool(rigidPool_, body)) {
+        if (rigid->inUse == 0) {
+            ReportMessage("Trying to Free invalid RigidBody.\n");
+            return;
+        }
+        ReleaseRigid(rigid);
+        return;
+    }
+    if (RigidBody* particle = FindInPool(particlePool_, body)) {
+        if (particle->inUse == 0) {
+            ReportMessage("Trying to Free invalid RigidParticle.\n");
+            return;
+        }
+        ReleaseRigid(particle);
+        return;
+    }
+    ReportMessage(body == &worldBody_ ? "Trying to Free invalid AnimatedBody.\n" : "Trying to Free invalid RigidBody.\n");
+}
+
+void Simulator::FreeAllBodies()
+{
+    IntrusiveList<RigidBody>* rigidLists[] = {&enabledRigid_, &disabledRigid_, &enabledParticles_, &disabledParticles_};
+    for (IntrusiveList<RigidBody>* list : rigidLists) {
+        while (list->head != nullptr) {
+            ReleaseRigid(list->head);
+        }
+    }
+    IntrusiveList<AnimatedBody>* animatedLists[] = {&enabledAnimated_, &disabledAnimated_};
+    for (IntrusiveList<AnimatedBody>* list : animatedLists) {
+        while (list->head != nullptr) {
+            ReleaseAnimated(list->head);
+        }
+    }
+}
+
+void Simulator::MoveBodyToList(Body* body, bool enable)
+{
+    if (body->kind == kBodyAnimated) {
+        if (body == &worldBody_) {
+            return;
+        }
+        auto* animated = static_cast<AnimatedBody*>(body);
+        (enable ? disabledAnimated_ : enabledAnimated_).Unlink(animated);
+        (enable ? enabledAnimated_ : disabledAnimated_).Append(animated);
+        return;
+    }
+    auto* rigid = static_cast<RigidBody*>(body);
+    IntrusiveList<RigidBody>& enabledList = rigid->isParticle != 0 ? enabledParticles_ : enabledRigid_;
+    IntrusiveList<RigidBody>& disabledList = rigid->isParticle != 0 ? disabledParticles_ : disabledRigid_;
+    (enable ? disabledList : enabledList).Unlink(rigid);
+    (enable ? enabledList : disabledList).Append(rigid);
+}
+
+int32_t Simulator::Step(float dt, int32_t n, StepStats* stats)
+{
+    stats_ = stats;
+    // A step that is not a positive finite time runs no tick, as a step of zero sub-steps does.
+    const bool runs = n > 0 && dt > 0.0f && std::isfinite(dt);
+    if (runs) {
+        subStep_ = dt / static_cast<float>(static_cast<uint32_t>(n));
+        inverseSubStep_ = 1.0f / subStep_;
+    }
+    if (stats_ != nullptr) {
+        stats_->result = 0.0f;
+        for (float& c : stats_->cleared) {
+            c = 0.0f;
+        }
+        profiler_->Start();
+    }
+    if (runs) {
+        for (int32_t i = 0; i < n; ++i) {
+            Tick();
+        }
+    }
+    for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
+        a->moved = 0;
+    }
+    if (stats_ != nullptr) {
+        const float total = profiler_->Total();
+        if (stats_->mode == 1) {
+            stats_->result = total;
+        } else if (total < 100.0f) {
+            stats_->count += 1;
+            stats_->sum += total;
+            stats_->result = stats_->sum / static_cast<float>(stats_->count);
+        }
+    }
+    stats_ = nullptr;
+    return ++stepCount_;
+}
+
+void Simulator::Lap(int phase)
+{
+    if (stats_ != nullptr) {
+        profiler_->Lap(phase);
+    }
+}
+
+void Simulator::Tick()
+{
+    ClearAllSensorHits();
+    UpdateWorldBoxes();
+    broadphase_.Update();
+    Lap(PhaseProfiler::kBroadphase);
+    CollidePairs();
+    Lap(PhaseProfiler::kPairContacts);
+    CollideStaticWorld();
+    Lap(PhaseProfiler::kStaticContacts);
+    ClearForceSums();
+    JointPreStep();
+    IntegrateVelocities();
+    Lap(PhaseProfiler::kForces);
+    ResetStackFlags();
+    SolveJointGroups();
+    UpdateStacks();
+    SolveStacks();
+    Lap(PhaseProfiler::kStacks);
+    IntegratePositions();
+    Lap(PhaseProfiler::kPositions);
+    JointPostStep();
+    Lap(PhaseProfiler::kJointPostStep);
+}
+
+void Simulator::ClearAllSensorHits()
+{
+    for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
+        a->ClearSensorHits();
+    }
+    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+        p->ClearSensorHits();
+    }
+    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+        r->ClearSensorHits();
+    }
+}
+
+void Simulator::UpdateWorldBoxes()
+{
+    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+        r->UpdateWorldBox();
+    }
+    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+        p->UpdateWorldBox();
+    }
+    for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
+        if (a->moved != 0) {
+            a->UpdateWorldBox();
+        }
+    }
+}
+
+// Contacts between overlapping bodies: the shape tests and the contact hand-off are not built
+// yet, so bodies pass through each other.
+void Simulator::CollidePairs() {}
+
+// Contacts with the static world: not built yet.
+void Simulator::CollideStaticWorld() {}
+
+void Simulator::ClearForceSums()
+{
+    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+        r->forceSum = Vector4();
+        r->torqueSum = Vector4();
+    }
+    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+        p->forceSum = Vector4();
+        p->torqueSum = Vector4();
+    }
+}
+
+// Joint damping torques: joints are not built yet (nothing can create one).
+void Simulator::JointPreStep() {}
+
+void Simulator::IntegrateVelocities()
+{
+    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+        r->IntegrateVelocity(subStep_);
+    }
+    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+        p->IntegrateVelocity(subStep_);
+    }
+}
+
+void Simulator::ResetStackFlags()
+{
+    for (ContactStack* s = stacks_.head; s != nullptr; s = s->next) {
+        s->solved = 0;
+    }
+}
+
+// The joint-group solve: not built yet.
+void Simulator::SolveJointGroups() {}
+
+// Stack maintenance from the support records: not built yet.
+void Simulator::UpdateStacks() {}
+
+// The resting-contact solve of the stacks: not built yet.
+void Simulator::SolveStacks() {}
+
+void Simulator::IntegratePositions()
+{
+    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
+    for (IntrusiveList<RigidBody>* list : lists) {
+        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+            r->stepped = 1;
+            if (r->IsAsleep()) {
+                continue;
+            }
+            if (r->jointGroup == nullptr) {
+                r->UpdateRestCounter();
+            }
+            if (!r->IsAsleep()) {
+                r->IntegratePosition(subStep_);
+            }
+        }
+    }
+}
+
+// Joint controllers after the position step: not built yet.
+void Simulator::JointPostStep() {}
+
+} // namespace Physics

@@ -1,0 +1,207 @@
+#pragma once
+
+#include "Physics/AnimatedBody.h"
+#include "Physics/Broadphase.h"
+#include "Physics/CollisionGroupMatrix.h"
+#include "Physics/CollisionTriangle.h"
+#include "Physics/ConstraintRow.h"
+#include "Physics/ContactReport.h"
+#include "Physics/ContactStack.h"
+#include "Physics/Joint.h"
+#include "Physics/PhaseProfiler.h"
+#include "Physics/Pool.h"
+#include "Physics/RigidBody.h"
+#include "Physics/SimulatorAllocator.h"
+#include "Physics/SimulatorDesc.h"
+#include "Physics/StepStats.h"
+#include "Physics/WorkArray.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace Physics {
+
+using ContactCallback = void (*)(ContactReport* report);
+// Hands the static-world triangles near a body's world box to the engine.
+using TriangleQueryCallback = void (*)(const Vector4& boxMin, const Vector4& boxMax, int32_t** indexList,
+                                       CollisionTriangle** triangles, float** vertices, int32_t* indexCount,
+                                       int32_t* triangleCount, Body* body);
+using ErrorCallback = void (*)(const char* message);
+using BreakOffCallback = void (*)(Body* source, int32_t bodyCode, Geometry* geometry, RigidBody* newBody);
+
+struct Material {
+    float friction;
+    float restitution;
+    float third; // 1.0 until SetMaterial writes the entry; nothing reads it
+};
+
+// The physics world: owns every body, shape, sensor, controller and contact structure, sized once
+// from a SimulatorDesc, and advances them in fixed sub-steps.
+class Simulator {
+public:
+    static constexpr int kMaterialCount = 256;
+
+    ~Simulator();
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+
+    bool SetMaterial(int index, float friction, float restitution);
+    bool GetMaterial(int index, float* friction, float* restitution, float* third) const;
+    ContactCallback SetContactCallback(ContactCallback callback);
+    ContactCallback GetContactCallback() const { return contactCallback_; }
+    CollisionGroupMatrix& GetCollisionGroups() { return groups_; }
+    const CollisionGroupMatrix& GetCollisionGroups() const { return groups_; }
+    void SetTriangleQueryCallback(TriangleQueryCallback callback) { triangleQueryCallback_ = callback; }
+    TriangleQueryCallback GetTriangleQueryCallback() const { return triangleQueryCallback_; }
+    // Nothing in the game installs these; tools and tests may.
+    void SetErrorCallback(ErrorCallback callback) { errorCallback_ = callback; }
+    void SetErrorLevel(int level) { errorLevel_ = level; }
+    void SetBreakOffCallback(BreakOffCallback callback) { breakOffCallback_ = callback; }
+    BreakOffCallback GetBreakOffCallback() const { return breakOffCallback_; }
+
+    RigidBody* CreateRigidBody();
+    RigidBody* CreateRigidParticle();
+    AnimatedBody* CreateAnimatedBody();
+    void FreeBody(Body* body);
+
+    // Advances the world by dt in n equal sub-steps; returns the new step count.
+    int32_t Step(float dt, int32_t n, StepStats* stats);
+
+    // Writes the message into the shared buffer and reports it at level 1.
+    void ReportMessage(const char* text);
+    void ReportError(int level);
+    const char* LastMessage() const { return message_; }
+
+    const SimulatorDesc& GetDesc() const { return desc_; }
+    SimulatorAllocator* GetAllocator() const { return allocator_; }
+    const Vector4& GetGravity() const { return gravity_; }
+    const Vector4& GetGravityDirection() const { return gravityDirection_; }
+    float GetGravityLength() const { return gravityLength_; }
+    float GetSubStep() const { return subStep_; }
+    float GetInverseSubStep() const { return inverseSubStep_; }
+    int32_t GetStepCount() const { return stepCount_; }
+    float GetSleepThreshold() const { return sleepThreshold_; }
+    AnimatedBody* GetWorldBody() { return &worldBody_; }
+    const AnimatedBody* GetWorldBody() const { return &worldBody_; }
+    Broadphase& GetBroadphase() { return broadphase_; }
+    const Broadphase& GetBroadphase() const { return broadphase_; }
+
+    // Body lists, in processing order.
+    const IntrusiveList<RigidBody>& EnabledRigidBodies() const { return enabledRigid_; }
+    const IntrusiveList<RigidBody>& DisabledRigidBodies() const { return disabledRigid_; }
+    const IntrusiveList<RigidBody>& EnabledParticles() const { return enabledParticles_; }
+    const IntrusiveList<RigidBody>& DisabledParticles() const { return disabledParticles_; }
+    const IntrusiveList<AnimatedBody>& EnabledAnimatedBodies() const { return enabledAnimated_; }
+    const IntrusiveList<AnimatedBody>& DisabledAnimatedBodies() const { return disabledAnimated_; }
+
+    // Pools, for the engine's own records.
+    Pool<Geometry>& GeometryPool() { return geometryPool_; }
+    Pool<Sensor>& SensorPool() { return sensorPool_; }
+    Pool<Controller>& ControllerPool() { return controllerPool_; }
+    Pool<Joint>& JointPool() { return jointPool_; }
+    Pool<JointGroup>& JointGroupPool() { return jointGroupPool_; }
+    Pool<StackNode>& StackNodePool() { return stackNodePool_; }
+    Pool<ContactStack>& ContactStackPool() { return contactStackPool_; }
+    IntrusiveList<ContactStack>& Stacks() { return stacks_; }
+    ContactStack& GroundedList() { return grounded_; }
+    JointGroup& SolveGroup() { return solveGroup_; }
+    const Pool<RigidBody>& RigidBodyPool() const { return rigidPool_; }
+    const Pool<AnimatedBody>& AnimatedBodyPool() const { return animatedPool_; }
+    const Pool<RigidBody>& ParticlePool() const { return particlePool_; }
+
+    // Moves a body between the enabled and disabled lists of its kind.
+    void MoveBodyToList(Body* body, bool enable);
+
+private:
+    friend Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator,
+                                      const Vector4* gravity);
+
+    Simulator();
+    bool SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity);
+    RigidBody* TakeRigid(Pool<RigidBody>& pool, bool particle);
+    void ReleaseRigid(RigidBody* body);
+    void ReleaseAnimated(AnimatedBody* body);
+    void FreeAllBodies();
+
+    // One sub-step and its phases, in order.
+    void Tick();
+    void ClearAllSensorHits();
+    void UpdateWorldBoxes();
+    void CollidePairs();
+    void CollideStaticWorld();
+    void ClearForceSums();
+    void JointPreStep();
+    void IntegrateVelocities();
+    void ResetStackFlags();
+    void SolveJointGroups();
+    void UpdateStacks();
+    void SolveStacks();
+    void IntegratePositions();
+    void JointPostStep();
+    void Lap(int phase);
+
+    SimulatorDesc desc_{};
+    SimulatorAllocator* allocator_ = nullptr;
+
+    Pool<RigidBody> rigidPool_;
+    Pool<AnimatedBody> animatedPool_;
+    Pool<RigidBody> particlePool_;
+    Pool<Controller> controllerPool_;
+    Pool<Geometry> geometryPool_;
+    Pool<Sensor> sensorPool_;
+    Pool<Joint> jointPool_;
+    Pool<JointGroup> jointGroupPool_;
+    Pool<StackNode> stackNodePool_;
+    Pool<ContactStack> contactStackPool_;
+
+    IntrusiveList<RigidBody> enabledRigid_;
+    IntrusiveList<RigidBody> disabledRigid_;
+    IntrusiveList<AnimatedBody> enabledAnimated_;
+    IntrusiveList<AnimatedBody> disabledAnimated_;
+    IntrusiveList<RigidBody> enabledParticles_;
+    IntrusiveList<RigidBody> disabledParticles_;
+    IntrusiveList<ContactStack> stacks_;
+
+    AnimatedBody worldBody_;
+    Vector4 gravity_;
+    Vector4 gravityDirection_;
+    float gravityLength_ = 0.0f;
+    float gravityLengthFraction_ = 0.0f; // 0.3 · |g|
+    float sleepThreshold_ = 1.0f;
+
+    Material materials_[kMaterialCount];
+    CollisionGroupMatrix groups_;
+    Broadphase broadphase_;
+
+    ContactCallback contactCallback_ = nullptr;
+    TriangleQueryCallback triangleQueryCallback_ = nullptr;
+    ErrorCallback errorCallback_ = nullptr;
+    BreakOffCallback breakOffCallback_ = nullptr;
+    int errorLevel_ = 0;
+    char message_[256] = {};
+
+    float subStep_ = 0.0f;
+    float inverseSubStep_ = 0.0f;
+    int32_t stepCount_ = 0;
+
+    ContactStack grounded_;
+    JointGroup solveGroup_;
+
+    // Work arrays of the later solver stages; they only grow.
+    WorkArray<ContactStack*> activeStacks_;
+    WorkArray<StackNode*> scratchNodes_;
+    WorkArray<JointGroup*> scratchGroups_;
+    WorkArray<ConstraintRow> jointRows_;
+    WorkArray<ConstraintRow> contactRows_;
+    WorkArray<TriangleTreeNode*> staticLeaves_;
+    WorkArray<int32_t> staticTriangleIndexes_;
+
+    StepStats* stats_ = nullptr;
+    std::unique_ptr<PhaseProfiler> profiler_;
+};
+
+// Returns null when the world or any of its pools cannot be allocated. A null gravity is zero.
+Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity);
+void DestroySimulator(Simulator* simulator);
+
+} // namespace Physics
