@@ -28,3 +28,6 @@ std::vector<ScriptFunctionEntry> GetScriptTable(ScriptTable table);
 
 // Sets every entry of the three tables as a global of the state, in order.
 void RegisterScriptFunctions(lua_State* L);
+
+// The core's own object and command functions (defined with them), which open the core table.
+std::span<const ScriptFunctionEntry> CoreScriptFunctions();
