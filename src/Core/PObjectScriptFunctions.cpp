@@ -1,0 +1,95 @@
+// Script functions on game objects. An object argument that is not a live game object reads as
+// null, and the function then does nothing (or answers a null object).
+//
+// A bad argument raises a Lua error, which unwinds with longjmp: every argument check comes before
+// the first C++ object with a destructor in each function.
+#include "Core/PObjectScriptFunctions.h"
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+
+#include "Core/Math/Mat4.h"
+#include "Core/PGameObject.h"
+#include "Core/PScriptObject.h"
+#include "Core/PScriptRegistry.h"
+
+namespace {
+
+// Truncated toward zero; out-of-range values are clamped and NaN reads 0.
+int32_t ToInt32(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0) return INT32_MAX;
+    if (value <= -2147483648.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}
+
+int SetPTransformation(lua_State* L) {
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
+    if (!object) return 0;
+    const auto arg = [L](int i) { return static_cast<float>(ScriptArgNumber(L, i)); };
+    // Holds until the parent next hands its world matrix down.
+    object->SetParentMatrix(MatRotationYawPitchRoll(arg(5), arg(6), arg(7)) * MatTranslation(arg(2), arg(3), arg(4)));
+    object->MarkDirty();
+    object->UpdateTransform();
+    return 0;
+}
+
+int GetChildObject(lua_State* L) {
+    const char* name = luaL_checkstring(L, 2);
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
+    CPGameObject* found = nullptr;
+    if (object) {
+        CPGameObject::ObjectList objects;
+        object->CollectObjects(objects);
+        for (const auto& candidate : objects) {
+            if (candidate->GetName() == name) {
+                found = candidate.Get();
+                break;
+            }
+        }
+    }
+    PushObject(L, found);
+    return 1;
+}
+
+int SetVisible(lua_State* L) {
+    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->SetVisible(ScriptArgBool(L, 2));
+    return 0;
+}
+
+int SetCollision(lua_State* L) {
+    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->SetCollision(ScriptArgBool(L, 2));
+    return 0;
+}
+
+int GetParentObject(lua_State* L) {
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
+    PushObject(L, object ? object->GetParentPointer() : nullptr);
+    return 1;
+}
+
+int ActivateObject(lua_State* L) {
+    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->Activate(ToInt32(ScriptArgNumber(L, 2)));
+    return 0;
+}
+
+// Serves interfaces too: their deactivation replaces the object's.
+int DeactivateObject(lua_State* L) {
+    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->Deactivate();
+    return 0;
+}
+
+const ScriptFunctionEntry kObjectFunctions[] = {
+    {"SetPTransformation", SetPTransformation},
+    {"GetChildObject", GetChildObject},
+    {"SetVisible", SetVisible},
+    {"SetCollision", SetCollision},
+    {"GetParentObject", GetParentObject},
+    {"ActivateObject", ActivateObject},
+    {"DeactivateObject", DeactivateObject},
+};
+
+}  // namespace
+
+void RegisterObjectScriptFunctions() { RegisterScriptTable(ScriptTable::Core, kObjectFunctions); }

@@ -1,0 +1,51 @@
+#pragma once
+// Minimal animated-mesh render part: the playback state a game object starts and the table of
+// animations it may start. Frame stepping, the "animation_stopped"/"animation_report" commands and
+// drawing come with the renderer's animation.
+#include <string>
+#include <vector>
+
+#include "Core/PHashMap.h"
+#include "Core/PLuaScript.h"
+#include "Core/PManagedObject.h"
+#include "Render/PAnimation.h"
+#include "Render/PMaterial.h"
+#include "Render/PVertexEffect.h"
+
+class CPGameObject;
+
+class CPAnimatedObject : public CPManagedObject {
+public:
+    explicit CPAnimatedObject(CPGameObject* owner = nullptr) : owner_(owner) {}
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "CPAnimatedObject"; }
+
+    // Takes over the source's animations and material; the owner stays this part's own.
+    virtual void CopyFrom(const CPAnimatedObject& source) {
+        animations = source.animations;
+        material_ = source.material_;
+    }
+
+    void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
+    const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
+    CPGameObject* GetOwner() const { return owner_; }
+    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+
+    CPHashMap<CPRefPtr<CPAnimation>> animations{100};
+    std::string currentName;
+    CPRefPtr<CPAnimation> currentAnimation;
+    double startTime = 0.0;
+    int playCount = 0;    // passes before stopping; 0 plays endlessly
+    int reportFrame = -1;  // frame that sends "animation_report"; -1 none
+    float speed = 1.0f;
+    CPRefPtr<CPLuaScript> listener;
+    int passCounter = 0;
+    int reportedFrame = -1;
+    int currentFrame = -1;  // -1: none yet
+    bool stopped = false;
+    std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
+
+private:
+    CPGameObject* owner_;
+    CPRefPtr<CPMaterial> material_;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// Minimal light render part: the light record placed at its owner. Queuing lights comes with the
+// renderer.
+#include <cstdint>
+
+#include "Core/Math/Color.h"
+#include "Core/Math/Vector.h"
+#include "Core/PManagedObject.h"
+
+class CPGameObject;
+
+// Same fields and size as the Direct3D 9 light record.
+struct LightRecord {
+    int32_t Type = 1;
+    Color Diffuse;
+    Color Specular;
+    Color Ambient;
+    Vec3 Position;
+    Vec3 Direction;
+    float Range = 0.0f;
+    float Falloff = 0.0f;
+    float Attenuation0 = 0.0f;
+    float Attenuation1 = 0.0f;
+    float Attenuation2 = 0.0f;
+    float Theta = 0.0f;
+    float Phi = 0.0f;
+};
+static_assert(sizeof(LightRecord) == 104);
+
+class CPLight : public CPManagedObject {
+public:
+    explicit CPLight(CPGameObject* owner = nullptr) : owner_(owner) {}
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "CPLight"; }
+    CPGameObject* GetOwner() const { return owner_; }
+    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+
+    LightRecord light;
+
+private:
+    CPGameObject* owner_;
+};

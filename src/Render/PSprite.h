@@ -1,0 +1,34 @@
+#pragma once
+// Minimal camera-facing sprite part: its size and settings as a game object copies them. Facing the
+// camera, filling and drawing come with the renderer's sprites.
+#include <cstdint>
+#include <vector>
+
+#include "Core/PManagedObject.h"
+#include "Render/PMaterial.h"
+#include "Render/PVertexEffect.h"
+
+class CPGameObject;
+
+class CPSprite : public CPManagedObject {
+public:
+    explicit CPSprite(float halfEdge) : halfEdge_(halfEdge) {}
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "CPSprite"; }
+
+    float GetHalfEdge() const { return halfEdge_; }
+    void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
+    const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
+    CPGameObject* GetOwner() const { return owner_; }
+    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+
+    float angle = 0.0f;  // about the view axis
+    uint32_t colour = 0xFFFFFFFFu;
+    float texRect[4] = {0.0f, 0.0f, 1.0f, 1.0f};  // left, top, right, bottom
+    std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
+
+private:
+    float halfEdge_;
+    CPGameObject* owner_ = nullptr;
+    CPRefPtr<CPMaterial> material_;
+};

@@ -1,0 +1,12 @@
+#pragma once
+// Minimal per-frame vertex effect of a render part: what copying and restarting a part needs.
+// The effect kinds themselves come with the renderer's vertex effects.
+#include "Core/PManagedObject.h"
+
+class CPVertexEffect : public CPManagedObject {
+public:
+    // Back to the effect's starting state (an animation was restarted).
+    virtual void Reset() {}
+    // An independent copy for a copied render part.
+    virtual CPRefPtr<CPVertexEffect> Clone() const = 0;
+};
