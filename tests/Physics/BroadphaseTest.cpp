@@ -1,0 +1,414 @@
+#include "PhysicsTestSupport.h"
+
+#include "Physics/Quaternion.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+using namespace Physics;
+using PhysicsTest::GameDesc;
+using PhysicsTest::kTick;
+using PhysicsTest::MessageLog;
+using PhysicsTest::World;
+
+namespace {
+
+using IdPair = std::pair<int, int>;
+
+IdPair Key(const Body* a, const Body* b)
+{
+    return {std::min(a->GetId(), b->GetId()), std::max(a->GetId(), b->GetId())};
+}
+
+std::set<IdPair> ActualPairs(Simulator& sim)
+{
+    std::set<IdPair> pairs;
+    for (const OverlapPair* p = sim.GetBroadphase().FirstPair(); p != nullptr; p = p->next) {
+        EXPECT_TRUE(pairs.insert(Key(p->bodyA, p->bodyB)).second) << "pair listed twice";
+    }
+    EXPECT_EQ(static_cast<int>(pairs.size()), sim.GetBroadphase().PairCount());
+    return pairs;
+}
+
+bool Overlap(const Body* a, const Body* b)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (!(a->GetWorldBoxMin()[i] < b->GetWorldBoxMax()[i] && b->GetWorldBoxMin()[i] < a->GetWorldBoxMax()[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<Body*> BroadphaseBodies(Simulator& sim)
+{
+    std::vector<Body*> bodies;
+    for (RigidBody* r = sim.EnabledRigidBodies().head; r != nullptr; r = r->next) {
+        if (r->GetGeometryCount() > 0) {
+            bodies.push_back(r);
+        }
+    }
+    for (AnimatedBody* a = sim.EnabledAnimatedBodies().head; a != nullptr; a = a->next) {
+        if (a->GetGeometryCount() > 0) {
+            bodies.push_back(a);
+        }
+    }
+    return bodies;
+}
+
+std::set<IdPair> BruteForcePairs(Simulator& sim)
+{
+    const std::vector<Body*> bodies = BroadphaseBodies(sim);
+    std::set<IdPair> pairs;
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        for (std::size_t j = i + 1; j < bodies.size(); ++j) {
+            if (Overlap(bodies[i], bodies[j])) {
+                pairs.insert(Key(bodies[i], bodies[j]));
+            }
+        }
+    }
+    return pairs;
+}
+
+// Every body in the broadphase has exactly one minimum and one maximum per axis, the lists are
+// sorted from the largest value down and each maximum lies above its own minimum.
+void ExpectAxesConsistent(Simulator& sim)
+{
+    const std::vector<Body*> bodies = BroadphaseBodies(sim);
+    for (int axis = 0; axis < 3; ++axis) {
+        int count = 0;
+        std::set<const Body*> seenMax;
+        float previous = 1e30f;
+        for (const Endpoint* e = sim.GetBroadphase().Axis(axis).Head(); e != nullptr; e = e->next) {
+            ++count;
+            EXPECT_LE(e->value, previous) << "axis " << axis;
+            previous = e->value;
+            if (e->kind == kEndpointMax) {
+                EXPECT_TRUE(seenMax.insert(e->body).second);
+                EXPECT_EQ(e->body->maxEndpoint[axis], e);
+            } else {
+                EXPECT_EQ(seenMax.count(e->body), 1u) << "minimum above its maximum";
+                EXPECT_EQ(e->body->minEndpoint[axis], e);
+            }
+        }
+        EXPECT_EQ(count, 2 * static_cast<int>(bodies.size())) << "axis " << axis;
+    }
+}
+
+Body* AddBox(Simulator& sim, bool animated, float x, float y, float z, float size = 1.0f)
+{
+    Body* body = nullptr;
+    if (animated) {
+        AnimatedBody* a = sim.CreateAnimatedBody();
+        a->CreateGeometry()->SetBox(size, size, size);
+        a->UpdateBounds();
+        a->SetPosition({x, y, z});
+        body = a;
+    } else {
+        RigidBody* r = sim.CreateRigidBody();
+        r->CreateGeometry()->SetBox(size, size, size);
+        r->UpdateBounds();
+        r->SetPosition({x, y, z});
+        body = r;
+    }
+    return body;
+}
+
+void MoveTo(Body* body, float x, float y, float z)
+{
+    if (body->GetKind() == kBodyAnimated) {
+        static_cast<AnimatedBody*>(body)->SetPosition({x, y, z});
+    } else {
+        static_cast<RigidBody*>(body)->SetPosition({x, y, z});
+    }
+}
+
+} // namespace
+
+TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
+{
+    SimulatorDesc desc = GameDesc();
+    desc.rigidBodiesCount = 12;
+    desc.animatedBodiesCount = 6;
+    desc.overlapPairsCount = 200;
+    desc.geometriesCount = 60;
+    World world(desc);
+    Simulator& sim = *world.sim;
+    std::mt19937 rng(20261210);
+    std::uniform_real_distribution<float> place(-6.0f, 6.0f);
+    std::uniform_real_distribution<float> nudge(-0.4f, 0.4f);
+    std::uniform_real_distribution<float> size(0.5f, 3.0f);
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    std::vector<Body*> live;
+
+    auto create = [&](bool animated) {
+        Body* body = animated ? static_cast<Body*>(sim.CreateAnimatedBody()) : sim.CreateRigidBody();
+        if (body == nullptr) {
+            return;
+        }
+        const int geometries = unit(rng) < 0.1f ? 0 : (unit(rng) < 0.7f ? 1 : 2);
+        for (int g = 0; g < geometries; ++g) {
+            Geometry* geometry = body->CreateGeometry();
+            if (unit(rng) < 0.3f) {
+                geometry->SetCapsule(size(rng) * 0.5f, size(rng));
+            } else {
+                geometry->SetBox(size(rng), size(rng), size(rng));
+            }
+            Matrix4 local = Matrix4::FromRotationAndPosition(
+                QuatToRows(QuatNormalize({unit(rng), unit(rng), unit(rng), 1.0f})), {nudge(rng), nudge(rng), 0.0f});
+            geometry->SetLocalMatrix(local);
+        }
+        if (unit(rng) < 0.3f) {
+            body->CreateSensor()->SetRay({}, {0.0f, 0.0f, -size(rng)});
+        }
+        body->UpdateBounds();
+        MoveTo(body, place(rng), place(rng), place(rng));
+        live.push_back(body);
+    };
+
+    int observedPairs = 0;
+    int reusedBeforeUpdate = 0;
+    for (int tick = 0; tick < 2000; ++tick) {
+        const int actions = 1 + static_cast<int>(unit(rng) * 4.0f);
+        for (int a = 0; a < actions; ++a) {
+            const float roll = unit(rng);
+            if (roll < 0.15f || live.size() < 4) {
+                create(unit(rng) < 0.35f);
+            } else if (roll < 0.25f) {
+                const std::size_t i = static_cast<std::size_t>(unit(rng) * live.size()) % live.size();
+                Body* victim = live[i];
+                live.erase(live.begin() + static_cast<long>(i));
+                const int kind = victim->GetKind();
+                sim.FreeBody(victim);
+                // Often take the same slot again before the next update.
+                if (unit(rng) < 0.5f) {
+                    create(kind == kBodyAnimated);
+                    ++reusedBeforeUpdate;
+                }
+            } else if (roll < 0.32f) {
+                Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
+                body->SetEnabled(body->IsEnabled() ? 0 : 1, nullptr);
+            } else if (roll < 0.40f) {
+                Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
+                const Vector4 q = QuatNormalize({unit(rng) - 0.5f, unit(rng) - 0.5f, unit(rng) - 0.5f, 1.0f});
+                if (body->GetKind() == kBodyAnimated) {
+                    static_cast<AnimatedBody*>(body)->SetOrientation(q);
+                } else {
+                    static_cast<RigidBody*>(body)->SetOrientation(q);
+                }
+            } else {
+                for (Body* body : live) {
+                    if (unit(rng) < 0.5f) {
+                        const Vector4 p = body->WorldPosition();
+                        MoveTo(body, std::clamp(p.x + nudge(rng), -7.0f, 7.0f), std::clamp(p.y + nudge(rng), -7.0f, 7.0f),
+                               std::clamp(p.z + nudge(rng), -7.0f, 7.0f));
+                    }
+                }
+            }
+        }
+        sim.Step(kTick, 1, nullptr);
+        const std::set<IdPair> actual = ActualPairs(sim);
+        ASSERT_EQ(actual, BruteForcePairs(sim)) << "tick " << tick;
+        observedPairs += static_cast<int>(actual.size());
+        if (tick % 50 == 0) {
+            ExpectAxesConsistent(sim);
+        }
+    }
+    ExpectAxesConsistent(sim);
+    EXPECT_GT(observedPairs, 2000);
+    EXPECT_GT(reusedBeforeUpdate, 50);
+}
+
+TEST(Broadphase, TouchingBoxesDoNotOverlap)
+{
+    World world;
+    Simulator& sim = *world.sim;
+    AddBox(sim, false, 0.0f, 0.0f, 0.0f);
+    Body* b = AddBox(sim, true, 1.0f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty());
+    MoveTo(b, 0.999f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 1u);
+    MoveTo(b, 1.001f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty());
+}
+
+TEST(Broadphase, BodiesWithoutGeometryNeverPair)
+{
+    World world;
+    Simulator& sim = *world.sim;
+    AddBox(sim, false, 0.0f, 0.0f, 0.0f, 4.0f);
+    RigidBody* bare = sim.CreateRigidBody();
+    bare->UpdateBounds();
+    bare->SetEnabled(0, nullptr);
+    bare->SetEnabled(1, nullptr);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(bare->broadphaseEntry, nullptr);
+    EXPECT_EQ(bare->minEndpoint[0], nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty());
+}
+
+TEST(Broadphase, IgnoredGroupPairsExistOnlyFromInsertion)
+{
+    World world;
+    Simulator& sim = *world.sim;
+    sim.GetCollisionGroups().Set(5, 6, 0);
+    RigidBody* a = sim.CreateRigidBody();
+    a->SetCollisionGroup(5);
+    a->CreateGeometry();
+    a->UpdateBounds();
+    AnimatedBody* b = sim.CreateAnimatedBody();
+    b->SetCollisionGroup(6);
+    b->CreateGeometry();
+    b->UpdateBounds();
+    b->SetPosition({0.5f, 0.0f, 0.0f});
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 1u) << "made at insertion whatever the group value";
+
+    b->SetPosition({3.0f, 0.0f, 0.0f});
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty());
+    b->SetPosition({0.5f, 0.0f, 0.0f});
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty()) << "not made by motion";
+
+    // Changing the group does not re-examine a pair already overlapping...
+    b->SetCollisionGroup(5);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty());
+    // ...but the next meeting makes it.
+    b->SetPosition({3.0f, 0.0f, 0.0f});
+    sim.Step(kTick, 1, nullptr);
+    b->SetPosition({0.5f, 0.0f, 0.0f});
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 1u);
+}
+
+TEST(Broadphase, FullPairBufferReportsAndMissesPairsUntilTheyMeetAgain)
+{
+    SimulatorDesc desc = GameDesc();
+    desc.overlapPairsCount = 2;
+    World world(desc);
+    Simulator& sim = *world.sim;
+    MessageLog log(world.sim);
+    Body* a = AddBox(sim, false, 0.0f, 0.0f, 0.0f);
+    Body* b = AddBox(sim, false, 0.2f, 0.0f, 0.0f);
+    Body* c = AddBox(sim, false, 0.4f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim), (std::set<IdPair>{{0, 1}, {0, 2}}));
+    EXPECT_EQ(log.All(), std::vector<std::string>{"Overlap Pair buffer full. Increase buffer size.\n"});
+
+    MoveTo(a, 5.0f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_TRUE(ActualPairs(sim).empty()) << "b and c still overlap but were never paired";
+
+    MoveTo(c, 3.0f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    MoveTo(c, 0.4f, 0.0f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim), (std::set<IdPair>{{1, 2}}));
+    (void)b;
+}
+
+TEST(Broadphase, DisablingDropsPairsAtOnceAndEnablingRestoresThemAtTheNextUpdate)
+{
+    World world;
+    Simulator& sim = *world.sim;
+    Body* a = AddBox(sim, false, 0.0f, 0.0f, 0.0f);
+    AddBox(sim, true, 0.5f, 0.0f, 0.0f);
+    AddBox(sim, false, 0.0f, 0.5f, 0.0f);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 3u);
+
+    a->SetEnabled(0, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 1u);
+    a->SetEnabled(1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 1u);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(ActualPairs(sim).size(), 3u);
+}
+
+TEST(Broadphase, BodyRemovedAndQueuedAgainBeforeAnUpdateIsInsertedOnce)
+{
+    struct Case {
+        const char* name;
+        bool stepFirst; // the first body is already in the broadphase
+        bool viaEnable; // re-queued by disable and enable instead of free and create
+    };
+    const Case cases[] = {{"queued, freed, slot reused", false, false},
+                          {"inserted, freed, slot reused", true, false},
+                          {"queued, disabled, enabled", false, true}};
+    for (const Case& c : cases) {
+        World world;
+        Simulator& sim = *world.sim;
+        AddBox(sim, true, 0.3f, 0.0f, 0.0f);
+        Body* first = AddBox(sim, false, 0.0f, 0.0f, 0.0f);
+        if (c.stepFirst) {
+            sim.Step(kTick, 1, nullptr);
+        }
+        Body* second = first;
+        if (c.viaEnable) {
+            first->SetEnabled(0, nullptr);
+            first->SetEnabled(1, nullptr);
+        } else {
+            sim.FreeBody(first);
+            second = AddBox(sim, false, 0.1f, 0.0f, 0.0f);
+            ASSERT_EQ(second, first) << c.name;
+        }
+        EXPECT_EQ(sim.GetBroadphase().PendingCount(), c.stepFirst ? 1 : 2) << c.name;
+        sim.Step(kTick, 1, nullptr);
+        ExpectAxesConsistent(sim);
+        EXPECT_EQ(ActualPairs(sim).size(), 1u) << c.name;
+        // Moving it afterwards keeps one pair and consistent lists.
+        MoveTo(second, 5.0f, 0.0f, 0.0f);
+        sim.Step(kTick, 1, nullptr);
+        EXPECT_TRUE(ActualPairs(sim).empty()) << c.name;
+        ExpectAxesConsistent(sim);
+    }
+}
+
+TEST(Broadphase, PairsMadeAtInsertionPutTheRigidBodyFirst)
+{
+    for (bool animatedFirst : {true, false}) {
+        World world;
+        Simulator& sim = *world.sim;
+        Body* first = AddBox(sim, animatedFirst, 0.0f, 0.0f, 0.0f);
+        sim.Step(kTick, 1, nullptr);
+        Body* second = AddBox(sim, !animatedFirst, 0.5f, 0.0f, 0.0f);
+        sim.Step(kTick, 1, nullptr);
+        const OverlapPair* pair = sim.GetBroadphase().FirstPair();
+        ASSERT_NE(pair, nullptr);
+        EXPECT_EQ(pair->bodyA->GetKind(), kBodyRigid);
+        EXPECT_EQ(pair->bodyB->GetKind(), kBodyAnimated);
+        EXPECT_EQ(pair->bodyA, animatedFirst ? second : first);
+    }
+}
+
+TEST(Broadphase, PairSlotsAreDistinctAndSymmetric)
+{
+    World world;
+    Simulator& sim = *world.sim;
+    std::vector<Body*> bodies;
+    for (int i = 0; i < 5; ++i) {
+        bodies.push_back(sim.CreateRigidBody());
+        bodies.push_back(sim.CreateAnimatedBody());
+    }
+    std::set<const PairSlot*> slots;
+    for (std::size_t i = 0; i < bodies.size(); ++i) {
+        for (std::size_t j = i + 1; j < bodies.size(); ++j) {
+            PairSlot* s = sim.GetBroadphase().GetPairSlot(bodies[i], bodies[j]);
+            ASSERT_NE(s, nullptr);
+            EXPECT_EQ(s, sim.GetBroadphase().GetPairSlot(bodies[j], bodies[i]));
+            EXPECT_TRUE(slots.insert(s).second);
+        }
+    }
+    EXPECT_EQ(slots.size(), 45u);
+    EXPECT_EQ(sim.GetBroadphase().GetPairSlot(bodies[0], bodies[0]), nullptr);
+}
