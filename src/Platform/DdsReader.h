@@ -1,0 +1,14 @@
+#pragma once
+// A small reader for DDS files: uncompressed 32-, 24- and 16-bit colour, DXT1, DXT3 and DXT5, plain
+// or cube maps. Only the top mip level is read; the device builds the rest.
+#include <cstddef>
+#include <string>
+
+#include "Platform/ImageDecoder.h"
+
+namespace Platform {
+
+bool IsDds(const void* data, size_t size);
+bool ReadDds(const void* data, size_t size, Image& image, std::string* error = nullptr);
+
+}  // namespace Platform

@@ -1,0 +1,173 @@
+#pragma once
+// The renderer: the device and the frame. One kernel turn draws one frame, after every other task
+// of the turn (priority 10000), from what the turn queued into the dynamic render block.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "Core/Math/Vector.h"
+#include "Core/PResult.h"
+#include "Core/PTask.h"
+#include "Platform/Device.h"
+#include "Render/PLight.h"
+#include "Render/PRenderBlock.h"
+#include "Render/PVertex.h"
+
+class CPRender : public CPTask {
+public:
+    static constexpr int kPriority = 10000;
+    static constexpr int kMaxLights = 30;
+    static constexpr int kFadeMaximum = 256;
+    static constexpr int kVertexProcessingHardware = 64;
+    static constexpr int kVertexProcessingSoftware = 32;
+
+    CPRender();
+    ~CPRender() override;
+
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "CPRender"; }
+    int GetTaskKind() const override { return KindSystem; }
+
+    // Creates the device; false refuses the task.
+    bool Start() override;
+    // One frame.
+    void Update() override;
+    // Releases the device and the backend.
+    void Stop() override;
+    void Suspend() override {}
+    void Resume() override {}
+
+    // The backend devices are made with; the GL backend unless one was given before Start.
+    void SetBackend(std::unique_ptr<Platform::DeviceBackend> backend);
+    Platform::DeviceBackend* GetBackend() const { return backend_.get(); }
+    // The window the device presents into (an SDL_Window* for the GL backend), set by the
+    // application before Start; without one the device draws into a hidden window of its own.
+    void SetDeviceWindow(void* window) { deviceWindow_ = window; }
+    Platform::Device* GetDevice() const { return device_.get(); }
+    const Platform::PresentParameters& GetPresentParameters() const { return presentParams_; }
+
+    HRESULT CreateDevice();
+    void QueueBlock(CPRenderBlock* block);
+    // Copies the light into this frame's queue; beyond 30 lights a frame it is dropped.
+    void AddLight(const LightRecord& light);
+    // Hands the queued lights to the device, disables the other slots and empties the queue.
+    void ApplyLights();
+    void SetAmbient(uint32_t color, float r, float g, float b);
+    void SetFade(float level);
+    void DrawLoadingScreen(int percent);
+    void ResetDevice();
+    void RestoreRenderStates();
+    void SetFilters();
+    void DrawLine(uint32_t color, const Vec3& from, const Vec3& to);
+    // Draws the fade quad over the current target (step 9 of the frame).
+    void DrawFadeQuad();
+
+    const CPRefPtr<CPRenderBlock>& GetDynamicRenderBlock() const { return dynamicBlock_; }
+    // The static block is never made, so this answers an empty handle.
+    CPRefPtr<CPRenderBlock> GetStaticBlock() const { return staticBlock_; }
+
+    int GetLightCount() const { return lightCount_; }
+    const LightRecord& GetQueuedLight(int i) const { return lights_[i]; }
+    const LightRecord& GetDirectionalLight() const { return directionalLight_; }
+    float GetFadeLevel() const { return fadeLevel_; }
+    int GetFadeMaximum() const { return fadeMaximum_; }
+    float GetLightCoeff() const { return lightCoeff_; }
+    void SetLightCoeff(float k) { lightCoeff_ = k; }
+    uint32_t GetAmbientColor() const { return ambientColor_; }
+    const float* GetAmbientFloats() const { return ambient_; }
+    // The stored ambient colour that RestoreRenderStates applies (written by InitSky).
+    void SetStoredAmbient(uint32_t color, float r, float g, float b, float a);
+    uint32_t GetFogColor() const { return fogColor_; }
+    void SetFogColor(uint32_t color) { fogColor_ = color; }
+    int GetDesktopWidth() const { return desktopWidth_; }
+    int GetDesktopHeight() const { return desktopHeight_; }
+    int GetVertexProcessing() const { return vertexProcessing_; }
+    int GetMaxAnisotropy() const { return maxAnisotropy_; }
+    bool HasAnisotropicMin() const { return anisoMin_; }
+    bool HasAnisotropicMag() const { return anisoMag_; }
+    Platform::Format GetFormat16() const { return format16_; }
+    Platform::Format GetFormat32() const { return format32_; }
+    bool HasDebugLines() const { return debugLines_; }
+    const std::vector<CPVertex>& GetDebugLines() const { return debugLineList_; }
+
+    // The full-screen effect of the gloom view: non-zero on, 0 off. Nothing draws it yet.
+    void SetScreenEffect(int strength) { motionBlur_ = strength; }
+    int GetScreenEffect() const { return motionBlur_; }
+    void SetMotionBlurAmount(float amount) { motionBlurAmount_ = amount; }
+    float GetMotionBlurAmount() const { return motionBlurAmount_; }
+    void SetByteSetting(uint8_t value) { byteSetting_ = value; }
+    uint8_t GetByteSetting() const { return byteSetting_; }
+    // Raised and lowered by script functions; the renderer itself never reads it.
+    void SetTuningIndex(int index) { tuningIndex_ = index; }
+    int GetTuningIndex() const { return tuningIndex_; }
+    // Visible leaves of the level's tree add their object counts during the turn; the count of
+    // the last drawn frame is kept when the frame ends.
+    void AddDrawnObjects(int count) { drawnObjects_ += count; }
+    int GetDrawnObjectCount() const { return lastDrawnObjects_; }
+
+    // Default view and projection aspect: the desktop's integer width-to-height quotient.
+    float DesktopAspect() const;
+
+private:
+    // Work of other parts of the renderer, called where the frame needs it.
+    void InitLayerCameras() {}          // the render queue's screen cameras
+    void AcquireShadowMaterial() {}     // the type-16 "shad2.fx" material held for the renderer's life
+    void BuildBlurGrid() {}             // speed-blur grid of 4 x 4 cells
+    void AttachSky() {}                 // hands the device to the sky's drawer
+    void BloomInit() {}
+    void BloomFrameStart() {}
+    void BloomReleaseTargets() {}
+    void BloomRelease() {}
+    void SetCameraValues() {}           // sky view and projection, shared effect parameters
+    void DrawSkyPass() {}               // only while a level exists
+    void DrawRenderQueue() {}           // layers in ascending order, post passes between them
+
+    // Reports a failed device call on the process log; answers whether it succeeded.
+    bool Check(Platform::DeviceResult result, const char* call, int line);
+    void EmptyLightQueue() { lightCount_ = 0; }
+    void ForgetBoundBuffers() {
+        boundVertexBuffer_ = nullptr;
+        boundIndexBuffer_ = nullptr;
+    }
+    void LoadScreenTexture(std::unique_ptr<Platform::Texture>& texture, const char* path);
+    void ReleaseDevice();
+
+    float lightCoeff_ = 2.0f;
+    std::vector<CPRefPtr<CPRenderBlock>> submittedBlocks_;
+    bool debugLines_ = false;
+    std::vector<CPVertex> debugLineList_;
+    LightRecord lights_[kMaxLights];
+    int lightCount_ = 0;
+    Platform::VertexBuffer* boundVertexBuffer_ = nullptr;
+    Platform::IndexBuffer* boundIndexBuffer_ = nullptr;
+    Platform::PresentParameters presentParams_;
+    std::unique_ptr<Platform::DeviceBackend> backend_;
+    void* deviceWindow_ = nullptr;
+    std::unique_ptr<Platform::Device> device_;
+    Platform::Format format16_ = Platform::Format::Unknown;
+    Platform::Format format32_ = Platform::Format::Unknown;
+    int vertexProcessing_ = kVertexProcessingSoftware;
+    CPRefPtr<CPRenderBlock> dynamicBlock_;
+    CPRefPtr<CPRenderBlock> staticBlock_;
+    float fadeLevel_ = 256.0f;
+    int fadeMaximum_ = kFadeMaximum;
+    uint32_t ambientColor_ = 0;
+    float ambient_[4] = {0, 0, 0, 1};
+    int motionBlur_ = 0;
+    float motionBlurAmount_ = 0.0f;
+    uint8_t byteSetting_ = 255;
+    int maxAnisotropy_ = 1;
+    bool anisoMin_ = false;
+    bool anisoMag_ = false;
+    LightRecord directionalLight_;
+    std::unique_ptr<Platform::Texture> loadingBackground_;
+    std::unique_ptr<Platform::Texture> loadingBar_;
+    int desktopWidth_ = 0;
+    int desktopHeight_ = 0;
+    uint32_t fogColor_ = 0;
+    int tuningIndex_ = 0;
+    int drawnObjects_ = 0;
+    int lastDrawnObjects_ = 0;
+};
+
+CPRender* GetRender();
