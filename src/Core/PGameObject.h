@@ -218,7 +218,8 @@ private:
     int flameType_ = -1;
     bool active_ = false;
     bool hasAnimations_ = false;
-    CPHashMap<CPRefPtr<CPPartAnimation>> animations_{100};
+    // Engine maps: the 100 buckets asked for become 193.
+    CPHashMap<CPRefPtr<CPPartAnimation>> animations_;
     CPRefPtr<CPPartAnimation> currentAnimation_;
     CPBoundingBox collisionBounds_;
     CPBoundingBox visibilityBounds_;
@@ -232,7 +233,7 @@ private:
     Quat rotation_ = QuatIdentity();
     bool dirty_ = true;
     ObjectList children_;
-    CPHashMap<CPRefPtr<CPGameObject>> childNames_{100};
+    CPHashMap<CPRefPtr<CPGameObject>> childNames_;
     CPGameObject* parent_ = nullptr;  // no reference: the parent holds its children
     std::vector<SecondaryEntry> secondary_;
     std::string name_;

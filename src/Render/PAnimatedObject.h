@@ -31,7 +31,7 @@ public:
     CPGameObject* GetOwner() const { return owner_; }
     void SetOwner(CPGameObject* owner) { owner_ = owner; }
 
-    CPHashMap<CPRefPtr<CPAnimation>> animations{100};
+    CPHashMap<CPRefPtr<CPAnimation>> animations;
     std::string currentName;
     CPRefPtr<CPAnimation> currentAnimation;
     double startTime = 0.0;

@@ -1,0 +1,264 @@
+// Game objects and their scripts: activation hands the script the object with a reference and a
+// 64-bit handle it can use with the object script functions; damage and deactivation reach it too.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "Core/Math/Math.h"
+#include "Core/PGameObject.h"
+#include "Core/PGlobalTimer.h"
+#include "Core/PKernel.h"
+#include "Core/PObjectScriptFunctions.h"
+#include "Core/PPath.h"
+#include "Core/PScriptManager.h"
+#include "Core/PScriptObject.h"
+#include "Core/PScriptRegistry.h"
+#include "Platform/Message.h"
+
+namespace {
+
+using Ref = CPRefPtr<CPGameObject>;
+
+// A copy of tests/fixtures/objects as the working directory.
+class FixtureRoot {
+public:
+    FixtureRoot() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vastrel-objscript-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        root_ = pattern;
+        std::filesystem::copy(std::filesystem::path(VASTREL_SOURCE_DIR) / "tests/fixtures/objects", root_,
+                              std::filesystem::copy_options::recursive);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(root_);
+        InvalidatePathCache();
+    }
+    ~FixtureRoot() {
+        if (root_.empty()) return;
+        std::filesystem::current_path(previous_);
+        InvalidatePathCache();
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    std::vector<std::string> ReadLines(const std::string& name) const {
+        std::ifstream in(root_ / name);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+private:
+    std::filesystem::path root_, previous_;
+};
+
+class Probe : public CPTask {
+public:
+    Probe(int priority, std::function<void()> onUpdate) : onUpdate_(std::move(onUpdate)) { priority_ = priority; }
+    void Update() override { onUpdate_(); }
+    int GetTaskKind() const override { return KindSystem; }
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "Probe"; }
+
+private:
+    std::function<void()> onUpdate_;
+};
+
+TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
+    FixtureRoot root;
+    RegisterObjectScriptFunctions();
+    std::string handle;
+    {
+        Platform::QueueMessageSource messages;
+        CPKernel kernel;
+        kernel.SetMessageSource(&messages);
+        CPScriptManager manager;
+        CPRefPtr<CPLuaScript> script(new CPLuaScript);
+        ASSERT_EQ(script->Load("watcher"), S_OK);
+
+        Ref car(new CPGameObject("car"));
+        Ref wheel(new CPGameObject("wheel"));
+        car->AddChild(wheel);
+        car->SetScript(script.Get());
+        handle = FormatHandle(car.Get());
+        ASSERT_GT(handle.size(), 10u) << "the handle must not be cut to 32 bits";
+
+        const int references = car->GetRefCount();
+        car->Activate(200);
+        car->Activate(300);  // active already: no second task, reference or command
+        EXPECT_EQ(car->GetRefCount(), references + 1);
+        EXPECT_TRUE(kernel.IsRunning(script.Get()));
+        EXPECT_EQ(script->GetPriority(), 200);
+        EXPECT_EQ(script->GetQueue().size(), 1u);
+
+        // Deactivating something never activated sends nothing.
+        Ref idle(new CPGameObject("idle"));
+        idle->SetScript(script.Get());
+        idle->Deactivate();
+        EXPECT_EQ(script->GetQueue().size(), 1u);
+
+        // Turn 1: the script takes "add_object". Turn 2, after the script: damage and deactivation,
+        // read by the script in turn 3.
+        AppActive = true;
+        int turn = 0;
+        CPRefPtr<Probe> probe(new Probe(300, [&] {
+            ++turn;
+            if (turn == 2) {
+                car->Damage({}, {}, 3.14159f, nullptr, false);
+                car->Damage({}, {}, 99, nullptr, true);  // silent
+                car->Deactivate();
+                car->Deactivate();
+            }
+            if (turn == 3) messages.Post({Platform::MessageId::Quit});
+        }));
+        kernel.AddTask(probe);
+        kernel.Execute();
+
+        EXPECT_FALSE(wheel->IsVisible());
+        EXPECT_FALSE(wheel->IsCollision());
+        EXPECT_TRUE(car->IsVisible());
+        EXPECT_FALSE(car->IsActive());
+        // The script keeps the reference Activate gave it until it releases the object.
+        EXPECT_EQ(car->GetRefCount(), references + 1);
+        car->Release();
+    }
+    CPManagedObject::CollectGarbage();
+
+    const std::vector<std::string> expected = {
+        "add_object " + handle,
+        "roundtrip true",
+        "wheel parent true",
+        "self true",
+        "missing 0",
+        "damage 3.14",
+        "delete_object " + handle,
+    };
+    EXPECT_EQ(root.ReadLines("watcher.log"), expected);
+}
+
+// The object functions called directly from a state, with wrong arguments among them.
+class ObjectFunctionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterObjectScriptFunctions();
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        RegisterScriptFunctions(L);
+    }
+    void TearDown() override {
+        lua_close(L);
+        CPManagedObject::CollectGarbage();
+    }
+    // The chunk's first result as text, or "error: " and the message.
+    std::string Run(const std::string& code) {
+        if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
+            std::string message = std::string("error: ") + lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return message;
+        }
+        lua_getglobal(L, "tostring");
+        lua_insert(L, -2);
+        lua_call(L, 1, 1);
+        std::string out = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return out;
+    }
+    void SetGlobal(const char* name, const CPManagedObject* object) {
+        PushObject(L, object);
+        lua_setglobal(L, name);
+    }
+    lua_State* L = nullptr;
+};
+
+TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
+    Ref root(new CPGameObject("root"));
+    Ref arm(new CPGameObject("arm"));
+    Ref hand(new CPGameObject("hand"));
+    root->AddChild(arm);
+    arm->AddChild(hand);
+    root->UpdateTransform();
+    CPRefPtr<CPMaterial> notAnObject(new CPMaterial);
+    SetGlobal("root", root.Get());
+    SetGlobal("hand", hand.Get());
+    SetGlobal("material", notAnObject.Get());
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(0x1234));  // not an engine object
+    lua_setglobal(L, "stale");
+    const std::string rootText = FormatHandle(root.Get()), armText = FormatHandle(arm.Get());
+
+    struct Case {
+        const char* code;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"return PointerToString(GetChildObject(root, 'root'))", rootText},
+        {"return PointerToString(GetChildObject(root, 'arm'))", armText},
+        {"return GetChildObject(root, 'hand') == hand", "true"},
+        {"return PointerToString(GetChildObject(root, 'nothing'))", "0"},
+        {"return type(GetChildObject(root, 'nothing'))", "userdata"},
+        {"return PointerToString(GetChildObject(material, 'root'))", "0"},
+        {"return PointerToString(GetChildObject(stale, 'root'))", "0"},
+        {"return PointerToString(GetChildObject('root', 'root'))", "0"},
+        {"return GetChildObject(root, nil)", "error: *bad argument #2*"},
+        {"return PointerToString(GetParentObject(hand))", armText},
+        {"return PointerToString(GetParentObject(root))", "0"},
+        {"return PointerToString(GetParentObject(io.stdout))", "0"},
+        {"SetVisible(hand, false) SetCollision(hand, 0) return 'ok'", "ok"},
+        {"SetVisible(material, false) SetCollision(stale, false) SetVisible() return 'ok'", "ok"},
+        {"ActivateObject(material, 5) DeactivateObject(stale) ActivateObject(nil) return 'ok'", "ok"},
+        {"SetPTransformation(material, 1, 2, 3, 0, 0, 0) SetPTransformation() return 'ok'", "ok"},
+    };
+    for (const Case& c : cases) {
+        const std::string result = Run(c.code);
+        if (!c.expected.empty() && c.expected.back() == '*') {
+            const std::string stem = c.expected.substr(0, c.expected.find('*'));
+            const std::string inner = c.expected.substr(c.expected.find('*') + 1, c.expected.size() - c.expected.find('*') - 2);
+            EXPECT_EQ(result.rfind(stem, 0), 0u) << c.code << " gave " << result;
+            EXPECT_NE(result.find(inner), std::string::npos) << c.code << " gave " << result;
+        } else {
+            EXPECT_EQ(result, c.expected) << c.code;
+        }
+    }
+    EXPECT_FALSE(hand->IsVisible());
+    EXPECT_TRUE(hand->IsCollision());  // 0 is true in Lua
+    EXPECT_TRUE(root->IsVisible());
+
+    // The parent matrix holds the turn and the translation until the parent hands its own down.
+    EXPECT_EQ(Run("SetPTransformation(hand, 1, 2, 3, 0, 0, 3.14159265) return 'ok'"), "ok");
+    const Mat4& world = hand->GetWorldMatrix();
+    EXPECT_NEAR(world.m[3][0], 1, 1e-5f);
+    EXPECT_NEAR(world.m[3][1], 2, 1e-5f);
+    EXPECT_NEAR(world.m[3][2], 3, 1e-5f);
+    EXPECT_NEAR(world.m[0][0], -1, 1e-5f);  // half a turn about z
+    EXPECT_FALSE(hand->IsDirty());
+    root->UpdateTransform();  // not dirty: nothing handed down
+    EXPECT_NEAR(hand->GetWorldMatrix().m[3][0], 1, 1e-5f);
+    root->SetPosition({0, 0, 0});
+    root->UpdateTransform();
+    EXPECT_NEAR(hand->GetWorldMatrix().m[3][0], 0, 1e-5f);
+
+    // Activation by script: the priority is truncated toward zero, and huge values are clamped.
+    {
+        CPKernel kernel;
+        CPRefPtr<CPPartAnimation> idle(new CPPartAnimation);
+        root->AddAnimation("idle", idle);
+        EXPECT_EQ(Run("ActivateObject(root, 250.9) return 'ok'"), "ok");
+        EXPECT_TRUE(root->IsActive() && hand->IsActive());
+        EXPECT_EQ(idle->GetPriority(), 250);
+        EXPECT_EQ(Run("DeactivateObject(root) return 'ok'"), "ok");
+        EXPECT_FALSE(root->IsActive() || hand->IsActive());
+        EXPECT_EQ(Run("ActivateObject(root, 1e300) return 'ok'"), "ok");
+        EXPECT_EQ(idle->GetPriority(), INT_MAX);
+        root->Deactivate();
+        kernel.KillAllTasks();
+    }
+}
+
+}  // namespace
