@@ -16,6 +16,9 @@ struct StackNode {
     ContactStack* stack = nullptr;
     RigidBody* body = nullptr;
 
+    // Depth first over the supporters, then this body's rows: rows run from the bottom up.
+    void Collect(bool addToGroup);
+
     StackNode* next = nullptr;
     StackNode* prev = nullptr;
     uint8_t inUse = 0;
@@ -30,6 +33,15 @@ struct ContactStack {
     int32_t grounded = 0;
     int32_t allAsleep = 0;
     int32_t solved = 0;
+
+    void AppendNode(StackNode* node);
+    void RemoveNode(StackNode* node);
+    // Appends every node to a destination stack; the caller frees this one.
+    void MoveNodesTo(ContactStack* destination);
+    // Splits the stack into stacks of its connected pieces; it ends empty.
+    void Rebuild();
+    // Puts the bodies into the solve group and their rows into the contact rows.
+    void CollectForSolve();
 
     ContactStack* next = nullptr;
     ContactStack* prev = nullptr;

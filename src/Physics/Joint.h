@@ -74,6 +74,10 @@ struct Joint {
     JointMotor secondMotor;
     int32_t kind = kJointBall;
 
+    void UpdateWorldFrames();
+    void ApplyDamping();
+    void RunControllers(float subStep);
+
     Joint* next = nullptr;
     Joint* prev = nullptr;
     uint8_t inUse = 0;
@@ -88,6 +92,15 @@ struct JointGroup {
     Body* bodyHead = nullptr;
     Body* bodyTail = nullptr;
     int32_t bodyCount = 0;
+
+    void AddBody(Body* body);
+    void Clear();
+    void ClearSolveMarks();
+    int32_t AllSettled();
+    void SleepAll(bool checkSupports);
+    void WakeAll();
+    // Folds the joints' iteration counts into `iterations` and marks the group visited.
+    void BuildRows(int32_t& iterations);
 
     JointGroup* next = nullptr;
     JointGroup* prev = nullptr;

@@ -280,10 +280,6 @@ int32_t RigidBody::KeepAsleep()
     return 1;
 }
 
-// Rest detection is not built yet: the rest counter never advances, so a body only goes to
-// sleep through Sleep().
-void RigidBody::UpdateRestCounter() {}
-
 int32_t RigidBody::ApplyImpulse(const Vector4& j, const Vector4& r)
 {
     linearVelocity += j * inverseMass;

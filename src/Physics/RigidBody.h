@@ -5,6 +5,7 @@
 
 namespace Physics {
 
+struct ContactStack;
 struct StackNode;
 
 enum SleepState : int32_t {
@@ -72,6 +73,20 @@ public:
     void ApplyMomentumCorrection();
 
     void StoreSupport(const SupportRecord& from);
+
+    // Stack membership from supports.
+    int32_t AddSupport(const SupportRecord& from);
+    int32_t CreateStackNode(const SupportRecord& from);
+    int32_t JoinAsSupport(ContactStack* stack);
+    void ReleaseStackNode();
+    int32_t ValidateSupports();
+    int32_t BuildSupportRows(bool addAll);
+    void EnterStackSolve();
+
+    // Rest tests.
+    int32_t RestStability();
+    int32_t IsSettled();
+    int32_t SupportsHold();
 
     // Defaults of a freshly taken body; pool links are left alone.
     void Reset();

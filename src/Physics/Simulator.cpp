@@ -402,13 +402,6 @@ void Simulator::UpdateWorldBoxes()
     }
 }
 
-// Contacts between overlapping bodies: the shape tests and the contact hand-off are not built
-// yet, so bodies pass through each other.
-void Simulator::CollidePairs() {}
-
-// Contacts with the static world: not built yet.
-void Simulator::CollideStaticWorld() {}
-
 void Simulator::ClearForceSums()
 {
     for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
@@ -420,9 +413,6 @@ void Simulator::ClearForceSums()
         p->torqueSum = Vector4();
     }
 }
-
-// Joint damping torques: joints are not built yet (nothing can create one).
-void Simulator::JointPreStep() {}
 
 void Simulator::IntegrateVelocities()
 {
@@ -440,15 +430,6 @@ void Simulator::ResetStackFlags()
         s->solved = 0;
     }
 }
-
-// The joint-group solve: not built yet.
-void Simulator::SolveJointGroups() {}
-
-// Stack maintenance from the support records: not built yet.
-void Simulator::UpdateStacks() {}
-
-// The resting-contact solve of the stacks: not built yet.
-void Simulator::SolveStacks() {}
 
 void Simulator::IntegratePositions()
 {
@@ -468,8 +449,5 @@ void Simulator::IntegratePositions()
         }
     }
 }
-
-// Joint controllers after the position step: not built yet.
-void Simulator::JointPostStep() {}
 
 } // namespace Physics

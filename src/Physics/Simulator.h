@@ -112,6 +112,34 @@ public:
     // Moves a body between the enabled and disabled lists of its kind.
     void MoveBodyToList(Body* body, bool enable);
 
+    // Contact hand-off: the one-shot response, then supports or a push-out.
+    void HandleContact(Body* a, Body* b, ConstraintRow& row);
+    void SeparateContact(Body* a, Body* b, const ConstraintRow& row);
+
+    // The solver. Mode 1 is the one-shot collision response, mode 2 one resting-contact solve.
+    void ApplyContactImpulse(Body* a, Body* b, ConstraintRow& row, int mode, float scale);
+    // Contact-frame impulse (x along tangent1, y along tangent2, z along the normal).
+    void FrictionConeImpulse(Vector4& out, const ConstraintRow& row, bool secondPass) const;
+    void SolveRow(ConstraintRow& row);
+    // Two passes of `iterations` sweeps (-1 means 4); the tolerance is not read.
+    void SolveRows(float tolerance, int iterations);
+    bool AppendContactRow(const ConstraintRow& row);
+    bool AppendJointRow(const ConstraintRow& row);
+    bool IsSecondPass() const { return secondPass_ != 0; }
+    void SetSecondPass(bool on) { secondPass_ = on ? 1 : 0; }
+    bool IsLastIteration() const { return lastIteration_ != 0; }
+    WorkArray<ConstraintRow>& ContactRows() { return contactRows_; }
+    WorkArray<ConstraintRow>& JointRows() { return jointRows_; }
+
+    // Contact stacks.
+    ContactStack* CreateStack(StackNode* node);
+    void FreeStack(ContactStack* stack);
+    WorkArray<ContactStack*>& ActiveStacks() { return activeStacks_; }
+    WorkArray<StackNode*>& ScratchNodes() { return scratchNodes_; }
+    WorkArray<JointGroup*>& ScratchGroups() { return scratchGroups_; }
+    void GatherJointGroups(int32_t& iterations);
+    void SettleGroupSleep();
+
 private:
     friend Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator,
                                       const Vector4* gravity);
@@ -139,6 +167,8 @@ private:
     void IntegratePositions();
     void JointPostStep();
     void Lap(int phase);
+    static void FillReport(ContactReport& report, Body* a, Body* b, int32_t codeA, int32_t codeB,
+                           const ConstraintRow& row);
 
     SimulatorDesc desc_{};
     SimulatorAllocator* allocator_ = nullptr;
@@ -195,6 +225,13 @@ private:
     WorkArray<ConstraintRow> contactRows_;
     WorkArray<TriangleTreeNode*> staticLeaves_;
     WorkArray<int32_t> staticTriangleIndexes_;
+
+    // Solver flags: secondPass_ corrects penetration and drops restitution; lastIteration_
+    // leaves body B of a contact alone.
+    uint8_t secondPass_ = 0;
+    uint8_t lastIteration_ = 0;
+    ConstraintRow pairRow_{};
+    ContactReport pairReport_;
 
     StepStats* stats_ = nullptr;
     std::unique_ptr<PhaseProfiler> profiler_;

@@ -59,6 +59,8 @@ struct SupportRecord {
     void Release();
     bool IsSupportResting() const;
     bool IsSupportValid(const Simulator& simulator) const;
+    // Recomputes the world points, gap, separation and drift from both bodies' poses.
+    void Update();
     // Refreshes worldNormal and returns the supporter-side point in world space.
     Vector4 GetWorldContact();
 };
