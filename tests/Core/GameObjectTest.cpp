@@ -96,12 +96,12 @@ protected:
 TEST_F(GameObjectTest, ThreeLevelTreeGetsWorldMatricesAndMergedBounds) {
     // The root turned a quarter about z (local x becomes world y, local y world −x) and moved to
     // (10, 0, 0); the child 5 along the root's y; the grandchild 1 along the child's x with a base
-    // matrix that lifts it by 2. Worked by hand.
+    // matrix that moves it 2 along the child's y, before the parent's turn. Worked by hand.
     Ref root = Make("root", {10, 0, 0}, kQuarterZ);
     Ref child = AddChild(root, "child", {0, 5, 0});
     child->AddCollisionBox(CPOrientedBox({0, 0, 0}, {1, 1, 1}));
     Ref grandchild = AddChild(child, "grandchild", {1, 0, 0});
-    grandchild->SetBaseMatrix(MatTranslation(0, 0, 2));
+    grandchild->SetBaseMatrix(MatTranslation(0, 2, 0));
     grandchild->AddCollisionBox(CPOrientedBox({0, 0, 0}, {0.5f, 0.5f, 0.5f}));
 
     for (int shadows = 0; shadows < 2; ++shadows) {
@@ -113,21 +113,21 @@ TEST_F(GameObjectTest, ThreeLevelTreeGetsWorldMatricesAndMergedBounds) {
 
         ExpectVec(Translation(root->GetWorldMatrix()), {10, 0, 0}, 1e-5f, "root");
         ExpectVec(Translation(child->GetWorldMatrix()), {5, 0, 0}, 1e-5f, "child");
-        ExpectVec(Translation(grandchild->GetWorldMatrix()), {5, 1, 2}, 1e-5f, "grandchild");
+        ExpectVec(Translation(grandchild->GetWorldMatrix()), {3, 1, 0}, 1e-5f, "grandchild");
         // The child's x axis points along world y.
         ExpectVec({child->GetWorldMatrix().m[0][0], child->GetWorldMatrix().m[0][1], child->GetWorldMatrix().m[0][2]},
                   {0, 1, 0}, 1e-6f, "child x axis");
         ExpectVec(Translation(grandchild->GetParentMatrix()), {5, 0, 0}, 1e-5f, "grandchild parent matrix");
 
-        ExpectVec(child->GetCollisionBounds().min, {4, -1, -1}, 1e-5f, "child collision min");
-        ExpectVec(root->GetCollisionBounds().min, {4, -1, -1}, 1e-5f, "root collision min");
-        ExpectVec(root->GetCollisionBounds().max, {6, 1.5f, 2.5f}, 1e-5f, "root collision max");
-        ExpectVec(root->GetCollisionBounds().centre, {5, 0.25f, 0.75f}, 1e-5f, "root collision centre");
+        ExpectVec(child->GetCollisionBounds().min, {2.5f, -1, -1}, 1e-5f, "child collision min");
+        ExpectVec(root->GetCollisionBounds().min, {2.5f, -1, -1}, 1e-5f, "root collision min");
+        ExpectVec(root->GetCollisionBounds().max, {6, 1.5f, 1}, 1e-5f, "root collision max");
+        ExpectVec(root->GetCollisionBounds().centre, {4.25f, 0.25f, 0}, 1e-5f, "root collision centre");
 
         // Own boxes are empty, so each visibility box is the 0.001 box at the object's origin.
         const float low = shadows ? -10.0f : -0.001f;
-        ExpectVec(root->GetVisibilityBounds().min, {4.999f, -0.001f, low}, 1e-4f, "root visibility min");
-        ExpectVec(root->GetVisibilityBounds().max, {10.001f, 1.001f, 2.001f}, 1e-4f, "root visibility max");
+        ExpectVec(root->GetVisibilityBounds().min, {2.999f, -0.001f, low}, 1e-4f, "root visibility min");
+        ExpectVec(root->GetVisibilityBounds().max, {10.001f, 1.001f, 0.001f}, 1e-4f, "root visibility max");
         ExpectVec(root->GetVisibilityBounds().centre,
                   (root->GetVisibilityBounds().min + root->GetVisibilityBounds().max) / 2, 1e-5f, "centre refreshed");
 
@@ -141,7 +141,7 @@ TEST_F(GameObjectTest, ThreeLevelTreeGetsWorldMatricesAndMergedBounds) {
     grandchild->SetPosition({2, 0, 0});
     EXPECT_TRUE(grandchild->IsDirty());
     EXPECT_FALSE(grandchild->IsTransformFresh());
-    ExpectVec(Translation(grandchild->GetWorldMatrix()), {5, 1, 2}, 1e-5f, "before the update");
+    ExpectVec(Translation(grandchild->GetWorldMatrix()), {3, 1, 0}, 1e-5f, "before the update");
 }
 
 TEST_F(GameObjectTest, LeafWithoutBoxesHasEmptyCollisionBoundsAndIsNeverHit) {
