@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +34,30 @@ TEST(DialogUnits, ToPixels) {
         EXPECT_EQ(DialogUnitsToPixelsX(c.units, c.base), c.x) << c.units;
         EXPECT_EQ(DialogUnitsToPixelsY(c.units, c.base), c.y) << c.units;
     }
+}
+
+// Without a display the dialog cannot open: the answer says so and nothing waits. Checked in a
+// child process, since GTK starts once per process.
+TEST(GtkDialogs, NoDisplayAnswersFailure) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
+        setenv("GDK_BACKEND", "x11", 1);
+        // A user locale GTK would switch to if it set the locale itself.
+        unsetenv("LC_ALL");
+        setenv("LANG", "C.UTF-8", 1);
+        GtkDialogBackend dialogs;
+        bool procRan = false;
+        const int answer = dialogs.RunModal(LauncherDialog, [&](Dialog&, DialogMessage, int) { return procRan = true; });
+        const bool localeKept = std::string(std::setlocale(LC_ALL, nullptr)) == "C";
+        _exit(answer == DialogFailed && !procRan && localeKept ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // The real GTK launcher on an X display, driven by key presses that xdotool sends through the X
