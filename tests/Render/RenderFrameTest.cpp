@@ -459,3 +459,28 @@ TEST_F(RenderTest, DeviceValuesOfTheOtherSubsystems) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(RenderStartTest, WithoutAVideoSystemTheRendererRefusesToStartAndSaysWhy) {
+    CPSettingsManager::ResetDefaults();
+    const char* previous = std::getenv("SDL_VIDEODRIVER");
+    const std::string saved = previous ? previous : "";
+    setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+    {
+        CPRefPtr<CPRender> render(new CPRender());
+        ::testing::internal::CaptureStderr();
+        EXPECT_FALSE(render->Start());
+        const std::string said = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find("video system cannot start"), std::string::npos) << said;
+        EXPECT_EQ(render->GetDevice(), nullptr);
+        EXPECT_FALSE(render->IsRunning());
+        render->Update();
+        render->DrawLoadingScreen(10);
+    }
+    if (previous) setenv("SDL_VIDEODRIVER", saved.c_str(), 1);
+    else unsetenv("SDL_VIDEODRIVER");
+    CPManagedObject::CollectGarbage();
+}
+
+}  // namespace
