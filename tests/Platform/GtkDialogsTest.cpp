@@ -135,10 +135,14 @@ TEST_F(GtkLauncherE2E, StartButtonPressedWithTheKeyboard) {
             dialog.CentreOnScreen();
             EXPECT_FALSE(dialog.ShowWebPage(ControlWebHost, "no-such-page.html"));
             Watchdog(dialog);
-            // Once it is on the screen: look at it, then press Tab and Enter (focus starts on the
-            // first button; Tab moves it to "Start in windowed mode").
-            g_timeout_add(1000, [](gpointer runs) -> gboolean {
-                *static_cast<std::string*>(runs) = CentreColumnRuns();
+            // Once it is on the screen (looked at every half second, for up to ten seconds on a
+            // busy machine): keep a picture, then press Tab and Enter. Focus starts on the first
+            // button; Tab moves it to "Start in windowed mode".
+            g_timeout_add(500, [](gpointer runs) -> gboolean {
+                static int looks = 0;
+                auto& seen = *static_cast<std::string*>(runs);
+                seen = CentreColumnRuns();
+                if (seen != "dark light dark light dark" && ++looks < 20) return G_SOURCE_CONTINUE;
                 SaveScreen("gtk-launcher.png");
                 SendKeys("search --sync --onlyvisible --name '^Vastrel$' windowfocus sleep 0.3 key Tab Return");
                 return G_SOURCE_REMOVE;
