@@ -174,6 +174,79 @@ TEST_F(RenderPixelsTest, DirectionalLightFollowsTheFixedFunctionEquation) {
     EXPECT_TRUE(Near(At(p, 5, 5), 0, 0, 0, 0));
 }
 
+TEST_F(RenderPixelsTest, PointLightsAttenuateAndStopAtTheirRange) {
+    // Lighting is per vertex: every corner of the quad is the same distance from a light on the
+    // axis, so the whole quad takes one colour.
+    struct Case {
+        const char* name;
+        float range, a0, a1, a2;
+        uint32_t diffuseSource;
+    };
+    const Case cases[] = {
+        {"linear attenuation", 100, 0, 0.5f, 0, SourceMaterial},
+        {"constant and quadratic", 100, 1, 0, 0.25f, SourceMaterial},
+        {"out of range", 3.0f, 1, 0, 0, SourceMaterial},
+        {"vertex colour as diffuse", 100, 1, 0, 0, SourceColor1},
+    };
+    const float ga[3] = {0x20 / 255.0f, 0x20 / 255.0f, 0x20 / 255.0f};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        render_->RestoreRenderStates();
+        render_->SetAmbient(0xFF202020, ga[0], ga[1], ga[2]);
+        device_->SetRenderState(RenderState::DiffuseMaterialSource, c.diffuseSource);
+        LightRecord light;
+        light.Type = LightPoint;
+        light.Diffuse = {0.9f, 0.6f, 0.3f, 1};
+        light.Ambient = {0.05f, 0.05f, 0.05f, 1};
+        light.Position = Vec3(0, 0, -3);
+        light.Range = c.range;
+        light.Attenuation0 = c.a0;
+        light.Attenuation1 = c.a1;
+        light.Attenuation2 = c.a2;
+        render_->AddLight(light);
+        render_->ApplyLights();
+        SetCamera(*device_);
+        ASSERT_EQ(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0), DeviceResult::Ok);
+        const auto quad = Quad(true);
+        ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)),
+                  DeviceResult::Ok);
+        const auto p = Read();
+
+        const Vec3 corner(1, 1, 0);
+        const Vec3 toLight = light.Position - corner;
+        const float d = Length(toLight);
+        const float nDotL = std::max(0.0f, Dot(Vec3(0, 0, -1), toLight / d));
+        const float atten = d > c.range ? 0.0f : 1.0f / (c.a0 + c.a1 * d + c.a2 * d * d);
+        // The vertex colour is green: with it as the diffuse source only green is lit diffusely.
+        const float md[3] = {c.diffuseSource == SourceColor1 ? 0.0f : 1.0f, 1.0f,
+                             c.diffuseSource == SourceColor1 ? 0.0f : 1.0f};
+        const float la[3] = {0.05f, 0.05f, 0.05f}, ld[3] = {0.9f, 0.6f, 0.3f};
+        int expected[3];
+        for (int i = 0; i < 3; ++i)
+            expected[i] = static_cast<int>(
+                std::lround(std::min(1.0f, ga[i] + atten * la[i] + md[i] * atten * ld[i] * nDotL) * 255));
+        EXPECT_TRUE(Near(At(p, W / 2, H / 2), expected[0], expected[1], expected[2], 2));
+    }
+}
+
+TEST_F(RenderPixelsTest, LinearFogMixesTowardsTheFogColourByViewDepth) {
+    device_->SetRenderState(RenderState::Lighting, 0);
+    device_->SetRenderState(RenderState::FogStart, FloatBits(0.0f));
+    device_->SetRenderState(RenderState::FogEnd, FloatBits(10.0f));
+    device_->SetRenderState(RenderState::FogColor, 0xFF0000FF);
+    SetCamera(*device_);  // the quad lies 5 units in front of the eye: half way into the fog
+    ASSERT_EQ(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0), DeviceResult::Ok);
+    const auto quad = Quad(true);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)), DeviceResult::Ok);
+    auto p = Read();
+    EXPECT_TRUE(Near(At(p, W / 2, H / 2), 0, 128, 128, 2));
+    // Fog off: the vertex colour alone.
+    device_->SetRenderState(RenderState::FogEnable, 0);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)), DeviceResult::Ok);
+    p = Read();
+    EXPECT_TRUE(Near(At(p, W / 2, H / 2), 0, 255, 0, 0));
+}
+
 TEST_F(RenderPixelsTest, CounterClockwiseTrianglesAreCulledByDefault) {
     SetCamera(*device_);
     device_->SetRenderState(RenderState::Lighting, 0);
