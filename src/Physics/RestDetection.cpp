@@ -134,8 +134,7 @@ int32_t RigidBody::IsSettled()
     const Vector4 d = QuatMultiply(orientation, conj);
     float theta = 0.0f;
     const float vectorPart = d.x * d.x + d.y * d.y + d.z * d.z;
-    // q and -q are the same rotation: measure the shorter way round.
-    const float w = std::fmin(std::fabs(d.w), 1.0f);
+    const float w = std::fmin(std::fmax(d.w, -1.0f), 1.0f);
     if (!(vectorPart < 1e-6f) && !(std::fabs(w - 1.0f) < 1e-6f)) {
         theta = 2.0f * std::acos(w);
     }
