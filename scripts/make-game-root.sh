@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# make-game-root.sh BUILD_DIR GAME_DIR: lays out a game root (the working directory the game
-# runs in) from the demo data in data/.
+# make-game-root.sh BUILD_DIR GAME_DIR: lays out a game root (the working directory the game runs
+# in) from the demo data in data/ and the assets the build generates. The player's own
+# "config.cfg" and "Actions.cfg" are kept when they are already there.
 set -euo pipefail
 src="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$1"; game="$2"
 mkdir -p "$game"
-if [[ -d "$src/data" ]] && [[ -n "$(ls -A "$src/data" 2>/dev/null)" ]]; then
-  mkdir -p "$game/Data"
-  cp -r "$src/data/." "$game/Data/"
-fi
+for f in config.cfg Actions.cfg; do
+  [[ -e "$game/$f" ]] || cp "$src/data/$f" "$game/$f"
+done
+cp -r "$src/data/Data" "$game/"
+"$build/bin/mkdata" "$game"

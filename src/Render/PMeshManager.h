@@ -1,0 +1,9 @@
+#pragma once
+// The description loader that builds game objects from ".rdf" descriptions and mesh files.
+class CPMeshManager {
+public:
+    CPMeshManager();
+    virtual ~CPMeshManager();
+};
+
+CPMeshManager* GetMeshManager();

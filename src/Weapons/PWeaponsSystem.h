@@ -1,0 +1,15 @@
+#pragma once
+// The weapons task: shot prototypes and the per-name shot pools.
+#include "Core/PTask.h"
+
+class CPWeaponsSystem : public CPTask {
+public:
+    CPWeaponsSystem();
+    ~CPWeaponsSystem() override;
+    void Update() override {}
+    int GetTaskKind() const override { return KindLevel; }
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "CPWeaponsSystem"; }
+};
+
+CPWeaponsSystem* GetWeaponsSystem();

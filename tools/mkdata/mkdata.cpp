@@ -1,0 +1,151 @@
+// mkdata GAME_ROOT: writes the generated part of the demo data set into a game root:
+//   Data/Textures/publisher.jpg  the loading screen's background (a night road under the title)
+//   Data/Textures/load.tga       the loading screen's progress bar
+// Both are drawn here in code, so the repository holds no image it cannot remake.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb/stb_image_write.h>
+#include <stb/stb_easy_font.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Image {
+    int width, height;
+    std::vector<uint8_t> rgba;
+    Image(int w, int h) : width(w), height(h), rgba(static_cast<size_t>(w) * h * 4, 255) {}
+    void Set(int x, int y, float r, float g, float b, float a = 1.0f) {
+        if (x < 0 || y < 0 || x >= width || y >= height) return;
+        uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
+        auto byte = [](float v) { return static_cast<uint8_t>(std::lround(std::fmin(1.0f, std::fmax(0.0f, v)) * 255)); };
+        p[0] = byte(r);
+        p[1] = byte(g);
+        p[2] = byte(b);
+        p[3] = byte(a);
+    }
+};
+
+// Text through stb_easy_font's quads, each font pixel drawn as a scale x scale block.
+void DrawText(Image& image, const char* text, int left, int top, int scale, float r, float g, float b) {
+    static char buffer[99999];
+    int quads = stb_easy_font_print(0, 0, const_cast<char*>(text), nullptr, buffer, sizeof(buffer));
+    const float* v = reinterpret_cast<const float*>(buffer);
+    for (int q = 0; q < quads; ++q) {
+        // Four vertices of x, y, z and a packed colour each.
+        const float* quad = v + q * 16;
+        int x0 = static_cast<int>(quad[0]), y0 = static_cast<int>(quad[1]);
+        int x1 = static_cast<int>(quad[8]), y1 = static_cast<int>(quad[9]);
+        for (int y = y0 * scale; y < y1 * scale; ++y)
+            for (int x = x0 * scale; x < x1 * scale; ++x) image.Set(left + x, top + y, r, g, b);
+    }
+}
+
+int TextWidth(const char* text, int scale) { return stb_easy_font_width(const_cast<char*>(text)) * scale; }
+
+Image Background() {
+    const int w = 1024, h = 768;
+    Image image(w, h);
+    const float horizon = h * 0.55f;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            float r, g, b;
+            if (y < horizon) {
+                // Night sky fading to a warm band at the horizon.
+                float t = y / horizon;
+                r = 0.05f + 0.55f * t * t;
+                g = 0.06f + 0.25f * t * t;
+                b = 0.18f + 0.10f * t;
+            } else {
+                // The ground, with a road running to the vanishing point.
+                float t = (y - horizon) / (h - horizon);
+                float halfRoad = 8 + t * w * 0.45f;
+                float dx = std::fabs(x - w * 0.5f);
+                if (dx < halfRoad) {
+                    r = g = b = 0.12f + 0.10f * t;
+                    // Dashed centre line, dashes getting longer towards the viewer.
+                    float stripe = std::fmod(std::sqrt(t) * 24.0f, 2.0f);
+                    if (dx < 1 + t * 10 && stripe < 1.0f) r = g = b = 0.85f;
+                    // Edge lines.
+                    if (std::fabs(dx - halfRoad) < 1 + t * 6) { r = 0.9f; g = 0.6f; b = 0.1f; }
+                } else {
+                    r = 0.05f + 0.05f * t;
+                    g = 0.10f + 0.12f * t;
+                    b = 0.05f;
+                }
+            }
+            image.Set(x, y, r, g, b);
+        }
+    }
+    const char* title = "VASTREL";
+    int scale = 12;
+    DrawText(image, title, (w - TextWidth(title, scale)) / 2 + 6, 126, scale, 0, 0, 0);  // shadow
+    DrawText(image, title, (w - TextWidth(title, scale)) / 2, 120, scale, 1.0f, 0.75f, 0.2f);
+    return image;
+}
+
+Image ProgressBar() {
+    const int w = 256, h = 32;
+    Image image(w, h);
+    for (int y = 0; y < h; ++y) {
+        float t = 1.0f - std::fabs((y + 0.5f) / h - 0.5f) * 2.0f;  // brightest in the middle row
+        for (int x = 0; x < w; ++x) image.Set(x, y, 0.6f + 0.4f * t, 0.3f + 0.4f * t, 0.05f, 1.0f);
+    }
+    return image;
+}
+
+// An uncompressed 32-bit TGA, rows bottom-up, BGRA.
+bool WriteTga(const fs::path& path, const Image& image) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    uint8_t header[18] = {};
+    header[2] = 2;
+    header[12] = static_cast<uint8_t>(image.width & 0xFF);
+    header[13] = static_cast<uint8_t>(image.width >> 8);
+    header[14] = static_cast<uint8_t>(image.height & 0xFF);
+    header[15] = static_cast<uint8_t>(image.height >> 8);
+    header[16] = 32;
+    header[17] = 8;  // eight alpha bits, origin bottom left
+    bool ok = std::fwrite(header, 1, sizeof(header), f) == sizeof(header);
+    for (int y = image.height - 1; ok && y >= 0; --y) {
+        for (int x = 0; ok && x < image.width; ++x) {
+            const uint8_t* p = &image.rgba[(static_cast<size_t>(y) * image.width + x) * 4];
+            uint8_t bgra[4] = {p[2], p[1], p[0], p[3]};
+            ok = std::fwrite(bgra, 1, 4, f) == 4;
+        }
+    }
+    return std::fclose(f) == 0 && ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: mkdata GAME_ROOT\n");
+        return 2;
+    }
+    fs::path textures = fs::path(argv[1]) / "Data" / "Textures";
+    std::error_code ec;
+    fs::create_directories(textures, ec);
+    if (ec) {
+        std::fprintf(stderr, "mkdata: cannot create %s\n", textures.c_str());
+        return 1;
+    }
+    Image background = Background();
+    if (!stbi_write_jpg((textures / "publisher.jpg").c_str(), background.width, background.height, 4,
+                        background.rgba.data(), 90)) {
+        std::fprintf(stderr, "mkdata: cannot write publisher.jpg\n");
+        return 1;
+    }
+    if (!WriteTga(textures / "load.tga", ProgressBar())) {
+        std::fprintf(stderr, "mkdata: cannot write load.tga\n");
+        return 1;
+    }
+    return 0;
+}
