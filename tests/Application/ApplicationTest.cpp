@@ -48,16 +48,19 @@ protected:
         platform.dialogs = &dialogs;
     }
     void TearDown() override {
+        app.reset();
         CPManagedObject::CollectGarbage();
         CPSettingsManager::ResetDefaults();
         AppActive = true;
     }
+    // The application (and with it the window the test looks at) lives until the test ends.
     RunResult Run() {
-        CPApplication app(platform);
-        return app.Run();
+        app = std::make_unique<CPApplication>(platform);
+        return app->Run();
     }
 
     ApplicationPlatform platform;
+    std::unique_ptr<CPApplication> app;
     Platform::ScriptedDialogBackend dialogs;
     Platform::NullWindow* window = nullptr;
     Platform::QueueMessageSource* messages = nullptr;
