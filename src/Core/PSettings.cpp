@@ -115,39 +115,39 @@ int WeightDivisor() { return g_weightDiv > 0 ? g_weightDiv : 1; }
 
 CPSettingsManager* GetSettingsManager() { return g_settings; }
 
-void CPIntDator::SetText(const std::string& text) { ExtractNumber(text, *variable_); }
+template <typename T>
+void CPTypedDator<T>::SetText(const std::string& text) {
+    ExtractNumber(text, *variable_);
+}
 
-void CPIntDator::AddText(const std::string& text) {
-    int v;
+template <typename T>
+void CPTypedDator<T>::AddText(const std::string& text) {
+    T v;
     if (ExtractNumber(text, v)) *variable_ += v;
 }
 
-void CPIntDator::SubtractText(const std::string& text) {
-    int v;
+template <typename T>
+void CPTypedDator<T>::SubtractText(const std::string& text) {
+    T v;
     if (ExtractNumber(text, v)) *variable_ -= v;
 }
 
-std::string CPIntDator::GetText() const { return std::to_string(*variable_); }
-
-void CPFloatDator::SetText(const std::string& text) { ExtractNumber(text, *variable_); }
-
-void CPFloatDator::AddText(const std::string& text) {
-    float v;
-    if (ExtractNumber(text, v)) *variable_ += v;
+template <>
+std::string CPTypedDator<int>::GetText() const {
+    return std::to_string(*variable_);
 }
 
-void CPFloatDator::SubtractText(const std::string& text) {
-    float v;
-    if (ExtractNumber(text, v)) *variable_ -= v;
-}
-
-std::string CPFloatDator::GetText() const {
+template <>
+std::string CPTypedDator<float>::GetText() const {
     // General notation, 6 significant digits, of the value widened to double: 0.2f reads "0.2".
     char buffer[64];
     auto result = std::to_chars(buffer, buffer + sizeof(buffer), static_cast<double>(*variable_),
                                 std::chars_format::general, 6);
     return std::string(buffer, result.ptr);
 }
+
+template class CPTypedDator<int>;
+template class CPTypedDator<float>;
 
 CPSettingsManager::CPSettingsManager() {
     g_settings = this;

@@ -55,9 +55,11 @@ public:
     const char* GetTypeName() const override { return "CPDator"; }
 };
 
-class CPIntDator : public CPDator {
+// The two kinds: an integer setting and a real one.
+template <typename T>
+class CPTypedDator : public CPDator {
 public:
-    explicit CPIntDator(int* variable) : variable_(variable) {}
+    explicit CPTypedDator(T* variable) : variable_(variable) {}
     void SetText(const std::string& text) override;
     void AddText(const std::string& text) override;
     void SubtractText(const std::string& text) override;
@@ -65,21 +67,11 @@ public:
     int GetObjectSize() const override { return sizeof(*this); }
 
 private:
-    int* variable_;
+    T* variable_;
 };
 
-class CPFloatDator : public CPDator {
-public:
-    explicit CPFloatDator(float* variable) : variable_(variable) {}
-    void SetText(const std::string& text) override;
-    void AddText(const std::string& text) override;
-    void SubtractText(const std::string& text) override;
-    std::string GetText() const override;
-    int GetObjectSize() const override { return sizeof(*this); }
-
-private:
-    float* variable_;
-};
+using CPIntDator = CPTypedDator<int>;
+using CPFloatDator = CPTypedDator<float>;
 
 class CPSettingsManager {
 public:
