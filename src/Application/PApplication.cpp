@@ -1,6 +1,9 @@
 #include "Application/PApplication.h"
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
 
 #include "Core/Launcher.h"
 #include "Core/PGlobalTimer.h"
@@ -8,6 +11,7 @@
 #include "Core/PLog.h"
 #include "Core/PObjectScriptFunctions.h"
 #include "Core/PPackFile.h"
+#include "Core/PPath.h"
 #include "Core/PScriptManager.h"
 #include "Core/PSettings.h"
 #include "Input/NInput.h"
@@ -262,4 +266,51 @@ RunResult CPApplication::Run() {
     delete audio;
     render.Reset();
     return RunResult::Finished;
+}
+
+int VastrelMain(int argc, char** argv, ApplicationPlatform platform, Platform::Shell& shell) {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strncmp(arg, "--start=", 8) == 0) {
+            std::string which = arg + 8;
+            if (which == "fullscreen")
+                platform.startButton = Platform::ControlStartFullScreen;
+            else if (which == "windowed")
+                platform.startButton = Platform::ControlStartWindowed;
+            else if (which == "exit")
+                platform.startButton = Platform::ControlExit;
+            else
+                arg = nullptr;
+        } else if (std::strncmp(arg, "--root=", 7) == 0) {
+            if (chdir(arg + 7) != 0) {
+                std::fprintf(stderr, "vastrel: cannot enter the game root %s\n", arg + 7);
+                return 1;
+            }
+            InvalidatePathCache();
+        } else {
+            arg = nullptr;
+        }
+        if (!arg) {
+            std::fprintf(stderr, "usage: vastrel [--start=fullscreen|windowed|exit] [--root=DIR]\n");
+            return 2;
+        }
+    }
+
+    RunResult result;
+    {
+        CPApplication application(std::move(platform));
+        result = application.Run();
+    }
+    g_exitFlag = true;
+
+    if (result == RunResult::LauncherFailed) {
+        std::fprintf(stderr, "vastrel: the launcher could not be shown (no display?); "
+                             "use --start=windowed or --start=fullscreen with a video driver\n");
+        return 1;
+    }
+
+    Platform::ExitActionHooks hooks;
+    hooks.resolvePath = [](const std::string& path) { return ResolvePath(path); };
+    Platform::RunExitActions(shell, hooks);
+    return result == RunResult::RendererFailed ? 1 : 0;
 }

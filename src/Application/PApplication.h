@@ -8,6 +8,7 @@
 #include "Platform/Device.h"
 #include "Platform/Dialog.h"
 #include "Platform/Message.h"
+#include "Platform/Shell.h"
 #include "Platform/Window.h"
 
 // What the run uses of the machine; main() gives the real backends, tests the null ones.
@@ -58,3 +59,8 @@ extern bool g_exitFlag;
 
 // Writes "Actions.cfg" from the input system's action list (one line per action, in list order).
 HRESULT WriteActionsFile();
+
+// The program: reads the command line ("--start=fullscreen|windowed|exit", "--root=DIR") into the
+// platform, runs the application and then the exit actions through the shell. Answers the process
+// exit code: 0, 1 when the launcher or the game root could not be had, 2 for a bad command line.
+int VastrelMain(int argc, char** argv, ApplicationPlatform platform, Platform::Shell& shell);

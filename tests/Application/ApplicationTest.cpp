@@ -13,6 +13,7 @@
 #include "Platform/NullDevice.h"
 #include "Platform/NullWindow.h"
 #include "Platform/ScriptedDialogs.h"
+#include "Platform/Shell.h"
 #include "Render/PRender.h"
 #include "ScriptHarness.h"
 
@@ -174,6 +175,54 @@ TEST_F(ApplicationTest, ClosingTheWindowEndsTheRun) {
     EXPECT_EQ(std::count(config.begin(), config.end(), '\n'), 32);
 }
 
+TEST_F(ApplicationTest, TheProgramRunsTheExitActionsAfterTheRun) {
+    struct Case {
+        const char* start;
+        bool linkFile;
+        bool companion;
+        std::vector<Platform::RecordingShell::Call> calls;
+    };
+    const std::string page = Platform::kPublisherPage;
+    const Case cases[] = {
+        {"--start=exit", false, false, {{"open", page, ""}}},
+        {"--start=exit", true, true, {{"open", "play.url", ""}, {"start", "fscommand/pruvex", "fscommand"}, {"open", page, ""}}},
+        {"--start=windowed", false, true, {{"start", "fscommand/pruvex", "fscommand"}, {"open", page, ""}}},
+    };
+    for (const Case& c : cases) {
+        GameRoot root("app/quits");
+        if (c.linkFile) std::ofstream("play.url") << "[InternetShortcut]\r\nURL=https://example.org/\r\n";
+        if (c.companion) {
+            std::filesystem::create_directories("fscommand");
+            std::ofstream("fscommand/pruvex") << "#!/bin/sh\n";
+        }
+        Platform::RecordingShell shell;
+        std::string start = c.start;
+        char program[] = "vastrel";
+        char* argv[] = {program, start.data(), nullptr};
+        EXPECT_EQ(VastrelMain(2, argv, platform, shell), 0) << c.start;
+        ASSERT_EQ(shell.calls.size(), c.calls.size()) << c.start;
+        for (size_t i = 0; i < c.calls.size(); ++i) {
+            EXPECT_EQ(shell.calls[i].verb, c.calls[i].verb) << c.start << " " << i;
+            EXPECT_NE(shell.calls[i].target.find(c.calls[i].target), std::string::npos) << shell.calls[i].target;
+        }
+        CPManagedObject::CollectGarbage();
+    }
+}
+
+TEST_F(ApplicationTest, TheProgramRefusesABadCommandLineAndAMissingLauncher) {
+    GameRoot root("app/quits");
+    Platform::RecordingShell shell;
+    char program[] = "vastrel", bad[] = "--start=sideways", noRoot[] = "--root=/no/such/folder";
+    char* badArgs[] = {program, bad, nullptr};
+    EXPECT_EQ(VastrelMain(2, badArgs, platform, shell), 2);
+    char* rootArgs[] = {program, noRoot, nullptr};
+    EXPECT_EQ(VastrelMain(2, rootArgs, platform, shell), 1);
+    dialogs.failToOpen = true;
+    char* plain[] = {program, nullptr};
+    EXPECT_EQ(VastrelMain(1, plain, platform, shell), 1);
+    EXPECT_TRUE(shell.calls.empty());
+}
+
 // The window procedure alone, with a kernel, a timer and a renderer on the null device.
 class WindowProcTest : public ::testing::Test {
 protected:
@@ -184,8 +233,12 @@ protected:
         kernel.SetMessageSource(&messages);
         timer->SetPriority(10);
         kernel.AddTask(timer);
+        render->SetBackend(std::make_unique<Platform::NullBackend>());
+        ASSERT_TRUE(render->Start());
+        device = static_cast<Platform::NullDevice*>(render->GetDevice());
     }
     void TearDown() override {
+        render->Stop();
         AppActive = true;
         g_fullScreen = 0;
         g_exitFlag = false;
@@ -195,6 +248,8 @@ protected:
     CPKernel kernel;
     Platform::QueueMessageSource messages;
     CPRefPtr<CPGlobalTimer> timer{new CPGlobalTimer};
+    CPRefPtr<CPRender> render{new CPRender};
+    Platform::NullDevice* device = nullptr;
 };
 
 TEST_F(WindowProcTest, MessagesSuspendAndResumeTheTimer) {
@@ -206,27 +261,33 @@ TEST_F(WindowProcTest, MessagesSuspendAndResumeTheTimer) {
         Message message;
         bool active;
         bool timerRunning;
+        bool deviceReset;
     };
     const Step steps[] = {
-        // windowed: minimise pauses, restore resumes, activation changes nothing
-        {0, false, {MessageId::Size, Platform::SizeMinimized}, false, false},
-        {0, false, {MessageId::Activate, Platform::ActivateActive}, false, false},
-        {0, false, {MessageId::Size, Platform::SizeRestored}, true, true},
-        {0, false, {MessageId::Activate, Platform::ActivateInactive}, true, true},
-        // full screen: deactivation pauses; any activation, a click included, resumes
-        {1, false, {MessageId::Activate, Platform::ActivateInactive}, false, false},
-        {1, false, {MessageId::Activate, Platform::ActivateClick}, true, true},
-        {1, false, {MessageId::Activate, Platform::ActivateActive, 0, 0, true}, false, false},  // minimised
-        {1, false, {MessageId::Activate, Platform::ActivateActive}, true, true},
-        // once the run has returned, size changes are ignored
-        {0, true, {MessageId::Size, Platform::SizeMinimized}, true, true},
+        // windowed: minimise pauses, restore resumes and resets, activation changes nothing
+        {0, false, {MessageId::Size, Platform::SizeMinimized}, false, false, false},
+        {0, false, {MessageId::Activate, Platform::ActivateActive}, false, false, false},
+        {0, false, {MessageId::Size, Platform::SizeRestored}, true, true, true},
+        {0, false, {MessageId::Size, Platform::SizeMaximized}, true, true, true},
+        {0, false, {MessageId::Activate, Platform::ActivateInactive}, true, true, false},
+        // full screen: deactivation pauses; any activation, a click included, resumes and resets
+        {1, false, {MessageId::Activate, Platform::ActivateInactive}, false, false, false},
+        {1, false, {MessageId::Activate, Platform::ActivateClick}, true, true, true},
+        {1, false, {MessageId::Activate, Platform::ActivateActive, 0, 0, true}, false, false, false},  // minimised
+        {1, false, {MessageId::Activate, Platform::ActivateActive}, true, true, true},
+        // once the run has returned, size changes and activations are ignored
+        {0, true, {MessageId::Size, Platform::SizeMinimized}, true, true, false},
+        {1, true, {MessageId::Activate, Platform::ActivateInactive}, true, true, false},
     };
     for (const Step& s : steps) {
         g_fullScreen = s.fullScreen;
         g_exitFlag = s.exitFlag;
+        int resetsBefore = device->CountCalls("Reset");
         MainWindowProc(s.message);
-        EXPECT_EQ(AppActive, s.active) << static_cast<int>(s.message.id) << " " << s.message.param;
-        EXPECT_EQ(TimerRunning(), s.timerRunning) << static_cast<int>(s.message.id) << " " << s.message.param;
+        std::string what = std::to_string(static_cast<int>(s.message.id)) + " " + std::to_string(s.message.param);
+        EXPECT_EQ(AppActive, s.active) << what;
+        EXPECT_EQ(TimerRunning(), s.timerRunning) << what;
+        EXPECT_EQ(device->CountCalls("Reset") > resetsBefore, s.deviceReset) << what;
     }
 }
 
