@@ -17,36 +17,12 @@ constexpr float kContactDepthCap = 0.05f;
 constexpr float kJointErrorCap = 0.05f;
 constexpr float kAngularErrorCap = 0.1f;
 
-// [r]x: the matrix of v -> r x v.
-Matrix3 CrossMatrix(const Vector4& r)
-{
-    Matrix3 m = Matrix3::Zero();
-    m.At(0, 1) = -r.z;
-    m.At(0, 2) = r.y;
-    m.At(1, 0) = r.z;
-    m.At(1, 2) = -r.x;
-    m.At(2, 0) = -r.y;
-    m.At(2, 1) = r.x;
-    return m;
-}
-
 Matrix3 Add(const Matrix3& a, const Matrix3& b)
 {
     Matrix3 m = Matrix3::Zero();
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) {
             m.At(r, c) = a.At(r, c) + b.At(r, c);
-        }
-    }
-    return m;
-}
-
-Matrix3 Subtract(const Matrix3& a, const Matrix3& b)
-{
-    Matrix3 m = Matrix3::Zero();
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            m.At(r, c) = a.At(r, c) - b.At(r, c);
         }
     }
     return m;
@@ -99,16 +75,18 @@ void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n)
     const float ax = std::fabs(n.x);
     const float ay = std::fabs(n.y);
     const float az = std::fabs(n.z);
-    int pick;
-    if (ax <= ay) {
-        pick = az < ay ? 1 : 2;
-    } else {
-        pick = az < ax ? 0 : 2;
-    }
     Vector4 t{1.0f, 1.0f, 1.0f, 0.0f};
-    const int o1 = (pick + 1) % 3;
-    const int o2 = (pick + 2) % 3;
-    t[pick] = -(n[o1] + n[o2]) / n[pick];
+    if (ax <= ay) {
+        if (az < ay) {
+            t.y = -(n.z + n.x) / n.y;
+        } else {
+            t.z = -(n.x + n.y) / n.z;
+        }
+    } else if (az < ax) {
+        t.x = -(n.y + n.z) / n.x;
+    } else {
+        t.z = -(n.x + n.y) / n.z;
+    }
     const float sq = LengthSquared(t);
     if (!(sq >= 1e-6f) || !std::isfinite(sq)) {
         t1 = Vector4();
@@ -159,26 +137,76 @@ void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic)
 
 void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, bool worldAxes)
 {
+    // K = (mA⁻¹ + mB⁻¹) 1 - [rA]x IA⁻¹ [rA]x - [rB]x IB⁻¹ [rB]x. The inertia terms are summed in
+    // world axes: expressing r and I⁻¹ in the contact frame F gives Fᵀ (sum) F, applied once.
     const float m = (a != nullptr ? a->inverseMass : 0.0f) + (b != nullptr ? b->inverseMass : 0.0f);
-    Matrix3 k = Matrix3::Diagonal(m, m, m);
+    float k[3][3] = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
     const RigidBody* sides[2] = {a, b};
     const Vector4* offsets[2] = {&offsetA, &offsetB};
     for (int s = 0; s < 2; ++s) {
         if (sides[s] == nullptr) {
             continue;
         }
-        Vector4 r = *offsets[s];
-        Matrix3 inertia = sides[s]->worldInverseInertia;
-        if (!worldAxes) {
-            r = {Dot(r, tangent1), Dot(r, tangent2), Dot(r, normal), 0.0f};
-            inertia = Transpose(frame) * inertia * frame;
+        const Matrix3& w = sides[s]->worldInverseInertia;
+        const float in[3][3] = {{w.row[0].x, w.row[0].y, w.row[0].z},
+                                {w.row[1].x, w.row[1].y, w.row[1].z},
+                                {w.row[2].x, w.row[2].y, w.row[2].z}};
+        // [r]x I⁻¹ [r]x term by term, without the products by the zeros of [r]x.
+        const float rx = offsets[s]->x;
+        const float ry = offsets[s]->y;
+        const float rz = offsets[s]->z;
+        float ic[3][3]; // I⁻¹ [r]x
+        for (int i = 0; i < 3; ++i) {
+            ic[i][0] = in[i][1] * rz - in[i][2] * ry;
+            ic[i][1] = in[i][2] * rx - in[i][0] * rz;
+            ic[i][2] = in[i][0] * ry - in[i][1] * rx;
         }
-        const Matrix3 x = CrossMatrix(r);
-        k = Subtract(k, x * inertia * x);
+        for (int j = 0; j < 3; ++j) {
+            k[0][j] -= ry * ic[2][j] - rz * ic[1][j];
+            k[1][j] -= rz * ic[0][j] - rx * ic[2][j];
+            k[2][j] -= rx * ic[1][j] - ry * ic[0][j];
+        }
     }
-    massMatrix = k;
-    // A singular matrix keeps the previous inverse.
-    Invert(k, inverseMassMatrix);
+    float e[3][3];
+    if (worldAxes) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                e[i][j] = k[i][j];
+            }
+        }
+    } else {
+        const Vector4* f[3] = {&tangent1, &tangent2, &normal};
+        float kf[3][3]; // K F
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                kf[i][j] = k[i][0] * f[j]->x + k[i][1] * f[j]->y + k[i][2] * f[j]->z;
+            }
+        }
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) {
+                e[i][j] = f[i]->x * kf[0][j] + f[i]->y * kf[1][j] + f[i]->z * kf[2][j];
+            }
+        }
+    }
+    for (int i = 0; i < 3; ++i) {
+        e[i][i] += m;
+        massMatrix.row[i] = {e[i][0], e[i][1], e[i][2], 0.0f};
+    }
+    // Inverse by cofactors; a singular matrix keeps the previous inverse.
+    const float c00 = e[1][1] * e[2][2] - e[1][2] * e[2][1];
+    const float c01 = e[1][2] * e[2][0] - e[1][0] * e[2][2];
+    const float c02 = e[1][0] * e[2][1] - e[1][1] * e[2][0];
+    const float det = e[0][0] * c00 + e[0][1] * c01 + e[0][2] * c02;
+    if (!(std::fabs(det) >= 1e-17f)) {
+        return;
+    }
+    const float inv = 1.0f / det;
+    inverseMassMatrix.row[0] = {c00 * inv, (e[0][2] * e[2][1] - e[0][1] * e[2][2]) * inv,
+                                (e[0][1] * e[1][2] - e[0][2] * e[1][1]) * inv, 0.0f};
+    inverseMassMatrix.row[1] = {c01 * inv, (e[0][0] * e[2][2] - e[0][2] * e[2][0]) * inv,
+                                (e[0][2] * e[1][0] - e[0][0] * e[1][2]) * inv, 0.0f};
+    inverseMassMatrix.row[2] = {c02 * inv, (e[0][1] * e[2][0] - e[0][0] * e[2][1]) * inv,
+                                (e[0][0] * e[1][1] - e[0][1] * e[1][0]) * inv, 0.0f};
 }
 
 void ConstraintRow::BuildAngularMatrix(const RigidBody* a, const RigidBody* b)

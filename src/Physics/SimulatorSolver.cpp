@@ -169,8 +169,10 @@ void Simulator::SolveRows(float /*tolerance*/, int iterations)
             solveGroup_.ClearSolveMarks();
             if (pass == 2 && i == iterations - 2) {
                 for (int r = 0; r < contactRows_.Size(); ++r) {
-                    if (contactRows_[r].type == kRestingContact) {
-                        contactRows_[r].Prepare(false, true);
+                    // A row whose B is not a RigidBody already counts B as immovable.
+                    ConstraintRow& row = contactRows_[r];
+                    if (row.type == kRestingContact && RigidSide(row.bodyB) != nullptr) {
+                        row.Prepare(false, true);
                     }
                 }
             }
