@@ -2,6 +2,7 @@
 
 #include "Physics/Body.h"
 #include "Physics/Geometry.h"
+#include "Physics/MeshShapeTests.h"
 #include "Physics/ShapePairTests.h"
 
 namespace Physics {
@@ -57,9 +58,13 @@ void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& wor
         swapped = true;
     } else if (a.type == kGeometryCapsule && b.type == kGeometryCapsule) {
         CollideCapsuleCapsule(row, a, worldA, b, worldB);
+    } else if (a.type == kGeometryBox && b.type == kGeometryTriangleMesh) {
+        CollideBoxMesh(row, a, worldA, b);
+    } else if (a.type == kGeometryCapsule && b.type == kGeometryTriangleMesh) {
+        CollideCapsuleMesh(row, a, worldA, b);
     }
-    // Meshes, single triangles, spheres and hulls have their tests elsewhere; until they exist
-    // such a pair yields no contact, as does every pair without a test.
+    // Single triangles, spheres and hulls have their tests elsewhere; until they exist such a
+    // pair yields no contact, as does every pair without a test.
     if (swapped && row.found != 0) {
         row.normal = -row.normal;
         const Vector4 pointA = row.worldPointA;

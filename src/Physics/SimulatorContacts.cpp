@@ -173,17 +173,4 @@ void Simulator::SeparateContact(Body* a, Body* b, const ConstraintRow& row)
     }
 }
 
-// Contacts with the static world's triangles are not built yet; the pass still hands the push
-// flags of this tick on to the next one.
-void Simulator::CollideStaticWorld()
-{
-    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
-    for (IntrusiveList<RigidBody>* list : lists) {
-        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
-            r->pushedLastTick = r->pushedThisTick;
-            r->pushedThisTick = 0;
-        }
-    }
-}
-
 } // namespace Physics

@@ -1,0 +1,157 @@
+// The static-world pass: every awake body against the level's triangles near its world box.
+#include "Physics/Simulator.h"
+
+#include "Physics/CollisionDrivers.h"
+#include "Physics/SensorCast.h"
+
+#include <cmath>
+
+namespace Physics {
+
+namespace {
+
+bool IsUsableNormal(const Vector4& n)
+{
+    if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
+        return false;
+    }
+    return AnyComponentAtLeast(n, 1e-6f);
+}
+
+// The triangles to test, as read from a supplier's arrays. Indexes outside the table, and
+// triangles naming a vertex outside the vertex array (when its length is known, vertexCount >= 0;
+// a negative vertex index always), are left out, so nothing later reads past the supplier's
+// arrays. unique drops indexes already gathered. Stops when the list cannot grow, keeping what
+// it has.
+void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t count,
+                     const CollisionTriangle* table, int32_t tableCount, const float* vertices,
+                     int32_t vertexCount, bool unique)
+{
+    if (indexes == nullptr || table == nullptr || vertices == nullptr) {
+        return;
+    }
+    for (int32_t k = 0; k < count; ++k) {
+        const int32_t index = indexes[k];
+        if (index < 0 || index >= tableCount) {
+            continue;
+        }
+        const CollisionTriangle& t = table[index];
+        bool valid = true;
+        for (const int32_t v : t.vertex) {
+            if (v < 0 || (vertexCount >= 0 && v >= vertexCount)) {
+                valid = false;
+            }
+        }
+        if (!valid) {
+            continue;
+        }
+        if (unique) {
+            bool seen = false;
+            for (int i = 0; i < list.Size() && !seen; ++i) {
+                seen = list[i] == index;
+            }
+            if (seen) {
+                continue;
+            }
+        }
+        if (!list.Append(index)) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void Simulator::CollideStaticWorld()
+{
+    // The world body carries the triangles as its one geometry, which is its header.
+    Geometry& mesh = worldBody_.header;
+    mesh.local = Matrix4::Identity();
+    mesh.type = kGeometryTriangleMesh;
+    mesh.next = nullptr;
+    mesh.prev = nullptr;
+    worldBody_.geometries.head = &mesh;
+    worldBody_.geometries.tail = &mesh;
+    worldBody_.geometries.count = 1;
+    const Matrix4 identity = Matrix4::Identity();
+
+    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
+    for (IntrusiveList<RigidBody>* list : lists) {
+        // Bodies appended during the pass are visited too.
+        for (RigidBody* body = list->head; body != nullptr; body = body->next) {
+            if (body->IsAsleep() && body->pushedLastTick == 0) {
+                continue;
+            }
+            const Vector4 offset = -body->WorldPosition();
+            staticLeaves_.Clear();
+            staticTriangleIndexes_.Clear();
+
+            if (triangleQueryCallback_ != nullptr) {
+                int32_t* indexes = nullptr;
+                CollisionTriangle* table = nullptr;
+                float* vertices = nullptr;
+                int32_t indexCount = 0;
+                int32_t triangleCount = 0;
+                triangleQueryCallback_(body->worldMin, body->worldMax, &indexes, &table, &vertices, &indexCount,
+                                       &triangleCount, body);
+                GatherTriangles(staticTriangleIndexes_, indexes, indexCount, table, triangleCount, vertices, -1,
+                                false);
+                mesh.SetMesh(staticTriangleIndexes_.Data(), staticTriangleIndexes_.Size(), table,
+                             triangleCount, vertices);
+            } else {
+                TriangleTree& tree = broadphase_.GetTriangleTree();
+                tree.Query(staticLeaves_, body->worldMin, body->worldMax, 0);
+                if (staticLeaves_.Size() == 0) {
+                    continue;
+                }
+                const auto tableCount = static_cast<int32_t>(tree.triangles.size());
+                for (int i = 0; i < staticLeaves_.Size(); ++i) {
+                    const std::vector<int32_t>& leaf = staticLeaves_[i]->triangles;
+                    GatherTriangles(staticTriangleIndexes_, leaf.data(), static_cast<int32_t>(leaf.size()),
+                                    tree.triangles.data(), tableCount, tree.vertices.data(), tree.VertexCount(),
+                                    true);
+                }
+                mesh.SetMesh(staticTriangleIndexes_.Data(), staticTriangleIndexes_.Size(), tree.triangles.data(),
+                             tableCount, tree.vertices.data());
+            }
+
+            const Matrix4 transform = body->GetWorldTransform();
+            ConstraintRow& row = pairRow_;
+            row.relativeVelocity = Vector4();
+            CollideGeometryLists(row, *body, transform, worldBody_, identity, offset);
+
+            // Rays see the road even where the group value makes no contact.
+            if (body->sensors.count > 0) {
+                CastSensors(body->sensors, transform, worldBody_, identity, &worldBody_);
+            }
+
+            if (row.found != 0) {
+                row.type = kCollisionContact;
+                row.bodyA = body;
+                row.bodyB = &worldBody_;
+                const int32_t value = groups_.Get(body->group, -1);
+                // A contact without a usable direction or depth is reported but never solved.
+                if ((value & CollisionGroupMatrix::kCollide) != 0 && IsUsableNormal(row.normal) &&
+                    std::isfinite(row.depth)) {
+                    HandleContact(body, &worldBody_, row);
+                }
+                if ((value & CollisionGroupMatrix::kReport) != 0 && contactCallback_ != nullptr) {
+                    FillReport(pairReport_, body, &worldBody_, 1, 0, row);
+                    pairReport_.geometryB = nullptr;
+                    contactCallback_(&pairReport_);
+                }
+            }
+            // The supplier's arrays are only lent for this body.
+            mesh.SetMesh(nullptr, 0, nullptr, 0, nullptr);
+        }
+    }
+
+    for (IntrusiveList<RigidBody>* list : lists) {
+        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+            r->pushedLastTick = r->pushedThisTick;
+            r->pushedThisTick = 0;
+        }
+    }
+}
+
+} // namespace Physics
