@@ -137,8 +137,10 @@ void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic)
 
 void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, bool worldAxes)
 {
-    // K = (mA⁻¹ + mB⁻¹) 1 - [rA]x IA⁻¹ [rA]x - [rB]x IB⁻¹ [rB]x. The inertia terms are summed in
-    // world axes: expressing r and I⁻¹ in the contact frame F gives Fᵀ (sum) F, applied once.
+    // K = (mA⁻¹ + mB⁻¹) 1 - [rA]x IA⁻¹ [rA]x - [rB]x IB⁻¹ [rB]x. With u_i the columns of [r]x,
+    // entry (i, j) of -[r]x I⁻¹ [r]x is u_i . I⁻¹ u_j: symmetric, so only the upper half is
+    // computed. The terms are summed in world axes; expressing r and I⁻¹ in the contact frame F
+    // gives Fᵀ (sum) F, applied once.
     const float m = (a != nullptr ? a->inverseMass : 0.0f) + (b != nullptr ? b->inverseMass : 0.0f);
     float k[3][3] = {{0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f}};
     const RigidBody* sides[2] = {a, b};
@@ -148,25 +150,26 @@ void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, boo
             continue;
         }
         const Matrix3& w = sides[s]->worldInverseInertia;
-        const float in[3][3] = {{w.row[0].x, w.row[0].y, w.row[0].z},
-                                {w.row[1].x, w.row[1].y, w.row[1].z},
-                                {w.row[2].x, w.row[2].y, w.row[2].z}};
-        // [r]x I⁻¹ [r]x term by term, without the products by the zeros of [r]x.
+        const float i00 = w.row[0].x, i01 = w.row[0].y, i02 = w.row[0].z;
+        const float i11 = w.row[1].y, i12 = w.row[1].z, i22 = w.row[2].z;
         const float rx = offsets[s]->x;
         const float ry = offsets[s]->y;
         const float rz = offsets[s]->z;
-        float ic[3][3]; // I⁻¹ [r]x
-        for (int i = 0; i < 3; ++i) {
-            ic[i][0] = in[i][1] * rz - in[i][2] * ry;
-            ic[i][1] = in[i][2] * rx - in[i][0] * rz;
-            ic[i][2] = in[i][0] * ry - in[i][1] * rx;
-        }
-        for (int j = 0; j < 3; ++j) {
-            k[0][j] -= ry * ic[2][j] - rz * ic[1][j];
-            k[1][j] -= rz * ic[0][j] - rx * ic[2][j];
-            k[2][j] -= rx * ic[1][j] - ry * ic[0][j];
-        }
+        // I⁻¹ u_j for u_0 = (0, rz, -ry), u_1 = (-rz, 0, rx), u_2 = (ry, -rx, 0); the parts that
+        // meet a zero of u_i are left out.
+        const float v0y = i11 * rz - i12 * ry, v0z = i12 * rz - i22 * ry;
+        const float v1x = i02 * rx - i00 * rz, v1y = i12 * rx - i01 * rz, v1z = i22 * rx - i02 * rz;
+        const float v2x = i00 * ry - i01 * rx, v2y = i01 * ry - i11 * rx, v2z = i02 * ry - i12 * rx;
+        k[0][0] += rz * v0y - ry * v0z;
+        k[0][1] += rz * v1y - ry * v1z;
+        k[0][2] += rz * v2y - ry * v2z;
+        k[1][1] += rx * v1z - rz * v1x;
+        k[1][2] += rx * v2z - rz * v2x;
+        k[2][2] += ry * v2x - rx * v2y;
     }
+    k[1][0] = k[0][1];
+    k[2][0] = k[0][2];
+    k[2][1] = k[1][2];
     float e[3][3];
     if (worldAxes) {
         for (int i = 0; i < 3; ++i) {
@@ -175,16 +178,17 @@ void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, boo
             }
         }
     } else {
-        const Vector4* f[3] = {&tangent1, &tangent2, &normal};
-        float kf[3][3]; // K F
-        for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) {
-                kf[i][j] = k[i][0] * f[j]->x + k[i][1] * f[j]->y + k[i][2] * f[j]->z;
+        const Vector4 f[3] = {tangent1, tangent2, normal};
+        float kf[3][3]; // column j: K f_j
+        for (int j = 0; j < 3; ++j) {
+            for (int i = 0; i < 3; ++i) {
+                kf[i][j] = k[i][0] * f[j].x + k[i][1] * f[j].y + k[i][2] * f[j].z;
             }
         }
         for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) {
-                e[i][j] = f[i]->x * kf[0][j] + f[i]->y * kf[1][j] + f[i]->z * kf[2][j];
+            for (int j = i; j < 3; ++j) {
+                e[i][j] = f[i].x * kf[0][j] + f[i].y * kf[1][j] + f[i].z * kf[2][j];
+                e[j][i] = e[i][j];
             }
         }
     }
