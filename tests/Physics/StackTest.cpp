@@ -194,3 +194,28 @@ TEST(ContactStacks, SecondBoxTurnsAGroundedBodyIntoAStack)
     }
     EXPECT_TRUE(namesLower);
 }
+
+TEST(ContactStacks, PlankAcrossTwoColumnsMergesThemIntoOneStack)
+{
+    World world(StackDesc(), &kGameGravity);
+    Simulator& sim = *world.sim;
+    AddFloor(sim);
+    RigidBody* boxes[5] = {AddBox(sim, -1.0f, 0.0f, 0.505f), AddBox(sim, -1.0f, 0.0f, 1.515f),
+                           AddBox(sim, 1.0f, 0.0f, 0.505f), AddBox(sim, 1.0f, 0.0f, 1.515f), nullptr};
+    for (int i = 0; i < 60; ++i) {
+        sim.Step(kTick, 1, nullptr);
+    }
+    EXPECT_EQ(sim.Stacks().count, 2);
+
+    RigidBody* plank = sim.CreateRigidBody();
+    plank->CreateGeometry()->SetBox(3.0f, 1.0f, 0.5f);
+    plank->SetMass(1.0f);
+    plank->SetInertia({(1.0f + 0.25f) / 12.0f, (9.0f + 0.25f) / 12.0f, (9.0f + 1.0f) / 12.0f, 0.0f});
+    plank->UpdateBounds();
+    plank->SetPosition({0.0f, 0.0f, 2.26f});
+    boxes[4] = plank;
+    ASSERT_GT(StepUntilAsleep(sim, boxes, 5, 2000), 0);
+    ASSERT_EQ(sim.Stacks().count, 1);
+    EXPECT_EQ(sim.Stacks().head->nodeCount, 5);
+    EXPECT_NEAR(plank->GetPosition().z, 2.25f, 0.03f);
+}
