@@ -461,3 +461,172 @@ TEST(StaticWorld, TriangleTreeQueryWalksTheTree)
     tree.Query(leaves, {-1.0f, -1.0f, -1.0f}, {1.0f, 1.0f, 1.0f}, 0);
     EXPECT_EQ(leaves.Size(), 0);
 }
+
+namespace {
+
+// Reads one sensor inside the controller, where the hit of the current tick is still there.
+class RayReader : public ControllerCallback {
+public:
+    explicit RayReader(const Sensor* sensor) : sensor_(sensor) {}
+    void OnTick(Controller*, float) override
+    {
+        depth = sensor_->GetHitDepth();
+        body = sensor_->GetHitBody();
+        point = sensor_->GetHitPoint();
+    }
+    float depth = 0.0f;
+    Body* body = nullptr;
+    Vector4 point;
+
+private:
+    const Sensor* sensor_;
+};
+
+} // namespace
+
+// A ray crossing a body and the ground keeps the nearer hit, with the body it belongs to.
+// Sensors on an AnimatedBody are never cast.
+TEST(StaticWorld, RayKeepsTheNearerOfABodyAndTheGround)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f, 2);
+    AnimatedBody* block = sim.CreateAnimatedBody();
+    block->CreateGeometry()->SetBox(1.0f, 1.0f, 1.0f);
+    Sensor* blockRay = block->CreateSensor();
+    blockRay->SetRay({}, {0.0f, 0.0f, -2.0f});
+    block->UpdateBounds();
+    block->SetPosition({0.0f, 0.0f, 0.5f});
+
+    RigidBody* probe = AddBox(sim, {0.2f, 0.2f, 0.2f}, {0.0f, 0.0f, 2.0f});
+    probe->SetGravityEnabled(false);
+    Sensor* ray = probe->CreateSensor();
+    ray->SetRay({}, {0.0f, 0.0f, -3.0f});
+    RayReader reader(ray);
+    probe->CreateController(&reader, 0);
+    probe->UpdateBounds();
+
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(reader.body, block);
+    EXPECT_NEAR(reader.depth, 2.0f, 1e-5f);
+    EXPECT_EQ(blockRay->GetHitDepth(), 0.0f);
+    EXPECT_EQ(blockRay->GetHitBody(), nullptr);
+
+    // The block moved aside, still inside the probe's world box: the ground is hit now.
+    block->SetPosition({0.55f, 0.0f, 0.5f});
+    probe->SetPosition({0.0f, 0.0f, 2.0f});
+    sim.Step(kTick, 1, nullptr);
+    sim.Step(kTick, 1, nullptr);
+    EXPECT_EQ(reader.body, sim.GetWorldBody());
+    EXPECT_NEAR(reader.depth, 1.0f, 1e-3f);
+    EXPECT_NEAR(reader.point.z, 0.0f, 1e-5f);
+    EXPECT_EQ(blockRay->GetHitDepth(), 0.0f);
+}
+
+// What a careless triangle supplier can hand over: the pass reads only what lies inside the
+// arrays, and a body over the valid part of the ground still lands on it.
+TEST(StaticWorld, BadTriangleSuppliesAreReadSafely)
+{
+    struct Case {
+        const char* name;
+        void (*spoil)(Supply& s);
+        bool lands;
+    };
+    const Case cases[] = {
+        {"indexes past the table and negative",
+         [](Supply& s) {
+             s.soup.indexes.insert(s.soup.indexes.begin(), {5000, -1, 2, -2147483647 - 1, 2147483647});
+         },
+         true},
+        {"triangles naming negative vertices",
+         [](Supply& s) {
+             s.soup.triangles.push_back({{0, -1, 2}, 0, 0, 0});
+             s.soup.triangles.push_back({{-100000, 1, 2}, 0, 0, 0});
+             s.soup.indexes.insert(s.soup.indexes.begin(), {2, 3});
+         },
+         true},
+        {"triangle count larger than the list uses",
+         [](Supply& s) {
+             // 1500 indexes (beyond the game's 999), duplicates included.
+             for (int i = 0; i < 1498; ++i) {
+                 s.soup.indexes.push_back(i % 2);
+             }
+         },
+         true},
+        {"zero-area triangles lying in the ground",
+         [](Supply& s) {
+             s.soup.Add({0.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, {2.0f, 0.0f, 0.0f});
+             s.soup.Add({0.1f, 0.1f, 0.0f}, {0.1f, 0.1f, 0.0f}, {0.1f, 0.1f, 0.0f});
+             std::swap(s.soup.indexes.front(), s.soup.indexes.back());
+         },
+         true},
+        {"table count too small",
+         [](Supply& s) {
+             s.overrideTriangleCount = true;
+             s.triangleCountOverride = 1;
+         },
+         true},
+        {"negative table count",
+         [](Supply& s) {
+             s.overrideTriangleCount = true;
+             s.triangleCountOverride = -5;
+         },
+         false},
+        {"negative index count",
+         [](Supply& s) {
+             s.overrideIndexCount = true;
+             s.indexCountOverride = -7;
+         },
+         false},
+        {"no arrays but counts",
+         [](Supply& s) { s.nullArrays = true; },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SuppliedWorld w;
+        Simulator& sim = w.sim();
+        w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f, 1);
+        c.spoil(w.supply);
+        RigidBody* box = AddBox(sim, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 1.0f});
+        Sensor* ray = box->CreateSensor();
+        ray->SetRay({}, {0.0f, 0.0f, -2.0f});
+        box->UpdateBounds();
+        for (int i = 0; i < 150; ++i) {
+            sim.Step(kTick, 1, nullptr);
+        }
+        ASSERT_TRUE(IsFinite(box->GetPosition()));
+        ASSERT_TRUE(IsFinite(box->GetLinearVelocity()));
+        ASSERT_TRUE(IsFinite(ray->GetHitNormal()));
+        if (c.lands) {
+            EXPECT_NEAR(box->GetPosition().z, 0.5f, 0.02f);
+        } else {
+            EXPECT_LT(box->GetPosition().z, -1.0f);
+        }
+    }
+}
+
+// A box placed with its centre below the ground: triangles are two-sided, so it is pushed on
+// downwards and falls away instead of jumping up through the surface. A ray of no length on it
+// never hits.
+TEST(StaticWorld, BodyStartingBelowTheGroundFallsThrough)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f);
+    RigidBody* box = AddBox(sim, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, -0.1f});
+    Sensor* stub = box->CreateSensor();
+    stub->SetRay({0.0f, 0.0f, 0.4f}, {});
+    RayReader reader(stub);
+    box->CreateController(&reader, 0);
+    box->UpdateBounds();
+    float highest = box->GetPosition().z;
+    for (int i = 0; i < 150; ++i) {
+        sim.Step(kTick, 1, nullptr);
+        ASSERT_TRUE(IsFinite(box->GetPosition()));
+        highest = std::fmax(highest, box->GetPosition().z);
+        EXPECT_EQ(reader.depth, 0.0f);
+    }
+    EXPECT_LE(highest, -0.1f);
+    EXPECT_LT(box->GetPosition().z, -1.0f);
+}
