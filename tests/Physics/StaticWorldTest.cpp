@@ -630,3 +630,123 @@ TEST(StaticWorld, BodyStartingBelowTheGroundFallsThrough)
     EXPECT_LE(highest, -0.1f);
     EXPECT_LT(box->GetPosition().z, -1.0f);
 }
+
+namespace {
+
+struct Touch {
+    int32_t material;
+    Vector4 pointB;
+    Vector4 normal;
+};
+
+std::vector<Touch>& Touches()
+{
+    static std::vector<Touch> touches;
+    return touches;
+}
+
+void RecordTouch(ContactReport* r) { Touches().push_back({r->materialB, r->worldPointB, r->normal}); }
+
+} // namespace
+
+// A capsule rolling across the diagonal shared by the two triangles of a quad: each tick's
+// contact is a face contact of the triangle under the core's lower end, so the contact passes
+// from one triangle to the other without a bump, and the capsule rolls on at its speed.
+TEST(StaticWorld, CapsuleRollsAcrossASharedEdge)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    // Material 1 below the diagonal y = x, material 2 above it.
+    w.supply.soup.AddQuad(0.0f, 0.0f, 20.0f, 0.0f, 1, 2);
+    sim.GetCollisionGroups().Set(0, -1, 3);
+    Touches().clear();
+    sim.SetContactCallback(&RecordTouch);
+
+    const float r = 0.25f;
+    const float half = 0.5f;
+    RigidBody* capsule = sim.CreateRigidBody();
+    capsule->CreateGeometry()->SetCapsule(2.0f * r, 2.0f * half);
+    const float across = (3.0f * r * r + 4.0f * half * half) / 12.0f;
+    capsule->SetInertia({across, 0.5f * r * r, across, 0.0f});
+    capsule->UpdateBounds();
+    // Core along world x, rolling along +y without slipping.
+    capsule->SetOrientation(AxisAngle(0.0f, 0.0f, 1.0f, -kPi * 0.5f));
+    capsule->SetPosition({0.0f, -2.0f, r});
+    capsule->SetLinearVelocity({0.0f, 2.0f, 0.0f});
+    capsule->SetAngularMomentum({-2.0f / r * 0.5f * r * r, 0.0f, 0.0f});
+
+    float low = r;
+    float high = r;
+    for (int i = 0; i < 600; ++i) {
+        sim.Step(kTick, 1, nullptr);
+        const Vector4& p = capsule->GetPosition();
+        ASSERT_TRUE(IsFinite(p));
+        if (i > 10) {
+            low = std::fmin(low, p.z);
+            high = std::fmax(high, p.z);
+        }
+    }
+    EXPECT_GT(capsule->GetPosition().y, 5.5f);
+    EXPECT_NEAR(capsule->GetPosition().x, 0.0f, 0.01f);
+    EXPECT_NEAR(capsule->GetLinearVelocity().y, 2.0f, 0.01f);
+    EXPECT_LE(high, r + 1e-4f) << "bumped at the shared edge";
+    EXPECT_GT(low, r - 0.012f);
+
+    int first = 0;
+    int second = 0;
+    ASSERT_FALSE(Touches().empty());
+    int onEdge = 0;
+    for (const Touch& t : Touches()) {
+        EXPECT_GT(t.normal.z, 0.999f);
+        if (std::fabs(t.pointB.y - t.pointB.x) < 1e-4f) {
+            // The core's end right over the diagonal lies in neither face: the shared edge
+            // itself gave the contact.
+            ++onEdge;
+            continue;
+        }
+        // Otherwise the triangle that gave the contact is the one under its point.
+        EXPECT_EQ(t.material, t.pointB.y < t.pointB.x ? 1 : 2) << t.pointB.x << " " << t.pointB.y;
+        first += t.material == 1 ? 1 : 0;
+        second += t.material == 2 ? 1 : 0;
+    }
+    EXPECT_GT(first, 100);
+    EXPECT_GT(second, 100);
+    EXPECT_LE(onEdge, 4);
+}
+
+// A box set down on a 10 degree slope: with the default friction (0.5, above tan 10 degrees) it
+// holds, sleeps within a second and stays put for the rest of 5 s.
+TEST(StaticWorld, BoxRestsOnATenDegreeSlope)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    const float a = 10.0f * kPi / 180.0f;
+    // The ground rises along +x.
+    auto onSlope = [a](float x, float y) { return Vector4{x * std::cos(a), y, x * std::sin(a)}; };
+    w.supply.soup.Add(onSlope(-10.0f, -10.0f), onSlope(10.0f, -10.0f), onSlope(10.0f, 10.0f));
+    w.supply.soup.Add(onSlope(-10.0f, -10.0f), onSlope(10.0f, 10.0f), onSlope(-10.0f, 10.0f));
+    const Vector4 n{-std::sin(a), 0.0f, std::cos(a)};
+    const Vector4 downhill{-std::cos(a), 0.0f, -std::sin(a)};
+    RigidBody* box = AddBox(sim, {1.0f, 1.0f, 1.0f}, {});
+    box->SetOrientation(AxisAngle(0.0f, 1.0f, 0.0f, -a));
+    box->SetPosition(n * 0.5f);
+
+    int asleepAt = -1;
+    float slid = 0.0f;
+    for (int i = 0; i < 750; ++i) {
+        sim.Step(kTick, 1, nullptr);
+        const Vector4& p = box->GetPosition();
+        ASSERT_TRUE(IsFinite(p));
+        if (asleepAt < 0 && box->IsAsleep()) {
+            asleepAt = i;
+        }
+        slid = std::fmax(slid, Dot(p, downhill));
+    }
+    EXPECT_GE(asleepAt, 0);
+    EXPECT_LT(asleepAt, 150);
+    EXPECT_LT(slid, 0.002f);
+    EXPECT_NEAR(Dot(box->GetPosition(), n), 0.5f, 0.005f);
+    Matrix4 m;
+    box->GetMatrix(m);
+    EXPECT_GT(Dot(m.row[2], n), 0.9999f) << "the box tipped";
+}
