@@ -1,6 +1,7 @@
 // Steps the same scenes on this engine and on a general-purpose peer engine and prints one line per
 // scene: median step time of each, their ratio, the deepest penetration left at the end and how
 // many bodies sleep. `--smoke` runs a few steps per scene and makes no timing claims.
+#include "CarTerrainBench.h"
 #include "Physics/Quaternion.h"
 #include "Physics/Simulator.h"
 
@@ -404,6 +405,7 @@ int main(int argc, char** argv)
             ++failures;
         }
     }
+    failures += RunCarTerrainScene(smoke);
     std::fflush(stdout);
     return failures == 0 ? 0 : 1;
 }

@@ -38,6 +38,8 @@ void Geometry::SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const
     meshTriangles = triangles;
     meshTriangleCount = triangleCount;
     meshVertices = vertices;
+    meshPrepared = nullptr;
+    meshPreparedCount = 0;
 }
 
 void Geometry::SetMaterial(int32_t index)
@@ -97,6 +99,8 @@ void Geometry::Reset()
     meshTriangles = nullptr;
     meshTriangleCount = 0;
     meshVertices = nullptr;
+    meshPrepared = nullptr;
+    meshPreparedCount = 0;
     pieceInertia = BoxInertia({1.0f, 1.0f, 1.0f, 0.0f}, 1.0f);
     breakAxis = Vector4();
     breakMass = 1.0f;

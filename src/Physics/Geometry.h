@@ -7,6 +7,8 @@
 
 namespace Physics {
 
+struct PreparedTriangle;
+
 enum GeometryType : int32_t {
     kGeometrySingleTriangle = 2,
     kGeometryBox = 3,
@@ -51,6 +53,10 @@ public:
     const CollisionTriangle* meshTriangles = nullptr;
     int32_t meshTriangleCount = 0;
     const float* meshVertices = nullptr;
+    // When set, the listed triangles already in working form, in list order (invalid ones left
+    // out); the shape tests read them instead of rebuilding each triangle.
+    const PreparedTriangle* meshPrepared = nullptr;
+    int32_t meshPreparedCount = 0;
 
     Matrix4 local;
     float boundingValue = 0.0f; // |half extents|, kept for the box; nothing reads it

@@ -45,6 +45,39 @@ void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material)
     row.found = 1;
 }
 
+// Calls f with each listed triangle in working form, in list order, skipping unreadable ones.
+template <class F>
+void ForEachTriangle(const Geometry& mesh, F&& f)
+{
+    if (mesh.meshPrepared != nullptr) {
+        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
+            f(mesh.meshPrepared[k].frame);
+        }
+        return;
+    }
+    if (mesh.meshIndexes == nullptr) {
+        return;
+    }
+    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
+        TriangleFrame triangle;
+        if (triangle.Build(mesh, mesh.meshIndexes[k])) {
+            f(triangle);
+        }
+    }
+}
+
+float Min3(float a, float b, float c)
+{
+    const float m = a < b ? a : b;
+    return m < c ? m : c;
+}
+
+float Max3(float a, float b, float c)
+{
+    const float m = a > b ? a : b;
+    return m > c ? m : c;
+}
+
 void ResetContact(PairContact& r, float depth)
 {
     r.found = false;
@@ -68,6 +101,36 @@ void TriangleFrame::Set(const Vector4& p0, const Vector4& p1, const Vector4& p2)
     n = Normalize(Cross(e[0], e[1]));
     n.w = 0.0f;
     d = Dot(n, p[0]);
+}
+
+void PreparedTriangle::Prepare(const TriangleFrame& triangle)
+{
+    frame = triangle;
+    for (int a = 0; a < 3; ++a) {
+        lo[a] = Min3(triangle.p[0][a], triangle.p[1][a], triangle.p[2][a]);
+        hi[a] = Max3(triangle.p[0][a], triangle.p[1][a], triangle.p[2][a]);
+    }
+}
+
+bool RayMeetsTriangle(const TriangleFrame& triangle, const Vector4& o, const Vector4& d, float& t, Vector4& point,
+                      float& denominator)
+{
+    const Vector4* p = triangle.p;
+    const Vector4* e = triangle.e;
+    const Vector4& n = triangle.n;
+    denominator = Dot(d, n);
+    // A degenerate triangle or a ray along the plane gives 0/0 or x/0: never within 0..1.
+    if (denominator == 0.0f) {
+        return false;
+    }
+    t = (Dot(p[0], n) - Dot(o, n)) / denominator;
+    if (!(t >= 0.0f && t <= 1.0f)) {
+        return false;
+    }
+    point = o + d * t;
+    return Dot(Cross(p[2] - p[0], e[0]), Cross(point - p[0], e[0])) >= 0.0f &&
+           Dot(Cross(p[0] - p[1], e[1]), Cross(point - p[1], e[1])) >= 0.0f &&
+           Dot(Cross(p[1] - p[2], e[2]), Cross(point - p[2], e[2])) >= 0.0f;
 }
 
 const CollisionTriangle* MeshTriangle(const Geometry& mesh, int32_t triangleIndex)
@@ -99,34 +162,25 @@ bool TriangleFrame::Build(const Geometry& mesh, int32_t triangleIndex)
 void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worldA, const Geometry& mesh)
 {
     row.found = 0;
-    if (mesh.meshIndexes == nullptr) {
-        return;
-    }
     BoxFrame frame;
     frame.Build(box, worldA);
     PairContact best;
     best.depth = -1000000.0f;
     int32_t material = 0;
-    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
-        TriangleFrame triangle;
-        if (!triangle.Build(mesh, mesh.meshIndexes[k])) {
-            continue;
-        }
+    ForEachTriangle(mesh, [&](const TriangleFrame& triangle) {
         PairContact r;
         bool hit = false;
         if (triangle.testMode == 0) {
             hit = CollideBoxTriangle(frame, r, triangle);
         } else if (triangle.testMode == 1) {
             hit = CollideBoxCornersTriangle(frame, r, triangle);
-        } else {
-            continue;
         }
         if (hit && r.depth > best.depth) {
             best = r;
             best.found = true;
             material = triangle.material;
         }
-    }
+    });
     if (best.found) {
         WriteRow(row, best, material);
     }
@@ -348,24 +402,17 @@ bool CollideBoxCornersTriangle(BoxFrame& box, PairContact& r, const TriangleFram
 void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matrix4& worldA, const Geometry& mesh)
 {
     row.found = 0;
-    if (mesh.meshIndexes == nullptr) {
-        return;
-    }
     PairContact best;
     best.depth = -1000000.0f;
     int32_t material = 0;
-    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
-        TriangleFrame triangle;
-        if (!triangle.Build(mesh, mesh.meshIndexes[k]) || triangle.testMode != 0) {
-            continue;
-        }
+    ForEachTriangle(mesh, [&](const TriangleFrame& triangle) {
         PairContact r;
-        if (CollideCapsuleTriangle(capsule, worldA, r, triangle) && r.depth > best.depth) {
+        if (triangle.testMode == 0 && CollideCapsuleTriangle(capsule, worldA, r, triangle) && r.depth > best.depth) {
             best = r;
             best.found = true;
             material = triangle.material;
         }
-    }
+    });
     if (best.found) {
         WriteRow(row, best, material);
     }

@@ -25,6 +25,21 @@ struct TriangleFrame {
     bool IsDegenerate() const { return n.x == 0.0f && n.y == 0.0f && n.z == 0.0f; }
 };
 
+// A triangle frame with its axis-aligned box, prepared once for all the rays of one body.
+struct PreparedTriangle {
+    TriangleFrame frame;
+    float lo[3] = {0.0f, 0.0f, 0.0f};
+    float hi[3] = {0.0f, 0.0f, 0.0f};
+
+    void Prepare(const TriangleFrame& triangle);
+};
+
+// A ray o + t·d against one triangle, as the mesh ray test makes it: true when the ray crosses
+// the triangle's plane at 0 <= t <= 1 inside the triangle (edges included), with t, the point
+// and d · n.
+bool RayMeetsTriangle(const TriangleFrame& triangle, const Vector4& o, const Vector4& d, float& t, Vector4& point,
+                      float& denominator);
+
 // The triangle of the mesh's table at triangleIndex, when it can be read safely.
 const CollisionTriangle* MeshTriangle(const Geometry& mesh, int32_t triangleIndex);
 

@@ -8,6 +8,7 @@
 #include "Physics/ContactReport.h"
 #include "Physics/ContactStack.h"
 #include "Physics/Joint.h"
+#include "Physics/MeshShapeTests.h"
 #include "Physics/PhaseProfiler.h"
 #include "Physics/Pool.h"
 #include "Physics/RigidBody.h"
@@ -157,6 +158,9 @@ private:
     void UpdateWorldBoxes();
     void CollidePairs();
     void CollideStaticWorld();
+    // The static-world triangles of the current body in working form; false when the scratch
+    // could not hold them.
+    bool PrepareTriangles(const Geometry& mesh);
     void ClearForceSums();
     void JointPreStep();
     void IntegrateVelocities();
@@ -225,6 +229,7 @@ private:
     WorkArray<ConstraintRow> contactRows_;
     WorkArray<TriangleTreeNode*> staticLeaves_;
     WorkArray<int32_t> staticTriangleIndexes_;
+    WorkArray<PreparedTriangle> staticTriangles_; // the fetched triangles, prepared for the rays
 
     // Solver flags: secondPass_ corrects penetration and drops restitution; lastIteration_
     // leaves body B of a contact alone.

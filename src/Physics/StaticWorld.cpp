@@ -60,7 +60,88 @@ void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t c
     }
 }
 
+// A body's rays against the fetched triangles, prepared once for all of them: what casting the
+// sensors at the world mesh gives (identity transform, nearest hit kept, hit body the world
+// body), without repeating each triangle's frame for every ray. A triangle whose box lies clear
+// of a ray's box by more than rounding can give it no hit and is passed over.
+void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4& transform,
+                            const WorkArray<PreparedTriangle>& triangles, Body* hitBody)
+{
+    const Matrix3 r = transform.Rotation();
+    const Matrix4 identity = Matrix4::Identity();
+    for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
+        Vector4 origin = s->origin * r + transform.row[3];
+        origin.w = 0.0f;
+        const Vector4 direction = s->direction * r;
+        RayRecord ray;
+        const Vector4 rel = origin - identity.row[3];
+        for (int i = 0; i < 3; ++i) {
+            ray.origin[i] = Dot(rel, identity.row[i]);
+            ray.direction[i] = Dot(direction, identity.row[i]);
+        }
+        ray.length = s->length;
+        float lo[3];
+        float hi[3];
+        for (int a = 0; a < 3; ++a) {
+            const float from = ray.origin[a];
+            const float to = ray.origin[a] + ray.direction[a];
+            const float margin = 1e-4f * (1.0f + std::fmax(std::fabs(from), std::fabs(to)));
+            lo[a] = std::fmin(from, to) - margin;
+            hi[a] = std::fmax(from, to) + margin;
+        }
+        for (int k = 0; k < triangles.Size(); ++k) {
+            const PreparedTriangle& p = triangles[k];
+            if (p.hi[0] < lo[0] || p.lo[0] > hi[0] || p.hi[1] < lo[1] || p.lo[1] > hi[1] || p.hi[2] < lo[2] ||
+                p.lo[2] > hi[2]) {
+                continue;
+            }
+            float t = 0.0f;
+            float denominator = 0.0f;
+            Vector4 point;
+            if (!RayMeetsTriangle(p.frame, ray.origin, ray.direction, t, point, denominator)) {
+                continue;
+            }
+            const float depth = (1.0f - t) * ray.length;
+            if (depth > ray.hitDepth) {
+                ray.hitDepth = depth;
+                ray.hitPoint = point;
+                ray.hitNormal = denominator <= 0.0f ? p.frame.n : -p.frame.n;
+                ray.hitMaterial = p.frame.material;
+            }
+        }
+        if (ray.hitDepth > 0.0f && ray.hitDepth > s->hitDepth) {
+            s->hitDepth = ray.hitDepth;
+            s->hitMaterial = ray.hitMaterial;
+            s->hitNormal = ray.hitNormal;
+            s->hitPoint = TransformPoint(ray.hitPoint, identity);
+            s->hitPoint.w = 0.0f;
+            s->hitBody = hitBody;
+        }
+    }
+}
+
 } // namespace
+
+bool Simulator::PrepareTriangles(const Geometry& mesh)
+{
+    if (staticTriangles_.Capacity() == 0 && !staticTriangles_.Init(allocator_, 200, 200)) {
+        return false;
+    }
+    staticTriangles_.Clear();
+    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
+        TriangleFrame frame;
+        if (!frame.Build(mesh, mesh.meshIndexes[k])) {
+            continue;
+        }
+        PreparedTriangle prepared;
+        prepared.Prepare(frame);
+        // Short of memory the tests take the plain path over the whole list.
+        if (!staticTriangles_.Append(prepared)) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void Simulator::CollideStaticWorld()
 {
@@ -115,6 +196,13 @@ void Simulator::CollideStaticWorld()
                              tableCount, tree.vertices.data());
             }
 
+            // Each triangle is put in working form once, for the shape tests and the rays.
+            const bool prepared = PrepareTriangles(mesh);
+            if (prepared) {
+                mesh.meshPrepared = staticTriangles_.Data();
+                mesh.meshPreparedCount = staticTriangles_.Size();
+            }
+
             const Matrix4 transform = body->GetWorldTransform();
             ConstraintRow& row = pairRow_;
             row.relativeVelocity = Vector4();
@@ -122,7 +210,11 @@ void Simulator::CollideStaticWorld()
 
             // Rays see the road even where the group value makes no contact.
             if (body->sensors.count > 0) {
-                CastSensors(body->sensors, transform, worldBody_, identity, &worldBody_);
+                if (prepared) {
+                    CastSensorsAtTriangles(body->sensors, transform, staticTriangles_, &worldBody_);
+                } else {
+                    CastSensors(body->sensors, transform, worldBody_, identity, &worldBody_);
+                }
             }
 
             if (row.found != 0) {
