@@ -382,3 +382,64 @@ TEST(MeshShapes, BadIndexesAreSkipped)
     soup.indexes.clear();
     EXPECT_EQ(BoxAgainst(soup, Box(0.5f, 0.5f, 0.5f), Pose(0.0f, 0.0f, 0.49f)).found, 0);
 }
+
+// The shape tests read triangles either straight from the mesh's arrays or already in working
+// form (as the static-world pass hands them over); both must give the same contact.
+TEST(MeshShapes, PreparedTrianglesGiveTheSameContacts)
+{
+    TriangleSoup soup;
+    // A bumpy 8 x 8 patch, a sliver and a bad index among it.
+    for (int i = 0; i < 8; ++i) {
+        for (int j = 0; j < 8; ++j) {
+            auto h = [](float x, float y) { return 0.3f * std::sin(1.3f * x) * std::cos(0.7f * y); };
+            const auto x = static_cast<float>(i) - 4.0f;
+            const auto y = static_cast<float>(j) - 4.0f;
+            soup.Add({x, y, h(x, y)}, {x + 1, y, h(x + 1, y)}, {x + 1, y + 1, h(x + 1, y + 1)}, i);
+            soup.Add({x, y, h(x, y)}, {x + 1, y + 1, h(x + 1, y + 1)}, {x, y + 1, h(x, y + 1)}, j, (i + j) % 3);
+        }
+    }
+    soup.Add({0.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, {2.0f, 0.0f, 0.0f});
+    soup.indexes.push_back(9999);
+
+    const Geometry plain = soup.Mesh();
+    std::vector<PreparedTriangle> prepared;
+    for (const int32_t index : soup.indexes) {
+        TriangleFrame t;
+        if (t.Build(plain, index)) {
+            prepared.emplace_back();
+            prepared.back().Prepare(t);
+        }
+    }
+    Geometry ready = plain;
+    ready.meshPrepared = prepared.data();
+    ready.meshPreparedCount = static_cast<int32_t>(prepared.size());
+
+    const Geometry box = Box(0.4f, 0.7f, 0.3f);
+    const Geometry capsule = Capsule(0.3f, 0.6f);
+    int contacts = 0;
+    for (int k = 0; k < 200; ++k) {
+        const float s = static_cast<float>(k);
+        const Matrix4 pose = Pose(3.5f * std::sin(0.37f * s), 3.5f * std::cos(0.23f * s), 0.4f * std::sin(0.91f * s),
+                                  AxisAngle(std::sin(s), std::cos(s), 0.5f, 0.13f * s));
+        for (const bool isBox : {true, false}) {
+            ConstraintRow a{};
+            ConstraintRow b{};
+            if (isBox) {
+                CollideBoxMesh(a, box, pose, plain);
+                CollideBoxMesh(b, box, pose, ready);
+            } else {
+                CollideCapsuleMesh(a, capsule, pose, plain);
+                CollideCapsuleMesh(b, capsule, pose, ready);
+            }
+            ASSERT_EQ(a.found, b.found) << k;
+            if (a.found == 1) {
+                ++contacts;
+                EXPECT_EQ(a.depth, b.depth);
+                EXPECT_EQ(a.materialB, b.materialB);
+                EXPECT_EQ(a.normal.x, b.normal.x);
+                EXPECT_EQ(a.worldPointA.z, b.worldPointA.z);
+            }
+        }
+    }
+    EXPECT_GT(contacts, 100);
+}

@@ -1,5 +1,6 @@
 #include "Physics/ContactStack.h"
 #include "Physics/Inertia.h"
+#include "Physics/SensorCast.h"
 #include "PhysicsTestSupport.h"
 #include "StaticMeshSupport.h"
 
@@ -749,4 +750,77 @@ TEST(StaticWorld, BoxRestsOnATenDegreeSlope)
     Matrix4 m;
     box->GetMatrix(m);
     EXPECT_GT(Dot(m.row[2], n), 0.9999f) << "the box tipped";
+}
+
+// The pass casts a body's rays at the fetched triangles in working form and passes over those
+// far from each ray; the hits must be those of the plain mesh ray test, ray for ray.
+TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    TriangleSoup& soup = w.supply.soup;
+    auto h = [](float x, float y) { return 0.5f * std::sin(0.9f * x + 0.3f) * std::cos(0.6f * y); };
+    for (int i = 0; i < 12; ++i) {
+        for (int j = 0; j < 12; ++j) {
+            const float x = static_cast<float>(i) * 0.75f - 4.5f;
+            const float y = static_cast<float>(j) * 0.75f - 4.5f;
+            const float e = 0.75f;
+            soup.Add({x, y, h(x, y)}, {x + e, y, h(x + e, y)}, {x + e, y + e, h(x + e, y + e)}, 1, 2);
+            soup.Add({x, y, h(x, y)}, {x + e, y + e, h(x + e, y + e)}, {x, y + e, h(x, y + e)}, 2, 2);
+        }
+    }
+    // Test mode 2: the body never collides, it only looks.
+    RigidBody* body = AddBox(sim, {0.5f, 0.5f, 0.5f}, {0.3f, -0.2f, 1.2f});
+    body->SetGravityEnabled(false);
+    body->SetOrientation(AxisAngle(0.3f, 0.5f, 0.8f, 0.7f));
+    body->SetAngularMomentum({0.2f, -0.1f, 0.3f});
+    std::vector<Sensor*> rays;
+    for (int k = 0; k < 60; ++k) {
+        const float a = static_cast<float>(k) * 0.41f;
+        Sensor* s = body->CreateSensor();
+        s->SetRay({0.1f * std::sin(a), 0.1f * std::cos(a), 0.0f},
+                  Vector4{std::sin(a), std::cos(1.7f * a), -1.2f} * (1.0f + 0.05f * static_cast<float>(k)));
+        rays.push_back(s);
+    }
+    struct Compare : ControllerCallback {
+        RigidBody* body = nullptr;
+        std::vector<Sensor*>* rays = nullptr;
+        const TriangleSoup* soup = nullptr;
+        Matrix4 castPose;
+        int hits = 0;
+        int compared = 0;
+        void OnTick(Controller*, float) override
+        {
+            const Geometry mesh = soup->Mesh();
+            for (const Sensor* s : *rays) {
+                RayRecord r;
+                r.origin = TransformPoint(s->GetOrigin(), castPose);
+                r.origin.w = 0.0f;
+                r.direction = s->GetDirection() * castPose.Rotation();
+                r.length = s->length;
+                CastRay(r, mesh, Matrix4::Identity());
+                ++compared;
+                EXPECT_EQ(r.hitDepth, s->GetHitDepth());
+                if (r.hitDepth > 0.0f) {
+                    ++hits;
+                    EXPECT_EQ(r.hitPoint.x, s->GetHitPoint().x);
+                    EXPECT_EQ(r.hitPoint.z, s->GetHitPoint().z);
+                    EXPECT_EQ(r.hitNormal.y, s->GetHitNormal().y);
+                    EXPECT_EQ(r.hitMaterial, s->GetHitMaterial());
+                }
+            }
+            body->GetMatrix(castPose);
+        }
+    } compare;
+    compare.body = body;
+    compare.rays = &rays;
+    compare.soup = &soup;
+    body->CreateController(&compare, 0);
+    body->UpdateBounds();
+    body->GetMatrix(compare.castPose);
+    for (int i = 0; i < 40; ++i) {
+        sim.Step(kTick, 1, nullptr);
+    }
+    EXPECT_EQ(compare.compared, 40 * 60);
+    EXPECT_GT(compare.hits, 1000);
 }
