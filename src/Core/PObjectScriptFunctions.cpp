@@ -11,6 +11,7 @@
 
 #include "Core/Math/Mat4.h"
 #include "Core/PGameObject.h"
+#include "Core/PLuaScript.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 
@@ -63,6 +64,29 @@ int SetCollision(lua_State* L) {
     return 0;
 }
 
+// Arguments: object, animation name, speed, play count, report frame, listener script. A missing
+// number reads 0, so leaving out the report frame asks for a report at frame 0.
+int SetAnimation(lua_State* L) {
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
+    if (!object) return 0;
+    // Every argument is read before the request exists: converting one may raise a Lua error.
+    const char* name = ScriptArgString(L, 2);
+    const double speed = ScriptArgNumber(L, 3);
+    const int32_t playCount = ToInt32(ScriptArgNumber(L, 4));
+    const int32_t reportFrame = ToInt32(ScriptArgNumber(L, 5));
+    CPLuaScript* listener = ScriptArgObject<CPLuaScript>(L, 6);
+
+    AnimationRequest request;
+    request.name = name;
+    request.speed = static_cast<float>(speed);
+    request.playCount = playCount;
+    request.reportFrame = reportFrame;
+    request.listener = CPRefPtr<CPLuaScript>(listener);
+    request.timeOffset = 0.0f;
+    object->PlayAnimation(request, false);
+    return 0;
+}
+
 int GetParentObject(lua_State* L) {
     CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
     PushObject(L, object ? object->GetParentPointer() : nullptr);
@@ -85,6 +109,7 @@ const ScriptFunctionEntry kObjectFunctions[] = {
     {"GetChildObject", GetChildObject},
     {"SetVisible", SetVisible},
     {"SetCollision", SetCollision},
+    {"SetAnimation", SetAnimation},
     {"GetParentObject", GetParentObject},
     {"ActivateObject", ActivateObject},
     {"DeactivateObject", DeactivateObject},

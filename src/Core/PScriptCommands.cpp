@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/PGameObject.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PLuaScript.h"
@@ -48,7 +49,9 @@ int SendCommandByName(lua_State* L) {
 }
 
 int SendCommandByObject(lua_State* L) {
-    CPManagedObject* object = ScriptArgManagedObject(L, 1);
+    // Only a game object has a script; anything else reads as no object, and then the strings are
+    // not looked at.
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
     if (!object) return 0;
     const char* command = luaL_checkstring(L, 2);
     const char* params = luaL_checkstring(L, 3);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -24,6 +25,8 @@
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Platform/Message.h"
+#include "Render/PAnimatedObject.h"
+#include "Render/PAnimation.h"
 
 namespace {
 
@@ -184,6 +187,9 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     Ref hand(new CPGameObject("hand"));
     root->AddChild(arm);
     arm->AddChild(hand);
+    // A later direct child of the same name: the pre-order search still finds the deeper one first.
+    Ref sideHand(new CPGameObject("hand"));
+    root->AddChild(sideHand);
     root->UpdateTransform();
     CPRefPtr<CPMaterial> notAnObject(new CPMaterial);
     SetGlobal("root", root.Get());
@@ -202,6 +208,8 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         {"return PointerToString(GetChildObject(root, 'arm'))", armText},
         {"return GetChildObject(root, 'hand') == hand", "true"},
         {"return PointerToString(GetChildObject(root, 'nothing'))", "0"},
+        {"return PointerToString(GetChildObject(root, 'ARM'))", "0"},  // the name exactly
+        {"return PointerToString(GetChildObject(hand, 'arm'))", "0"},  // the subtree only
         {"return type(GetChildObject(root, 'nothing'))", "userdata"},
         {"return PointerToString(GetChildObject(material, 'root'))", "0"},
         {"return PointerToString(GetChildObject(stale, 'root'))", "0"},
@@ -214,6 +222,11 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         {"SetVisible(material, false) SetCollision(stale, false) SetVisible() return 'ok'", "ok"},
         {"ActivateObject(material, 5) DeactivateObject(stale) ActivateObject(nil) return 'ok'", "ok"},
         {"SetPTransformation(material, 1, 2, 3, 0, 0, 0) SetPTransformation() return 'ok'", "ok"},
+        // Only a game object has a script: anything else is no object, and the strings go unread.
+        {"SendCommandByObject(material, nil, nil) SendCommandByObject(stale) return 'ok'", "ok"},
+        {"SendCommandByObject(root, 'go', nil)", "error: *bad argument #3*"},
+        {"SendCommandByObject(root, nil, '')", "error: *bad argument #2*"},
+        {"SendCommandByObject(root, 'go', '1') return 'ok'", "ok"},  // no script: nothing sent
     };
     for (const Case& c : cases) {
         const std::string result = Run(c.code);
@@ -230,6 +243,18 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     EXPECT_TRUE(hand->IsCollision());  // 0 is true in Lua
     EXPECT_TRUE(root->IsVisible());
 
+    // Yaw, pitch and roll each land on their own axis: roll about z first, then pitch about x, then
+    // yaw about y, and the translation after the turn.
+    EXPECT_EQ(Run("SetPTransformation(hand, 4, 5, 6, 0.3, -0.7, 1.1) return 'ok'"), "ok");
+    const Mat4 expectedParent = MatRotationZ(1.1f) * MatRotationX(-0.7f) * MatRotationY(0.3f) * MatTranslation(4, 5, 6);
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col) {
+            EXPECT_NEAR(hand->GetParentMatrix().m[row][col], expectedParent.m[row][col], 1e-5f) << row << "," << col;
+            EXPECT_NEAR(hand->GetWorldMatrix().m[row][col], expectedParent.m[row][col], 1e-5f) << row << "," << col;
+        }
+    EXPECT_TRUE(hand->IsTransformFresh());  // rebuilt at once
+    EXPECT_FALSE(hand->IsDirty());
+
     // The parent matrix holds the turn and the translation until the parent hands its own down.
     EXPECT_EQ(Run("SetPTransformation(hand, 1, 2, 3, 0, 0, 3.14159265) return 'ok'"), "ok");
     const Mat4& world = hand->GetWorldMatrix();
@@ -243,6 +268,38 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     root->SetPosition({0, 0, 0});
     root->UpdateTransform();
     EXPECT_NEAR(hand->GetWorldMatrix().m[3][0], 0, 1e-5f);
+
+    // Yaw turns about y, pitch about x, roll about z; roll is applied first, yaw last.
+    struct TurnCase {
+        const char* name;
+        float yaw, pitch, roll;
+        Vec3 xAxis, yAxis;  // rows 0 and 1 of the world matrix
+    };
+    const float q = 1.5707963f;
+    const TurnCase turns[] = {
+        {"yaw", q, 0, 0, {0, 0, -1}, {0, 1, 0}},
+        {"pitch", 0, q, 0, {1, 0, 0}, {0, 0, 1}},
+        {"roll", 0, 0, q, {0, 1, 0}, {-1, 0, 0}},
+        {"pitch, then yaw", q, q, 0, {0, 0, -1}, {1, 0, 0}},
+        {"roll, then pitch", 0, q, q, {0, 0, 1}, {-1, 0, 0}},
+    };
+    for (const TurnCase& t : turns) {
+        SCOPED_TRACE(t.name);
+        char code[160];
+        std::snprintf(code, sizeof(code), "SetPTransformation(hand, 4, 5, 6, %.9g, %.9g, %.9g) return 'ok'", t.yaw,
+                      t.pitch, t.roll);
+        ASSERT_EQ(Run(code), "ok");
+        const Mat4& m = hand->GetWorldMatrix();
+        const Vec3 xAxis(m.m[0][0], m.m[0][1], m.m[0][2]), yAxis(m.m[1][0], m.m[1][1], m.m[1][2]);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR((&xAxis.x)[i], (&t.xAxis.x)[i], 1e-5f) << "x axis " << i;
+            EXPECT_NEAR((&yAxis.x)[i], (&t.yAxis.x)[i], 1e-5f) << "y axis " << i;
+        }
+        // The translation is not turned.
+        EXPECT_NEAR(m.m[3][0], 4, 1e-5f);
+        EXPECT_NEAR(m.m[3][1], 5, 1e-5f);
+        EXPECT_NEAR(m.m[3][2], 6, 1e-5f);
+    }
 
     // Activation by script: the priority is truncated toward zero, and huge values are clamped.
     {
@@ -259,6 +316,95 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         root->Deactivate();
         kernel.KillAllTasks();
     }
+}
+
+TEST_F(ObjectFunctionTest, SetAnimationStartsTheNamedAnimationWithoutRestarting) {
+    Ref root(new CPGameObject("root"));
+    Ref body(new CPGameObject("body"));
+    root->AddChild(body);
+    CPRefPtr<CPAnimatedObject> part(new CPAnimatedObject(body.Get()));
+    CPRefPtr<CPAnimation> run(new CPAnimation("run")), idle(new CPAnimation("idle"));
+    part->animations.Set("run", run);
+    part->animations.Set("idle", idle);
+    body->SetRenderType(CPGameObject::RenderAnimatedMesh);
+    body->SetRenderPart(part);
+    CPRefPtr<CPLuaScript> listener(new CPLuaScript);
+    CPRefPtr<CPMaterial> notAScript(new CPMaterial);
+    SetGlobal("root", root.Get());
+    SetGlobal("listener", listener.Get());
+    SetGlobal("material", notAScript.Get());
+
+    struct Case {
+        const char* code;
+        const char* name;  // what the part plays afterwards
+        float speed;
+        int playCount;
+        int reportFrame;
+        bool hasListener;
+    };
+    // Each case starts from the "idle" animation, so a request for "run" is never the one playing.
+    const Case cases[] = {
+        {"SetAnimation(root, 'run', 1.5, 2.9, 7.9, listener)", "run", 1.5f, 2, 7, true},
+        {"SetAnimation(root, 'run', -0.5, -2.9, -1)", "run", -0.5f, -2, -1, false},
+        // Missing numbers read 0: a missing report frame is frame 0, not "none".
+        {"SetAnimation(root, 'run')", "run", 0.0f, 0, 0, false},
+        {"SetAnimation(root, 'run', 1, 1, 1, material)", "run", 1.0f, 1, 1, false},
+        // An unknown or missing name starts nothing.
+        {"SetAnimation(root, 'fly', 9, 9, 9, listener)", "idle", 1.0f, 0, -1, false},
+        {"SetAnimation(root, nil, 9, 9, 9, listener)", "idle", 1.0f, 0, -1, false},
+        {"SetAnimation(material, 'run', 9, 9, 9, listener) SetAnimation()", "idle", 1.0f, 0, -1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        AnimationRequest reset;
+        reset.name = "idle";
+        root->PlayAnimation(reset, true);
+        ASSERT_EQ(Run(std::string(c.code) + " return 'ok'"), "ok");
+        EXPECT_EQ(part->currentName, c.name);
+        EXPECT_EQ(part->speed, c.speed);
+        EXPECT_EQ(part->playCount, c.playCount);
+        EXPECT_EQ(part->reportFrame, c.reportFrame);
+        EXPECT_EQ(part->listener.Get(), c.hasListener ? listener.Get() : nullptr);
+    }
+
+    // Asking for the animation already playing changes nothing: no restart.
+    TotalTime = 3;
+    ASSERT_EQ(Run("SetAnimation(root, 'run', 1, 4, 5, listener) return 'ok'"), "ok");
+    EXPECT_DOUBLE_EQ(part->startTime, 3.0);  // no time offset
+    part->passCounter = 2;
+    TotalTime = 8;
+    ASSERT_EQ(Run("SetAnimation(root, 'run', 2, 6, 7) return 'ok'"), "ok");
+    EXPECT_EQ(part->passCounter, 2);
+    EXPECT_EQ(part->playCount, 4);
+    EXPECT_DOUBLE_EQ(part->startTime, 3.0);
+    TotalTime = 0;
+    part->listener.Reset();
+}
+
+TEST_F(ObjectFunctionTest, SendCommandByObjectReachesTheScriptOfTheObject) {
+    CPScriptManager manager;
+    CPRefPtr<CPLuaScript> script(new CPLuaScript);
+    Ref car(new CPGameObject("car"));
+    Ref bare(new CPGameObject("bare"));
+    car->SetScript(script.Get());
+    SetGlobal("car", car.Get());
+    SetGlobal("bare", bare.Get());
+    SetGlobal("script", script.Get());
+
+    // Not running yet: dropped.
+    ASSERT_EQ(Run("SendCommandByObject(car, 'early', '') return 'ok'"), "ok");
+    EXPECT_TRUE(script->GetQueue().empty());
+
+    ASSERT_TRUE(script->Start());
+    // A script is no game object, and an object without a script has nowhere to send to.
+    ASSERT_EQ(Run("SendCommandByObject(script, 'self', '') SendCommandByObject(bare, 'bare', '') return 'ok'"), "ok");
+    EXPECT_TRUE(script->GetQueue().empty());
+    ASSERT_EQ(Run("SendCommandByObject(car, 'go', ' 1, \"a,b\" ') return 'ok'"), "ok");
+    ASSERT_EQ(script->GetQueue().size(), 1u);
+    EXPECT_EQ(script->GetQueue().front().name, "go");
+    EXPECT_EQ(script->GetQueue().front().params, (std::vector<std::string>{"1", "a,b"}));
+    car->SetScript(nullptr);
+    script->Stop();
 }
 
 }  // namespace
