@@ -5,10 +5,15 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include <lua.hpp>
+
+#include "Core/PKernel.h"
 #include "Core/PLuaScript.h"
 #include "Core/PPath.h"
 #include "Core/PScriptManager.h"
@@ -296,6 +301,134 @@ TEST(ScriptLifecycleTest, SetNextCommandReadsOldestFirstAndClearsWhenDrained) {
     EXPECT_FALSE(script->SetNextCommand());
     script.Reset();
     CPManagedObject::CollectGarbage();
+}
+
+// Writes each script of the list as "Data\\Scripts\\<name>.lua" into the current game root.
+void WriteScripts(const GameRoot& root, const std::string& list,
+                  const std::vector<std::pair<std::string, std::string>>& scripts) {
+    std::filesystem::create_directories(root.Path() / "Data" / "Scripts");
+    std::ofstream(root.Path() / "Data" / "Scripts" / "list.dat") << list;
+    for (const auto& [name, source] : scripts)
+        std::ofstream(root.Path() / "Data" / "Scripts" / (name + ".lua")) << source;
+    InvalidatePathCache();
+}
+
+// The globals a script state starts with: the libraries it may use and no others, "Update", the
+// registered functions, and "globalObject" only when the chunk compiled.
+TEST(ScriptLifecycleTest, StateHoldsTheChosenLibrariesAndGlobals) {
+    GameRoot root("");
+    WriteScripts(root, "", {{"good", "while true do Update() end"}, {"syntax", "local = 1"}});
+    struct Case {
+        const char* global;
+        int type;
+    };
+    const Case common[] = {
+        {"coroutine", LUA_TTABLE}, {"io", LUA_TTABLE},       {"os", LUA_TTABLE},
+        {"string", LUA_TTABLE},    {"math", LUA_TTABLE},     {"table", LUA_TTABLE},
+        {"package", LUA_TNIL},     {"debug", LUA_TNIL},      {"require", LUA_TNIL},
+        {"Update", LUA_TFUNCTION}, {"SetNextCommand", LUA_TFUNCTION}, {"ToInt", LUA_TFUNCTION},
+    };
+    for (const char* name : {"good", "syntax"}) {
+        SCOPED_TRACE(name);
+        CPRefPtr<CPLuaScript> script(new CPLuaScript);
+        ASSERT_EQ(script->Load(name), S_OK);
+        lua_State* L = script->GetState();
+        ASSERT_NE(L, nullptr);
+        for (const Case& c : common) {
+            lua_getglobal(L, c.global);
+            EXPECT_EQ(lua_type(L, -1), c.type) << c.global;
+            lua_pop(L, 1);
+        }
+        lua_getglobal(L, "globalObject");
+        if (std::string(name) == "good") {
+            EXPECT_EQ(lua_type(L, -1), LUA_TLIGHTUSERDATA);
+            EXPECT_EQ(lua_touserdata(L, -1), static_cast<CPManagedObject*>(script.Get()));
+        } else {
+            EXPECT_EQ(lua_type(L, -1), LUA_TNIL);  // the chunk did not load
+        }
+        lua_pop(L, 1);
+    }
+    CPManagedObject::CollectGarbage();
+}
+
+// Commands reach a script only while its running flag is set; a suspended task keeps that flag.
+TEST(ScriptCommandsTest, DeliveryFollowsTheRunningFlag) {
+    GameRoot root("scripts/listing");
+    CPKernel kernel;
+    CPScriptManager manager;
+    manager.LoadList();
+    CPRefPtr<CPLuaScript> script = manager.GetScript("second");  // category "cat_a"
+    ASSERT_TRUE(script);
+
+    struct Case {
+        const char* state;
+        std::function<void()> enter;
+        bool delivered;
+    };
+    const Case cases[] = {
+        {"loaded", [] {}, false},
+        {"running", [&] { ASSERT_TRUE(kernel.AddTask(CPRefPtr<CPTask>(script))); }, true},
+        {"suspended", [&] { kernel.SuspendTask(CPRefPtr<CPTask>(script)); }, true},
+        {"resumed", [&] { kernel.ResumeTask(CPRefPtr<CPTask>(script)); }, true},
+        {"killed, not yet removed", [&] { kernel.KillAllTasks(); }, true},
+        {"stopped", [&] { script->Stop(); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        c.enter();
+        while (script->SetNextCommand()) {
+        }
+        manager.SendCommandByName("second", "byname", "");
+        manager.SendCommandByCategory("cat_a", "bycategory", "");
+        manager.SendCommandByObject(script.Get(), "byobject", "");
+        std::vector<std::string> queued;
+        for (const CPCommand& command : script->GetQueue()) queued.push_back(command.name);
+        if (c.delivered)
+            EXPECT_EQ(queued, (std::vector<std::string>{"byobject", "bycategory", "byname"}));
+        else
+            EXPECT_TRUE(queued.empty());
+    }
+}
+
+// At shutdown every script of the name table, in the table's order (not the list's), reads
+// "release_all" in one more update; a script the kernel stopped still gets it while it was calling
+// Update, one that never ran does not run.
+TEST(ScriptCommandsTest, ShutdownReleasesInNameTableOrder) {
+    GameRoot root("");
+    const std::vector<std::string> names = {"e", "d", "c", "b", "a", "idle"};
+    std::string list;
+    std::vector<std::pair<std::string, std::string>> scripts;
+    for (const std::string& name : names) {
+        list += name + " t_system all\n";
+        scripts.push_back({name, "while true do\n"
+                                 "  while SetNextCommand(globalObject) do\n"
+                                 "    local f = io.open('order.log', 'a')\n"
+                                 "    f:write('" + name + " ', GetCurrentCommand(globalObject), '\\n')\n"
+                                 "    f:close()\n"
+                                 "  end\n"
+                                 "  Update()\n"
+                                 "end\n"});
+    }
+    WriteScripts(root, list, scripts);
+
+    std::vector<std::string> tableOrder;
+    {
+        CPScriptManager manager;
+        ASSERT_TRUE(manager.LoadList());
+        for (const auto& entry : manager.GetNameTable())
+            if (entry.first != "idle") tableOrder.push_back(entry.first + " release_all");
+        for (const std::string& name : names) {
+            if (name == "idle") continue;
+            CPRefPtr<CPLuaScript> script = manager.GetScript(name);
+            ASSERT_TRUE(script->Start());
+            script->Update();  // now waiting in Update
+        }
+        manager.GetScript("c")->Stop();
+    }
+    CPManagedObject::CollectGarbage();
+    EXPECT_EQ(tableOrder, (std::vector<std::string>{"a release_all", "b release_all", "c release_all",
+                                                    "d release_all", "e release_all"}));
+    EXPECT_EQ(root.ReadLines("order.log"), tableOrder);
 }
 
 } // namespace
