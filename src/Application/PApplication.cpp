@@ -138,7 +138,7 @@ RunResult CPApplication::Run() {
     int choice = platform_.startButton ? PressLauncherButton(platform_.startButton)
                                        : (platform_.dialogs ? RunLauncher(*platform_.dialogs) : Platform::DialogFailed);
 
-    // Everything but the settings goes again when the run ends before the main window.
+    // Ending before the main window saves nothing; the singletons simply go again.
     auto deleteSingletons = [&] {
         delete gameData;
         delete animations;
@@ -245,6 +245,11 @@ RunResult CPApplication::Run() {
     WriteActionsFile();
     settings->Save("config.cfg");
 
+    // Without a loop the script manager is still here. Its scripts get their last update now,
+    // after the files are written and while everything they may reach still exists.
+    delete scripts;
+    scripts = nullptr;
+
     delete meshes;
     delete gameData;
     delete animations;
@@ -258,7 +263,6 @@ RunResult CPApplication::Run() {
     timer.Reset();
     music.Reset();
 
-    delete scripts;  // still here when the loop was skipped
     delete materials;
     delete kernel;
     delete settings;

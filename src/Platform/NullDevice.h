@@ -1,6 +1,7 @@
 #pragma once
 // A device that draws nothing: it keeps the full device state, records every call as one line of
 // text, and can be told to be lost, to fail its reset or to refuse its creation. For tests.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,8 @@ public:
     DeviceResult resetAnswer = DeviceResult::Ok;
 
     std::vector<std::string> calls;
+    // Called with each call's line as it is recorded, so a test can look at the world around it.
+    std::function<void(const std::string& call)> onCall;
     // The bytes of the last DrawPrimitiveUP.
     std::vector<uint8_t> lastUserVertices;
     const DeviceState& GetState() const { return state_; }
@@ -63,7 +66,10 @@ public:
     DeviceResult ReadBackBuffer(std::vector<uint32_t>& pixels, int& width, int& height) override;
 
 private:
-    void Record(std::string line) { calls.push_back(std::move(line)); }
+    void Record(std::string line) {
+        calls.push_back(std::move(line));
+        if (onCall) onCall(calls.back());
+    }
 
     PresentParameters params_;
     DeviceCaps caps_;

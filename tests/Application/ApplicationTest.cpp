@@ -2,6 +2,8 @@
 // writes, and what the main window's messages do.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -9,13 +11,22 @@
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PScriptManager.h"
+#include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
+#include "Input/NInput.h"
+#include "Interface/PFontManager.h"
 #include "Platform/NullDevice.h"
 #include "Platform/NullWindow.h"
 #include "Platform/ScriptedDialogs.h"
 #include "Platform/Shell.h"
+#include "Race/PGameData.h"
+#include "Race/PPhysics.h"
+#include "Render/PAnimationManager.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PMeshManager.h"
 #include "Render/PRender.h"
 #include "ScriptHarness.h"
+#include "Sound/NAudio.h"
 
 namespace {
 
@@ -138,6 +149,147 @@ TEST_F(ApplicationTest, MissingActionsFileSkipsTheLoopButStillWritesTheFiles) {
     EXPECT_TRUE(root.Exists("Actions.cfg"));
     EXPECT_EQ(ReadFile("Actions.cfg"), "");
     EXPECT_EQ(ReadFile("config.cfg").rfind("fullScreen = 0\r\n", 0), 0u);
+}
+
+// The null backend, calling back each time one of its devices presents a frame.
+class PresentWatchingBackend final : public Platform::DeviceBackend {
+public:
+    explicit PresentWatchingBackend(std::function<void(Platform::NullDevice&)> onPresent)
+        : onPresent_(std::move(onPresent)) {}
+    const char* GetName() const override { return inner_.GetName(); }
+    bool GetDesktopSize(int& width, int& height) override { return inner_.GetDesktopSize(width, height); }
+    Platform::DeviceCaps GetAdapterCaps() override { return inner_.GetAdapterCaps(); }
+    bool CheckDeviceType(Platform::Format format, bool windowed) override {
+        return inner_.CheckDeviceType(format, windowed);
+    }
+    Platform::DeviceResult CreateDevice(const Platform::PresentParameters& params,
+                                        std::unique_ptr<Platform::Device>& out) override {
+        const Platform::DeviceResult result = inner_.CreateDevice(params, out);
+        if (auto* device = static_cast<Platform::NullDevice*>(out.get())) {
+            device->onCall = [this, device](const std::string& call) {
+                if (call == "Present") onPresent_(*device);
+            };
+        }
+        return result;
+    }
+
+private:
+    Platform::NullBackend inner_;
+    std::function<void(Platform::NullDevice&)> onPresent_;
+};
+
+// What the run has set up when a loading screen is presented: its percentage, the kernel's running
+// tasks with their priorities in run order, and the other singletons of the task steps.
+std::string DescribeLoadingScreen(const Platform::NullDevice& device) {
+    struct ScreenVertex {
+        float x, y, z, rhw;
+        uint32_t color;
+        float u, v;
+    };
+    ScreenVertex bar{};
+    std::memcpy(&bar, device.lastUserVertices.data(), sizeof bar);
+    std::string text = std::to_string(std::lround(bar.x * 100.0f / static_cast<float>(g_screenWidth))) + ":";
+    for (const auto& task : GetKernel()->GetRunningTasks())
+        text += std::string(" ") + task->GetTypeName() + "@" + std::to_string(task->GetPriority());
+    if (GetPhysics()) text += " +physics";
+    if (GetFontManager()) text += " +fonts";
+    if (CNAudio* audio = GetSoundManager()) {
+        const float* top = audio->GetListenerTop();
+        const float* front = audio->GetListenerFront();
+        if (front[2] == 1.0f && top[1] == -1.0f && GetSoundManager()->GetListenerPosition()[0] == 0.0f)
+            text += " +listener";
+    }
+    return text;
+}
+
+TEST_F(ApplicationTest, StartUpAddsTheTasksBetweenTheLoadingScreens) {
+    const std::string music = " CPMusic@12", render = " CPRender@10000", timer = " CPGlobalTimer@10",
+                      main = " CPLuaScript-main@20", particles = " CPParticlesManager@9000",
+                      weapons = " CPWeaponsSystem@390", input = " CNInput@12";
+    const std::vector<std::string> full = {
+        "10:" + render,
+        "20:" + music + render,
+        "35:" + music + render + " +listener",
+        "45:" + timer + music + render + " +listener",
+        "50:" + timer + music + main + particles + render + " +listener",
+        "65:" + timer + music + main + weapons + particles + render + " +physics +listener",
+        "70:" + timer + music + input + main + weapons + particles + render + " +physics +listener",
+        "75:" + timer + music + input + main + weapons + particles + render + " +physics +fonts +listener",
+    };
+    struct Case {
+        const char* name;
+        bool actionsFile;
+        std::vector<std::string> screens;
+    };
+    const Case cases[] = {
+        {"input starts", true, full},
+        // The refused input task skips the fonts and their two screens.
+        {"input refused", false, {full.begin(), full.begin() + 6}},
+    };
+    for (const Case& c : cases) {
+        GameRoot root("app/quits");
+        if (!c.actionsFile) std::filesystem::remove("Actions.cfg");
+        std::vector<std::string> screens;
+        platform.makeDevice = [&screens] {
+            return std::make_unique<PresentWatchingBackend>([&screens](Platform::NullDevice& device) {
+                const auto& calls = device.calls;
+                // A loading screen presents right after drawing its bar; a frame does not.
+                const bool loadingScreen =
+                    calls.size() >= 3 && calls[calls.size() - 3].rfind("DrawPrimitiveUP", 0) == 0;
+                if (loadingScreen) screens.push_back(DescribeLoadingScreen(device));
+            });
+        };
+        platform.startButton = Platform::ControlStartWindowed;
+        EXPECT_EQ(Run(), RunResult::Finished) << c.name;
+        EXPECT_EQ(screens, c.screens) << c.name;
+        app.reset();
+        CPManagedObject::CollectGarbage();
+    }
+}
+
+// Names the singletons that are gone, for a script to report; "all" when every one is there.
+int ProbeSingletons(lua_State* L) {
+    std::string missing;
+    const std::pair<const char*, bool> singletons[] = {
+        {"settings", GetSettingsManager() != nullptr}, {"kernel", GetKernel() != nullptr},
+        {"materials", GetMaterialManager() != nullptr}, {"meshes", GetMeshManager() != nullptr},
+        {"sound", GetSoundManager() != nullptr},      {"animations", GetAnimationManager() != nullptr},
+        {"gamedata", GetGameData() != nullptr},        {"input", GetInput() != nullptr},
+    };
+    for (const auto& [name, present] : singletons)
+        if (!present) missing += std::string(missing.empty() ? "" : " ") + name;
+    lua_pushstring(L, missing.empty() ? "all" : missing.c_str());
+    return 1;
+}
+
+TEST_F(ApplicationTest, ScriptsTakeTheirLastUpdateWhileTheOtherSingletonsExist) {
+    const ScriptFunctionEntry probe[] = {{"ProbeSingletons", ProbeSingletons}};
+    RegisterScriptTable(ScriptTable::LibraryExtra, probe);
+    struct Case {
+        const char* name;
+        bool actionsFile;
+    };
+    for (const Case& c : {Case{"after the loop", true}, Case{"input refused, no loop", false}}) {
+        GameRoot root("app/quits");
+        if (!c.actionsFile) std::filesystem::remove("Actions.cfg");
+        std::ofstream("Data/Scripts/main.lua")
+            << "while true do\n"
+               "  while SetNextCommand(globalObject) do\n"
+               "    if GetCurrentCommand(globalObject) == 'release_all' then\n"
+               "      local file = io.open('main.log', 'a')\n"
+               "      file:write('release_all ', ProbeSingletons(), '\\n')\n"
+               "      file:close()\n"
+               "    end\n"
+               "  end\n"
+               "  KillAllTasks()\n"
+               "  Update()\n"
+               "end\n";
+        platform.startButton = Platform::ControlStartWindowed;
+        EXPECT_EQ(Run(), RunResult::Finished) << c.name;
+        EXPECT_EQ(ReadFile("main.log"), "release_all all\n") << c.name;
+        app.reset();
+        CPManagedObject::CollectGarbage();
+    }
 }
 
 TEST_F(ApplicationTest, TypedCharactersReachTheInterfaceScripts) {

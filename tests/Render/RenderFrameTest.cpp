@@ -167,7 +167,10 @@ TEST_F(RenderTest, FrameFillsBeforeTestingTheDeviceAndPresentsOnce) {
     EXPECT_LT(fill, test);
     EXPECT_LT(test, begin);
     EXPECT_LT(begin, clear);
-    EXPECT_LT(clear, end);
+    // The scene's vertex format is set after the clear, before the queue is drawn.
+    const int format = Index("SetFVF 2d2");
+    EXPECT_LT(clear, format);
+    EXPECT_LT(format, end);
     EXPECT_LT(end, present);
     EXPECT_EQ(Device().CountCalls("Present"), 1);
     // The default fade level draws no quad.
@@ -307,6 +310,145 @@ TEST_F(RenderTest, LoadingScreenBarEndsAtThePercentAndMissingImagesAreRetried) {
     EXPECT_EQ(s.Get(RenderState::Lighting), 0u);
     EXPECT_EQ(s.Get(RenderState::ZEnable), 0u);
     EXPECT_EQ(s.fvf, kFvfScreen);
+}
+
+TEST_F(RenderTest, RestoreRenderStatesSetsEveryDefaultWhateverWasThere) {
+    StartRender();
+    render_->SetStoredAmbient(0xFF203040, 0.125f, 0.25f, 0.375f, 1.0f);
+    render_->SetFogColor(0xFF506070);
+    const std::pair<RenderState, uint32_t> states[] = {
+        {RenderState::SpecularEnable, 0},
+        {RenderState::Lighting, 1},
+        {RenderState::AlphaBlendEnable, 0},
+        {RenderState::ZEnable, 1},
+        {RenderState::ZWriteEnable, 1},
+        {RenderState::SrcBlend, BlendSrcAlpha},
+        {RenderState::DestBlend, BlendInvSrcAlpha},
+        {RenderState::ZFunc, CmpLessEqual},
+        {RenderState::DitherEnable, 0},
+        {RenderState::Clipping, 1},
+        {RenderState::CullMode, CullCCW},
+        {RenderState::Ambient, 0xFF203040},
+        {RenderState::DiffuseMaterialSource, SourceMaterial},
+        {RenderState::SpecularMaterialSource, SourceMaterial},
+        {RenderState::AmbientMaterialSource, SourceMaterial},
+        {RenderState::FogEnable, 1},
+        {RenderState::FogVertexMode, FogLinear},
+        {RenderState::FogDensity, FloatBits(0.0f)},
+        {RenderState::FogStart, FloatBits(50.0f)},
+        {RenderState::FogEnd, FloatBits(692.0f)},
+        {RenderState::FogColor, 0xFF506070},
+    };
+    struct Stage {
+        int stage;
+        StageState state;
+        uint32_t value;
+    };
+    const Stage stages[] = {
+        {0, StageState::ColorOp, OpModulate},   {0, StageState::ColorArg1, ArgTexture},
+        {0, StageState::ColorArg2, ArgDiffuse}, {0, StageState::AlphaOp, OpDisable},
+        {0, StageState::AlphaArg1, ArgTexture}, {0, StageState::AlphaArg2, ArgDiffuse},
+        {1, StageState::ColorOp, OpDisable},    {1, StageState::AlphaOp, OpDisable},
+        {1, StageState::ColorArg1, ArgTexture}, {1, StageState::ColorArg2, ArgCurrent},
+        {1, StageState::AlphaArg1, ArgTexture}, {1, StageState::AlphaArg2, ArgCurrent},
+        {2, StageState::ColorOp, OpDisable},    {2, StageState::AlphaOp, OpDisable},
+    };
+    struct Sampler {
+        int sampler;
+        SamplerState state;
+        uint32_t value;
+    };
+    const Sampler samplers[] = {
+        {0, SamplerState::AddressU, AddressWrap},  {0, SamplerState::AddressV, AddressWrap},
+        {1, SamplerState::AddressU, AddressClamp}, {1, SamplerState::AddressV, AddressClamp},
+    };
+
+    // Whatever an effect or a post pass left behind is overwritten.
+    NullDevice& d = Device();
+    constexpr uint32_t kJunk = 0x5A5A5A5A;
+    for (const auto& [state, value] : states) d.SetRenderState(state, kJunk);
+    for (const Stage& st : stages) d.SetTextureStageState(st.stage, st.state, kJunk);
+    for (const Sampler& sa : samplers) d.SetSamplerState(sa.sampler, sa.state, kJunk);
+    d.SetFVF(kFvfScreen);
+    d.SetMaterial(Material{});
+    Matrix junk;
+    junk(0, 0) = 9.0f;
+    d.SetTransform(TransformType::View, junk);
+    d.SetTransform(TransformType::Projection, junk);
+
+    render_->RestoreRenderStates();
+    const DeviceState& st = d.GetState();
+    for (const auto& [state, value] : states) EXPECT_EQ(st.Get(state), value) << "render state " << static_cast<int>(state);
+    for (const Stage& s2 : stages)
+        EXPECT_EQ(st.Get(s2.stage, s2.state), s2.value) << "stage " << s2.stage << " state " << static_cast<int>(s2.state);
+    for (const Sampler& sa : samplers)
+        EXPECT_EQ(st.Get(sa.sampler, sa.state), sa.value) << "sampler " << sa.sampler << " state " << static_cast<int>(sa.state);
+    EXPECT_EQ(st.fvf, kFvfVertex);
+
+    const Material& m = st.material;
+    EXPECT_EQ((std::vector<float>{m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a}), (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a}), (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a}),
+              (std::vector<float>{0.3f, 0.3f, 0.3f, 1}));
+    EXPECT_EQ((std::vector<float>{m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a}),
+              (std::vector<float>{0, 0, 0, 0}));
+    EXPECT_FLOAT_EQ(m.Power, 10.0f);
+
+    // The view looks from (0, 0, 14.5) at the origin; the projection is 1.0995574 rad over 0.1..1000
+    // with the desktop's integer aspect (1024 x 768: 1).
+    const Matrix& view = st.Transform(TransformType::View);
+    EXPECT_FLOAT_EQ(view(2, 2), -1.0f);
+    EXPECT_FLOAT_EQ(view(3, 2), 14.5f);
+    const Matrix& projection = st.Transform(TransformType::Projection);
+    const float yScale = 1.0f / std::tan(1.0995574f * 0.5f);
+    EXPECT_FLOAT_EQ(projection(1, 1), yScale);
+    EXPECT_FLOAT_EQ(projection(0, 0), yScale);
+    EXPECT_FLOAT_EQ(projection(2, 2), 1000.0f / (1000.0f - 0.1f));
+    EXPECT_FLOAT_EQ(projection(3, 2), -0.1f * 1000.0f / (1000.0f - 0.1f));
+    EXPECT_FLOAT_EQ(projection(2, 3), 1.0f);
+}
+
+TEST_F(RenderTest, LoadingScreenShowsTheTopOfTheBackgroundWithoutLightZOrFog) {
+    RenderSupport::ScopedGameRoot root;
+    StartRender();
+    std::vector<std::vector<uint8_t>> draws;
+    Device().lastUserVertices.clear();
+    // A draw keeps its vertices once its call has been recorded: take them at the next call.
+    Device().onCall = [&](const std::string&) {
+        if (Device().lastUserVertices.empty()) return;
+        draws.push_back(Device().lastUserVertices);
+        Device().lastUserVertices.clear();
+    };
+    render_->DrawLoadingScreen(30);
+    Device().onCall = nullptr;
+    ASSERT_EQ(draws.size(), 2u);
+    const auto background = Vertices(draws[0]);
+    ASSERT_EQ(background.size(), 4u);
+    const float expected[4][4] = {{639.5f, -0.5f, 1, 0}, {639.5f, 479.5f, 1, 0.75f}, {-0.5f, -0.5f, 0, 0}, {-0.5f, 479.5f, 0, 0.75f}};
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_FLOAT_EQ(background[i].x, expected[i][0]);
+        EXPECT_FLOAT_EQ(background[i].y, expected[i][1]);
+        EXPECT_FLOAT_EQ(background[i].u, expected[i][2]);
+        EXPECT_FLOAT_EQ(background[i].v, expected[i][3]);
+        EXPECT_EQ(background[i].color, 0u);
+        EXPECT_FLOAT_EQ(background[i].z, 1.0f);
+        EXPECT_FLOAT_EQ(background[i].rhw, 1.0f);
+    }
+    EXPECT_FLOAT_EQ(Vertices(draws[1])[0].x, 640 * 30 * 0.01f);
+
+    // Cleared to opaque black before the scene; the states it sets stay behind.
+    EXPECT_LT(Index("Clear 3 ff000000 1 0"), Index("BeginScene"));
+    const DeviceState& s = Device().GetState();
+    const std::pair<RenderState, uint32_t> states[] = {
+        {RenderState::ZWriteEnable, 0}, {RenderState::ZEnable, 0},          {RenderState::Lighting, 0},
+        {RenderState::CullMode, CullNone}, {RenderState::AlphaBlendEnable, 0}, {RenderState::FogEnable, 0},
+    };
+    for (const auto& [state, value] : states) EXPECT_EQ(s.Get(state), value) << static_cast<int>(state);
+    EXPECT_EQ(s.Get(0, StageState::ColorOp), static_cast<uint32_t>(OpSelectArg1));
+    EXPECT_EQ(s.Get(0, StageState::ColorArg1), static_cast<uint32_t>(ArgTexture));
+    for (TransformType t : {TransformType::World, TransformType::View, TransformType::Projection})
+        for (int i = 0; i < 16; ++i) EXPECT_EQ(s.Transform(t).m[i], Matrix::Identity().m[i]);
 }
 
 // Logs listener calls into a shared list together with the device's own calls.
