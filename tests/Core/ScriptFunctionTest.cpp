@@ -210,14 +210,26 @@ TEST(ScriptRegistryTest, LaterRegistrationsReplaceEarlierOnes) {
     };
     const ScriptFunctionEntry extra[] = {
         {"RegistryProbeShared", ProbeThird},
+        {"RegistryProbeCoreAndExtra", ProbeThird},
+    };
+    // Registered after the library tables, but the core table still goes into a state first.
+    const ScriptFunctionEntry core[] = {
+        {"RegistryProbeCoreAndLibrary", ProbeFirst},
+        {"RegistryProbeCoreAndExtra", ProbeFirst},
+        {"RegistryProbeCoreOnly", ProbeFirst},
+    };
+    const ScriptFunctionEntry libraryAfterCore[] = {
+        {"RegistryProbeCoreAndLibrary", ProbeSecond},
     };
     RegisterScriptTable(ScriptTable::Library, library);
     RegisterScriptTable(ScriptTable::LibraryExtra, extra);
+    RegisterScriptTable(ScriptTable::Core, core);
+    RegisterScriptTable(ScriptTable::Library, libraryAfterCore);
 
     int probes = 0;
     for (const auto& entry : GetScriptTable(ScriptTable::Library))
         if (std::string(entry.name).rfind("RegistryProbe", 0) == 0) ++probes;
-    EXPECT_EQ(probes, 2);
+    EXPECT_EQ(probes, 3);  // "RegistryProbeLibrary" once, replaced in place
 
     lua_State* L = luaL_newstate();
     RegisterScriptFunctions(L);
@@ -232,9 +244,18 @@ TEST(ScriptRegistryTest, LaterRegistrationsReplaceEarlierOnes) {
         lua_pop(L, 1);
         return result;
     };
-    EXPECT_EQ(call("RegistryProbeShared"), "third");
-    EXPECT_EQ(call("RegistryProbeLibrary"), "second");
-    EXPECT_EQ(call("RegistryProbeAfterEnd"), "missing");
+    const struct {
+        const char* name;
+        const char* result;
+    } cases[] = {
+        {"RegistryProbeShared", "third"},
+        {"RegistryProbeLibrary", "second"},
+        {"RegistryProbeAfterEnd", "missing"},
+        {"RegistryProbeCoreAndLibrary", "second"},
+        {"RegistryProbeCoreAndExtra", "third"},
+        {"RegistryProbeCoreOnly", "first"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(call(c.name), c.result) << c.name;
     // The core's own functions open the first table.
     EXPECT_NE(call("ToInt"), "missing");
     EXPECT_EQ(std::string(GetScriptTable(ScriptTable::Core).front().name), "GetDeltaTime");
