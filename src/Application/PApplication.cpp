@@ -23,6 +23,7 @@
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PRender.h"
+#include "ScriptFunctions/RenderCoreFunctions.h"
 #include "Sound/NAudio.h"
 #include "Sound/PMusic.h"
 #include "Weapons/PWeaponsSystem.h"
@@ -130,6 +131,7 @@ RunResult CPApplication::Run() {
     });
 
     RegisterObjectScriptFunctions();
+    RegisterRenderCoreScriptFunctions();
     scripts->LoadList();
     settings->Load("config.cfg");
     gameData->Init();
