@@ -96,7 +96,9 @@ int CPKernel::Execute() {
     for (;;) {
         if (quitting) {
             if (running_.empty()) break;
-            // Every task was killed by the quit: the pass stops and removes them, active or not.
+            // Only tasks added during the quit pass are left. They run whether or not the window is
+            // active: with no message taken after the quit, an inactive window would never come
+            // back and the loop would spin for ever.
             RunPass();
             CPManagedObject::CollectGarbage();
             continue;

@@ -406,6 +406,21 @@ TEST_F(PackTest, ToolBuildsAndListsPacks)
     EXPECT_EQ(LoadText("DATA\\README"), "\xE9\xFF");
 }
 
+TEST_F(PackTest, ToolRebuildingAPackInsideItsSourceLeavesTheOldPackOut)
+{
+    // The usual call packs the whole "Data" folder into a pack inside it; run twice, the second
+    // pack must not carry the first one.
+    Put("Data/scripts/main.lua", B("print(2)\n"));
+    const std::string arguments = (m_root / "Data" / "game1.dat").string() + " " + (m_root / "Data").string();
+    ASSERT_EQ(RunTool(arguments), 0);
+    const Bytes first = Get("Data/game1.dat");
+    ASSERT_EQ(RunTool(arguments), 0);
+    EXPECT_EQ(Get("Data/game1.dat"), first);
+    ASSERT_EQ(RunTool("--list " + (m_root / "Data" / "game1.dat").string(), (m_root / "list.txt").string()), 0);
+    const Bytes listing = Get("list.txt");
+    EXPECT_EQ(std::string(listing.begin(), listing.end()), "data\\scripts\\main.lua 9\n");
+}
+
 TEST_F(PackTest, ToolExitCodes)
 {
     Put("src/a.txt", B("a"));

@@ -57,10 +57,19 @@ int Build(const std::string& outPath, const std::string& sourceDir)
         std::fprintf(stderr, "mkpack: %s is not a folder\n", sourceDir.c_str());
         return 1;
     }
+    // The usual call packs "Data" into "Data/game<N>.dat": an older copy of the output inside the
+    // source tree is skipped, or every rebuild would carry the previous pack inside the new one.
+    std::error_code probe;
+    const bool outputExists = fs::exists(outPath, probe);
     std::vector<fs::path> files;
-    for (fs::recursive_directory_iterator it(sourceDir, error), end; !error && it != end; it.increment(error))
-        if (it->is_regular_file(error))
-            files.push_back(it->path());
+    for (fs::recursive_directory_iterator it(sourceDir, error), end; !error && it != end; it.increment(error)) {
+        if (!it->is_regular_file(error))
+            continue;
+        std::error_code same;
+        if (outputExists && fs::equivalent(it->path(), outPath, same))
+            continue;
+        files.push_back(it->path());
+    }
     if (error) {
         std::fprintf(stderr, "mkpack: cannot walk %s: %s\n", sourceDir.c_str(), error.message().c_str());
         return 1;
@@ -75,7 +84,12 @@ int Build(const std::string& outPath, const std::string& sourceDir)
     for (const fs::path& file : files) {
         PackItem item;
         item.key = "data";
-        for (const fs::path& part : fs::relative(file, sourceDir))
+        const fs::path relative = fs::relative(file, sourceDir, error);
+        if (error || relative.empty()) {
+            std::fprintf(stderr, "mkpack: cannot name %s inside %s\n", file.c_str(), sourceDir.c_str());
+            return 1;
+        }
+        for (const fs::path& part : relative)
             item.key += "\\" + part.string();
         if (!ReadWhole(file, item.data)) {
             std::fprintf(stderr, "mkpack: cannot read %s\n", file.c_str());
