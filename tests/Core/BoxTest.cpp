@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "Core/Math/Math.h"
@@ -84,6 +85,7 @@ TEST(OrientedBoxTest, RaysEnterTheNearestFaceFromOutside) {
     const Plane untouched(9, 9, 9, 9);
     const Case cases[] = {
         {"z− face", {0.5f, -0.25f, -5}, {0, 0, 1}, 100, true, 4, {0, 0, -4, -4}},
+        {"starting on the face plane: entered at 0", {0.5f, -0.25f, -1}, {0, 0, 1}, 100, true, 0, {0, 0, -4, -4}},
         {"too short: distance kept", {0.5f, -0.25f, -5}, {0, 0, 1}, 3, false, 3, {}},
         {"exactly as long as the hit: not nearer", {0.5f, -0.25f, -5}, {0, 0, 1}, 4, false, 4, {}},
         {"x− face, not the far x+ face", {-5, 0.2f, 0.3f}, {1, 0, 0}, 100, true, 4, {-4, 0, 0, -4}},
@@ -104,6 +106,38 @@ TEST(OrientedBoxTest, RaysEnterTheNearestFaceFromOutside) {
             ExpectPlane(plane, c.expectedPlane, 1e-6f, "hit plane");
         else
             EXPECT_EQ(plane, untouched);
+    }
+}
+
+TEST(OrientedBoxTest, EveryFaceIsHitAcrossBothOfItsTriangles) {
+    // Each face is tested as two triangles that must cover its whole square: one ray into each of
+    // the four quarters that the two diagonals cut a face into must hit it.
+    struct Face {
+        const char* name;
+        Vec3 normal;  // outward
+        Vec3 u, v;    // the two axes spanning the face
+        Plane plane;
+    };
+    const Face faces[] = {
+        {"z−", {0, 0, -1}, {1, 0, 0}, {0, 1, 0}, {0, 0, -4, -4}},
+        {"x+", {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {4, 0, 0, -4}},
+        {"y+", {0, 1, 0}, {1, 0, 0}, {0, 0, 1}, {0, 4, 0, -4}},
+        {"x−", {-1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {-4, 0, 0, -4}},
+        {"y−", {0, -1, 0}, {1, 0, 0}, {0, 0, 1}, {0, -4, 0, -4}},
+        {"z+", {0, 0, 1}, {1, 0, 0}, {0, 1, 0}, {0, 0, 4, -4}},
+    };
+    const float quarters[4][2] = {{0.5f, 0.25f}, {-0.25f, 0.5f}, {-0.5f, -0.25f}, {0.25f, -0.5f}};
+    const CPOrientedBox box = UnitBox();
+    for (const Face& f : faces) {
+        for (const auto& q : quarters) {
+            SCOPED_TRACE(std::string(f.name) + " at " + std::to_string(q[0]) + ", " + std::to_string(q[1]));
+            const Vec3 origin = f.normal * 5.0f + f.u * q[0] + f.v * q[1];
+            float distance = 100;
+            Plane plane;
+            EXPECT_TRUE(box.IntersectsRay(origin, f.normal * -1.0f, distance, plane));
+            EXPECT_NEAR(distance, 4, 1e-6f);
+            ExpectPlane(plane, f.plane, 1e-6f, "hit plane");
+        }
     }
 }
 
@@ -243,6 +277,12 @@ TEST(BoundingBoxTest, ExtendByTransformGrowsByTheImageOnly) {
     same.ExtendByTransform(Mat4());
     ExpectVec(same.min, {-1, -1, -1}, 0, "min");
     ExpectVec(same.max, {1, 1, 1}, 0, "max");
+
+    // The image is divided by its w: here every corner lands at w = 2.
+    CPBoundingBox halved = Box({-1, -1, -1}, {1, 1, 1});
+    halved.ExtendByTransform(Mat4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 2));
+    ExpectVec(halved.min, {-1, -1, -1}, 0, "min");
+    ExpectVec(halved.max, {5.5f, 1, 1}, 0, "max");
 
     CPBoundingBox empty;
     empty.ExtendByTransform(MatTranslation(10, 0, 0));

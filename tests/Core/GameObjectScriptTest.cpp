@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -268,38 +267,6 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     root->SetPosition({0, 0, 0});
     root->UpdateTransform();
     EXPECT_NEAR(hand->GetWorldMatrix().m[3][0], 0, 1e-5f);
-
-    // Yaw turns about y, pitch about x, roll about z; roll is applied first, yaw last.
-    struct TurnCase {
-        const char* name;
-        float yaw, pitch, roll;
-        Vec3 xAxis, yAxis;  // rows 0 and 1 of the world matrix
-    };
-    const float q = 1.5707963f;
-    const TurnCase turns[] = {
-        {"yaw", q, 0, 0, {0, 0, -1}, {0, 1, 0}},
-        {"pitch", 0, q, 0, {1, 0, 0}, {0, 0, 1}},
-        {"roll", 0, 0, q, {0, 1, 0}, {-1, 0, 0}},
-        {"pitch, then yaw", q, q, 0, {0, 0, -1}, {1, 0, 0}},
-        {"roll, then pitch", 0, q, q, {0, 0, 1}, {-1, 0, 0}},
-    };
-    for (const TurnCase& t : turns) {
-        SCOPED_TRACE(t.name);
-        char code[160];
-        std::snprintf(code, sizeof(code), "SetPTransformation(hand, 4, 5, 6, %.9g, %.9g, %.9g) return 'ok'", t.yaw,
-                      t.pitch, t.roll);
-        ASSERT_EQ(Run(code), "ok");
-        const Mat4& m = hand->GetWorldMatrix();
-        const Vec3 xAxis(m.m[0][0], m.m[0][1], m.m[0][2]), yAxis(m.m[1][0], m.m[1][1], m.m[1][2]);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR((&xAxis.x)[i], (&t.xAxis.x)[i], 1e-5f) << "x axis " << i;
-            EXPECT_NEAR((&yAxis.x)[i], (&t.yAxis.x)[i], 1e-5f) << "y axis " << i;
-        }
-        // The translation is not turned.
-        EXPECT_NEAR(m.m[3][0], 4, 1e-5f);
-        EXPECT_NEAR(m.m[3][1], 5, 1e-5f);
-        EXPECT_NEAR(m.m[3][2], 6, 1e-5f);
-    }
 
     // Activation by script: the priority is truncated toward zero, and huge values are clamped.
     {

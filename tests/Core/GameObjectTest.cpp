@@ -17,6 +17,8 @@
 #include "Core/PPath.h"
 #include "Core/PRandom.h"
 #include "Core/PRayQuery.h"
+#include "Core/PScriptManager.h"
+#include "Core/PScriptObject.h"
 #include "Particles/PParticleSystem.h"
 #include "Render/PAnimatedObject.h"
 #include "Render/PLight.h"
@@ -78,10 +80,12 @@ public:
         lastSilent = silent;
     }
     void NotifyAnimationStopped() override { ++stopped; }
+    void NotifyAnimationReport() override { ++reported; }
     std::vector<float> amounts;
     CPGameObject* lastSource = nullptr;
     bool lastSilent = false;
     int stopped = 0;
+    int reported = 0;
 };
 
 class GameObjectTest : public ::testing::Test {
@@ -142,6 +146,30 @@ TEST_F(GameObjectTest, ThreeLevelTreeGetsWorldMatricesAndMergedBounds) {
     EXPECT_TRUE(grandchild->IsDirty());
     EXPECT_FALSE(grandchild->IsTransformFresh());
     ExpectVec(Translation(grandchild->GetWorldMatrix()), {3, 1, 0}, 1e-5f, "before the update");
+}
+
+TEST_F(GameObjectTest, BoxesArePlacedByTheirLocalMatrixThenTheObjects) {
+    // The object turned a quarter about z and moved to (10, 0, 0); each box is first moved in the
+    // object's frame by its local matrix, then carried by the object. Worked by hand.
+    Ref object = Make("crate", {10, 0, 0}, kQuarterZ);
+    CPOrientedBox hitBox({0, 0, 0}, {1, 1, 1});
+    hitBox.localMatrix = MatTranslation(3, 0, 0);
+    object->AddCollisionBox(hitBox);
+    CPOrientedBox own({0, 0, 0}, {1, 2, 3});
+    own.localMatrix = MatTranslation(0, 0, 5);
+    object->SetBoundingBox(own);
+    // The visibility bounds follow the given box at once, before any update.
+    ExpectVec(object->GetVisibilityBounds().min, {-1, -2, -3}, 0, "visibility min before the update");
+    ExpectVec(object->GetVisibilityBounds().max, {1, 2, 3}, 0, "visibility max before the update");
+    ExpectVec(object->GetVisibilityBounds().centre, {0, 0, 0}, 0, "visibility centre before the update");
+
+    object->UpdateTransform();
+    ExpectVec(object->GetCollisionBounds().min, {9, 2, -1}, 1e-5f, "collision min");
+    ExpectVec(object->GetCollisionBounds().max, {11, 4, 1}, 1e-5f, "collision max");
+    // Local y (half-extent 2) now runs along world x.
+    ExpectVec(object->GetVisibilityBounds().min, {8, -1, 2}, 1e-5f, "visibility min");
+    ExpectVec(object->GetVisibilityBounds().max, {12, 1, 8}, 1e-5f, "visibility max");
+    ExpectVec(object->GetVisibilityBounds().centre, {10, 0, 5}, 1e-5f, "visibility centre");
 }
 
 TEST_F(GameObjectTest, LeafWithoutBoxesHasEmptyCollisionBoundsAndIsNeverHit) {
@@ -332,11 +360,19 @@ TEST_F(GameObjectTest, ActivateAddsTasksOnceAndDeactivateStopsThem) {
     hidden->SetRenderType(CPGameObject::RenderParticles);
     hidden->SetRenderPart(hiddenSystem);
     hidden->SetVisible(false);
+    // A system that already runs is left as it is, priority included.
+    Ref burning = AddChild(root, "burning");
+    CPRefPtr<CPParticleSystem> burningSystem(new CPParticleSystem(burning.Get()));
+    burning->SetRenderType(CPGameObject::RenderParticles);
+    burning->SetRenderPart(burningSystem);
+    burningSystem->SetPriority(100);
+    ASSERT_TRUE(kernel.AddTask(burningSystem));
 
     root->Activate(200);
     root->Activate(300);  // already active: nothing more
     EXPECT_TRUE(root->IsActive() && emitter->IsActive() && hidden->IsActive());
-    EXPECT_EQ(kernel.GetRunningTasks().size(), 2u);
+    EXPECT_EQ(kernel.GetRunningTasks().size(), 3u);
+    EXPECT_EQ(burningSystem->GetPriority(), 100);
     EXPECT_TRUE(kernel.IsRunning(idle.Get()));
     EXPECT_EQ(idle->GetPriority(), 200);
     EXPECT_TRUE(kernel.IsRunning(system.Get()));
@@ -347,7 +383,84 @@ TEST_F(GameObjectTest, ActivateAddsTasksOnceAndDeactivateStopsThem) {
     EXPECT_FALSE(root->IsActive() || emitter->IsActive() || hidden->IsActive());
     EXPECT_TRUE(idle->IsKilled());
     EXPECT_TRUE(system->IsKilled());
+    EXPECT_TRUE(burningSystem->IsKilled());
     kernel.KillAllTasks();
+}
+
+TEST_F(GameObjectTest, ScriptEventsComeChildrenFirstWithTheObjectHandle) {
+    CPKernel kernel;
+    CPScriptManager manager;
+    CPRefPtr<CPLuaScript> script(new CPLuaScript);
+    Ref root = Make("root");
+    Ref child = AddChild(root, "child");
+    Ref bare = AddChild(root, "bare");  // no script: sends nothing
+    root->SetScript(script.Get());
+    child->SetScript(script.Get());
+
+    root->Activate(200);
+    child->OnAnimationEnd();
+    bare->OnAnimationEnd();
+    root->Deactivate();
+
+    // The queue holds the newest command first.
+    std::vector<std::string> received;
+    for (auto it = script->GetQueue().rbegin(); it != script->GetQueue().rend(); ++it)
+        received.push_back(it->name + " " + (it->params.empty() ? std::string() : it->params[0]));
+    const std::string r = FormatHandle(root.Get()), c = FormatHandle(child.Get());
+    EXPECT_EQ(received, (std::vector<std::string>{"add_object " + c, "add_object " + r, "animation_end " + c,
+                                                  "delete_object " + c, "delete_object " + r}));
+    EXPECT_EQ(script->GetPriority(), 200);
+
+    // The references Activate gave the script.
+    root->Release();
+    child->Release();
+    kernel.KillAllTasks();
+}
+
+TEST_F(GameObjectTest, AltMaterialGoesToMeshPartsOfTheWholeTree) {
+    CPRefPtr<CPMaterial> own(new CPMaterial(1)), altRoot(new CPMaterial(2)), altArm(new CPMaterial(3)),
+        altTip(new CPMaterial(4)), altLamp(new CPMaterial(5));
+    Ref root = Make("root");
+    Ref arm = AddChild(root, "arm");
+    Ref hand = AddChild(arm, "hand");
+    Ref group = AddChild(root, "group");
+    Ref tip = AddChild(group, "tip");
+    Ref lamp = AddChild(root, "lamp");
+
+    CPRefPtr<CPRenderObject> rootMesh(new CPRenderObject(root.Get())), handMesh(new CPRenderObject(hand.Get())),
+        tipMesh(new CPRenderObject(tip.Get())), lampMesh(new CPRenderObject(lamp.Get()));
+    CPRefPtr<CPAnimatedObject> armPart(new CPAnimatedObject(arm.Get()));
+    struct Case {
+        Ref object;
+        int type;
+        CPRefPtr<CPManagedObject> part;
+        CPRefPtr<CPMaterial> alt;
+        CPMaterial* expected;
+    };
+    const Case cases[] = {
+        {root, CPGameObject::RenderMesh, rootMesh, altRoot, altRoot.Get()},
+        {arm, CPGameObject::RenderAnimatedMesh, armPart, altArm, altArm.Get()},
+        {hand, CPGameObject::RenderMesh, handMesh, nullptr, own.Get()},         // no alternate: kept
+        {group, CPGameObject::RenderNone, nullptr, nullptr, nullptr},            // passed through
+        {tip, CPGameObject::RenderMesh, tipMesh, altTip, altTip.Get()},          // below a plain group
+        {lamp, CPGameObject::RenderLight, lampMesh, altLamp, own.Get()},         // not a mesh type
+    };
+    for (const Case& c : cases) {
+        c.object->SetRenderType(c.type);
+        c.object->SetRenderPart(c.part);
+        c.object->SetAltMaterial(c.alt);
+        if (auto* mesh = dynamic_cast<CPRenderObject*>(c.part.Get())) mesh->SetMaterial(own);
+        if (auto* animated = dynamic_cast<CPAnimatedObject*>(c.part.Get())) animated->SetMaterial(own);
+    }
+    root->ApplyAltMaterial();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object->GetName());
+        if (auto* mesh = dynamic_cast<CPRenderObject*>(c.part.Get())) {
+            EXPECT_EQ(mesh->GetMaterial().Get(), c.expected);
+        } else if (auto* animated = dynamic_cast<CPAnimatedObject*>(c.part.Get())) {
+            EXPECT_EQ(animated->GetMaterial().Get(), c.expected);
+        }
+    }
 }
 
 TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
@@ -375,6 +488,8 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
 
     CPRefPtr<CPPartAnimation> idle(new CPPartAnimation);
     source->AddAnimation("idle", idle);
+    CPRefPtr<CPPartAnimation> wave(new CPPartAnimation);
+    source->AddAnimation("wave", wave);
     Ref tail = AddChild(source, "tail", {0, -1, 0});
     AddChild(tail, "tip");
 
@@ -439,6 +554,12 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     EXPECT_NE(copy->GetCurrentAnimation().Get(), idle.Get());
     EXPECT_EQ(copy->GetCurrentAnimation()->GetTarget(), copy.Get());
     EXPECT_TRUE(copy->GetCurrentAnimation()->loop);
+    EXPECT_TRUE(copy->HasAnimations());
+    const auto* copiedWave = copy->GetAnimations().Find("wave");
+    ASSERT_TRUE(copiedWave && *copiedWave);
+    EXPECT_NE(copiedWave->Get(), wave.Get());
+    EXPECT_EQ((*copiedWave)->GetTarget(), copy.Get());
+    EXPECT_FALSE((*copiedWave)->loop);
     ASSERT_EQ(copy->GetChildren().size(), 1u);
     const Ref copiedTail = copy->GetChildren()[0];
     EXPECT_NE(copiedTail.Get(), tail.Get());
@@ -583,12 +704,20 @@ TEST_F(GameObjectTest, PlayAnimationStartsAnimatedPartsOfTheSubtree) {
     EXPECT_EQ(effect->resets, 1);
     EXPECT_EQ(untouched->currentName, "");
 
-    // The one already playing, without restart: the pass and start time stay.
+    // The one already playing, without restart: the pass and start time stay, and the request still
+    // goes on to the parts below.
+    Ref wheel = AddChild(body, "wheel");
+    CPRefPtr<CPAnimatedObject> wheelPart(new CPAnimatedObject(wheel.Get()));
+    wheelPart->animations.Set("run", run);
+    wheel->SetRenderType(CPGameObject::RenderAnimatedMesh);
+    wheel->SetRenderPart(wheelPart);
     part->passCounter = 2;
     TotalTime = 20;
     root->PlayAnimation(request, false);
     EXPECT_EQ(part->passCounter, 2);
     EXPECT_DOUBLE_EQ(part->startTime, 10.5);
+    EXPECT_EQ(wheelPart->currentName, "run");
+    EXPECT_DOUBLE_EQ(wheelPart->startTime, 20.5);
     // With restart it starts over.
     root->PlayAnimation(request, true);
     EXPECT_EQ(part->passCounter, 0);
@@ -652,6 +781,10 @@ TEST_F(GameObjectTest, DamageAndGibsGoToTheEnemyController) {
     EXPECT_EQ(controller.lastSource, object.Get());
     EXPECT_TRUE(controller.lastSilent);
     object->NotifyAnimationStopped();
+    EXPECT_EQ(controller.stopped, 1);
+    EXPECT_EQ(controller.reported, 0);
+    object->NotifyAnimationReport();
+    EXPECT_EQ(controller.reported, 1);
     EXPECT_EQ(controller.stopped, 1);
 
     // Half the draws set the flag: exactly the odd ones.
