@@ -70,7 +70,8 @@ int32_t RigidBody::AddSupport(const SupportRecord& from)
         return s->JoinAsSupport(sx);
     }
     ContactStack* ss = s->stackNode->stack;
-    if (ss == nullptr || ss == sx) {
+    // Two grounded bodies resting on one another leave the grounded list together.
+    if (ss == nullptr || (ss == sx && ss != grounded)) {
         return 1;
     }
     if (ss == grounded) {

@@ -275,3 +275,54 @@ TEST(ShapePairs, SegmentAgainstBoxWalksToTheNearestPoint)
         ExpectVec(box, c.box.x, c.box.y, c.box.z, 1e-4f);
     }
 }
+
+TEST(BoxBox, FaceAxisTakesADeeperAxisOrATieWhoseCornerLiesOverTheFace)
+{
+    // X half extents 1 at the origin, Y the same at (1.5, dy, 0): the x face overlaps by 0.5 and
+    // Y's deepest corner is (0.5, 1 + dy, 1); it lies over X's x face while |1 + dy| <= 1.001.
+    struct Case {
+        const char* name;
+        float bestSoFar;
+        float dy;
+        bool taken;
+    };
+    const Case cases[] = {
+        {"fresh contact", 100000.0f, 0.0f, true},
+        {"deeper by more than the margin", 0.5002f, 0.0f, true},
+        {"deeper by less than the margin", 0.50005f, 0.0f, false},
+        {"shallower by less than the margin", 0.49995f, 0.0f, false},
+        {"tie, corner over the face", 0.5f, 0.0f, true},
+        {"tie within 1e-6, corner over the face", 0.4999995f, 0.0f, true},
+        {"tie, corner within the slack", 0.5f, 0.0005f, true},
+        {"tie, corner beyond the slack", 0.5f, 0.002f, false},
+    };
+    const Geometry box = Box(1, 1, 1);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BoxFrame x;
+        BoxFrame y;
+        x.Build(box, At(0, 0, 0));
+        y.Build(box, At(1.5f, c.dy, 0));
+        PairContact r;
+        r.depth = c.bestSoFar;
+        r.pointA = {7, 7, 7, 0};
+        ASSERT_TRUE(TestBoxFaceAxis(r, x, y, 0));
+        EXPECT_EQ(r.found, c.taken);
+        if (c.taken) {
+            EXPECT_FLOAT_EQ(r.depth, 0.5f);
+            ExpectVec(r.normal, 1, 0, 0);
+            ExpectVec(r.pointA, 0.5f, 1 + c.dy, 1);
+            ExpectVec(r.pointB, 1.0f, 1 + c.dy, 1);
+        } else {
+            EXPECT_EQ(r.depth, c.bestSoFar);
+            ExpectVec(r.pointA, 7, 7, 7);
+        }
+    }
+    // Apart along the axis: it separates.
+    BoxFrame x;
+    BoxFrame y;
+    x.Build(box, At(0, 0, 0));
+    y.Build(box, At(2.0f, 0, 0));
+    PairContact r;
+    EXPECT_FALSE(TestBoxFaceAxis(r, x, y, 0));
+}

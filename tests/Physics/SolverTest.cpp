@@ -276,3 +276,77 @@ TEST(ContactRows, GrowByAHundredAndKeepTheirRows)
         EXPECT_EQ(world->ContactRows()[i].depth, static_cast<float>(i));
     }
 }
+
+namespace {
+
+// Two unit-mass bodies: A rests on B, B on the world body, every contact through the centres
+// (offsets 0, so K is the plain mass sum). Nothing bounces; only the lower row is deep enough to
+// be corrected.
+struct TwoRowStack {
+    World world{GameDesc(), &kGameGravity};
+    RigidBody* a = nullptr;
+    RigidBody* b = nullptr;
+
+    TwoRowStack()
+    {
+        world->Step(kTick, 1, nullptr);
+        world->SetMaterial(7, 1.0f, 0.0f);
+        a = world->CreateRigidBody();
+        b = world->CreateRigidBody();
+        a->SetMass(1.0f);
+        b->SetMass(1.0f);
+    }
+
+    ConstraintRow Row(Body* upper, Body* lower, float depth) const
+    {
+        ConstraintRow row{};
+        row.type = kRestingContact;
+        row.bodyA = upper;
+        row.bodyB = lower;
+        row.normal = {0.0f, 0.0f, 1.0f, 0.0f};
+        row.depth = depth;
+        row.materialA = 7;
+        row.materialB = 7;
+        row.Prepare(false, false);
+        return row;
+    }
+};
+
+} // namespace
+
+TEST(SolveRows, SweepsTopFirstAndLeavesTheLowerBodyAloneInTheLastIteration)
+{
+    // Rows run from the bottom up (B on the world, then A on B) and are swept top first.
+    // Pass 1 finds nothing approaching. Pass 2, first sweep: A-B at rest; B-world corrects
+    // 0.03 - 0.0098 at 0.5 · 150 (vB = 1.515). Then A-B is re-prepared with B immovable.
+    // Last sweep: A-B approaches at -1.515 and stops A alone (K = 1, vA = 1.515), B untouched;
+    // B-world: goal 1.515 > vB = 1.515? no.
+    // Had the rows been swept bottom first: pass 2 raises B to 1.515, then A-B shares it
+    // (K = 2: vA = vB = 0.7575); re-prepared, the last sweep corrects B again by
+    // 1.515 - 0.5 · 0.7575 = 1.13625 (vB = 1.89375), and A-B stops A alone (vA = 1.89375).
+    TwoRowStack s;
+    ASSERT_TRUE(s.world->AppendContactRow(s.Row(s.b, s.world->GetWorldBody(), 0.03f)));
+    ASSERT_TRUE(s.world->AppendContactRow(s.Row(s.a, s.b, 0.0f)));
+    s.world->SolveRows(-1.0f, 2);
+    EXPECT_NEAR(s.a->GetLinearVelocity().z, 1.515f, 1e-4f);
+    EXPECT_NEAR(s.b->GetLinearVelocity().z, 1.515f, 1e-4f);
+}
+
+TEST(SolveRows, IterationCountAndTheLastIterationRule)
+{
+    // One row, A on a free B, corrected from rest: 0.5 · 150 · (0.03 - 0.0098) = 1.515 shared
+    // through K = 2. With a single iteration that sweep is also the last one: B keeps still.
+    struct Case {
+        int iterations;
+        float va, vb;
+    };
+    const Case cases[] = {{1, 0.7575f, 0.0f}, {2, 0.7575f, -0.7575f}, {-1, 0.7575f, -0.7575f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.iterations);
+        TwoRowStack s;
+        ASSERT_TRUE(s.world->AppendContactRow(s.Row(s.a, s.b, 0.03f)));
+        s.world->SolveRows(-1.0f, c.iterations);
+        EXPECT_NEAR(s.a->GetLinearVelocity().z, c.va, 1e-4f);
+        EXPECT_NEAR(s.b->GetLinearVelocity().z, c.vb, 1e-4f);
+    }
+}

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
 
 using namespace Physics;
 using PhysicsTest::kGameGravity;
@@ -218,4 +223,94 @@ TEST(ContactStacks, PlankAcrossTwoColumnsMergesThemIntoOneStack)
     ASSERT_EQ(sim.Stacks().count, 1);
     EXPECT_EQ(sim.Stacks().head->nodeCount, 5);
     EXPECT_NEAR(plank->GetPosition().z, 2.25f, 0.03f);
+}
+
+namespace {
+
+// The grounded list and then every stack in list order, each as its bodies in node order; a
+// support-only node is starred. For example "G[X] [Y S*]".
+std::string Layout(Simulator& sim, RigidBody* const* bodies, const char* names)
+{
+    auto nodes = [&](const ContactStack& stack) {
+        std::string out = "[";
+        for (const StackNode* n = stack.firstNode; n != nullptr; n = n->next) {
+            if (out.size() > 1) {
+                out += ' ';
+            }
+            for (int i = 0; names[i] != '\0'; ++i) {
+                if (bodies[i] == n->body) {
+                    out += names[i];
+                }
+            }
+            if (n->supportOnly != 0) {
+                out += '*';
+            }
+        }
+        return out + "]";
+    };
+    std::string out = "G" + nodes(sim.GroundedList());
+    int counted = 0;
+    for (const ContactStack* s = sim.Stacks().head; s != nullptr; s = s->next) {
+        out += " " + nodes(*s);
+        EXPECT_EQ(s->nodeCount, static_cast<int32_t>(std::count_if(out.begin() + static_cast<long>(out.rfind('[')),
+                                                                   out.end(), [](char ch) { return std::isalpha(ch); })));
+        ++counted;
+    }
+    EXPECT_EQ(counted, sim.Stacks().count);
+    return out;
+}
+
+} // namespace
+
+TEST(ContactStacks, SupportsJoinAndMergeStacks)
+{
+    // Each case rests bodies on one another ("XS": X on S, "XW": X on the world body), then puts
+    // S to sleep and rests X on S. Only a first support on a supporter that already has a node
+    // wakes that supporter.
+    struct Case {
+        const char* name;
+        std::vector<const char*> setup;
+        const char* last;
+        const char* layout;
+        bool wakesS;
+    };
+    const Case cases[] = {
+        {"first support on the world", {}, "XW", "G[X]", false},
+        {"first support on a body without a node", {}, "XS", "G[] [X S*]", false},
+        {"first support on a stacked body", {"SY"}, "XS", "G[] [S Y* X]", true},
+        {"first support on a grounded body", {"SW"}, "XS", "G[] [X S]", true},
+        {"grounded body on a body without a node", {"XW"}, "XS", "G[] [X S*]", false},
+        {"stacked body on a body without a node", {"XY"}, "XS", "G[] [X Y* S*]", false},
+        {"stacked body on a grounded body", {"XY", "SW"}, "XS", "G[] [X Y* S]", false},
+        {"grounded body on a grounded body", {"XW", "SW"}, "XS", "G[] [X S]", false},
+        {"grounded body on a stacked body", {"SY", "XW"}, "XS", "G[] [S Y* X]", false},
+        {"again within one stack", {"XS"}, "XS", "G[] [X S*]", false},
+        {"bridging two stacks", {"XY", "SZ"}, "XS", "G[] [X Y* S Z*]", false},
+        {"support-only body finds its own support", {"SX"}, "XW", "G[] [S X]", false},
+    };
+    const char names[] = "XSYZ";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world(StackDesc(), &kGameGravity);
+        Simulator& sim = *world.sim;
+        RigidBody* bodies[4];
+        for (RigidBody*& b : bodies) {
+            b = sim.CreateRigidBody();
+        }
+        auto rest = [&](const char* pair) {
+            RigidBody* owner = bodies[std::strchr(names, pair[0]) - names];
+            Body* supporter =
+                pair[1] == 'W' ? static_cast<Body*>(sim.GetWorldBody()) : bodies[std::strchr(names, pair[1]) - names];
+            SupportRecord t;
+            t.Set(supporter, {0.0f, 0.0f, -0.5f, 0.0f}, {0.0f, 0.0f, 0.5f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f}, 0, 0);
+            EXPECT_EQ(owner->AddSupport(t), 1);
+        };
+        for (const char* pair : c.setup) {
+            rest(pair);
+        }
+        bodies[1]->Sleep();
+        rest(c.last);
+        EXPECT_EQ(Layout(sim, bodies, names), c.layout);
+        EXPECT_EQ(!bodies[1]->IsAsleep(), c.wakesS);
+    }
 }
