@@ -207,3 +207,67 @@ TEST(RestDetection, BoxOnTheGroundSleepsByItsRestCounterAndStaysPut)
     EXPECT_EQ(box->GetOrientation().w, q.w);
     EXPECT_GT(slept, 10);
 }
+
+TEST(RestDetection, RestCounterSleepsAtElevenOnThreeSupportsAndAtOneHundredAndOneOnTwo)
+{
+    struct Case {
+        const char* name;
+        std::initializer_list<Vector4> points;
+        int sleepsAt; // 0: never within 150 steps
+    };
+    const Case cases[] = {
+        {"three supports around the centre", {{-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {0.0f, 0.5f, -0.5f}}, 11},
+        {"two supports in line with the centre", {{0.0f, -0.5f, -0.5f}, {0.0f, 0.5f, -0.5f}}, 101},
+        {"two supports 0.006 beside the centre", {{0.006f, -0.5f, -0.5f}, {0.006f, 0.5f, -0.5f}}, 0},
+        {"one support under the centre", {{0.0f, 0.0f, -0.5f}}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Supported s(c.points);
+        StackNode node;
+        node.body = s.body;
+        s.body->stackNode = &node;
+        int slept = 0;
+        for (int step = 1; step <= 150 && slept == 0; ++step) {
+            s.body->UpdateRestCounter();
+            if (s.body->IsAsleep()) {
+                slept = step;
+            }
+        }
+        EXPECT_EQ(slept, c.sleepsAt);
+        EXPECT_EQ(s.body->restCounter, c.sleepsAt == 0 ? 150 : c.sleepsAt);
+        s.body->stackNode = nullptr;
+    }
+}
+
+TEST(RestDetection, RestCounterLooksAtTheTenStepMeansOnceTheBodyMoves)
+{
+    // Moving at |v|² >= 1: the mean over the history decides; its downward part does not count.
+    struct Case {
+        const char* name;
+        Vector4 meanVelocity;
+        Vector4 meanSpin;
+        bool counts;
+    };
+    const Case cases[] = {
+        {"falling straight down fast", {0.0f, 0.0f, -5.0f}, {}, true},
+        {"sliding at |a|² = 1.96", {1.4f, 0.0f, 0.0f}, {}, true},
+        {"sliding at |a|² = 2.25", {1.5f, 0.0f, 0.0f}, {}, false},
+        {"rising at |a|² = 2.25", {0.0f, 0.0f, 1.5f}, {}, false},
+        {"spinning at |b|² = 0.81", {}, {0.9f, 0.0f, 0.0f}, true},
+        {"spinning at |b|² = 1.21", {}, {1.1f, 0.0f, 0.0f}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world(GameDesc(), &kGameGravity);
+        RigidBody* body = world->CreateRigidBody();
+        body->linearVelocity = {2.0f, 0.0f, 0.0f, 0.0f};
+        for (int i = 0; i < RigidBody::kHistoryLength; ++i) {
+            body->velocityHistory[i] = c.meanVelocity;
+            body->angularVelocityHistory[i] = c.meanSpin;
+        }
+        body->restCounter = 5;
+        body->UpdateRestCounter();
+        EXPECT_EQ(body->restCounter, c.counts ? 6 : 0);
+    }
+}

@@ -314,3 +314,66 @@ TEST(ContactStacks, SupportsJoinAndMergeStacks)
         EXPECT_EQ(!bodies[1]->IsAsleep(), c.wakesS);
     }
 }
+
+TEST(ContactStacks, RebuildSplitsAStackIntoItsConnectedPieces)
+{
+    // Bodies rest on one another as listed ("XY": X on Y); then the stack is rebuilt. "drop XS"
+    // releases X's support on S first; "lose X" marks X's node as left without supports.
+    struct Case {
+        const char* name;
+        std::vector<const char*> rests;
+        const char* change;
+        const char* layout;
+    };
+    const Case cases[] = {
+        // X's records are walked in slot order, and its later support sits in the lower slot.
+        {"bridge kept", {"XY", "SZ", "XS"}, "", "G[] [X S Y* Z*]"},
+        {"bridge gone", {"XY", "SZ", "XS"}, "drop XS", "G[] [X Y*] [S Z*]"},
+        {"a column", {"XY", "YZ"}, "", "G[] [X Y Z*]"},
+        {"top of a column unsupported", {"XY", "YZ"}, "lose X", "G[] [Y Z*]"},
+    };
+    const char names[] = "XSYZ";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world(StackDesc(), &kGameGravity);
+        Simulator& sim = *world.sim;
+        RigidBody* bodies[4];
+        for (RigidBody*& b : bodies) {
+            b = sim.CreateRigidBody();
+        }
+        auto body = [&](char name) { return bodies[std::strchr(names, name) - names]; };
+        for (const char* pair : c.rests) {
+            // Apart on the owner, so that a second support does not take the first one's slot.
+            const float x = 0.3f * static_cast<float>(std::strchr(names, pair[1]) - names);
+            SupportRecord t;
+            t.Set(body(pair[1]), {x, 0.0f, -0.5f, 0.0f}, {x, 0.0f, 0.5f, 0.0f}, {0.0f, 0.0f, 1.0f, 0.0f}, 0, 0);
+            ASSERT_EQ(body(pair[0])->AddSupport(t), 1);
+        }
+        ASSERT_EQ(sim.Stacks().count, 1);
+        ContactStack* stack = sim.Stacks().head;
+        stack->solved = 1;
+        if (std::string(c.change) == "drop XS") {
+            for (SupportRecord& r : body('X')->supports) {
+                if (r.InUse() && r.supporter == body('S')) {
+                    r.Release();
+                }
+            }
+        } else if (std::string(c.change) == "lose X") {
+            body('X')->stackNode->unsupported = 1;
+        }
+        stack->Rebuild();
+        EXPECT_EQ(stack->nodeCount, 0);
+        EXPECT_EQ(stack->firstNode, nullptr);
+        sim.FreeStack(stack);
+        EXPECT_EQ(Layout(sim, bodies, names), c.layout);
+        for (const ContactStack* s = sim.Stacks().head; s != nullptr; s = s->next) {
+            EXPECT_EQ(s->solved, 1) << "a piece keeps the solved mark of its stack";
+        }
+        if (std::string(c.change) == "lose X") {
+            EXPECT_EQ(body('X')->stackNode, nullptr);
+            for (const SupportRecord& r : body('X')->supports) {
+                EXPECT_FALSE(r.InUse());
+            }
+        }
+    }
+}
