@@ -101,7 +101,8 @@ bool SweepAxis::InsertBody(Body* body, Body* hint)
     body->maxEndpoint[index_] = max;
     body->UpdateWorldBox();
 
-    Endpoint* h = hint != nullptr ? hint->minEndpoint[index_] : nullptr;
+    // A body named as its own hint would start the search at its new, still unlinked minimum.
+    Endpoint* h = hint != nullptr && hint != body ? hint->minEndpoint[index_] : nullptr;
     if (h == nullptr || hint->worldMin[index_] == 0.0f) {
         PlaceFromHead(min, false);
         PlaceFromHead(max, true);
