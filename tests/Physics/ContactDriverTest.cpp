@@ -260,3 +260,120 @@ TEST(ContactDrivers, NonFiniteVelocityFromOutsideStaysWithItsBody)
     EXPECT_TRUE(std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z));
     EXPECT_NEAR(p.z, 0.5f, 0.02f);
 }
+
+TEST(ContactDrivers, PairPassSkipsPairsThatCannotChange)
+{
+    // Two unit boxes 0.1 into each other, reported whenever they are tested.
+    struct Case {
+        const char* name;
+        bool bothAnimated;
+        bool asleep;
+        bool pushed; // the first box was pushed out last tick
+        bool sameGroup;
+        bool tested;
+    };
+    const Case cases[] = {
+        {"two animated bodies", true, false, false, false, false},
+        {"two awake rigid bodies", false, false, false, false, true},
+        {"two sleeping rigid bodies", false, true, false, false, false},
+        {"two sleeping rigid bodies, one pushed", false, true, true, false, true},
+        {"two rigid bodies solved in one joint group", false, false, false, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world(DriverDesc(), nullptr);
+        Simulator& sim = *world.sim;
+        sim.GetCollisionGroups().Set(0, 0, 2);
+        Body* bodies[2];
+        for (int i = 0; i < 2; ++i) {
+            const Vector4 at{0.0f, 0.0f, 0.9f * static_cast<float>(i), 0.0f};
+            bodies[i] = c.bothAnimated ? static_cast<Body*>(AddAnimatedBox(sim, 1.0f, at)) : AddRigidBox(sim, 1.0f, at);
+        }
+        JointGroup group;
+        if (!c.bothAnimated) {
+            for (Body* b : bodies) {
+                auto* rigid = static_cast<RigidBody*>(b);
+                if (c.asleep) {
+                    rigid->Sleep();
+                }
+                if (c.sameGroup) {
+                    group.AddBody(rigid);
+                }
+            }
+            static_cast<RigidBody*>(bodies[0])->pushedLastTick = c.pushed ? 1 : 0;
+        }
+        Reports().clear();
+        sim.SetContactCallback(&Record);
+        sim.Step(kTick, 1, nullptr);
+        EXPECT_EQ(!Reports().empty(), c.tested);
+        group.Clear();
+    }
+}
+
+TEST(ContactDrivers, HandOffSupportsTheUpperRigidBodyAndPushesOnlyFromAbove)
+{
+    // Gravity along -z. A contact 0.02 deep between bodies at rest: the upper body, when rigid,
+    // gets a support naming the lower one (normal up in the lower body's frame); a rigid body
+    // under a body that is not rigid is pushed down by the full depth.
+    enum Kind { kRigid, kAnimated, kWorld };
+    struct Case {
+        const char* name;
+        Kind a, b;
+        float normalZ; // from B towards A
+        int supported; // 0 none, 1 A, 2 B
+        int pushed;    // 0 none, 1 A, 2 B
+    };
+    const Case cases[] = {
+        {"rigid A on rigid B", kRigid, kRigid, 1.0f, 1, 0},
+        {"rigid B on rigid A", kRigid, kRigid, -1.0f, 2, 0},
+        {"rigid A on the world", kRigid, kWorld, 1.0f, 1, 0},
+        {"rigid A under an animated ceiling", kRigid, kAnimated, -1.0f, 0, 1},
+        {"rigid B on an animated floor", kAnimated, kRigid, -1.0f, 2, 0},
+        {"rigid B under an animated ceiling", kAnimated, kRigid, 1.0f, 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world(DriverDesc(), &kGameGravity);
+        Simulator& sim = *world.sim;
+        auto make = [&](Kind kind) -> Body* {
+            if (kind == kWorld) {
+                return sim.GetWorldBody();
+            }
+            return kind == kRigid ? static_cast<Body*>(AddRigidBox(sim, 1.0f, {0.0f, 0.0f, 0.0f}))
+                                  : AddAnimatedBox(sim, 1.0f, {0.0f, 0.0f, 0.0f});
+        };
+        Body* a = make(c.a);
+        Body* b = make(c.b);
+        ConstraintRow row{};
+        row.type = kCollisionContact;
+        row.bodyA = a;
+        row.bodyB = b;
+        row.normal = {0.0f, 0.0f, c.normalZ, 0.0f};
+        row.depth = 0.02f;
+        row.offsetA = row.localPointA = {0.0f, 0.0f, -0.5f * c.normalZ, 0.0f};
+        row.offsetB = row.localPointB = {0.0f, 0.0f, 0.5f * c.normalZ, 0.0f};
+        sim.HandleContact(a, b, row);
+
+        Body* sides[2] = {a, b};
+        for (int side = 0; side < 2; ++side) {
+            RigidBody* r = RigidSide(sides[side]);
+            if (r == nullptr) {
+                continue;
+            }
+            int records = 0;
+            for (const SupportRecord& s : r->supports) {
+                if (s.InUse()) {
+                    ++records;
+                    EXPECT_EQ(s.supporter, sides[1 - side]);
+                    EXPECT_NEAR(s.normal.x, 0.0f, 1e-6f);
+                    EXPECT_NEAR(s.normal.y, 0.0f, 1e-6f);
+                    EXPECT_NEAR(s.normal.z, 1.0f, 1e-6f);
+                }
+            }
+            EXPECT_EQ(records, c.supported == side + 1 ? 1 : 0) << "side " << side;
+            const bool pushed = c.pushed == side + 1;
+            EXPECT_EQ(r->pushedThisTick, pushed ? 1 : 0) << "side " << side;
+            EXPECT_FLOAT_EQ(r->GetPosition().z, pushed ? -0.02f : 0.0f) << "side " << side;
+        }
+    }
+}
