@@ -233,6 +233,32 @@ TEST(Damping, AppliedPerTick)
     EXPECT_NEAR(body->GetAngularMomentum().z, std::pow(0.9975f, 100.0f), 1e-4f);
 }
 
+TEST(Damping, FollowsTheForceOnVelocityAndPrecedesTheTorqueOnMomentum)
+{
+    // m = 1, F = (2, 0, 0), I = 2·1, T = (0, 0, 1), both dampings 0.5, no gravity:
+    //   v_n = (v_(n-1) + 2·dt)·0.5      x_n = x_(n-1) + v_n·dt + dt²
+    //   L_n = L_(n-1)·0.5 + dt          ω_n = L_n / 2
+    struct Row {
+        float v, x, L, omega; // in units of dt, dt², dt, dt
+    };
+    const Row table[] = {{1.0f, 2.0f, 1.0f, 0.5f}, {1.5f, 4.5f, 1.5f, 0.75f}, {1.75f, 7.25f, 1.75f, 0.875f}};
+    World world;
+    RigidBody* body = world->CreateRigidBody();
+    body->SetInertia({2.0f, 2.0f, 2.0f});
+    body->SetLinearDamping(0.5f);
+    body->SetAngularDamping(0.5f);
+    body->SetForceAtPoint({2.0f, 0.0f, 0.0f}, body->GetPosition());
+    body->SetTorque({0.0f, 0.0f, 1.0f});
+    for (int n = 0; n < 3; ++n) {
+        world->Step(kTick, 1, nullptr);
+        const Row& r = table[n];
+        EXPECT_NEAR(body->GetLinearVelocity().x, r.v * kTick, 1e-7f) << "tick " << n + 1;
+        EXPECT_NEAR(body->GetPosition().x, r.x * kTick * kTick, 1e-9f) << "tick " << n + 1;
+        EXPECT_NEAR(body->GetAngularMomentum().z, r.L * kTick, 1e-7f) << "tick " << n + 1;
+        EXPECT_NEAR(body->GetAngularVelocity().z, r.omega * kTick, 1e-7f) << "tick " << n + 1;
+    }
+}
+
 TEST(Rotation, TorqueFreeSpinTurnsAtTheRateOfItsMomentum)
 {
     World world;

@@ -386,3 +386,192 @@ TEST(SimulatorStep, StatsModes)
     EXPECT_EQ(average.count, 4);
     EXPECT_FLOAT_EQ(average.result, average.sum / 4.0f);
 }
+
+namespace {
+
+// Records, per call, which body's controller ran and what it saw of one animated body.
+class OrderProbe final : public ControllerCallback {
+public:
+    void OnTick(Controller* controller, float) override
+    {
+        order.push_back(controller->GetBody()->GetId());
+        if (watched != nullptr) {
+            moved.push_back(watched->IsMoved());
+        }
+    }
+    std::vector<int> order;
+    std::vector<bool> moved;
+    const AnimatedBody* watched = nullptr;
+};
+
+} // namespace
+
+TEST(SimulatorStep, BodiesAreSteppedInListOrderRigidBeforeParticles)
+{
+    SimulatorDesc desc = GameDesc();
+    desc.rigidParticleCount = 2;
+    World world(desc);
+    OrderProbe probe;
+    RigidBody* particle = world->CreateRigidParticle(); // id 10, created first
+    RigidBody* a = world->CreateRigidBody();            // id 0
+    RigidBody* b = world->CreateRigidBody();            // id 1
+    RigidBody* c = world->CreateRigidBody();            // id 2
+    for (RigidBody* body : {particle, c, a, b}) {
+        body->CreateController(&probe, 0);
+    }
+    struct Stage {
+        const char* name;
+        RigidBody* toggle; // disabled and enabled again before the step, or null
+        std::vector<int> order;
+    };
+    const Stage stages[] = {
+        {"creation order", nullptr, {0, 1, 2, 10}},
+        {"re-enabled body goes last", a, {1, 2, 0, 10}},
+        {"and again", c, {1, 0, 2, 10}},
+    };
+    for (const Stage& s : stages) {
+        if (s.toggle != nullptr) {
+            s.toggle->SetEnabled(0, nullptr);
+            s.toggle->SetEnabled(1, nullptr);
+        }
+        probe.order.clear();
+        world->Step(PhysicsTest::kTick, 1, nullptr);
+        EXPECT_EQ(probe.order, s.order) << s.name;
+    }
+    // A disabled body is not visited at all.
+    b->SetEnabled(0, nullptr);
+    probe.order.clear();
+    world->Step(PhysicsTest::kTick, 1, nullptr);
+    EXPECT_EQ(probe.order, (std::vector<int>{0, 2, 10}));
+}
+
+TEST(SimulatorStep, AnimatedBodyMovedBetweenStepsCountsAsMovedForEverySubStepOfOneStep)
+{
+    World world;
+    AnimatedBody* gate = world->CreateAnimatedBody();
+    AnimatedBody* parked = world->CreateAnimatedBody();
+    RigidBody* body = world->CreateRigidBody();
+    OrderProbe probe;
+    probe.watched = gate;
+    body->CreateController(&probe, 0);
+
+    gate->SetPosition({1.0f, 0.0f, 0.0f});
+    world->Step(PhysicsTest::kTick, 3, nullptr);
+    EXPECT_EQ(probe.moved, (std::vector<bool>{true, true, true}));
+    probe.moved.clear();
+    world->Step(PhysicsTest::kTick, 3, nullptr);
+    EXPECT_EQ(probe.moved, (std::vector<bool>{false, false, false}));
+
+    // Orientation counts as a move too; only enabled bodies have their flag cleared.
+    gate->SetOrientation({0.0f, 0.0f, 0.0f, 1.0f});
+    parked->SetPosition({0.0f, 4.0f, 0.0f});
+    parked->SetEnabled(0, nullptr);
+    probe.moved.clear();
+    world->Step(PhysicsTest::kTick, 2, nullptr);
+    EXPECT_EQ(probe.moved, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(gate->IsMoved());
+    EXPECT_TRUE(parked->IsMoved());
+}
+
+TEST(SimulatorStep, FirstPhaseClearsTheSensorHitsOfEveryEnabledBody)
+{
+    struct Case {
+        const char* name;
+        bool animated;
+        bool asleep;  // a sleeping RigidBody has no position step to clear them
+        bool enabled; // disabled bodies are not visited
+        int32_t ticks;
+        bool cleared;
+    };
+    const Case cases[] = {
+        {"animated body", true, false, true, 1, true},
+        {"sleeping rigid body", false, true, true, 1, true},
+        {"awake rigid body", false, false, true, 1, true},
+        {"disabled animated body", true, false, false, 1, false},
+        {"disabled rigid body", false, false, false, 1, false},
+        {"step without ticks", true, false, true, 0, false},
+    };
+    for (const Case& c : cases) {
+        World world;
+        AnimatedBody* target = world->CreateAnimatedBody();
+        Body* body = c.animated ? static_cast<Body*>(world->CreateAnimatedBody()) : world->CreateRigidBody();
+        Sensor* s = body->CreateSensor();
+        s->SetRay({}, {0.0f, 0.0f, -1.0f});
+        if (c.asleep) {
+            static_cast<RigidBody*>(body)->Sleep();
+        }
+        if (!c.enabled) {
+            body->SetEnabled(0, nullptr);
+        }
+        s->hitDepth = 0.25f;
+        s->hitBody = target;
+        s->hitPoint = {0.0f, 0.0f, -0.75f};
+        s->hitMaterial = 4;
+        world->Step(PhysicsTest::kTick, c.ticks, nullptr);
+        EXPECT_EQ(s->GetHitDepth(), c.cleared ? 0.0f : 0.25f) << c.name;
+        EXPECT_EQ(s->GetHitBody(), c.cleared ? nullptr : target) << c.name;
+        // Only depth and body are cleared.
+        EXPECT_EQ(s->GetHitPoint().z, -0.75f) << c.name;
+        EXPECT_EQ(s->GetHitMaterial(), 4) << c.name;
+        if (c.asleep) {
+            EXPECT_TRUE(static_cast<RigidBody*>(body)->IsAsleep()) << c.name;
+        }
+    }
+}
+
+TEST(SimulatorPools, FreeingADisabledBodyUnlinksItFromTheDisabledList)
+{
+    World world;
+    RigidBody* r0 = world->CreateRigidBody();
+    RigidBody* r1 = world->CreateRigidBody();
+    RigidBody* r2 = world->CreateRigidBody();
+    AnimatedBody* a0 = world->CreateAnimatedBody();
+    AnimatedBody* a1 = world->CreateAnimatedBody();
+    r0->SetEnabled(0, nullptr);
+    r1->SetEnabled(0, nullptr);
+    a0->SetEnabled(0, nullptr);
+
+    world->FreeBody(r0);
+    world->FreeBody(a0);
+    EXPECT_EQ(world->DisabledRigidBodies().count, 1);
+    EXPECT_EQ(world->DisabledRigidBodies().head, r1);
+    EXPECT_EQ(world->DisabledRigidBodies().tail, r1);
+    EXPECT_EQ(world->EnabledRigidBodies().count, 1);
+    EXPECT_EQ(world->EnabledRigidBodies().head, r2);
+    EXPECT_EQ(world->DisabledAnimatedBodies().count, 0);
+    EXPECT_EQ(world->DisabledAnimatedBodies().head, nullptr);
+    EXPECT_EQ(world->EnabledAnimatedBodies().head, a1);
+    EXPECT_EQ(world->EnabledAnimatedBodies().count, 1);
+
+    // The freed slots come back enabled, at the tail of the enabled lists.
+    EXPECT_EQ(world->CreateRigidBody(), r0);
+    EXPECT_TRUE(r0->IsEnabled());
+    EXPECT_EQ(world->EnabledRigidBodies().tail, r0);
+    EXPECT_EQ(world->CreateAnimatedBody(), a0);
+    EXPECT_TRUE(a0->IsEnabled());
+    EXPECT_EQ(world->EnabledAnimatedBodies().tail, a0);
+}
+
+TEST(SimulatorCreation, GravityDirectionIsZeroBelowTheNormalisationLimit)
+{
+    struct Case {
+        Vector4 g;
+        Vector4 direction;
+        float length;
+    };
+    // |g|² = 1e-6 is the smallest square that still has a direction.
+    const Case cases[] = {
+        {{0.0f, 0.0f, -9.8f}, {0.0f, 0.0f, -1.0f}, 9.8f},
+        {{3.0f, 0.0f, -4.0f}, {0.6f, 0.0f, -0.8f}, 5.0f},
+        {{0.0f, 0.0f, -0.0009f}, {0.0f, 0.0f, 0.0f}, 0.0009f},
+        {{0.0f, -0.0011f, 0.0f}, {0.0f, -1.0f, 0.0f}, 0.0011f},
+    };
+    for (const Case& c : cases) {
+        World world(GameDesc(), &c.g);
+        ASSERT_NE(world.sim, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_NEAR(world->GetGravityDirection()[i], c.direction[i], 1e-6f) << c.g[1] << "," << c.g[2];
+        }
+        EXPECT_NEAR(world->GetGravityLength(), c.length, 1e-6f);
+    }
+}
