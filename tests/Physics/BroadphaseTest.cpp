@@ -58,6 +58,11 @@ std::vector<Body*> BroadphaseBodies(Simulator& sim)
             bodies.push_back(a);
         }
     }
+    for (RigidBody* p = sim.EnabledParticles().head; p != nullptr; p = p->next) {
+        if (p->GetGeometryCount() > 0) {
+            bodies.push_back(p);
+        }
+    }
     return bodies;
 }
 
@@ -67,7 +72,8 @@ std::set<IdPair> BruteForcePairs(Simulator& sim)
     std::set<IdPair> pairs;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
         for (std::size_t j = i + 1; j < bodies.size(); ++j) {
-            if (Overlap(bodies[i], bodies[j])) {
+            // Two particles never pair.
+            if (Overlap(bodies[i], bodies[j]) && !(bodies[i]->IsParticle() && bodies[j]->IsParticle())) {
                 pairs.insert(Key(bodies[i], bodies[j]));
             }
         }
@@ -132,100 +138,122 @@ void MoveTo(Body* body, float x, float y, float z)
 
 TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
 {
-    SimulatorDesc desc = GameDesc();
-    desc.rigidBodiesCount = 12;
-    desc.animatedBodiesCount = 6;
-    desc.overlapPairsCount = 200;
-    desc.geometriesCount = 60;
-    World world(desc);
-    Simulator& sim = *world.sim;
-    std::mt19937 rng(20261210);
-    std::uniform_real_distribution<float> place(-6.0f, 6.0f);
-    std::uniform_real_distribution<float> nudge(-0.4f, 0.4f);
-    std::uniform_real_distribution<float> size(0.5f, 3.0f);
-    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
-    std::vector<Body*> live;
-
-    auto create = [&](bool animated) {
-        Body* body = animated ? static_cast<Body*>(sim.CreateAnimatedBody()) : sim.CreateRigidBody();
-        if (body == nullptr) {
-            return;
-        }
-        const int geometries = unit(rng) < 0.1f ? 0 : (unit(rng) < 0.7f ? 1 : 2);
-        for (int g = 0; g < geometries; ++g) {
-            Geometry* geometry = body->CreateGeometry();
-            if (unit(rng) < 0.3f) {
-                geometry->SetCapsule(size(rng) * 0.5f, size(rng));
-            } else {
-                geometry->SetBox(size(rng), size(rng), size(rng));
-            }
-            Matrix4 local = Matrix4::FromRotationAndPosition(
-                QuatToRows(QuatNormalize({unit(rng), unit(rng), unit(rng), 1.0f})), {nudge(rng), nudge(rng), 0.0f});
-            geometry->SetLocalMatrix(local);
-        }
-        if (unit(rng) < 0.3f) {
-            body->CreateSensor()->SetRay({}, {0.0f, 0.0f, -size(rng)});
-        }
-        body->UpdateBounds();
-        MoveTo(body, place(rng), place(rng), place(rng));
-        live.push_back(body);
+    struct Case {
+        int particles; // capacity of the particle pool, and whether any are made
+        unsigned seed;
     };
+    const Case cases[] = {{0, 20261210u}, {6, 7u}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.particles);
+        SimulatorDesc desc = GameDesc();
+        desc.rigidBodiesCount = 12;
+        desc.animatedBodiesCount = 6;
+        desc.rigidParticleCount = c.particles;
+        desc.overlapPairsCount = 200;
+        desc.geometriesCount = 80;
+        World world(desc);
+        Simulator& sim = *world.sim;
+        std::mt19937 rng(c.seed);
+        std::uniform_real_distribution<float> place(-6.0f, 6.0f);
+        std::uniform_real_distribution<float> nudge(-0.4f, 0.4f);
+        std::uniform_real_distribution<float> size(0.5f, 3.0f);
+        std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+        std::vector<Body*> live;
 
-    int observedPairs = 0;
-    int reusedBeforeUpdate = 0;
-    int hintedEnables = 0;
-    for (int tick = 0; tick < 2000; ++tick) {
-        const int actions = 1 + static_cast<int>(unit(rng) * 4.0f);
-        for (int a = 0; a < actions; ++a) {
-            const float roll = unit(rng);
-            if (roll < 0.15f || live.size() < 4) {
-                create(unit(rng) < 0.35f);
-            } else if (roll < 0.25f) {
-                const std::size_t i = static_cast<std::size_t>(unit(rng) * live.size()) % live.size();
-                Body* victim = live[i];
-                live.erase(live.begin() + static_cast<long>(i));
-                const int kind = victim->GetKind();
-                sim.FreeBody(victim);
-                // Often take the same slot again before the next update.
-                if (unit(rng) < 0.5f) {
-                    create(kind == kBodyAnimated);
-                    ++reusedBeforeUpdate;
-                }
-            } else if (roll < 0.32f) {
-                Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
-                // Re-enabled bodies often name a hint to search from, now and then themselves.
-                Body* hint = unit(rng) < 0.6f ? live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()]
-                                              : nullptr;
-                hintedEnables += hint != nullptr && !body->IsEnabled() ? 1 : 0;
-                body->SetEnabled(body->IsEnabled() ? 0 : 1, hint);
-            } else if (roll < 0.40f) {
-                Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
-                const Vector4 q = QuatNormalize({unit(rng) - 0.5f, unit(rng) - 0.5f, unit(rng) - 0.5f, 1.0f});
-                if (body->GetKind() == kBodyAnimated) {
-                    static_cast<AnimatedBody*>(body)->SetOrientation(q);
+        enum Kind { kRigid, kAnimated, kParticle };
+        auto create = [&](Kind kind) {
+            Body* body = kind == kAnimated ? static_cast<Body*>(sim.CreateAnimatedBody())
+                         : kind == kParticle ? sim.CreateRigidParticle()
+                                             : sim.CreateRigidBody();
+            if (body == nullptr) {
+                return;
+            }
+            const int geometries = unit(rng) < 0.1f ? 0 : (unit(rng) < 0.7f ? 1 : 2);
+            for (int g = 0; g < geometries; ++g) {
+                Geometry* geometry = body->CreateGeometry();
+                if (unit(rng) < 0.3f) {
+                    geometry->SetCapsule(size(rng) * 0.5f, size(rng));
                 } else {
-                    static_cast<RigidBody*>(body)->SetOrientation(q);
+                    geometry->SetBox(size(rng), size(rng), size(rng));
                 }
-            } else {
-                for (Body* body : live) {
+                Matrix4 local = Matrix4::FromRotationAndPosition(
+                    QuatToRows(QuatNormalize({unit(rng), unit(rng), unit(rng), 1.0f})), {nudge(rng), nudge(rng), 0.0f});
+                geometry->SetLocalMatrix(local);
+            }
+            if (unit(rng) < 0.3f) {
+                body->CreateSensor()->SetRay({}, {0.0f, 0.0f, -size(rng)});
+            }
+            body->UpdateBounds();
+            MoveTo(body, place(rng), place(rng), place(rng));
+            live.push_back(body);
+        };
+
+        int observedPairs = 0;
+        int reusedBeforeUpdate = 0;
+        int hintedEnables = 0;
+        int particlePairs = 0;
+        for (int tick = 0; tick < 2000; ++tick) {
+            const int actions = 1 + static_cast<int>(unit(rng) * 4.0f);
+            for (int a = 0; a < actions; ++a) {
+                const float roll = unit(rng);
+                if (roll < 0.15f || live.size() < 4) {
+                    const float pick = unit(rng);
+                    create(pick < 0.35f ? kAnimated : (c.particles > 0 && pick < 0.65f ? kParticle : kRigid));
+                } else if (roll < 0.25f) {
+                    const std::size_t i = static_cast<std::size_t>(unit(rng) * live.size()) % live.size();
+                    Body* victim = live[i];
+                    live.erase(live.begin() + static_cast<long>(i));
+                    const Kind kind = victim->GetKind() == kBodyAnimated ? kAnimated
+                                      : victim->IsParticle()             ? kParticle
+                                                                         : kRigid;
+                    sim.FreeBody(victim);
+                    // Often take the same slot again before the next update.
                     if (unit(rng) < 0.5f) {
-                        const Vector4 p = body->WorldPosition();
-                        MoveTo(body, std::clamp(p.x + nudge(rng), -7.0f, 7.0f), std::clamp(p.y + nudge(rng), -7.0f, 7.0f),
-                               std::clamp(p.z + nudge(rng), -7.0f, 7.0f));
+                        create(kind);
+                        ++reusedBeforeUpdate;
+                    }
+                } else if (roll < 0.32f) {
+                    Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
+                    // Re-enabled bodies often name a hint to search from, now and then themselves.
+                    Body* hint = unit(rng) < 0.6f ? live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()]
+                                                  : nullptr;
+                    hintedEnables += hint != nullptr && !body->IsEnabled() ? 1 : 0;
+                    body->SetEnabled(body->IsEnabled() ? 0 : 1, hint);
+                } else if (roll < 0.40f) {
+                    Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
+                    const Vector4 q = QuatNormalize({unit(rng) - 0.5f, unit(rng) - 0.5f, unit(rng) - 0.5f, 1.0f});
+                    if (body->GetKind() == kBodyAnimated) {
+                        static_cast<AnimatedBody*>(body)->SetOrientation(q);
+                    } else {
+                        static_cast<RigidBody*>(body)->SetOrientation(q);
+                    }
+                } else {
+                    for (Body* body : live) {
+                        if (unit(rng) < 0.5f) {
+                            const Vector4 p = body->WorldPosition();
+                            MoveTo(body, std::clamp(p.x + nudge(rng), -7.0f, 7.0f), std::clamp(p.y + nudge(rng), -7.0f, 7.0f),
+                                   std::clamp(p.z + nudge(rng), -7.0f, 7.0f));
+                        }
                     }
                 }
             }
+            sim.Step(kTick, 1, nullptr);
+            const std::set<IdPair> actual = ActualPairs(sim);
+            ASSERT_EQ(actual, BruteForcePairs(sim)) << "tick " << tick;
+            observedPairs += static_cast<int>(actual.size());
+            for (const IdPair& p : actual) {
+                particlePairs += p.second >= desc.rigidBodiesCount + desc.animatedBodiesCount ? 1 : 0;
+            }
+            ExpectAxesConsistent(sim);
         }
-        sim.Step(kTick, 1, nullptr);
-        const std::set<IdPair> actual = ActualPairs(sim);
-        ASSERT_EQ(actual, BruteForcePairs(sim)) << "tick " << tick;
-        observedPairs += static_cast<int>(actual.size());
         ExpectAxesConsistent(sim);
+        EXPECT_GT(observedPairs, 2000);
+        EXPECT_GT(reusedBeforeUpdate, 50);
+        EXPECT_GT(hintedEnables, 50);
+        if (c.particles > 0) {
+            EXPECT_GT(particlePairs, 500);
+        }
     }
-    ExpectAxesConsistent(sim);
-    EXPECT_GT(observedPairs, 2000);
-    EXPECT_GT(reusedBeforeUpdate, 50);
-    EXPECT_GT(hintedEnables, 50);
 }
 
 TEST(Broadphase, TouchingBoxesDoNotOverlap)
@@ -382,18 +410,42 @@ TEST(Broadphase, BodyRemovedAndQueuedAgainBeforeAnUpdateIsInsertedOnce)
 
 TEST(Broadphase, PairsMadeAtInsertionPutTheRigidBodyFirst)
 {
-    for (bool animatedFirst : {true, false}) {
-        World world;
+    enum Kind { kRigid, kAnimated, kParticle };
+    struct Case {
+        Kind first;  // inserted one update before the second
+        Kind second;
+        bool secondLeads;
+    };
+    // The new body leads when it is a plain rigid body, or a particle meeting an animated body.
+    const Case cases[] = {
+        {kAnimated, kRigid, true},      {kRigid, kAnimated, false},   {kAnimated, kParticle, true},
+        {kParticle, kAnimated, false},  {kParticle, kRigid, true},    {kRigid, kParticle, false},
+        {kRigid, kRigid, true},         {kAnimated, kAnimated, false},
+    };
+    SimulatorDesc desc = GameDesc();
+    desc.rigidParticleCount = 2;
+    auto add = [](Simulator& sim, Kind kind, float x) -> Body* {
+        Body* body = kind == kAnimated ? static_cast<Body*>(sim.CreateAnimatedBody())
+                     : kind == kParticle ? sim.CreateRigidParticle()
+                                         : sim.CreateRigidBody();
+        body->CreateGeometry();
+        body->UpdateBounds();
+        MoveTo(body, x, 0.0f, 0.0f);
+        return body;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " then " << c.second);
+        World world(desc);
         Simulator& sim = *world.sim;
-        Body* first = AddBox(sim, animatedFirst, 0.0f, 0.0f, 0.0f);
+        sim.GetCollisionGroups().Set(0, 0, 0); // pairs only
+        Body* first = add(sim, c.first, 0.0f);
         sim.Step(kTick, 1, nullptr);
-        Body* second = AddBox(sim, !animatedFirst, 0.5f, 0.0f, 0.0f);
+        Body* second = add(sim, c.second, 0.5f);
         sim.Step(kTick, 1, nullptr);
         const OverlapPair* pair = sim.GetBroadphase().FirstPair();
         ASSERT_NE(pair, nullptr);
-        EXPECT_EQ(pair->bodyA->GetKind(), kBodyRigid);
-        EXPECT_EQ(pair->bodyB->GetKind(), kBodyAnimated);
-        EXPECT_EQ(pair->bodyA, animatedFirst ? second : first);
+        EXPECT_EQ(pair->bodyA, c.secondLeads ? second : first);
+        EXPECT_EQ(pair->bodyB, c.secondLeads ? first : second);
     }
 }
 
