@@ -22,7 +22,7 @@ status=0
 echo "== unit tests under AddressSanitizer and UndefinedBehaviorSanitizer =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan -L unit -j"$jobs" --output-on-failure >build-asan/ctest.log 2>&1 || status=1
-tail -n 5 build-asan/ctest.log
+grep -E 'tests passed|tests failed|Total Test time' build-asan/ctest.log
 if ((status)); then grep -E 'Failed|\*\*\*' build-asan/ctest.log | head -50; fi
 
 echo "== all tests =="
