@@ -46,6 +46,8 @@ Simulator::~Simulator()
     contactRows_.Release();
     staticLeaves_.Release();
     staticTriangleIndexes_.Release();
+    staticTriangles_.Release();
+    rayCandidates_.Release();
     broadphase_.Teardown();
     rigidPool_.Release();
     animatedPool_.Release();

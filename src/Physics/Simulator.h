@@ -230,6 +230,7 @@ private:
     WorkArray<TriangleTreeNode*> staticLeaves_;
     WorkArray<int32_t> staticTriangleIndexes_;
     WorkArray<PreparedTriangle> staticTriangles_; // the fetched triangles, prepared for the rays
+    WorkArray<int32_t> rayCandidates_;            // those near any of one body's rays
 
     // Solver flags: secondPass_ corrects penetration and drops restitution; lastIteration_
     // leaves body B of a contact alone.

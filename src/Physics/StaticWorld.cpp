@@ -60,39 +60,92 @@ void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t c
     }
 }
 
+// One ray's box, widened by more than rounding; a triangle whose box lies clear of it cannot meet
+// the ray.
+void RayBox(const RayRecord& ray, float lo[3], float hi[3])
+{
+    for (int a = 0; a < 3; ++a) {
+        const float from = ray.origin[a];
+        const float to = ray.origin[a] + ray.direction[a];
+        const float margin = 1e-4f * (1.0f + std::fmax(std::fabs(from), std::fabs(to)));
+        lo[a] = std::fmin(from, to) - margin;
+        hi[a] = std::fmax(from, to) + margin;
+    }
+}
+
+bool ClearOf(const PreparedTriangle& p, const float lo[3], const float hi[3])
+{
+    return p.hi[0] < lo[0] || p.lo[0] > hi[0] || p.hi[1] < lo[1] || p.lo[1] > hi[1] || p.hi[2] < lo[2] ||
+           p.lo[2] > hi[2];
+}
+
+// The sensor's ray in world space, as casting it at the world mesh (identity transform) makes it.
+void WorldRay(RayRecord& ray, const Sensor& s, const Matrix3& r, const Matrix4& transform)
+{
+    const Matrix4 identity = Matrix4::Identity();
+    Vector4 origin = s.origin * r + transform.row[3];
+    origin.w = 0.0f;
+    const Vector4 direction = s.direction * r;
+    const Vector4 rel = origin - identity.row[3];
+    for (int i = 0; i < 3; ++i) {
+        ray.origin[i] = Dot(rel, identity.row[i]);
+        ray.direction[i] = Dot(direction, identity.row[i]);
+    }
+    ray.length = s.length;
+}
+
 // A body's rays against the fetched triangles, prepared once for all of them: what casting the
 // sensors at the world mesh gives (identity transform, nearest hit kept, hit body the world
 // body), without repeating each triangle's frame for every ray. A triangle whose box lies clear
-// of a ray's box by more than rounding can give it no hit and is passed over.
+// of a ray's box by more than rounding can give it no hit and is passed over. Triangles clear of
+// the box around all rays' boxes are dropped once for all rays (candidates, kept in list order so
+// ties between triangles resolve as before); without room for the list every ray sees them all.
 void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4& transform,
-                            const WorkArray<PreparedTriangle>& triangles, Body* hitBody)
+                            const WorkArray<PreparedTriangle>& triangles, WorkArray<int32_t>& candidates,
+                            Body* hitBody)
 {
     const Matrix3 r = transform.Rotation();
     const Matrix4 identity = Matrix4::Identity();
-    for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
-        Vector4 origin = s->origin * r + transform.row[3];
-        origin.w = 0.0f;
-        const Vector4 direction = s->direction * r;
+
+    // A NaN bound rejects nothing for its ray, so it must not narrow the shared box either.
+    float allLo[3] = {0.0f, 0.0f, 0.0f};
+    float allHi[3] = {0.0f, 0.0f, 0.0f};
+    bool filter = candidates.Capacity() > 0;
+    bool first = true;
+    for (Sensor* s = sensors.head; s != nullptr && filter; s = s->next) {
         RayRecord ray;
-        const Vector4 rel = origin - identity.row[3];
-        for (int i = 0; i < 3; ++i) {
-            ray.origin[i] = Dot(rel, identity.row[i]);
-            ray.direction[i] = Dot(direction, identity.row[i]);
-        }
-        ray.length = s->length;
+        WorldRay(ray, *s, r, transform);
         float lo[3];
         float hi[3];
+        RayBox(ray, lo, hi);
         for (int a = 0; a < 3; ++a) {
-            const float from = ray.origin[a];
-            const float to = ray.origin[a] + ray.direction[a];
-            const float margin = 1e-4f * (1.0f + std::fmax(std::fabs(from), std::fabs(to)));
-            lo[a] = std::fmin(from, to) - margin;
-            hi[a] = std::fmax(from, to) + margin;
+            if (std::isnan(lo[a]) || std::isnan(hi[a])) {
+                filter = false;
+            }
+            allLo[a] = first || lo[a] < allLo[a] ? lo[a] : allLo[a];
+            allHi[a] = first || hi[a] > allHi[a] ? hi[a] : allHi[a];
         }
-        for (int k = 0; k < triangles.Size(); ++k) {
-            const PreparedTriangle& p = triangles[k];
-            if (p.hi[0] < lo[0] || p.lo[0] > hi[0] || p.hi[1] < lo[1] || p.lo[1] > hi[1] || p.hi[2] < lo[2] ||
-                p.lo[2] > hi[2]) {
+        first = false;
+    }
+    candidates.Clear();
+    if (filter) {
+        for (int k = 0; k < triangles.Size() && filter; ++k) {
+            if (!ClearOf(triangles[k], allLo, allHi)) {
+                filter = candidates.Append(k);
+            }
+        }
+    }
+    const int count = filter ? candidates.Size() : triangles.Size();
+
+    for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
+        RayRecord ray;
+        WorldRay(ray, *s, r, transform);
+        float lo[3];
+        float hi[3];
+        RayBox(ray, lo, hi);
+        for (int c = 0; c < count; ++c) {
+            const PreparedTriangle& p = triangles[filter ? candidates[c] : c];
+            if (ClearOf(p, lo, hi)) {
                 continue;
             }
             float t = 0.0f;
@@ -211,7 +264,10 @@ void Simulator::CollideStaticWorld()
             // Rays see the road even where the group value makes no contact.
             if (body->sensors.count > 0) {
                 if (prepared) {
-                    CastSensorsAtTriangles(body->sensors, transform, staticTriangles_, &worldBody_);
+                    if (rayCandidates_.Capacity() == 0) {
+                        rayCandidates_.Init(allocator_, 200, 200);
+                    }
+                    CastSensorsAtTriangles(body->sensors, transform, staticTriangles_, rayCandidates_, &worldBody_);
                 } else {
                     CastSensors(body->sensors, transform, worldBody_, identity, &worldBody_);
                 }
