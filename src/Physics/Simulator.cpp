@@ -48,6 +48,7 @@ Simulator::~Simulator()
     staticTriangleIndexes_.Release();
     staticTriangles_.Release();
     rayCandidates_.Release();
+    triangleCache_.Release();
     broadphase_.Teardown();
     rigidPool_.Release();
     animatedPool_.Release();

@@ -231,6 +231,17 @@ private:
     WorkArray<int32_t> staticTriangleIndexes_;
     WorkArray<PreparedTriangle> staticTriangles_; // the fetched triangles, prepared for the rays
     WorkArray<int32_t> rayCandidates_;            // those near any of one body's rays
+    // Triangles put in working form on earlier ticks, by triangle index, with the exact vertex
+    // values and fields they were built from: equal inputs give the same working form.
+    struct CachedTriangle {
+        int32_t index;
+        int32_t material;
+        int32_t testMode;
+        float vertex[9];
+        PreparedTriangle prepared;
+    };
+    static constexpr int kTriangleCacheBits = 12;
+    WorkArray<CachedTriangle> triangleCache_;
 
     // Solver flags: secondPass_ corrects penetration and drops restitution; lastIteration_
     // leaves body B of a contact alone.

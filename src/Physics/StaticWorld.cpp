@@ -5,6 +5,7 @@
 #include "Physics/SensorCast.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace Physics {
 
@@ -181,13 +182,54 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
         return false;
     }
     staticTriangles_.Clear();
+    constexpr int kSlots = 1 << kTriangleCacheBits;
+    if (triangleCache_.Capacity() == 0 && triangleCache_.Init(allocator_, kSlots, 0)) {
+        CachedTriangle empty{};
+        empty.index = -1;
+        for (int i = 0; i < kSlots; ++i) {
+            triangleCache_.Append(empty);
+        }
+    }
+    const bool cached = triangleCache_.Size() == kSlots;
     for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
+        const int32_t index = mesh.meshIndexes[k];
+        const CollisionTriangle* t = MeshTriangle(mesh, index);
+        if (t == nullptr) {
+            continue;
+        }
+        float vertex[9];
+        for (int i = 0; i < 3; ++i) {
+            const float* v = mesh.meshVertices + 4 * static_cast<std::ptrdiff_t>(t->vertex[i]);
+            vertex[3 * i] = v[0];
+            vertex[3 * i + 1] = v[1];
+            vertex[3 * i + 2] = v[2];
+        }
+        CachedTriangle* slot = nullptr;
+        if (cached) {
+            const uint32_t hash = static_cast<uint32_t>(index) * 2654435761u;
+            slot = &triangleCache_[static_cast<int>(hash >> (32 - kTriangleCacheBits))];
+            // Bitwise, so that -0 and NaN payloads count as inputs too.
+            if (slot->index == index && slot->material == t->material && slot->testMode == t->testMode &&
+                std::memcmp(slot->vertex, vertex, sizeof(vertex)) == 0) {
+                if (!staticTriangles_.Append(slot->prepared)) {
+                    return false;
+                }
+                continue;
+            }
+        }
         TriangleFrame frame;
-        if (!frame.Build(mesh, mesh.meshIndexes[k])) {
+        if (!frame.Build(mesh, index)) {
             continue;
         }
         PreparedTriangle prepared;
         prepared.Prepare(frame);
+        if (slot != nullptr) {
+            slot->index = index;
+            slot->material = t->material;
+            slot->testMode = t->testMode;
+            std::memcpy(slot->vertex, vertex, sizeof(vertex));
+            slot->prepared = prepared;
+        }
         // Short of memory the tests take the plain path over the whole list.
         if (!staticTriangles_.Append(prepared)) {
             return false;
