@@ -39,6 +39,7 @@ void Geometry::SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const
     meshTriangleCount = triangleCount;
     meshVertices = vertices;
     meshPrepared = nullptr;
+    meshPreparedList = nullptr;
     meshPreparedCount = 0;
 }
 
@@ -100,6 +101,7 @@ void Geometry::Reset()
     meshTriangleCount = 0;
     meshVertices = nullptr;
     meshPrepared = nullptr;
+    meshPreparedList = nullptr;
     meshPreparedCount = 0;
     pieceInertia = BoxInertia({1.0f, 1.0f, 1.0f, 0.0f}, 1.0f);
     breakAxis = Vector4();

@@ -56,6 +56,8 @@ public:
     // When set, the listed triangles already in working form, in list order (invalid ones left
     // out); the shape tests read them instead of rebuilding each triangle.
     const PreparedTriangle* meshPrepared = nullptr;
+    // The same as pointers, read in preference to meshPrepared; they may repeat a triangle.
+    const PreparedTriangle* const* meshPreparedList = nullptr;
     int32_t meshPreparedCount = 0;
 
     Matrix4 local;

@@ -49,6 +49,12 @@ void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material)
 template <class F>
 void ForEachTriangle(const Geometry& mesh, F&& f)
 {
+    if (mesh.meshPreparedList != nullptr) {
+        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
+            f(mesh.meshPreparedList[k]->frame);
+        }
+        return;
+    }
     if (mesh.meshPrepared != nullptr) {
         for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
             f(mesh.meshPrepared[k].frame);

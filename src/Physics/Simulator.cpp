@@ -47,6 +47,7 @@ Simulator::~Simulator()
     staticLeaves_.Release();
     staticTriangleIndexes_.Release();
     staticTriangles_.Release();
+    staticTriangleList_.Release();
     rayCandidates_.Release();
     triangleCache_.Release();
     broadphase_.Teardown();

@@ -229,7 +229,8 @@ private:
     WorkArray<ConstraintRow> contactRows_;
     WorkArray<TriangleTreeNode*> staticLeaves_;
     WorkArray<int32_t> staticTriangleIndexes_;
-    WorkArray<PreparedTriangle> staticTriangles_; // the fetched triangles, prepared for the rays
+    WorkArray<PreparedTriangle> staticTriangles_; // prepared triangles the cache could not hold
+    WorkArray<const PreparedTriangle*> staticTriangleList_; // the fetched triangles, prepared, in order
     WorkArray<int32_t> rayCandidates_;            // those near any of one body's rays
     // Triangles put in working form on earlier ticks, by triangle index, with the exact vertex
     // values and fields they were built from: equal inputs give the same working form.
@@ -237,11 +238,13 @@ private:
         int32_t index;
         int32_t material;
         int32_t testMode;
+        uint32_t stamp; // the last list built with it
         float vertex[9];
         PreparedTriangle prepared;
     };
     static constexpr int kTriangleCacheBits = 12;
     WorkArray<CachedTriangle> triangleCache_;
+    uint32_t triangleStamp_ = 0;
 
     // Solver flags: secondPass_ corrects penetration and drops restitution; lastIteration_
     // leaves body B of a contact alone.

@@ -102,7 +102,7 @@ void WorldRay(RayRecord& ray, const Sensor& s, const Matrix3& r, const Matrix4& 
 // the box around all rays' boxes are dropped once for all rays (candidates, kept in list order so
 // ties between triangles resolve as before); without room for the list every ray sees them all.
 void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4& transform,
-                            const WorkArray<PreparedTriangle>& triangles, WorkArray<int32_t>& candidates,
+                            const WorkArray<const PreparedTriangle*>& triangles, WorkArray<int32_t>& candidates,
                             Body* hitBody)
 {
     const Matrix3 r = transform.Rotation();
@@ -131,7 +131,7 @@ void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4&
     candidates.Clear();
     if (filter) {
         for (int k = 0; k < triangles.Size() && filter; ++k) {
-            if (!ClearOf(triangles[k], allLo, allHi)) {
+            if (!ClearOf(*triangles[k], allLo, allHi)) {
                 filter = candidates.Append(k);
             }
         }
@@ -145,7 +145,7 @@ void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4&
         float hi[3];
         RayBox(ray, lo, hi);
         for (int c = 0; c < count; ++c) {
-            const PreparedTriangle& p = triangles[filter ? candidates[c] : c];
+            const PreparedTriangle& p = *triangles[filter ? candidates[c] : c];
             if (ClearOf(p, lo, hi)) {
                 continue;
             }
@@ -181,7 +181,11 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
     if (staticTriangles_.Capacity() == 0 && !staticTriangles_.Init(allocator_, 200, 200)) {
         return false;
     }
+    if (staticTriangleList_.Capacity() == 0 && !staticTriangleList_.Init(allocator_, 200, 200)) {
+        return false;
+    }
     staticTriangles_.Clear();
+    staticTriangleList_.Clear();
     constexpr int kSlots = 1 << kTriangleCacheBits;
     if (triangleCache_.Capacity() == 0 && triangleCache_.Init(allocator_, kSlots, 0)) {
         CachedTriangle empty{};
@@ -191,6 +195,9 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
         }
     }
     const bool cached = triangleCache_.Size() == kSlots;
+    // Slots serving this list are not overwritten while it is built; a triangle whose slot is
+    // taken by another one of the list is kept in staticTriangles_ instead.
+    const uint32_t stamp = ++triangleStamp_;
     for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
         const int32_t index = mesh.meshIndexes[k];
         const CollisionTriangle* t = MeshTriangle(mesh, index);
@@ -211,10 +218,14 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
             // Bitwise, so that -0 and NaN payloads count as inputs too.
             if (slot->index == index && slot->material == t->material && slot->testMode == t->testMode &&
                 std::memcmp(slot->vertex, vertex, sizeof(vertex)) == 0) {
-                if (!staticTriangles_.Append(slot->prepared)) {
+                slot->stamp = stamp;
+                if (!staticTriangleList_.Append(&slot->prepared)) {
                     return false;
                 }
                 continue;
+            }
+            if (slot->stamp == stamp) {
+                slot = nullptr;
             }
         }
         TriangleFrame frame;
@@ -227,12 +238,24 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
             slot->index = index;
             slot->material = t->material;
             slot->testMode = t->testMode;
+            slot->stamp = stamp;
             std::memcpy(slot->vertex, vertex, sizeof(vertex));
             slot->prepared = prepared;
+            if (!staticTriangleList_.Append(&slot->prepared)) {
+                return false;
+            }
+            continue;
         }
-        // Short of memory the tests take the plain path over the whole list.
-        if (!staticTriangles_.Append(prepared)) {
+        // Short of memory the tests take the plain path over the whole list. The null entry is
+        // pointed at the kept copy once staticTriangles_ has stopped growing.
+        if (!staticTriangles_.Append(prepared) || !staticTriangleList_.Append(nullptr)) {
             return false;
+        }
+    }
+    int kept = 0;
+    for (int k = 0; k < staticTriangleList_.Size(); ++k) {
+        if (staticTriangleList_[k] == nullptr) {
+            staticTriangleList_[k] = &staticTriangles_[kept++];
         }
     }
     return true;
@@ -294,8 +317,8 @@ void Simulator::CollideStaticWorld()
             // Each triangle is put in working form once, for the shape tests and the rays.
             const bool prepared = PrepareTriangles(mesh);
             if (prepared) {
-                mesh.meshPrepared = staticTriangles_.Data();
-                mesh.meshPreparedCount = staticTriangles_.Size();
+                mesh.meshPreparedList = staticTriangleList_.Data();
+                mesh.meshPreparedCount = staticTriangleList_.Size();
             }
 
             const Matrix4 transform = body->GetWorldTransform();
@@ -309,7 +332,7 @@ void Simulator::CollideStaticWorld()
                     if (rayCandidates_.Capacity() == 0) {
                         rayCandidates_.Init(allocator_, 200, 200);
                     }
-                    CastSensorsAtTriangles(body->sensors, transform, staticTriangles_, rayCandidates_, &worldBody_);
+                    CastSensorsAtTriangles(body->sensors, transform, staticTriangleList_, rayCandidates_, &worldBody_);
                 } else {
                     CastSensors(body->sensors, transform, worldBody_, identity, &worldBody_);
                 }

@@ -824,3 +824,127 @@ TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest)
     EXPECT_EQ(compare.compared, 40 * 60);
     EXPECT_GT(compare.hits, 1000);
 }
+
+// Triangles in working form are kept from tick to tick; a supplier editing its arrays in place
+// (heights, materials, which triangles are listed) is read afresh on the very next tick.
+TEST(StaticWorld, TrianglesEditedInPlaceAreReadAfreshNextTick)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    TriangleSoup& soup = w.supply.soup;
+    soup.AddQuad(0.0f, 0.0f, 5.0f, 0.0f, 3);
+    RigidBody* car = AddBox(sim, {1.0f, 2.0f, 0.5f}, {0.0f, 0.0f, 1.0f});
+    car->SetGravityEnabled(false);
+    WheelReader reader(car);
+
+    sim.Step(kTick, 1, nullptr);
+    ASSERT_EQ(reader.downHits, 1);
+    EXPECT_EQ(reader.point.z, 0.0f);
+    EXPECT_EQ(reader.material, 3);
+
+    for (std::size_t v = 2; v < soup.vertices.size(); v += 4) {
+        soup.vertices[v] = 0.25f;
+    }
+    sim.Step(kTick, 1, nullptr);
+    ASSERT_EQ(reader.downHits, 2);
+    EXPECT_NEAR(reader.point.z, 0.25f, 1e-6f);
+    EXPECT_EQ(reader.material, 3);
+
+    for (CollisionTriangle& t : soup.triangles) {
+        t.material = 7;
+    }
+    sim.Step(kTick, 1, nullptr);
+    ASSERT_EQ(reader.downHits, 3);
+    EXPECT_NEAR(reader.point.z, 0.25f, 1e-6f);
+    EXPECT_EQ(reader.material, 7);
+
+    // Only a higher quad listed from now on, under table indexes the old ones never had.
+    soup.AddQuad(0.0f, 0.0f, 5.0f, 0.5f, 9);
+    soup.indexes = {2, 3};
+    sim.Step(kTick, 1, nullptr);
+    ASSERT_EQ(reader.downHits, 4);
+    EXPECT_NEAR(reader.point.z, 0.5f, 1e-6f);
+    EXPECT_EQ(reader.material, 9);
+
+    // The first quad's table entries now name the higher quad's vertices.
+    soup.triangles[0] = soup.triangles[2];
+    soup.triangles[0].material = 11;
+    soup.triangles[1] = soup.triangles[3];
+    soup.triangles[1].material = 11;
+    soup.indexes = {0, 1};
+    sim.Step(kTick, 1, nullptr);
+    ASSERT_EQ(reader.downHits, 5);
+    EXPECT_NEAR(reader.point.z, 0.5f, 1e-6f);
+    EXPECT_EQ(reader.material, 11);
+}
+
+// A list longer than any fixed store of prepared triangles, with repeats, and ground triangles
+// each of its own material between far ones: the rays see what the plain mesh ray test sees.
+TEST(StaticWorld, LongListsWithRepeatsReachEveryTriangle)
+{
+    SuppliedWorld w;
+    Simulator& sim = w.sim();
+    TriangleSoup& soup = w.supply.soup;
+    auto h = [](float x, float y) { return 0.3f * std::sin(1.3f * x) * std::cos(0.7f * y); };
+    int32_t material = 0;
+    for (int i = 0; i < 40; ++i) {
+        for (int j = 0; j < 40; ++j) {
+            const float x = static_cast<float>(i) * 0.25f - 5.0f;
+            const float y = static_cast<float>(j) * 0.25f - 5.0f;
+            const float e = 0.25f;
+            soup.Add({x, y, h(x, y)}, {x + e, y, h(x + e, y)}, {x + e, y + e, h(x + e, y + e)}, ++material);
+            soup.Add({x, y, h(x, y)}, {x + e, y + e, h(x + e, y + e)}, {x, y + e, h(x, y + e)}, ++material);
+            const float fx = 60.0f + x;
+            soup.Add({fx, y, 0.0f}, {fx + e, y, 0.0f}, {fx, y + e, 0.0f}, ++material);
+        }
+    }
+    const std::vector<int32_t> once = soup.indexes;
+    soup.indexes.insert(soup.indexes.end(), once.begin(), once.end());
+    ASSERT_GT(soup.indexes.size(), 8192u);
+
+    // Over the ground listed first, which many later entries follow.
+    RigidBody* body = AddBox(sim, {1.0f, 2.0f, 0.5f}, {-4.4f, -0.3f, 0.9f});
+    body->SetGravityEnabled(false);
+    body->SetAngularMomentum({0.05f, 0.1f, 0.2f});
+    WheelReader reader(body);
+    struct Compare : ControllerCallback {
+        WheelReader* reader = nullptr;
+        RigidBody* body = nullptr;
+        const TriangleSoup* soup = nullptr;
+        Matrix4 castPose;
+        int hits = 0;
+        void OnTick(Controller* c, float dt) override
+        {
+            reader->OnTick(c, dt);
+            const Geometry mesh = soup->Mesh();
+            for (auto& wheel : reader->rays) {
+                for (const Sensor* s : wheel) {
+                    RayRecord r;
+                    r.origin = TransformPoint(s->GetOrigin(), castPose);
+                    r.origin.w = 0.0f;
+                    r.direction = s->GetDirection() * castPose.Rotation();
+                    r.length = s->length;
+                    CastRay(r, mesh, Matrix4::Identity());
+                    EXPECT_EQ(r.hitDepth, s->GetHitDepth());
+                    if (r.hitDepth > 0.0f) {
+                        ++hits;
+                        EXPECT_EQ(r.hitPoint.x, s->GetHitPoint().x);
+                        EXPECT_EQ(r.hitPoint.z, s->GetHitPoint().z);
+                        EXPECT_EQ(r.hitMaterial, s->GetHitMaterial());
+                    }
+                }
+            }
+            body->GetMatrix(castPose);
+        }
+    } compare;
+    compare.reader = &reader;
+    compare.body = body;
+    compare.soup = &soup;
+    // The reader's own controller stays; this one checks every ray of every tick.
+    body->CreateController(&compare, 0);
+    body->GetMatrix(compare.castPose);
+    for (int i = 0; i < 20; ++i) {
+        sim.Step(kTick, 1, nullptr);
+    }
+    EXPECT_GT(compare.hits, 100);
+}
