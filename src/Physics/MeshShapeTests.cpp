@@ -173,11 +173,15 @@ void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worl
     PairContact best;
     best.depth = -1000000.0f;
     int32_t material = 0;
+    // Scratch records shared by all triangles: each test writes every field it later reads.
+    PairContact r;
+    PairContact t;
+    PairContact e;
     ForEachTriangle(mesh, [&](const TriangleFrame& triangle) {
-        PairContact r;
+        ResetContact(r, 100000.0f);
         bool hit = false;
         if (triangle.testMode == 0) {
-            hit = CollideBoxTriangle(frame, r, triangle);
+            hit = CollideBoxTriangle(frame, r, triangle, t, e);
         } else if (triangle.testMode == 1) {
             hit = CollideBoxCornersTriangle(frame, r, triangle);
         }
@@ -193,6 +197,13 @@ void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worl
 }
 
 bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle)
+{
+    PairContact t;
+    PairContact e;
+    return CollideBoxTriangle(box, r, triangle, t, e);
+}
+
+bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle, PairContact& t, PairContact& e)
 {
     ResetContact(r, 100000.0f);
     const Vector4& c = box.centre;
@@ -222,8 +233,7 @@ bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& tria
         }
     }
 
-    PairContact t;
-    t.depth = r.depth;
+    ResetContact(t, r.depth);
     for (int i = 0; i < 3; ++i) {
         if (!TestBoxAxisTriangle(t, box, triangle, i)) {
             return false;
@@ -237,8 +247,7 @@ bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& tria
         r.found = true;
     }
 
-    PairContact e;
-    e.depth = r.depth;
+    ResetContact(e, r.depth);
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
             if (!TestBoxEdgeTriangleEdge(e, box, triangle, i, j)) {
@@ -411,8 +420,9 @@ void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matri
     PairContact best;
     best.depth = -1000000.0f;
     int32_t material = 0;
+    PairContact r; // scratch: the test resets it and writes every field it reports
     ForEachTriangle(mesh, [&](const TriangleFrame& triangle) {
-        PairContact r;
+        ResetContact(r, 100000.0f);
         if (triangle.testMode == 0 && CollideCapsuleTriangle(capsule, worldA, r, triangle) && r.depth > best.depth) {
             best = r;
             best.found = true;

@@ -49,6 +49,8 @@ void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worl
 void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matrix4& worldA, const Geometry& mesh);
 
 bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle);
+// The same with caller-held scratch records for the face and edge candidates.
+bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle, PairContact& t, PairContact& e);
 bool CollideBoxCornersTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle);
 bool TestBoxAxisTriangle(PairContact& t, const BoxFrame& box, const TriangleFrame& triangle, int i);
 bool TestBoxEdgeTriangleEdge(PairContact& e, const BoxFrame& box, const TriangleFrame& triangle, int i, int j);
