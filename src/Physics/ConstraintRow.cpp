@@ -180,17 +180,24 @@ void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, boo
     } else {
         const Vector4 f[3] = {tangent1, tangent2, normal};
         float kf[3][3]; // column j: K f_j
-        for (int j = 0; j < 3; ++j) {
-            for (int i = 0; i < 3; ++i) {
-                kf[i][j] = k[i][0] * f[j].x + k[i][1] * f[j].y + k[i][2] * f[j].z;
-            }
-        }
-        for (int i = 0; i < 3; ++i) {
-            for (int j = i; j < 3; ++j) {
-                e[i][j] = f[i].x * kf[0][j] + f[i].y * kf[1][j] + f[i].z * kf[2][j];
-                e[j][i] = e[i][j];
-            }
-        }
+        // Written out: the loops are short and hot, and each entry keeps its own sum order.
+        const auto column = [&k, &kf](int j, const Vector4& v) {
+            kf[0][j] = k[0][0] * v.x + k[0][1] * v.y + k[0][2] * v.z;
+            kf[1][j] = k[1][0] * v.x + k[1][1] * v.y + k[1][2] * v.z;
+            kf[2][j] = k[2][0] * v.x + k[2][1] * v.y + k[2][2] * v.z;
+        };
+        column(0, f[0]);
+        column(1, f[1]);
+        column(2, f[2]);
+        const auto entry = [&kf, &f](int i, int j) {
+            return f[i].x * kf[0][j] + f[i].y * kf[1][j] + f[i].z * kf[2][j];
+        };
+        e[0][0] = entry(0, 0);
+        e[0][1] = e[1][0] = entry(0, 1);
+        e[0][2] = e[2][0] = entry(0, 2);
+        e[1][1] = entry(1, 1);
+        e[1][2] = e[2][1] = entry(1, 2);
+        e[2][2] = entry(2, 2);
     }
     for (int i = 0; i < 3; ++i) {
         e[i][i] += m;
