@@ -54,6 +54,7 @@ void RigidBody::SetPosition(const Vector4& p)
 
 void RigidBody::SetOrientation(const Vector4& q)
 {
+    SettleRate();
     orientation = q;
     rotation = QuatToRows(q);
     Wake();
@@ -70,6 +71,7 @@ void RigidBody::SetLinearVelocity(const Vector4& v)
 void RigidBody::SetAngularMomentum(const Vector4& L)
 {
     StoreAngularMomentum(L);
+    SettleRate();
     WakeGroup();
 }
 
@@ -94,6 +96,7 @@ void RigidBody::ApplyImpulseAtPoint(const Vector4& j, const Vector4& p)
 {
     linearVelocity += j * inverseMass;
     StoreAngularMomentum(angularMomentum + Cross(p - position, j));
+    SettleRate();
     Wake();
 }
 
@@ -149,6 +152,7 @@ void RigidBody::IntegrateVelocity(float dt)
 
 void RigidBody::IntegrateAngular(const Vector4& t, float dt)
 {
+    SettleRate();
     angularMomentum *= 1.0f - angularDamping;
     const Vector4 qm = QuatNormalize(QuatAdd(orientation, QuatScale(quaternionRate, dt * 0.5f)));
     const Vector4 lm = angularMomentum + t * (dt * 0.5f);
@@ -156,6 +160,7 @@ void RigidBody::IntegrateAngular(const Vector4& t, float dt)
     const Matrix3 wm = Transpose(rm) * inverseInertia * rm;
     const Vector4 omega = lm * wm;
     quaternionRate = QuatRate(omega, qm);
+    ratePending = 0;
     angularVelocity = omega;
     angularMomentum += t * dt;
 }
@@ -167,6 +172,7 @@ void RigidBody::IntegratePosition(float dt)
     position = moved;
 
     StoreAngularMomentum(angularMomentum);
+    SettleRate();
     orientation = QuatAdd(orientation, QuatScale(quaternionRate, dt));
     UpdateDerivedState();
 
@@ -186,6 +192,7 @@ void RigidBody::UpdateDerivedState()
     worldInverseInertia = Transpose(rotation) * inverseInertia * rotation;
     angularVelocity = angularMomentum * worldInverseInertia;
     quaternionRate = QuatRate(angularVelocity, orientation);
+    ratePending = 0;
     const float sq = LengthSquared(linearVelocity);
     speed = sq < 1e-6f ? 0.0f : std::sqrt(sq);
 }
@@ -194,7 +201,7 @@ void RigidBody::StoreAngularMomentum(const Vector4& L)
 {
     angularMomentum = L;
     angularVelocity = L * worldInverseInertia;
-    quaternionRate = QuatRate(angularVelocity, orientation);
+    ratePending = 1;
 }
 
 void RigidBody::GatherForces()
@@ -243,6 +250,7 @@ void RigidBody::ClearMotion()
     linearVelocity = Vector4();
     angularVelocity = Vector4();
     quaternionRate = Vector4();
+    ratePending = 0;
     speed = 0.0f;
     angularMomentum = Vector4();
     for (int i = 0; i < kHistoryLength; ++i) {

@@ -2,6 +2,7 @@
 
 #include "Physics/Body.h"
 #include "Physics/Controller.h"
+#include "Physics/Quaternion.h"
 
 namespace Physics {
 
@@ -56,6 +57,16 @@ public:
     void GatherForces();
     void UpdateDerivedState();
     void StoreAngularMomentum(const Vector4& L);
+    // Brings quaternionRate up to date after StoreAngularMomentum, which leaves it to the first
+    // reader: the solver stores momenta many times between reads. Computed from the same
+    // velocity and orientation as at the store, since both are settled before they change.
+    void SettleRate()
+    {
+        if (ratePending != 0) {
+            quaternionRate = QuatRate(angularVelocity, orientation);
+            ratePending = 0;
+        }
+    }
 
     // Wake and sleep primitives.
     void Wake();
@@ -109,7 +120,8 @@ public:
     Vector4 position;
     Vector4 linearVelocity;
     Vector4 angularVelocity;
-    Vector4 quaternionRate;
+    Vector4 quaternionRate; // read through SettleRate() while ratePending is set
+    uint8_t ratePending = 0;
     // Until the first position step derives it, the world inverse inertia is the identity.
     Matrix3 worldInverseInertia;
     float speed = 0.0f;

@@ -329,6 +329,14 @@ int32_t Simulator::Step(float dt, int32_t n, StepStats* stats)
             Tick();
         }
     }
+    // Between steps every body's fields read as if each store had updated them at once.
+    const IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &disabledRigid_, &enabledParticles_,
+                                               &disabledParticles_};
+    for (const IntrusiveList<RigidBody>* list : lists) {
+        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+            r->SettleRate();
+        }
+    }
     for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
         a->moved = 0;
     }

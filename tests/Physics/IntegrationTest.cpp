@@ -549,3 +549,42 @@ TEST(SupportRecords, RestingValidAndWorldContact)
     EXPECT_EQ(world->GetWorldBody()->supportedBy.count, 0);
     EXPECT_EQ(world->GetWorldBody()->supportedBy.head, nullptr);
 }
+
+// The quaternion rate follows every store of angular momentum, as seen from outside a step: after
+// the owner's impulses and momentum changes at once, after a step for the solver's impulses, and
+// a new orientation leaves the rate of the old one until the next store.
+TEST(QuaternionRate, MatchesTheStoredMomentumWheneverRead)
+{
+    World world(GameDesc(), &kGameGravity);
+    RigidBody* floor = world->CreateRigidBody();
+    floor->CreateGeometry()->SetBox(4.0f, 4.0f, 1.0f);
+    floor->SetGravityEnabled(false);
+    floor->UpdateBounds();
+    RigidBody* body = world->CreateRigidBody();
+    body->CreateGeometry()->SetBox(1.0f, 2.0f, 0.5f);
+    body->SetInertia({0.4f, 0.2f, 0.6f, 0.0f});
+    body->UpdateBounds();
+    body->SetOrientation({0.1f, 0.2f, 0.3f, 0.9f});
+    body->SetPosition({0.3f, -0.2f, 0.7f});
+    world->Step(kTick, 1, nullptr);
+
+    auto expectRate = [](const RigidBody& b, const Vector4& q, const char* when) {
+        const Vector4 want = QuatRate(b.GetAngularVelocity(), q);
+        EXPECT_EQ(b.quaternionRate.x, want.x) << when;
+        EXPECT_EQ(b.quaternionRate.y, want.y) << when;
+        EXPECT_EQ(b.quaternionRate.z, want.z) << when;
+        EXPECT_EQ(b.quaternionRate.w, want.w) << when;
+    };
+    body->ApplyImpulseAtPoint({0.5f, -0.3f, 0.2f}, body->GetPosition() + Vector4{0.4f, 0.1f, -0.2f});
+    expectRate(*body, body->GetOrientation(), "impulse");
+    body->SetAngularMomentum({0.3f, 0.7f, -0.2f});
+    expectRate(*body, body->GetOrientation(), "momentum");
+    const Vector4 before = body->GetOrientation();
+    body->SetOrientation({0.0f, 0.3f, 0.0f, 0.95f});
+    expectRate(*body, before, "turned");
+    for (int i = 0; i < 20; ++i) {
+        world->Step(kTick, 1, nullptr);
+        expectRate(*body, body->GetOrientation(), "step");
+        expectRate(*floor, floor->GetOrientation(), "step");
+    }
+}
