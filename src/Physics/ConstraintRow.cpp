@@ -62,14 +62,6 @@ Vector4 PointBias(const Vector4& error, float errorLength, const Vector4& veloci
 
 } // namespace
 
-RigidBody* RigidSide(Body* body)
-{
-    if (body == nullptr || body->kind != kBodyRigid) {
-        return nullptr;
-    }
-    return static_cast<RigidBody*>(body);
-}
-
 void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n)
 {
     const float ax = std::fabs(n.x);

@@ -77,7 +77,4 @@ struct ConstraintRow {
 // Two unit tangents for a unit normal n: t1 . n = 0 and t2 = n x t1.
 void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n);
 
-// The RigidBody behind a row side, or null for an AnimatedBody, the world body or no body.
-RigidBody* RigidSide(Body* body);
-
 } // namespace Physics

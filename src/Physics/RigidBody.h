@@ -164,4 +164,14 @@ public:
     uint8_t inUse = 0;
 };
 
+// The RigidBody behind a row side, or null for an AnimatedBody, the world body or no body.
+// Inline: the solver asks it for every side of every row.
+inline RigidBody* RigidSide(Body* body)
+{
+    if (body == nullptr || body->kind != kBodyRigid) {
+        return nullptr;
+    }
+    return static_cast<RigidBody*>(body);
+}
+
 } // namespace Physics
