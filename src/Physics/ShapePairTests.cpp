@@ -104,10 +104,12 @@ bool TestBoxFaceAxis(PairContact& r, const BoxFrame& x, const BoxFrame& y, int i
 bool TestBoxEdgeAxis(PairContact& e, const BoxFrame& x, const BoxFrame& y, int i, int j)
 {
     Vector4 axis = Cross(x.axis[i], y.axis[j]);
-    if (LengthSquared(axis) < 1e-6f) {
+    const float sq = LengthSquared(axis);
+    if (sq < 1e-6f) {
         return true; // parallel edges
     }
-    axis = Normalize(axis);
+    // What Normalize gives, with the length already in hand.
+    axis = axis * (1.0f / std::sqrt(sq));
     const float d = Dot(y.centre - x.centre, axis);
     if (d < 0.0f) {
         axis = -axis;
