@@ -113,12 +113,31 @@ void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4&
     float allHi[3] = {0.0f, 0.0f, 0.0f};
     bool filter = candidates.Capacity() > 0;
     bool first = true;
+    // The first rays' working copies are kept for the second loop rather than built again.
+    constexpr int kKept = 64;
+    struct Kept {
+        float origin[3];
+        float direction[3];
+        float lo[3];
+        float hi[3];
+    };
+    Kept kept[kKept]; // plain floats: nothing to clear on every call
+    int keptCount = 0;
     for (Sensor* s = sensors.head; s != nullptr && filter; s = s->next) {
         RayRecord ray;
         WorldRay(ray, *s, r, transform);
         float lo[3];
         float hi[3];
         RayBox(ray, lo, hi);
+        if (keptCount < kKept) {
+            Kept& k = kept[keptCount++];
+            for (int a = 0; a < 3; ++a) {
+                k.origin[a] = ray.origin[a];
+                k.direction[a] = ray.direction[a];
+                k.lo[a] = lo[a];
+                k.hi[a] = hi[a];
+            }
+        }
         for (int a = 0; a < 3; ++a) {
             if (std::isnan(lo[a]) || std::isnan(hi[a])) {
                 filter = false;
@@ -138,12 +157,24 @@ void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4&
     }
     const int count = filter ? candidates.Size() : triangles.Size();
 
-    for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
+    int index = 0;
+    for (Sensor* s = sensors.head; s != nullptr; s = s->next, ++index) {
         RayRecord ray;
-        WorldRay(ray, *s, r, transform);
         float lo[3];
         float hi[3];
-        RayBox(ray, lo, hi);
+        if (index < keptCount) {
+            const Kept& k = kept[index];
+            ray.origin = {k.origin[0], k.origin[1], k.origin[2], 0.0f};
+            ray.direction = {k.direction[0], k.direction[1], k.direction[2], 0.0f};
+            ray.length = s->length;
+            for (int a = 0; a < 3; ++a) {
+                lo[a] = k.lo[a];
+                hi[a] = k.hi[a];
+            }
+        } else {
+            WorldRay(ray, *s, r, transform);
+            RayBox(ray, lo, hi);
+        }
         for (int c = 0; c < count; ++c) {
             const PreparedTriangle& p = *triangles[filter ? candidates[c] : c];
             if (ClearOf(p, lo, hi)) {
