@@ -213,12 +213,9 @@ bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& tria
     if (!triangle.IsDegenerate()) {
         const float b = Dot(triangle.n, c) - triangle.d;
         const Vector4 m = b >= 0.0f ? triangle.n : -triangle.n;
-        float q[3];
-        float s[3];
-        for (int k = 0; k < 3; ++k) {
-            q[k] = Dot(m, box.scaled[k]);
-            s[k] = q[k] > 0.0f ? 1.0f : -1.0f;
-        }
+        // Written out: most triangles of a query end here, so the loop overhead showed.
+        const float q[3] = {Dot(m, box.scaled[0]), Dot(m, box.scaled[1]), Dot(m, box.scaled[2])};
+        const float s[3] = {q[0] > 0.0f ? 1.0f : -1.0f, q[1] > 0.0f ? 1.0f : -1.0f, q[2] > 0.0f ? 1.0f : -1.0f};
         const float overlap = -std::fabs(b) + s[0] * q[0] + s[1] * q[1] + s[2] * q[2];
         if (overlap < 0.0f) {
             return false;
@@ -270,10 +267,7 @@ bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& tria
 bool TestBoxAxisTriangle(PairContact& t, const BoxFrame& box, const TriangleFrame& triangle, int i)
 {
     const Vector4& n = box.axis[i];
-    float pr[3];
-    for (int k = 0; k < 3; ++k) {
-        pr[k] = Dot(triangle.p[k], n);
-    }
+    const float pr[3] = {Dot(triangle.p[0], n), Dot(triangle.p[1], n), Dot(triangle.p[2], n)};
     int lo = 0;
     int hi = 0;
     if (pr[0] <= pr[1]) {
