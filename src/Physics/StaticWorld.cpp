@@ -229,19 +229,25 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
     // Slots serving this list are not overwritten while it is built; a triangle whose slot is
     // taken by another one of the list is kept in staticTriangles_ instead.
     const uint32_t stamp = ++triangleStamp_;
+    // The checks of MeshTriangle, made here once for the whole list.
+    if (mesh.meshTriangles == nullptr || mesh.meshVertices == nullptr) {
+        return true;
+    }
+    const float* vertices = mesh.meshVertices;
+    bool anyKept = false;
     for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
         const int32_t index = mesh.meshIndexes[k];
-        const CollisionTriangle* t = MeshTriangle(mesh, index);
-        if (t == nullptr) {
+        if (index < 0 || index >= mesh.meshTriangleCount) {
             continue;
         }
-        float vertex[9];
-        for (int i = 0; i < 3; ++i) {
-            const float* v = mesh.meshVertices + 4 * static_cast<std::ptrdiff_t>(t->vertex[i]);
-            vertex[3 * i] = v[0];
-            vertex[3 * i + 1] = v[1];
-            vertex[3 * i + 2] = v[2];
+        const CollisionTriangle* t = &mesh.meshTriangles[index];
+        if (t->vertex[0] < 0 || t->vertex[1] < 0 || t->vertex[2] < 0) {
+            continue;
         }
+        const float* v0 = vertices + 4 * static_cast<std::ptrdiff_t>(t->vertex[0]);
+        const float* v1 = vertices + 4 * static_cast<std::ptrdiff_t>(t->vertex[1]);
+        const float* v2 = vertices + 4 * static_cast<std::ptrdiff_t>(t->vertex[2]);
+        const float vertex[9] = {v0[0], v0[1], v0[2], v1[0], v1[1], v1[2], v2[0], v2[1], v2[2]};
         CachedTriangle* slot = nullptr;
         if (cached) {
             const uint32_t hash = static_cast<uint32_t>(index) * 2654435761u;
@@ -282,9 +288,10 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
         if (!staticTriangles_.Append(prepared) || !staticTriangleList_.Append(nullptr)) {
             return false;
         }
+        anyKept = true;
     }
     int kept = 0;
-    for (int k = 0; k < staticTriangleList_.Size(); ++k) {
+    for (int k = 0; k < staticTriangleList_.Size() && anyKept; ++k) {
         if (staticTriangleList_[k] == nullptr) {
             staticTriangleList_[k] = &staticTriangles_[kept++];
         }
