@@ -37,13 +37,13 @@ void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t c
             continue;
         }
         const CollisionTriangle& t = table[index];
-        bool valid = true;
-        for (const int32_t v : t.vertex) {
-            if (v < 0 || (vertexCount >= 0 && v >= vertexCount)) {
-                valid = false;
-            }
+        const int32_t v0 = t.vertex[0];
+        const int32_t v1 = t.vertex[1];
+        const int32_t v2 = t.vertex[2];
+        if (v0 < 0 || v1 < 0 || v2 < 0) {
+            continue;
         }
-        if (!valid) {
+        if (vertexCount >= 0 && (v0 >= vertexCount || v1 >= vertexCount || v2 >= vertexCount)) {
             continue;
         }
         if (unique) {
