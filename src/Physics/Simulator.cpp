@@ -154,23 +154,6 @@ bool Simulator::SetMaterial(int index, float friction, float restitution)
     return true;
 }
 
-bool Simulator::GetMaterial(int index, float* friction, float* restitution, float* third) const
-{
-    if (index < 0 || index >= kMaterialCount) {
-        return false;
-    }
-    if (friction != nullptr) {
-        *friction = materials_[index].friction;
-    }
-    if (restitution != nullptr) {
-        *restitution = materials_[index].restitution;
-    }
-    if (third != nullptr) {
-        *third = materials_[index].third;
-    }
-    return true;
-}
-
 ContactCallback Simulator::SetContactCallback(ContactCallback callback)
 {
     ContactCallback previous = contactCallback_;

@@ -47,7 +47,23 @@ public:
     Simulator& operator=(const Simulator&) = delete;
 
     bool SetMaterial(int index, float friction, float restitution);
-    bool GetMaterial(int index, float* friction, float* restitution, float* third) const;
+    // Inline: the solver reads both sides' materials for every contact row it solves.
+    bool GetMaterial(int index, float* friction, float* restitution, float* third) const
+    {
+        if (index < 0 || index >= kMaterialCount) {
+            return false;
+        }
+        if (friction != nullptr) {
+            *friction = materials_[index].friction;
+        }
+        if (restitution != nullptr) {
+            *restitution = materials_[index].restitution;
+        }
+        if (third != nullptr) {
+            *third = materials_[index].third;
+        }
+        return true;
+    }
     ContactCallback SetContactCallback(ContactCallback callback);
     ContactCallback GetContactCallback() const { return contactCallback_; }
     CollisionGroupMatrix& GetCollisionGroups() { return groups_; }
