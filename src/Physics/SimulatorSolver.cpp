@@ -172,7 +172,9 @@ void Simulator::SolveRows(float /*tolerance*/, int iterations)
                     // A row whose B is not a RigidBody already counts B as immovable.
                     ConstraintRow& row = contactRows_[r];
                     if (row.type == kRestingContact && RigidSide(row.bodyB) != nullptr) {
-                        row.Prepare(false, true);
+                        // Prepare(false, true) without rebuilding the tangent frame: the normal
+                        // is the one the row was prepared with, so the frame would come out the same.
+                        row.BuildPointMatrix(RigidSide(row.bodyA), nullptr, false);
                     }
                 }
             }
