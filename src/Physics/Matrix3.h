@@ -35,24 +35,25 @@ inline Vector4 operator*(const Vector4& v, const Matrix3& m)
             v.x * m.row[0].z + v.y * m.row[1].z + v.z * m.row[2].z, v.w};
 }
 
+// Both written out: they run for every body on every tick, and indexed rows cost compares.
 inline Matrix3 operator*(const Matrix3& a, const Matrix3& b)
 {
     Matrix3 r;
-    for (int i = 0; i < 3; ++i) {
-        r.row[i] = a.row[i] * b;
-        r.row[i].w = 0.0f;
-    }
+    r.row[0] = a.row[0] * b;
+    r.row[0].w = 0.0f;
+    r.row[1] = a.row[1] * b;
+    r.row[1].w = 0.0f;
+    r.row[2] = a.row[2] * b;
+    r.row[2].w = 0.0f;
     return r;
 }
 
 inline Matrix3 Transpose(const Matrix3& m)
 {
-    Matrix3 t = Matrix3::Zero();
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            t.At(c, r) = m.At(r, c);
-        }
-    }
+    Matrix3 t;
+    t.row[0] = {m.row[0].x, m.row[1].x, m.row[2].x, 0.0f};
+    t.row[1] = {m.row[0].y, m.row[1].y, m.row[2].y, 0.0f};
+    t.row[2] = {m.row[0].z, m.row[1].z, m.row[2].z, 0.0f};
     return t;
 }
 
