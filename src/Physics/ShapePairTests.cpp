@@ -71,10 +71,7 @@ bool TestBoxFaceAxis(PairContact& r, const BoxFrame& x, const BoxFrame& y, int i
     if (d < 0.0f) {
         n = -n;
     }
-    float p[3];
-    for (int k = 0; k < 3; ++k) {
-        p[k] = Dot(n, y.scaled[k]);
-    }
+    const float p[3] = {Dot(n, y.scaled[0]), Dot(n, y.scaled[1]), Dot(n, y.scaled[2])};
     const float overlap = -std::fabs(d) + x.half[i] + Sign(p[0]) * p[0] + Sign(p[1]) * p[1] + Sign(p[2]) * p[2];
     if (overlap <= 0.0f) {
         return false;
