@@ -209,15 +209,24 @@ void Body::UpdateWorldBox()
         axes[k] = headerAxes[k] * r;
     }
     const Vector4 centre = headerCentre * r + x;
+    // Per axis by member rather than by index: this runs for every awake body on every tick.
+    const float extent[3] = {std::fabs(axes[0].x) + std::fabs(axes[1].x) + std::fabs(axes[2].x),
+                             std::fabs(axes[0].y) + std::fabs(axes[1].y) + std::fabs(axes[2].y),
+                             std::fabs(axes[0].z) + std::fabs(axes[1].z) + std::fabs(axes[2].z)};
+    worldMin.x = centre.x - extent[0];
+    worldMax.x = centre.x + extent[0];
+    worldMin.y = centre.y - extent[1];
+    worldMax.y = centre.y + extent[1];
+    worldMin.z = centre.z - extent[2];
+    worldMax.z = centre.z + extent[2];
+    const float mins[3] = {worldMin.x, worldMin.y, worldMin.z};
+    const float maxs[3] = {worldMax.x, worldMax.y, worldMax.z};
     for (int i = 0; i < 3; ++i) {
-        const float extent = std::fabs(axes[0][i]) + std::fabs(axes[1][i]) + std::fabs(axes[2][i]);
-        worldMin[i] = centre[i] - extent;
-        worldMax[i] = centre[i] + extent;
         if (minEndpoint[i] != nullptr) {
-            minEndpoint[i]->value = worldMin[i];
+            minEndpoint[i]->value = mins[i];
         }
         if (maxEndpoint[i] != nullptr) {
-            maxEndpoint[i]->value = worldMax[i];
+            maxEndpoint[i]->value = maxs[i];
         }
     }
 }
