@@ -26,56 +26,15 @@
 #include "Platform/Message.h"
 #include "Render/PAnimatedObject.h"
 #include "Render/PAnimation.h"
+#include "ScriptHarness.h"
 
 namespace {
 
 using Ref = CPRefPtr<CPGameObject>;
 
-// A copy of tests/fixtures/objects as the working directory.
-class FixtureRoot {
-public:
-    FixtureRoot() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vastrel-objscript-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return;
-        root_ = pattern;
-        std::filesystem::copy(std::filesystem::path(VASTREL_SOURCE_DIR) / "tests/fixtures/objects", root_,
-                              std::filesystem::copy_options::recursive);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(root_);
-        InvalidatePathCache();
-    }
-    ~FixtureRoot() {
-        if (root_.empty()) return;
-        std::filesystem::current_path(previous_);
-        InvalidatePathCache();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    std::vector<std::string> ReadLines(const std::string& name) const {
-        std::ifstream in(root_ / name);
-        std::vector<std::string> lines;
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
-
-private:
-    std::filesystem::path root_, previous_;
-};
-
-class Probe : public CPTask {
-public:
-    Probe(int priority, std::function<void()> onUpdate) : onUpdate_(std::move(onUpdate)) { priority_ = priority; }
-    void Update() override { onUpdate_(); }
-    int GetTaskKind() const override { return KindSystem; }
-    int GetObjectSize() const override { return sizeof(*this); }
-    const char* GetTypeName() const override { return "Probe"; }
-
-private:
-    std::function<void()> onUpdate_;
-};
 
 TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
-    FixtureRoot root;
+    ScriptHarness::GameRoot root("objects");
     RegisterObjectScriptFunctions();
     std::string handle;
     {
@@ -111,7 +70,7 @@ TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
         // read by the script in turn 3.
         AppActive = true;
         int turn = 0;
-        CPRefPtr<Probe> probe(new Probe(300, [&] {
+        CPRefPtr<ScriptHarness::ProbeTask> probe(new ScriptHarness::ProbeTask(300, [&] {
             ++turn;
             if (turn == 2) {
                 car->Damage({}, {}, 3.14159f, nullptr, false);

@@ -24,6 +24,7 @@
 #include "Render/PLight.h"
 #include "Render/PRenderObject.h"
 #include "Render/PSprite.h"
+#include "ScriptHarness.h"
 
 namespace {
 
@@ -801,34 +802,9 @@ TEST_F(GameObjectTest, DamageAndGibsGoToTheEnemyController) {
     EngineSrand(1);  // the process-wide generator back in its starting state
 }
 
-// A copy of tests/fixtures/objects as the working directory.
-class FixtureRoot {
-public:
-    FixtureRoot() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vastrel-objects-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) return;
-        root_ = pattern;
-        std::filesystem::copy(std::filesystem::path(VASTREL_SOURCE_DIR) / "tests/fixtures/objects", root_,
-                              std::filesystem::copy_options::recursive);
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(root_);
-        InvalidatePathCache();
-    }
-    ~FixtureRoot() {
-        if (root_.empty()) return;
-        std::filesystem::current_path(previous_);
-        InvalidatePathCache();
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    const std::filesystem::path& Path() const { return root_; }
-
-private:
-    std::filesystem::path root_, previous_;
-};
 
 TEST_F(GameObjectTest, DescriptionIsLoadedAndQueriedByNestedNames) {
-    FixtureRoot root;
+    ScriptHarness::GameRoot root("objects");
     Ref car = Make("car");
     car->SetDescriptionName("car.xml");
     ASSERT_TRUE(car->LoadDescription());

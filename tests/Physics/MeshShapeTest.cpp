@@ -3,28 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "PhysicsTestSupport.h"
+
 #include <cmath>
 
 using namespace Physics;
 using namespace PhysicsTest;
 
 namespace {
-
-Geometry Box(float hx, float hy, float hz)
-{
-    Geometry g;
-    g.Reset();
-    g.SetBox(2.0f * hx, 2.0f * hy, 2.0f * hz);
-    return g;
-}
-
-Geometry Capsule(float radius, float halfLength)
-{
-    Geometry g;
-    g.Reset();
-    g.SetCapsule(2.0f * radius, 2.0f * halfLength);
-    return g;
-}
 
 // A capsule pose whose axis (local y) runs along u, with local x along world y cross u.
 Matrix4 CapsulePose(const Vector4& c, const Vector4& u)

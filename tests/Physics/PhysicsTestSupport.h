@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Physics/Geometry.h"
 #include "Physics/Simulator.h"
 
 #include <string>
@@ -57,6 +58,23 @@ struct World {
     Physics::Simulator* operator->() const { return sim; }
     Physics::Simulator* sim;
 };
+
+// Free-standing shapes for the pair tests, sized by half extents (the engine takes full sizes).
+inline Physics::Geometry Box(float hx, float hy, float hz)
+{
+    Physics::Geometry g;
+    g.Reset();
+    g.SetBox(2.0f * hx, 2.0f * hy, 2.0f * hz);
+    return g;
+}
+
+inline Physics::Geometry Capsule(float radius, float halfLength)
+{
+    Physics::Geometry g;
+    g.Reset();
+    g.SetCapsule(2.0f * radius, 2.0f * halfLength);
+    return g;
+}
 
 inline const Physics::Vector4 kGameGravity{0.0f, 0.0f, -9.8f, 0.0f};
 inline const float kTick = 1.0f / 150.0f;

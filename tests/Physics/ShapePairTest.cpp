@@ -9,24 +9,9 @@
 #include <limits>
 
 using namespace Physics;
+using namespace PhysicsTest;
 
 namespace {
-
-Geometry Box(float hx, float hy, float hz)
-{
-    Geometry g;
-    g.Reset();
-    g.SetBox(2.0f * hx, 2.0f * hy, 2.0f * hz);
-    return g;
-}
-
-Geometry Capsule(float radius, float halfLength)
-{
-    Geometry g;
-    g.Reset();
-    g.SetCapsule(2.0f * radius, 2.0f * halfLength);
-    return g;
-}
 
 Matrix4 At(float x, float y, float z, const Vector4& q = {0.0f, 0.0f, 0.0f, 1.0f})
 {
