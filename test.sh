@@ -7,6 +7,9 @@ cd "$(dirname "${BASH_SOURCE[0]}")"
 scripts/install-deps.sh || exit 1
 jobs="$(nproc)"
 
+# Style and layering are checked before anything is built.
+scripts/check-format.sh || exit 1
+
 # No screen, no sound card: the tests use offscreen GL and a silent audio device.
 export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
 export ALSOFT_DRIVERS="${ALSOFT_DRIVERS:-null}"

@@ -39,8 +39,7 @@ constexpr float kDrive = 0.5f * 40.0f;
 constexpr float kLinearDamping = 0.002f;
 constexpr float kAngularDamping = 0.0025f;
 
-float TerrainHeight(float x, float y)
-{
+float TerrainHeight(float x, float y) {
     return 0.4f * std::sin(0.05f * x) * std::cos(0.11f * y) + 0.15f * std::sin(0.37f * x + 0.2f * y);
 }
 
@@ -52,8 +51,7 @@ struct Terrain {
     std::vector<std::vector<int32_t>> cells; // column by column
     int32_t gathered[1000] = {};
 
-    Terrain()
-    {
+    Terrain() {
         for (int j = 0; j <= kQuadsY; ++j) {
             for (int i = 0; i <= kQuadsX; ++i) {
                 const float x = static_cast<float>(i) * kQuad;
@@ -93,8 +91,7 @@ struct Terrain {
 
     // The game's gathering: the cells of the box's corners and centre, widened by one cell each
     // way, whole cells only while fewer than 1000 indexes are gathered.
-    int32_t Gather(const Physics::Vector4& min, const Physics::Vector4& max)
-    {
+    int32_t Gather(const Physics::Vector4& min, const Physics::Vector4& max) {
         const float xs[5] = {min.x, max.x, min.x, max.x, 0.5f * (min.x + max.x)};
         const float ys[5] = {min.y, max.y, max.y, min.y, 0.5f * (min.y + max.y)};
         int i0 = nx;
@@ -126,8 +123,7 @@ struct Terrain {
     }
 
     // Height of the mesh (not the smooth function) under a point.
-    float MeshHeight(float x, float y) const
-    {
+    float MeshHeight(float x, float y) const {
         const int i = std::clamp(static_cast<int>(std::floor(x / kQuad)), 0, kQuadsX - 1);
         const int j = std::clamp(static_cast<int>(std::floor(y / kQuad)), 0, kQuadsY - 1);
         const float fx = x / kQuad - static_cast<float>(i);
@@ -145,16 +141,14 @@ struct Terrain {
     }
 };
 
-Terrain*& CurrentTerrain()
-{
+Terrain*& CurrentTerrain() {
     static Terrain* terrain = nullptr;
     return terrain;
 }
 
 void QueryTerrain(const Physics::Vector4& min, const Physics::Vector4& max, int32_t** indexes,
                   Physics::CollisionTriangle** triangles, float** vertices, int32_t* indexCount, int32_t* triangleCount,
-                  Physics::Body*)
-{
+                  Physics::Body*) {
     Terrain& t = *CurrentTerrain();
     *indexCount = t.Gather(min, max);
     *indexes = t.gathered;
@@ -164,8 +158,7 @@ void QueryTerrain(const Physics::Vector4& min, const Physics::Vector4& max, int3
 }
 
 // Ray j of a wheel: a half fan in the body's y-z plane from forward (-y) through down (j = 8).
-void RayDirection(int j, float out[3])
-{
+void RayDirection(int j, float out[3]) {
     const float a = static_cast<float>(j) * kPi / 16.0f;
     out[0] = 0.0f;
     out[1] = -std::cos(a) * kRayLength;
@@ -183,8 +176,7 @@ struct WheelHit {
     float velocity[3] = {}; // world velocity of the body at the origin
 };
 
-void WheelForces(const WheelHit (&wheels)[2], const float centre[3], float force[3], float torque[3])
-{
+void WheelForces(const WheelHit (&wheels)[2], const float centre[3], float force[3], float torque[3]) {
     for (int k = 0; k < 3; ++k) {
         force[k] = torque[k] = 0.0f;
     }
@@ -222,8 +214,7 @@ struct RunResult {
 };
 
 // Deepest point of the car's box below the terrain mesh.
-float BoxPenetration(const Terrain& terrain, const float centre[3], const float axes[3][3])
-{
+float BoxPenetration(const Terrain& terrain, const float centre[3], const float axes[3][3]) {
     const float half[3] = {0.5f, 1.0f, 0.25f};
     float deepest = 0.0f;
     for (int c = 0; c < 8; ++c) {
@@ -242,8 +233,7 @@ float BoxPenetration(const Terrain& terrain, const float centre[3], const float 
 // ---------------------------------------------------------------------------------------------
 class OurCar : public Physics::ControllerCallback {
 public:
-    explicit OurCar(Terrain& terrain)
-    {
+    explicit OurCar(Terrain& terrain) {
         Physics::SimulatorDesc desc{5, 5, 0, 10, 100, 100, 10, 10, 10, 100, 200, -1};
         const Physics::Vector4 g{0.0f, 0.0f, -9.8f, 0.0f};
         sim_ = Physics::CreateSimulator(desc, nullptr, &g);
@@ -271,8 +261,7 @@ public:
     }
     ~OurCar() override { Physics::DestroySimulator(sim_); }
 
-    void OnTick(Physics::Controller* controller, float) override
-    {
+    void OnTick(Physics::Controller* controller, float) override {
         Physics::Matrix4 m;
         body_->GetMatrix(m);
         WheelHit wheels[2];
@@ -308,8 +297,7 @@ public:
     }
 
     void Step() { sim_->Step(kDt, 1, nullptr); }
-    void Pose(float centre[3], float axes[3][3]) const
-    {
+    void Pose(float centre[3], float axes[3][3]) const {
         Physics::Matrix4 m;
         body_->GetMatrix(m);
         for (int k = 0; k < 3; ++k) {
@@ -331,8 +319,9 @@ private:
 class PeerCar {
 public:
     explicit PeerCar(const Terrain& terrain)
-        : dispatcher_(&config_), world_(&dispatcher_, &broadphase_, &solver_, &config_), box_(btVector3(0.5f, 1.0f, 0.25f))
-    {
+        : dispatcher_(&config_),
+          world_(&dispatcher_, &broadphase_, &solver_, &config_),
+          box_(btVector3(0.5f, 1.0f, 0.25f)) {
         world_.setGravity(btVector3(0.0f, 0.0f, -9.8f));
         for (std::size_t i = 0; i < terrain.vertices.size(); i += 4) {
             points_.insert(points_.end(), {terrain.vertices[i], terrain.vertices[i + 1], terrain.vertices[i + 2]});
@@ -356,18 +345,17 @@ public:
         btRigidBody::btRigidBodyConstructionInfo info(kMass, motion_.get(), &box_, inertia);
         car_ = std::make_unique<btRigidBody>(info);
         // Per-tick factors of ours as per-second damping.
-        car_->setDamping(1.0f - std::pow(1.0f - kLinearDamping, 150.0f), 1.0f - std::pow(1.0f - kAngularDamping, 150.0f));
+        car_->setDamping(1.0f - std::pow(1.0f - kLinearDamping, 150.0f),
+                         1.0f - std::pow(1.0f - kAngularDamping, 150.0f));
         car_->setActivationState(DISABLE_DEACTIVATION);
         world_.addRigidBody(car_.get(), kCarGroup, kGroundGroup);
     }
-    ~PeerCar()
-    {
+    ~PeerCar() {
         world_.removeRigidBody(car_.get());
         world_.removeRigidBody(groundBody_.get());
     }
 
-    void Step()
-    {
+    void Step() {
         const btTransform& t = car_->getWorldTransform();
         const btMatrix3x3& r = t.getBasis();
         WheelHit wheels[2];
@@ -411,8 +399,7 @@ public:
         car_->applyTorque(btVector3(tq[0], tq[1], tq[2]));
         world_.stepSimulation(kDt, 0, kDt);
     }
-    void Pose(float centre[3], float axes[3][3]) const
-    {
+    void Pose(float centre[3], float axes[3][3]) const {
         const btTransform& t = car_->getWorldTransform();
         for (int k = 0; k < 3; ++k) {
             centre[k] = t.getOrigin()[k];
@@ -443,8 +430,7 @@ private:
 };
 
 template <class Car>
-RunResult Drive(Car& car, const Terrain& terrain, bool smoke)
-{
+RunResult Drive(Car& car, const Terrain& terrain, bool smoke) {
     RunResult r;
     const int steps = smoke ? 20 : 9000; // 60 s
     std::vector<double> ms;
@@ -478,8 +464,7 @@ RunResult Drive(Car& car, const Terrain& terrain, bool smoke)
 
 } // namespace
 
-int RunCarTerrainScene(bool smoke)
-{
+int RunCarTerrainScene(bool smoke) {
     Terrain terrain;
     RunResult ours;
     RunResult peer;

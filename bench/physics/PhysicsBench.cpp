@@ -40,8 +40,7 @@ public:
 // ---------------------------------------------------------------------------------------------
 class OurEngine : public Engine {
 public:
-    explicit OurEngine(int bodies)
-    {
+    explicit OurEngine(int bodies) {
         Physics::SimulatorDesc desc{};
         desc.rigidBodiesCount = bodies;
         desc.animatedBodiesCount = 1;
@@ -63,8 +62,7 @@ public:
     }
     ~OurEngine() override { Physics::DestroySimulator(sim_); }
 
-    void AddBox(float x, float y, float z, float size, float yaw) override
-    {
+    void AddBox(float x, float y, float z, float size, float yaw) override {
         Physics::RigidBody* b = sim_->CreateRigidBody();
         b->CreateGeometry()->SetBox(size, size, size);
         b->SetMass(1.0f);
@@ -76,8 +74,7 @@ public:
         bodies_.push_back({b, size * 0.5f, size * 0.5f, 0.0f});
     }
 
-    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw) override
-    {
+    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw) override {
         Physics::RigidBody* b = sim_->CreateRigidBody();
         b->CreateGeometry()->SetCapsule(2.0f * radius, 2.0f * halfLength);
         b->SetMass(1.0f);
@@ -91,8 +88,7 @@ public:
     }
 
     void Step() override { sim_->Step(kDt, 1, nullptr); }
-    int Asleep() const override
-    {
+    int Asleep() const override {
         int n = 0;
         for (const Entry& e : bodies_) {
             n += e.body->IsAsleep() ? 1 : 0;
@@ -101,8 +97,7 @@ public:
     }
     int Count() const override { return static_cast<int>(bodies_.size()); }
     float Height(int i) const override { return bodies_[i].body->GetPosition().z; }
-    float Bottom(int i) const override
-    {
+    float Bottom(int i) const override {
         const Entry& e = bodies_[i];
         const Physics::Matrix3& r = e.body->rotation;
         const float z = e.body->GetPosition().z;
@@ -111,8 +106,7 @@ public:
         }
         return z - e.radius - e.halfLength * std::fabs(r.row[1].z);
     }
-    bool Finite() const override
-    {
+    bool Finite() const override {
         for (const Entry& e : bodies_) {
             const Physics::Vector4& p = e.body->GetPosition();
             if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
@@ -129,10 +123,7 @@ private:
         float radius;
         float halfLength;
     };
-    static Physics::Vector4 AboutZ(float angle)
-    {
-        return {0.0f, 0.0f, std::sin(angle * 0.5f), std::cos(angle * 0.5f)};
-    }
+    static Physics::Vector4 AboutZ(float angle) { return {0.0f, 0.0f, std::sin(angle * 0.5f), std::cos(angle * 0.5f)}; }
 
     Physics::Simulator* sim_ = nullptr;
     std::vector<Entry> bodies_;
@@ -142,9 +133,9 @@ private:
 class PeerEngine : public Engine {
 public:
     PeerEngine()
-        : dispatcher_(&config_), world_(&dispatcher_, &broadphase_, &solver_, &config_),
-          floorShape_(btVector3(200.0f, 200.0f, 0.5f))
-    {
+        : dispatcher_(&config_),
+          world_(&dispatcher_, &broadphase_, &solver_, &config_),
+          floorShape_(btVector3(200.0f, 200.0f, 0.5f)) {
         world_.setGravity(btVector3(0.0f, 0.0f, -9.8f));
         // Four sweeps, as the stack solve runs (two passes of two).
         world_.getSolverInfo().m_numIterations = 4;
@@ -158,29 +149,25 @@ public:
         floor_->setRestitution(0.0f);
         world_.addRigidBody(floor_.get());
     }
-    ~PeerEngine() override
-    {
+    ~PeerEngine() override {
         for (Entry& e : bodies_) {
             world_.removeRigidBody(e.body.get());
         }
         world_.removeRigidBody(floor_.get());
     }
 
-    void AddBox(float x, float y, float z, float size, float yaw) override
-    {
+    void AddBox(float x, float y, float z, float size, float yaw) override {
         auto shape = std::make_unique<btBoxShape>(btVector3(size * 0.5f, size * 0.5f, size * 0.5f));
         Add(std::move(shape), x, y, z, btQuaternion(btVector3(0, 0, 1), yaw), size * 0.5f, 0.0f, 0.0f);
     }
 
-    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw) override
-    {
+    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw) override {
         auto shape = std::make_unique<btCapsuleShape>(radius, 2.0f * halfLength);
         Add(std::move(shape), x, y, z, btQuaternion(btVector3(0, 0, 1), yaw - kPi * 0.5f), 0.0f, radius, halfLength);
     }
 
     void Step() override { world_.stepSimulation(kDt, 0, kDt); }
-    int Asleep() const override
-    {
+    int Asleep() const override {
         int n = 0;
         for (const Entry& e : bodies_) {
             n += e.body->getActivationState() == ISLAND_SLEEPING ? 1 : 0;
@@ -189,8 +176,7 @@ public:
     }
     int Count() const override { return static_cast<int>(bodies_.size()); }
     float Height(int i) const override { return bodies_[i].body->getWorldTransform().getOrigin().z(); }
-    float Bottom(int i) const override
-    {
+    float Bottom(int i) const override {
         const Entry& e = bodies_[i];
         const btTransform& t = e.body->getWorldTransform();
         const btMatrix3x3& r = t.getBasis();
@@ -200,8 +186,7 @@ public:
         }
         return z - e.radius - e.halfLength * std::fabs(r[2][1]);
     }
-    bool Finite() const override
-    {
+    bool Finite() const override {
         for (const Entry& e : bodies_) {
             const btVector3& p = e.body->getWorldTransform().getOrigin();
             if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z())) {
@@ -222,8 +207,7 @@ private:
     };
 
     void Add(std::unique_ptr<btCollisionShape> shape, float x, float y, float z, const btQuaternion& q, float half,
-             float radius, float halfLength)
-    {
+             float radius, float halfLength) {
         Entry e;
         btVector3 inertia(0, 0, 0);
         shape->calculateLocalInertia(1.0f, inertia);
@@ -259,12 +243,11 @@ struct Scene {
     int settleSteps; // untimed, before warm-up: "settled asleep" scenes
     int warmupSteps;
     int timedSteps;
-    int tailSteps; // untimed, after the timed ones, before the end-of-scene figures
+    int tailSteps;    // untimed, after the timed ones, before the end-of-scene figures
     int columnHeight; // > 0: bodies form columns of this many boxes, added bottom first
 };
 
-void BuildColumns(Engine& e)
-{
+void BuildColumns(Engine& e) {
     for (int c = 0; c < 10; ++c) {
         const float x = static_cast<float>(c % 5) * 3.0f;
         const float y = static_cast<float>(c / 5) * 3.0f;
@@ -274,8 +257,7 @@ void BuildColumns(Engine& e)
     }
 }
 
-void BuildHeap(Engine& e)
-{
+void BuildHeap(Engine& e) {
     // 2000 bodies on a 45 x 45 grid, boxes and capsules alternating, a few with a box on top.
     std::mt19937 random(7);
     std::uniform_real_distribution<float> yaw(0.0f, kPi);
@@ -294,8 +276,7 @@ void BuildHeap(Engine& e)
     }
 }
 
-void BuildRain(Engine& e)
-{
+void BuildRain(Engine& e) {
     std::mt19937 random(11);
     std::uniform_real_distribution<float> across(-10.0f, 10.0f);
     std::uniform_real_distribution<float> height(1.0f, 25.0f);
@@ -322,8 +303,7 @@ struct Result {
     bool finite = true;
 };
 
-Result Run(Engine& engine, const Scene& scene, bool smoke)
-{
+Result Run(Engine& engine, const Scene& scene, bool smoke) {
     Result r;
     scene.build(engine);
     const int settle = smoke ? 0 : scene.settleSteps;
@@ -369,8 +349,7 @@ Result Run(Engine& engine, const Scene& scene, bool smoke)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     bool smoke = false;
     const char* only = nullptr; // --scene NAME runs that scene alone, for profiling
     for (int i = 1; i < argc; ++i) {

@@ -52,9 +52,7 @@ void ResumeTimer() {
 
 CPApplication* GetApplication() { return g_application; }
 
-CPApplication::CPApplication(ApplicationPlatform platform) : platform_(std::move(platform)) {
-    g_application = this;
-}
+CPApplication::CPApplication(ApplicationPlatform platform) : platform_(std::move(platform)) { g_application = this; }
 
 CPApplication::~CPApplication() {
     if (g_application == this) g_application = nullptr;
@@ -102,8 +100,7 @@ void MainWindowProc(const Platform::Message& message) {
         if (CPScriptManager* scripts = GetScriptManager())
             scripts->SendCommandByCategory("interface", "key", std::to_string(message.param & 0xFFu));
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -161,7 +158,8 @@ RunResult CPApplication::Run() {
     CPRefPtr<CPRender> render(new CPRender);
     render->SetPriority(CPRender::kPriority);
     window_ = platform_.makeWindow ? platform_.makeWindow() : nullptr;
-    bool windowOk = window_ && SUCCEEDED(CreateMainWindow(*window_, g_fullScreen == 0, g_screenWidth, g_screenHeight, kTitle));
+    bool windowOk =
+        window_ && SUCCEEDED(CreateMainWindow(*window_, g_fullScreen == 0, g_screenWidth, g_screenHeight, kTitle));
     if (windowOk) {
         messages_ = platform_.makeMessages ? platform_.makeMessages(*window_, g_screenWidth, g_screenHeight) : nullptr;
         kernel->SetMessageSource(messages_.get());
@@ -279,14 +277,10 @@ int VastrelMain(int argc, char** argv, ApplicationPlatform platform, Platform::S
         const char* arg = argv[i];
         if (std::strncmp(arg, "--start=", 8) == 0) {
             std::string which = arg + 8;
-            if (which == "fullscreen")
-                platform.startButton = Platform::ControlStartFullScreen;
-            else if (which == "windowed")
-                platform.startButton = Platform::ControlStartWindowed;
-            else if (which == "exit")
-                platform.startButton = Platform::ControlExit;
-            else
-                arg = nullptr;
+            if (which == "fullscreen") platform.startButton = Platform::ControlStartFullScreen;
+            else if (which == "windowed") platform.startButton = Platform::ControlStartWindowed;
+            else if (which == "exit") platform.startButton = Platform::ControlExit;
+            else arg = nullptr;
         } else if (std::strncmp(arg, "--root=", 7) == 0) {
             if (chdir(arg + 7) != 0) {
                 std::fprintf(stderr, "vastrel: cannot enter the game root %s\n", arg + 7);

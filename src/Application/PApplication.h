@@ -26,10 +26,10 @@ struct ApplicationPlatform {
 };
 
 enum class RunResult {
-    Exited,          // the launcher's Exit, or the dialog closed
-    LauncherFailed,  // the launcher could not be shown (no display)
-    RendererFailed,  // the main window or the renderer could not start
-    Finished,        // the main loop ran and ended
+    Exited,         // the launcher's Exit, or the dialog closed
+    LauncherFailed, // the launcher could not be shown (no display)
+    RendererFailed, // the main window or the renderer could not start
+    Finished,       // the main loop ran and ended
 };
 
 class CPApplication {

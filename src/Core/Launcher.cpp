@@ -30,10 +30,8 @@ int PressLauncherButton(int control) {
         g_fullScreen = 0;
         SaveSettings();
         return control;
-    case Platform::ControlExit:
-        return control;
-    default:
-        return 0;
+    case Platform::ControlExit: return control;
+    default: return 0;
     }
 }
 
@@ -45,9 +43,7 @@ bool LauncherDialogProc(Dialog& dialog, DialogMessage message, int control) {
         // Without the page the host area simply stays black.
         dialog.ShowWebPage(Platform::ControlWebHost, ResolvePath(kLauncherPage));
         return true;
-    case DialogMessage::Close:
-        dialog.End(Platform::ControlExit);
-        return true;
+    case DialogMessage::Close: dialog.End(Platform::ControlExit); return true;
     case DialogMessage::Command:
         if (control == Platform::ControlOptions) {
             dialog.RunChild(Platform::OptionsDialog, OptionsDialogProc);
@@ -84,17 +80,11 @@ bool OptionsDialogProc(Dialog& dialog, DialogMessage message, int control) {
         InitOptionsDialog(dialog);
         dialog.CentreOnScreen();
         return true;
-    case DialogMessage::Close:
-        dialog.End(Platform::ControlExit);
-        return true;
+    case DialogMessage::Close: dialog.End(Platform::ControlExit); return true;
     case DialogMessage::Command:
         switch (control) {
-        case Platform::ControlBloom:
-            g_optionsBloom = dialog.IsChecked(Platform::ControlBloom) ? 1 : 0;
-            break;
-        case Platform::ControlMotionBlur:
-            g_optionsBlur = dialog.IsChecked(Platform::ControlMotionBlur) ? 1 : 0;
-            break;
+        case Platform::ControlBloom: g_optionsBloom = dialog.IsChecked(Platform::ControlBloom) ? 1 : 0; break;
+        case Platform::ControlMotionBlur: g_optionsBlur = dialog.IsChecked(Platform::ControlMotionBlur) ? 1 : 0; break;
         case Platform::ControlOk: {
             // With nothing selected (an empty list) the resolution stays as it is.
             const int item = dialog.SelectedListItem(Platform::ControlResolution);
@@ -111,15 +101,14 @@ bool OptionsDialogProc(Dialog& dialog, DialogMessage message, int control) {
             dialog.End(Platform::ControlOk);
             break;
         }
-        case Platform::ControlCancel:
-            dialog.End(Platform::ControlCancel);
-            break;
-        default:
-            break;
+        case Platform::ControlCancel: dialog.End(Platform::ControlCancel); break;
+        default: break;
         }
         return true;
     }
     return false;
 }
 
-int RunLauncher(Platform::DialogBackend& dialogs) { return dialogs.RunModal(Platform::LauncherDialog, LauncherDialogProc); }
+int RunLauncher(Platform::DialogBackend& dialogs) {
+    return dialogs.RunModal(Platform::LauncherDialog, LauncherDialogProc);
+}

@@ -15,7 +15,7 @@ void Grow(Vec3& min, Vec3& max, const Vec3& lo, const Vec3& hi) {
     if (hi.z > max.z) max.z = hi.z;
 }
 
-}  // namespace
+} // namespace
 
 void CPBoundingBox::SetEmpty() {
     min = Vec3(kEmptyExtent, kEmptyExtent, kEmptyExtent);
@@ -101,10 +101,8 @@ bool CPBoundingBox::IntersectsSphere(const Vec3& p, float radius) const {
     const float hi[3] = {max.x, max.y, max.z};
     for (int i = 0; i < 3; ++i) {
         float s = 0.0f;
-        if (pv[i] < lo[i])
-            s = lo[i] - pv[i];
-        else if (pv[i] > hi[i])
-            s = pv[i] - hi[i];
+        if (pv[i] < lo[i]) s = lo[i] - pv[i];
+        else if (pv[i] > hi[i]) s = pv[i] - hi[i];
         dist += s * s;
     }
     return dist <= radius * radius;

@@ -15,9 +15,7 @@ Vec3 CPCoordFrame::WorldToLocal(const Vec3& point) const { return WorldToLocalDi
 
 Vec3 CPCoordFrame::LocalToWorld(const Vec3& point) const { return LocalToWorldDirection(point) + origin_; }
 
-Vec3 CPCoordFrame::LocalToWorldDirection(const Vec3& v) const {
-    return side_ * v.x + direction_ * v.y + up_ * v.z;
-}
+Vec3 CPCoordFrame::LocalToWorldDirection(const Vec3& v) const { return side_ * v.x + direction_ * v.y + up_ * v.z; }
 
 Vec3 CPCoordFrame::RebuildSide() {
     side_ = IsRightHanded() ? Cross(direction_, up_) : Cross(up_, direction_);

@@ -8,8 +8,7 @@
 // Enumerates the entries of one folder whose names match a wildcard pattern such as
 // "data\*.*" or "Data/Textures/x*.tga". Matching ignores case and "*.*" also matches names
 // without a dot. The folder part goes through the path resolver. Entries come in name order.
-class CPFileFinder
-{
+class CPFileFinder {
 public:
     explicit CPFileFinder(const std::string& pattern);
     virtual ~CPFileFinder() = default;
@@ -24,8 +23,7 @@ public:
     bool IsDirectory() const { return m_isDirectory; }
 
 private:
-    struct Found
-    {
+    struct Found {
         std::string name;
         bool directory;
     };

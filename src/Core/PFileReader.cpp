@@ -8,13 +8,11 @@
 #include <cstdio>
 #include <cstring>
 
-CPFileReader::CPFileReader(const std::string& path, bool scrambled) : m_path(path), m_scrambled(scrambled)
-{
+CPFileReader::CPFileReader(const std::string& path, bool scrambled) : m_path(path), m_scrambled(scrambled) {
     ToLower(m_path);
 }
 
-HRESULT CPFileReader::Load()
-{
+HRESULT CPFileReader::Load() {
     m_data.assign(1, 0);
     m_size = 0;
     m_overrun = false;
@@ -29,25 +27,20 @@ HRESULT CPFileReader::Load()
             ok = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }
         std::fclose(file);
-        if (!ok)
-            return E_FAIL;
-        if (m_scrambled)
-            UnscrambleBytes(bytes.data(), bytes.size());
+        if (!ok) return E_FAIL;
+        if (m_scrambled) UnscrambleBytes(bytes.data(), bytes.size());
     } else {
         HRESULT result = E_FAIL;
         for (const CPPackFile& pack : GetPackFiles()) {
             const PackEntry* entry = pack.Find(m_path);
-            if (entry == nullptr)
-                continue;
+            if (entry == nullptr) continue;
             FILE* file = pack.Open();
-            if (file == nullptr)
-                continue;
+            if (file == nullptr) continue;
             result = entry->size < INT_MAX ? CPPackFile::ReadEntry(file, *entry, bytes) : E_FAIL;
             std::fclose(file);
             break;
         }
-        if (FAILED(result))
-            return E_FAIL;
+        if (FAILED(result)) return E_FAIL;
     }
 
     m_size = static_cast<int>(bytes.size());
@@ -56,14 +49,11 @@ HRESULT CPFileReader::Load()
     return S_OK;
 }
 
-void CPFileReader::Read(void* destination, int n)
-{
-    if (destination == nullptr || n <= 0)
-        return;
+void CPFileReader::Read(void* destination, int n) {
+    if (destination == nullptr || n <= 0) return;
     const int available = Remaining();
     const int copied = n < available ? n : available;
-    if (copied > 0)
-        std::memcpy(destination, m_data.data() + m_position, static_cast<size_t>(copied));
+    if (copied > 0) std::memcpy(destination, m_data.data() + m_position, static_cast<size_t>(copied));
     if (copied < n) {
         std::memset(static_cast<uint8_t*>(destination) + copied, 0, static_cast<size_t>(n - copied));
         m_overrun = true;
@@ -71,24 +61,21 @@ void CPFileReader::Read(void* destination, int n)
     m_position += copied;
 }
 
-int32_t CPFileReader::ReadInt()
-{
+int32_t CPFileReader::ReadInt() {
     uint8_t bytes[4];
     Read(bytes, 4);
     return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
                                 static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-float CPFileReader::ReadFloat()
-{
+float CPFileReader::ReadFloat() {
     const uint32_t bits = static_cast<uint32_t>(ReadInt());
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
 }
 
-std::string CPFileReader::ReadString()
-{
+std::string CPFileReader::ReadString() {
     const uint32_t length = static_cast<uint32_t>(ReadInt());
     const int available = Remaining();
     size_t count = length;
@@ -96,8 +83,7 @@ std::string CPFileReader::ReadString()
         count = static_cast<size_t>(available);
         m_overrun = true;
     }
-    if (count == 0)
-        return std::string();
+    if (count == 0) return std::string();
     const char* start = reinterpret_cast<const char*>(m_data.data() + m_position);
     m_position += static_cast<int>(count);
     return std::string(start, strnlen(start, count));

@@ -10,8 +10,7 @@
 // entry of the highest-numbered mounted pack that holds it. Typed sequential reads follow.
 // Reads never run past the data: they are clamped, the rest of the destination is zeroed and the
 // sticky Overrun flag is set, which loaders test to reject a truncated file.
-class CPFileReader
-{
+class CPFileReader {
 public:
     // The path is kept lower-cased; pack lookups need backslashes.
     CPFileReader(const std::string& path, bool scrambled = false);

@@ -8,8 +8,7 @@
 
 // Collects bytes in memory and writes them to a file in one go, optionally scrambled with the pack
 // key. The buffer is scrambled in place on saving, so a writer is saved once.
-class CPFileWriter
-{
+class CPFileWriter {
 public:
     CPFileWriter(const std::string& path, bool scramble);
     virtual ~CPFileWriter() = default;

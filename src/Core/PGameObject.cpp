@@ -63,7 +63,7 @@ void WalkPreOrder(CPGameObject* root, Visit visit) {
     }
 }
 
-}  // namespace
+} // namespace
 
 void SetFlameSource(FlameSource source) { g_flameSource = source; }
 
@@ -250,8 +250,7 @@ void CPGameObject::Deactivate() {
 
 void CPGameObject::OnAnimationEnd() { SendToScript("animation_end", FormatHandle(this)); }
 
-void CPGameObject::Damage(const Vec3& point, const Vec3& direction, float amount, CPGameObject* source,
-                          bool silent) {
+void CPGameObject::Damage(const Vec3& point, const Vec3& direction, float amount, CPGameObject* source, bool silent) {
     if (!silent && script_) {
         char text[64];
         std::snprintf(text, sizeof(text), "%.2f", amount);
@@ -446,12 +445,10 @@ void CPGameObject::CopyFrom(const CPRefPtr<CPGameObject>& sourceHandle) {
             }
         }
         break;
-    default:
-        break;
+    default: break;
     }
 
-    for (const CPOrientedBox& box : source->collisionBoxes_)
-        collisionBoxes_.emplace_back(box.centre, box.halfExtents);
+    for (const CPOrientedBox& box : source->collisionBoxes_) collisionBoxes_.emplace_back(box.centre, box.halfExtents);
 
     for (const auto& [name, animation] : source->animations_) {
         if (!animation) continue;

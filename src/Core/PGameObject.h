@@ -39,10 +39,10 @@ extern Mat4 ShadowMatrix;
 struct AnimationRequest {
     std::string name;
     float speed = 1.0f;
-    int playCount = 0;  // passes before the animation stops; 0 plays endlessly
+    int playCount = 0; // passes before the animation stops; 0 plays endlessly
     CPRefPtr<CPLuaScript> listener;
-    int reportFrame = -1;  // frame that sends "animation_report"; -1 none
-    float timeOffset = 0.0f;  // seconds added to TotalTime at the start
+    int reportFrame = -1;    // frame that sends "animation_report"; -1 none
+    float timeOffset = 0.0f; // seconds added to TotalTime at the start
 };
 
 class CPGameObject : public CPManagedObject {
@@ -53,13 +53,13 @@ public:
         RenderLight = 2,
         RenderSprite = 3,
         RenderParticles = 4,
-        RenderNone = 5,  // a plain group
+        RenderNone = 5, // a plain group
     };
     using ObjectList = std::vector<CPRefPtr<CPGameObject>>;
     // An entry of the secondary object list. The first entry is the object itself and the recursive
     // setters skip it; nothing adds further entries, so the list stays that one entry.
     struct SecondaryEntry {
-        CPGameObject* object;  // no reference: the first entry is the object itself
+        CPGameObject* object; // no reference: the first entry is the object itself
         int value;
     };
 
@@ -234,13 +234,13 @@ private:
     bool dirty_ = true;
     ObjectList children_;
     CPHashMap<CPRefPtr<CPGameObject>> childNames_;
-    CPGameObject* parent_ = nullptr;  // no reference: the parent holds its children
+    CPGameObject* parent_ = nullptr; // no reference: the parent holds its children
     std::vector<SecondaryEntry> secondary_;
     std::string name_;
     std::string typeName_;
     bool visible_ = true;
     bool static_ = true;
-    CPLuaScript* script_ = nullptr;  // no reference: the script manager holds its scripts
+    CPLuaScript* script_ = nullptr; // no reference: the script manager holds its scripts
     bool collision_ = true;
     std::string parameterText_;
     std::string descriptionName_;

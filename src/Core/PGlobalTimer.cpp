@@ -1,7 +1,7 @@
 #include "Core/PGlobalTimer.h"
 
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 
 #include "Platform/Clock.h"
 
@@ -61,8 +61,7 @@ void CPGlobalTimer::Update() {
     float raw;
     if (highResolution_)
         raw = static_cast<float>(static_cast<double>(reading - last_) / static_cast<double>(frequency_));
-    else
-        raw = static_cast<float>(static_cast<double>(reading - last_) * 0.001);
+    else raw = static_cast<float>(static_cast<double>(reading - last_) * 0.001);
     last_ = reading;
     if (fixedFrame_ >= 0.0f) raw = fixedFrame_;
     FrameDelta = raw * TimeScale;

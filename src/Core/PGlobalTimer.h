@@ -4,11 +4,11 @@
 
 #include "Core/PTask.h"
 
-extern int FrameCounter;   // timer updates since the timer first started
-extern float FrameDelta;   // last frame in seconds, already scaled by TimeScale; 0 while inactive
-extern double TotalTime;   // sum of every FrameDelta since the timer first started
-extern float TimeScale;    // game-time factor, 1 at start
-extern bool AppActive;     // written by the main window's procedure; no task runs while false
+extern int FrameCounter; // timer updates since the timer first started
+extern float FrameDelta; // last frame in seconds, already scaled by TimeScale; 0 while inactive
+extern double TotalTime; // sum of every FrameDelta since the timer first started
+extern float TimeScale;  // game-time factor, 1 at start
+extern bool AppActive;   // written by the main window's procedure; no task runs while false
 
 class CPGlobalTimer : public CPTask {
 public:

@@ -5,16 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 
-CPLog::CPLog()
-{
+CPLog::CPLog() {
     const char* value = std::getenv("VASTREL_LOG");
     m_echo = value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-void CPLog::Write(int level, const char* format, ...)
-{
-    if (!m_echo || format == nullptr)
-        return;
+void CPLog::Write(int level, const char* format, ...) {
+    if (!m_echo || format == nullptr) return;
     std::fprintf(stderr, "[%d] ", level);
     va_list args;
     va_start(args, format);
@@ -22,8 +19,7 @@ void CPLog::Write(int level, const char* format, ...)
     va_end(args);
 }
 
-CPLog& GetLog()
-{
+CPLog& GetLog() {
     static CPLog log;
     return log;
 }

@@ -2,8 +2,7 @@
 
 // The process log. Writing is a no-op in normal runs; with VASTREL_LOG=1 in the environment at
 // start the messages go to stderr, as a debugging aid that changes no behaviour.
-class CPLog
-{
+class CPLog {
 public:
     CPLog();
     virtual ~CPLog() = default;

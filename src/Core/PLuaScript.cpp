@@ -26,7 +26,7 @@ int UpdateYield(lua_State* L) {
 // opening a library or registering a function fails the script instead of ending the process.
 int BuildState(lua_State* L) {
     static const luaL_Reg kLibraries[] = {
-        {"", luaopen_base},  // includes the coroutine library
+        {"", luaopen_base}, // includes the coroutine library
         {LUA_IOLIBNAME, luaopen_io},
         {LUA_OSLIBNAME, luaopen_os},
         {LUA_STRLIBNAME, luaopen_string},
@@ -82,7 +82,7 @@ HRESULT CPLuaScript::Load(const std::string& name) {
     }
 
     InitState();
-    if (!thread_) return S_OK;  // no state could be built; the script does nothing
+    if (!thread_) return S_OK; // no state could be built; the script does nothing
 
     if (luaL_loadbuffer(thread_, bytes, source_.size(), name_.c_str()) != 0) {
         // The chunk does not compile: the script fails at its first resume.

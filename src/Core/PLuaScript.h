@@ -69,15 +69,15 @@ private:
     std::string typeName_ = "CPLuaScript-";
     lua_State* state_ = nullptr;
     lua_State* thread_ = nullptr;
-    int threadRef_ = -1;  // registry reference that keeps the coroutine from being collected
+    int threadRef_ = -1; // registry reference that keeps the coroutine from being collected
     std::vector<uint8_t> source_;
     bool done_ = true;
     std::deque<CPCommand> queue_;
-    bool hasCurrent_ = false;  // the current command, when there is one, is the back of the queue
+    bool hasCurrent_ = false; // the current command, when there is one, is the back of the queue
 
     // The coroutine can no longer be resumed: its chunk failed to compile, it returned, or it died.
     // Resuming it anyway would run whatever is left on its stack, so such a script is treated as
     // ended instead (and killed, as a dead coroutine cannot be resumed).
     bool threadEnded_ = false;
-    bool resuming_ = false;  // guards against resuming the coroutine from inside itself
+    bool resuming_ = false; // guards against resuming the coroutine from inside itself
 };

@@ -42,10 +42,8 @@ CPManagedObject::~CPManagedObject() {
     // The collector takes released objects off its list before deleting them. An object deleted any
     // other way must not leave a dangling entry behind.
     if (!collected_) {
-        if (released_)
-            DropReleasedEntries(this);
-        else
-            LiveList().erase(livePos_);
+        if (released_) DropReleasedEntries(this);
+        else LiveList().erase(livePos_);
     }
     AllObjects().erase(this);
 }
@@ -78,7 +76,7 @@ void CPManagedObject::CollectGarbage() {
         if (!object) continue;
         released[i] = nullptr;
         GetLog().Write(0, "неудаленный объект: класс - %s, размер - %d bytes", object->GetTypeName(),
-                        object->GetObjectSize());
+                       object->GetObjectSize());
         object->collected_ = true;
         delete object;
     }
@@ -90,7 +88,7 @@ void CPManagedObject::DumpObjects() {
     for (CPManagedObject* object : ReleasedList()) {
         if (!object) continue;
         log.Write(0, "Удаленный объект: ссылок - %d, класс - %s, размер - %d bytes", object->refCount_,
-                   object->GetTypeName(), object->GetObjectSize());
+                  object->GetTypeName(), object->GetObjectSize());
     }
     std::map<std::string, int> perClass;
     for (CPManagedObject* object : LiveList()) ++perClass[object->GetTypeName()];

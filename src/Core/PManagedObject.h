@@ -36,7 +36,7 @@ public:
 private:
     std::list<CPManagedObject*>::iterator livePos_;
     bool released_ = false;
-    bool collected_ = false;  // taken off every list by the collector
+    bool collected_ = false; // taken off every list by the collector
     int refCount_ = 0;
 };
 

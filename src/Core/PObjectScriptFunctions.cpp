@@ -115,6 +115,6 @@ const ScriptFunctionEntry kObjectFunctions[] = {
     {"DeactivateObject", DeactivateObject},
 };
 
-}  // namespace
+} // namespace
 
 void RegisterObjectScriptFunctions() { RegisterScriptTable(ScriptTable::Core, kObjectFunctions); }

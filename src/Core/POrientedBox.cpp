@@ -6,8 +6,7 @@ namespace {
 
 // Signs of the half-extents per corner.
 constexpr float kCornerSign[8][3] = {
-    {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1},
-    {-1, -1, 1},  {1, -1, 1},  {1, 1, 1},  {-1, 1, 1},
+    {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1},
 };
 
 // Each face: the corner triple its plane is built from, then its two test triangles.
@@ -16,20 +15,19 @@ struct Face {
     int tri[2][3];
 };
 constexpr Face kFaces[6] = {
-    {{0, 1, 2}, {{0, 1, 2}, {0, 2, 3}}},  // z−
-    {{1, 5, 6}, {{1, 5, 6}, {1, 2, 6}}},  // x+
-    {{2, 6, 7}, {{2, 6, 7}, {2, 7, 3}}},  // y+
-    {{3, 7, 4}, {{3, 4, 7}, {3, 4, 0}}},  // x−
-    {{0, 4, 5}, {{0, 4, 5}, {0, 5, 1}}},  // y−
-    {{5, 4, 7}, {{4, 5, 6}, {4, 6, 7}}},  // z+
+    {{0, 1, 2}, {{0, 1, 2}, {0, 2, 3}}}, // z−
+    {{1, 5, 6}, {{1, 5, 6}, {1, 2, 6}}}, // x+
+    {{2, 6, 7}, {{2, 6, 7}, {2, 7, 3}}}, // y+
+    {{3, 7, 4}, {{3, 4, 7}, {3, 4, 0}}}, // x−
+    {{0, 4, 5}, {{0, 4, 5}, {0, 5, 1}}}, // y−
+    {{5, 4, 7}, {{4, 5, 6}, {4, 6, 7}}}, // z+
 };
 
 const float* Ptr(const Vec3& v) { return &v.x; }
 
-}  // namespace
+} // namespace
 
-CPOrientedBox::CPOrientedBox(const Vec3& c, const Vec3& h)
-    : centre(c), halfExtents(h), min(c - h), max(c + h) {}
+CPOrientedBox::CPOrientedBox(const Vec3& c, const Vec3& h) : centre(c), halfExtents(h), min(c - h), max(c + h) {}
 
 void CPOrientedBox::Update() {
     // Written so that NaN fails the test and is raised too.
@@ -37,8 +35,7 @@ void CPOrientedBox::Update() {
         if (!(*h >= kMinHalfExtent)) *h = kMinHalfExtent;
 
     for (int k = 0; k < 8; ++k) {
-        const Vec3 local(centre.x + kCornerSign[k][0] * halfExtents.x,
-                         centre.y + kCornerSign[k][1] * halfExtents.y,
+        const Vec3 local(centre.x + kCornerSign[k][0] * halfExtents.x, centre.y + kCornerSign[k][1] * halfExtents.y,
                          centre.z + kCornerSign[k][2] * halfExtents.z);
         corners[k] = Vec3TransformCoord(local, worldMatrix);
     }
@@ -63,8 +60,7 @@ void CPOrientedBox::Update() {
     }
 }
 
-bool CPOrientedBox::IntersectsRay(const Vec3& origin, const Vec3& direction, float& distance,
-                                  Plane& plane) const {
+bool CPOrientedBox::IntersectsRay(const Vec3& origin, const Vec3& direction, float& distance, Plane& plane) const {
     bool inside = true;
     for (const Plane& p : planes) {
         if (!(PlaneDotCoord(p, origin) > 0.0f)) {
@@ -85,8 +81,7 @@ bool CPOrientedBox::IntersectsRay(const Vec3& origin, const Vec3& direction, flo
         const Vec3 point = origin + direction * t;
         bool inFace = false;
         for (const auto& tri : kFaces[f].tri) {
-            if (IsPointInTriangle(Ptr(point), Ptr(corners[tri[0]]), Ptr(corners[tri[1]]),
-                                  Ptr(corners[tri[2]]))) {
+            if (IsPointInTriangle(Ptr(point), Ptr(corners[tri[0]]), Ptr(corners[tri[1]]), Ptr(corners[tri[2]]))) {
                 inFace = true;
                 break;
             }

@@ -24,14 +24,12 @@ extern const uint8_t PackKey[PackKeySize];
 void ScrambleBytes(uint8_t* data, size_t size);
 void UnscrambleBytes(uint8_t* data, size_t size);
 
-struct PackEntry
-{
+struct PackEntry {
     int64_t offset = 0; // from the start of the pack file
     uint32_t size = 0;
 };
 
-class CPPackFile
-{
+class CPPackFile {
 public:
     CPPackFile(int number, const std::string& path);
     virtual ~CPPackFile() = default;
@@ -72,8 +70,7 @@ void UnmountPackFiles();
 const std::vector<CPPackFile>& GetPackFiles();
 
 // One file to store in a pack: its key ("data\scripts\main.lua") and its bytes.
-struct PackItem
-{
+struct PackItem {
     std::string key;
     std::vector<uint8_t> data;
 };

@@ -7,12 +7,12 @@
 
 class CPRayQuery {
 public:
-    CPRefPtr<CPGameObject> excludedObject;  // skipped with its whole subtree; null skips nothing
-    CPRefPtr<CPGameObject> hitObject;       // the object whose box was hit nearest
-    CPRefPtr<CPGameObject> hitOwner;        // the hit object's script owner
-    Vec3 endPoint;                          // origin + direction · distance, written by the level
+    CPRefPtr<CPGameObject> excludedObject; // skipped with its whole subtree; null skips nothing
+    CPRefPtr<CPGameObject> hitObject;      // the object whose box was hit nearest
+    CPRefPtr<CPGameObject> hitOwner;       // the hit object's script owner
+    Vec3 endPoint;                         // origin + direction · distance, written by the level
     float distance = 0.0f;
-    Plane hitPlane;                         // world plane of the face hit, not normalised
+    Plane hitPlane; // world plane of the face hit, not normalised
     Vec3 origin;
     Vec3 direction;
 };

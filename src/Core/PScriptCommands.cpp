@@ -65,8 +65,7 @@ int SendCommandByCategory(lua_State* L) {
     const char* category = luaL_checkstring(L, 1);
     const char* command = luaL_checkstring(L, 2);
     const char* params = luaL_checkstring(L, 3);
-    if (CPScriptManager* manager = GetScriptManager())
-        manager->SendCommandByCategory(category, command, params);
+    if (CPScriptManager* manager = GetScriptManager()) manager->SendCommandByCategory(category, command, params);
     return 0;
 }
 
@@ -142,12 +141,9 @@ int ToInt(lua_State* L) {
     // Truncation toward zero; values past the 32-bit range clamp to its ends, NaN gives 0.
     const double value = lua_tonumber(L, 1);
     double result = 0.0;
-    if (value >= 2147483647.0)
-        result = 2147483647.0;
-    else if (value <= -2147483648.0)
-        result = -2147483648.0;
-    else if (!std::isnan(value))
-        result = static_cast<int32_t>(value);
+    if (value >= 2147483647.0) result = 2147483647.0;
+    else if (value <= -2147483648.0) result = -2147483648.0;
+    else if (!std::isnan(value)) result = static_cast<int32_t>(value);
     lua_pushnumber(L, result);
     return 1;
 }

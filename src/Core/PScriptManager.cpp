@@ -88,7 +88,6 @@ void CPScriptManager::SendCommandByCategory(const std::string& category, const s
     for (const auto& script : *scripts) Deliver(script.Get(), command, params);
 }
 
-void CPScriptManager::SendCommandByObject(CPLuaScript* script, const std::string& command,
-                                          const std::string& params) {
+void CPScriptManager::SendCommandByObject(CPLuaScript* script, const std::string& command, const std::string& params) {
     Deliver(script, command, params);
 }

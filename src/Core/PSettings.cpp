@@ -141,8 +141,8 @@ template <>
 std::string CPTypedDator<float>::GetText() const {
     // General notation, 6 significant digits, of the value widened to double: 0.2f reads "0.2".
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof(buffer), static_cast<double>(*variable_),
-                                std::chars_format::general, 6);
+    auto result =
+        std::to_chars(buffer, buffer + sizeof(buffer), static_cast<double>(*variable_), std::chars_format::general, 6);
     return std::string(buffer, result.ptr);
 }
 
@@ -162,10 +162,8 @@ CPSettingsManager::~CPSettingsManager() {
 
 void CPSettingsManager::ResetDefaults() {
     for (const SettingRow& row : kSettings) {
-        if (row.intVariable)
-            *row.intVariable = static_cast<int>(row.defaultValue);
-        else
-            *row.floatVariable = row.defaultValue;
+        if (row.intVariable) *row.intVariable = static_cast<int>(row.defaultValue);
+        else *row.floatVariable = row.defaultValue;
     }
 }
 

@@ -3,18 +3,14 @@
 #include "Core/PUtils.h"
 
 CPTextReader::CPTextReader(const void* buffer, int size)
-    : m_buffer(static_cast<const char*>(buffer)), m_size(buffer != nullptr && size > 0 ? size : 0)
-{
-}
+    : m_buffer(static_cast<const char*>(buffer)), m_size(buffer != nullptr && size > 0 ? size : 0) {}
 
-bool CPTextReader::ReadLine()
-{
+bool CPTextReader::ReadLine() {
     do {
         m_line.clear();
         while (m_position < m_size) {
             const char c = m_buffer[m_position++];
-            if (c == '\0')
-                break;
+            if (c == '\0') break;
             if (c == '\n') {
                 ++m_lineCount;
                 break;
@@ -22,16 +18,13 @@ bool CPTextReader::ReadLine()
             m_line += c;
         }
         // Comment markers drop the whole line, including any text before them.
-        if (m_line.find("//") != std::string::npos)
-            m_line.clear();
-        if (m_line.find("/*") != std::string::npos)
-            m_inComment = true;
+        if (m_line.find("//") != std::string::npos) m_line.clear();
+        if (m_line.find("/*") != std::string::npos) m_inComment = true;
         if (m_line.find("*/") != std::string::npos) {
             m_inComment = false;
             m_line.clear();
         }
-        if (m_inComment)
-            m_line.clear();
+        if (m_inComment) m_line.clear();
         Trim(m_line);
     } while (m_line.empty() && m_position < m_size);
 
@@ -44,8 +37,7 @@ bool CPTextReader::ReadLine()
     return !m_line.empty();
 }
 
-bool CPTextReader::GetLine(std::string& line)
-{
+bool CPTextReader::GetLine(std::string& line) {
     const bool found = ReadLine();
     line = m_line;
     return found;

@@ -5,8 +5,7 @@
 // Cuts a text buffer into lines for the data-file loaders: drops every line holding "//", every
 // line from one holding "/*" through the one holding "*/", trims blanks, skips empty lines and
 // recognises "[section]" headers. The buffer is not owned and must outlive the reader.
-class CPTextReader
-{
+class CPTextReader {
 public:
     CPTextReader(const void* buffer, int size);
     virtual ~CPTextReader() = default;

@@ -3,17 +3,14 @@
 #include "Core/PUtils.h"
 
 CPTokenizer::CPTokenizer(const std::string& text, const std::string& delimiter, bool quotes)
-    : m_text(text), m_delimiter(delimiter), m_quotes(quotes)
-{
+    : m_text(text), m_delimiter(delimiter), m_quotes(quotes) {
     Trim(m_text);
 }
 
-bool CPTokenizer::NextToken(std::string& token)
-{
+bool CPTokenizer::NextToken(std::string& token) {
     token.clear();
     const int length = static_cast<int>(m_text.size());
-    if (m_position >= length)
-        return false;
+    if (m_position >= length) return false;
 
     bool inQuotes = false;
     bool complete = false;
@@ -50,10 +47,8 @@ bool CPTokenizer::NextToken(std::string& token)
             token += c;
         }
     }
-    if (!complete)
-        token += pending;
+    if (!complete) token += pending;
 
-    if (token != " ")
-        Trim(token);
+    if (token != " ") Trim(token);
     return true;
 }

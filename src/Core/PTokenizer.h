@@ -4,8 +4,7 @@
 
 // Splits one text at a delimiter of one or more characters; optionally double quotes group
 // characters (a delimiter inside quotes does not split, "" inside quotes gives one quote).
-class CPTokenizer
-{
+class CPTokenizer {
 public:
     CPTokenizer(const std::string& text, const std::string& delimiter, bool quotes = false);
     virtual ~CPTokenizer() = default;

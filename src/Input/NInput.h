@@ -11,7 +11,7 @@
 struct CNActionBinding {
     uint8_t code = 0;
     std::string keyName;
-    std::string text;  // the action name in the key bindings, the action's title in the action map
+    std::string text; // the action name in the key bindings, the action's title in the action map
     bool bound = false;
     bool numeric = false;
 };
@@ -51,7 +51,7 @@ public:
 private:
     CNActionBinding keyBindings_[256];
     CNActionBinding numericBindings_[128];
-    CPHashMap<CNActionBinding> actionMap_;  // 100 requested buckets: the engine map's 193
+    CPHashMap<CNActionBinding> actionMap_; // 100 requested buckets: the engine map's 193
     std::list<std::string> actionList_;
 };
 

@@ -34,6 +34,6 @@ public:
     float duration = -1.0f;
 
 private:
-    CPGameObject* owner_;  // no reference: the owner holds its part
+    CPGameObject* owner_; // no reference: the owner holds its part
     std::vector<std::string> names_;
 };

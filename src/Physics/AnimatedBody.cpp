@@ -4,23 +4,20 @@
 
 namespace Physics {
 
-void AnimatedBody::Reset()
-{
+void AnimatedBody::Reset() {
     ResetCommon();
     kind = kBodyAnimated;
     matrix = Matrix4::Identity();
     moved = 0;
 }
 
-void AnimatedBody::SetPosition(const Vector4& p)
-{
+void AnimatedBody::SetPosition(const Vector4& p) {
     matrix.row[3] = {p.x, p.y, p.z, 1.0f};
     UpdateWorldBox();
     moved = 1;
 }
 
-void AnimatedBody::SetOrientation(const Vector4& q)
-{
+void AnimatedBody::SetOrientation(const Vector4& q) {
     moved = 1;
     const Matrix3 r = QuatToRows(q);
     for (int i = 0; i < 3; ++i) {

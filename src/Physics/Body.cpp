@@ -9,8 +9,7 @@
 
 namespace Physics {
 
-void Body::ResetCommon()
-{
+void Body::ResetCommon() {
     self = this;
     groupNext = nullptr;
     groupPrev = nullptr;
@@ -43,35 +42,28 @@ void Body::ResetCommon()
     DeriveWorldHeader();
 }
 
-bool Body::IsInUse() const
-{
+bool Body::IsInUse() const {
     return kind == kBodyAnimated ? static_cast<const AnimatedBody*>(this)->inUse != 0
                                  : static_cast<const RigidBody*>(this)->inUse != 0;
 }
 
-bool Body::IsParticle() const
-{
-    return kind == kBodyRigid && static_cast<const RigidBody*>(this)->isParticle != 0;
-}
+bool Body::IsParticle() const { return kind == kBodyRigid && static_cast<const RigidBody*>(this)->isParticle != 0; }
 
-Matrix3 Body::WorldRotation() const
-{
+Matrix3 Body::WorldRotation() const {
     if (kind == kBodyAnimated) {
         return static_cast<const AnimatedBody*>(this)->matrix.Rotation();
     }
     return static_cast<const RigidBody*>(this)->rotation;
 }
 
-Vector4 Body::WorldPosition() const
-{
+Vector4 Body::WorldPosition() const {
     if (kind == kBodyAnimated) {
         return static_cast<const AnimatedBody*>(this)->matrix.row[3];
     }
     return static_cast<const RigidBody*>(this)->position;
 }
 
-Matrix4 Body::GetWorldTransform() const
-{
+Matrix4 Body::GetWorldTransform() const {
     if (kind == kBodyAnimated) {
         return static_cast<const AnimatedBody*>(this)->matrix;
     }
@@ -79,8 +71,7 @@ Matrix4 Body::GetWorldTransform() const
     return Matrix4::FromRotationAndPosition(rigid->rotation, rigid->position);
 }
 
-void Body::GetPointVelocity(Vector4& out, const Vector4& r) const
-{
+void Body::GetPointVelocity(Vector4& out, const Vector4& r) const {
     if (kind != kBodyRigid) {
         out = Vector4();
         return;
@@ -89,8 +80,7 @@ void Body::GetPointVelocity(Vector4& out, const Vector4& r) const
     out = rigid->linearVelocity + Cross(rigid->angularVelocity, r);
 }
 
-Geometry* Body::CreateGeometry()
-{
+Geometry* Body::CreateGeometry() {
     Geometry* geometry = simulator->GeometryPool().Take();
     if (geometry == nullptr) {
         simulator->ReportMessage("Run out of Geometries. Increase 'geometriesCount'.\n");
@@ -104,8 +94,7 @@ Geometry* Body::CreateGeometry()
     return geometry;
 }
 
-Sensor* Body::CreateSensor()
-{
+Sensor* Body::CreateSensor() {
     Sensor* sensor = simulator->SensorPool().Take();
     if (sensor == nullptr) {
         simulator->ReportMessage("Run out of Sensors. Increase 'sensorsCount'.\n");
@@ -116,22 +105,19 @@ Sensor* Body::CreateSensor()
     return sensor;
 }
 
-Geometry* Body::FirstGeometry()
-{
+Geometry* Body::FirstGeometry() {
     geometryCursor = geometries.head;
     return geometryCursor;
 }
 
-Geometry* Body::NextGeometry()
-{
+Geometry* Body::NextGeometry() {
     if (geometryCursor != nullptr) {
         geometryCursor = geometryCursor->next;
     }
     return geometryCursor;
 }
 
-void Body::BuildHeaderGeometry()
-{
+void Body::BuildHeaderGeometry() {
     if (geometries.count == 1 && geometries.head->type == kGeometryBox) {
         const Geometry* only = geometries.head;
         for (int i = 0; i < 3; ++i) {
@@ -164,8 +150,7 @@ void Body::BuildHeaderGeometry()
     }
 }
 
-void Body::DeriveWorldHeader()
-{
+void Body::DeriveWorldHeader() {
     for (int k = 0; k < 3; ++k) {
         headerAxes[k] = header.local.row[k] * header.param[k];
         headerAxes[k].w = 0.0f;
@@ -174,8 +159,7 @@ void Body::DeriveWorldHeader()
     headerCentre.w = 0.0f;
 }
 
-void Body::UpdateBounds()
-{
+void Body::UpdateBounds() {
     BuildHeaderGeometry();
     Vector4 min;
     Vector4 max;
@@ -197,8 +181,7 @@ void Body::UpdateBounds()
     DeriveWorldHeader();
 }
 
-void Body::UpdateWorldBox()
-{
+void Body::UpdateWorldBox() {
     if (!HasWorldBox()) {
         return;
     }
@@ -231,8 +214,7 @@ void Body::UpdateWorldBox()
     }
 }
 
-void Body::SetEnabled(int enable, Body* hint)
-{
+void Body::SetEnabled(int enable, Body* hint) {
     if (this == simulator->GetWorldBody()) {
         return;
     }
@@ -251,23 +233,20 @@ void Body::SetEnabled(int enable, Body* hint)
     }
 }
 
-void Body::SetCollisionGroup(int32_t g)
-{
+void Body::SetCollisionGroup(int32_t g) {
     if (!CollisionGroupMatrix::IsValidGroup(g)) {
         return;
     }
     group = g;
 }
 
-void Body::ClearSensorHits()
-{
+void Body::ClearSensorHits() {
     for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
         s->ClearHit();
     }
 }
 
-bool Body::SharesJoint(const Body* other) const
-{
+bool Body::SharesJoint(const Body* other) const {
     for (const JointListEntry* e = jointHead; e != nullptr; e = e->next) {
         for (const JointListEntry* o = other->jointHead; o != nullptr; o = o->next) {
             if (o->joint == e->joint) {
@@ -278,8 +257,7 @@ bool Body::SharesJoint(const Body* other) const
     return false;
 }
 
-void Body::ReleaseContents()
-{
+void Body::ReleaseContents() {
     while (sensors.head != nullptr) {
         Sensor* s = sensors.head;
         sensors.Unlink(s);
@@ -300,8 +278,7 @@ void Body::ReleaseContents()
     }
 }
 
-void Body::LeaveJointGroup()
-{
+void Body::LeaveJointGroup() {
     JointGroup* g = jointGroup;
     if (g == nullptr) {
         return;

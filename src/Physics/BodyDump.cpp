@@ -9,8 +9,7 @@ namespace Physics {
 
 namespace {
 
-void AppendRigid(std::string& out, const char* kind, const RigidBody& b)
-{
+void AppendRigid(std::string& out, const char* kind, const RigidBody& b) {
     char line[256];
     const Vector4& x = b.GetPosition();
     const Vector4& q = b.GetOrientation();
@@ -23,8 +22,7 @@ void AppendRigid(std::string& out, const char* kind, const RigidBody& b)
 
 } // namespace
 
-std::string DumpBodies(const Simulator& simulator)
-{
+std::string DumpBodies(const Simulator& simulator) {
     std::string out;
     for (const RigidBody* r = simulator.EnabledRigidBodies().head; r != nullptr; r = r->next) {
         AppendRigid(out, "rigid", *r);

@@ -9,8 +9,7 @@ namespace Physics {
 
 namespace {
 
-PairSlot* AllocSlots(SimulatorAllocator* allocator, long long count, bool& ok)
-{
+PairSlot* AllocSlots(SimulatorAllocator* allocator, long long count, bool& ok) {
     if (count <= 0) {
         return nullptr;
     }
@@ -27,8 +26,7 @@ PairSlot* AllocSlots(SimulatorAllocator* allocator, long long count, bool& ok)
 
 } // namespace
 
-bool Broadphase::Init(Simulator* simulator, uint8_t axisMask)
-{
+bool Broadphase::Init(Simulator* simulator, uint8_t axisMask) {
     Teardown();
     simulator_ = simulator;
     allocator_ = simulator->GetAllocator();
@@ -55,8 +53,7 @@ bool Broadphase::Init(Simulator* simulator, uint8_t axisMask)
     return ok;
 }
 
-void Broadphase::Teardown()
-{
+void Broadphase::Teardown() {
     triangleTree_.Clear();
     if (allocator_ != nullptr) {
         if (table1_ != nullptr) {
@@ -78,8 +75,7 @@ void Broadphase::Teardown()
     }
 }
 
-PairSlot* Broadphase::GetPairSlot(const Body* a, const Body* b)
-{
+PairSlot* Broadphase::GetPairSlot(const Body* a, const Body* b) {
     const auto i = static_cast<uint32_t>(a->id);
     const auto j = static_cast<uint32_t>(b->id);
     const uint32_t lo = i < j ? i : j;
@@ -99,8 +95,7 @@ PairSlot* Broadphase::GetPairSlot(const Body* a, const Body* b)
     return &table2_[static_cast<std::size_t>(lo) * p + (hi - n)];
 }
 
-OverlapPair* Broadphase::MakePair(Body* a, Body* b)
-{
+OverlapPair* Broadphase::MakePair(Body* a, Body* b) {
     if (pairs_.count >= pairCapacity_) {
         simulator_->ReportMessage("Overlap Pair buffer full. Increase buffer size.\n");
         return nullptr;
@@ -115,8 +110,7 @@ OverlapPair* Broadphase::MakePair(Body* a, Body* b)
     return pair;
 }
 
-void Broadphase::ToggleAxis(Body* a, Body* b, uint8_t bit)
-{
+void Broadphase::ToggleAxis(Body* a, Body* b, uint8_t bit) {
     PairSlot* slot = GetPairSlot(a, b);
     if (slot == nullptr) {
         return;
@@ -136,8 +130,7 @@ void Broadphase::ToggleAxis(Body* a, Body* b, uint8_t bit)
     }
 }
 
-bool Broadphase::Insert(Body* body, Body* hint)
-{
+bool Broadphase::Insert(Body* body, Body* hint) {
     if (body->broadphaseEntry != nullptr) {
         return true;
     }
@@ -155,8 +148,7 @@ bool Broadphase::Insert(Body* body, Body* hint)
     return true;
 }
 
-void Broadphase::DropPendingRecords(const Body* body)
-{
+void Broadphase::DropPendingRecords(const Body* body) {
     int kept = 0;
     for (int i = 0; i < pending_.Size(); ++i) {
         if (pending_[i].body == body) {
@@ -171,8 +163,7 @@ void Broadphase::DropPendingRecords(const Body* body)
     pending_.Truncate(kept);
 }
 
-void Broadphase::Remove(Body* body)
-{
+void Broadphase::Remove(Body* body) {
     if (body->broadphaseEntry == nullptr) {
         return;
     }
@@ -204,8 +195,7 @@ void Broadphase::Remove(Body* body)
     }
 }
 
-void Broadphase::AddEndpoints(Body* body, Body* hint)
-{
+void Broadphase::AddEndpoints(Body* body, Body* hint) {
     for (int i = 0; i < kAxisCount; ++i) {
         if ((axisMask_ & (1u << i)) != 0) {
             axes_[i].InsertBody(body, hint);
@@ -216,8 +206,7 @@ void Broadphase::AddEndpoints(Body* body, Body* hint)
     }
 }
 
-static bool HasEndpoints(const Body* body)
-{
+static bool HasEndpoints(const Body* body) {
     for (int i = 0; i < Broadphase::kAxisCount; ++i) {
         if (body->minEndpoint[i] != nullptr) {
             return true;
@@ -226,8 +215,7 @@ static bool HasEndpoints(const Body* body)
     return false;
 }
 
-void Broadphase::TestNewPair(Body* a, Body* b)
-{
+void Broadphase::TestNewPair(Body* a, Body* b) {
     PairSlot* slot = GetPairSlot(a, b);
     if (slot == nullptr) {
         return;
@@ -249,13 +237,11 @@ void Broadphase::TestNewPair(Body* a, Body* b)
         return;
     }
     // RigidBody first: a plain rigid body always leads, a particle leads only over an animated body.
-    const bool aFirst = (a->kind == kBodyRigid && !a->IsParticle()) ||
-                        (a->IsParticle() && b->kind == kBodyAnimated);
+    const bool aFirst = (a->kind == kBodyRigid && !a->IsParticle()) || (a->IsParticle() && b->kind == kBodyAnimated);
     slot->pair = aFirst ? MakePair(a, b) : MakePair(b, a);
 }
 
-void Broadphase::Update()
-{
+void Broadphase::Update() {
     for (int i = 0; i < kAxisCount; ++i) {
         if ((axisMask_ & (1u << i)) != 0) {
             axes_[i].Sort(true);

@@ -14,8 +14,7 @@ constexpr int kCandidateCapacity = 100;
 bool IsSurface(int32_t type) { return type == kGeometryTriangleMesh || type == kGeometrySingleTriangle; }
 
 // A mesh on B's side is already in world space.
-Matrix4 WorldOf(const Geometry& g, const Matrix4& body, bool sideB)
-{
+Matrix4 WorldOf(const Geometry& g, const Matrix4& body, bool sideB) {
     if (sideB && g.type == kGeometryTriangleMesh) {
         return body;
     }
@@ -23,16 +22,14 @@ Matrix4 WorldOf(const Geometry& g, const Matrix4& body, bool sideB)
 }
 
 bool Test(ConstraintRow& row, const Geometry& a, const Matrix4& ta, const Geometry& b, const Matrix4& tb,
-          const Vector4& offset)
-{
+          const Vector4& offset) {
     CollideGeometries(row, a, WorldOf(a, ta, false), b, WorldOf(b, tb, true), offset);
     return row.found != 0;
 }
 
 } // namespace
 
-Matrix4 GeometryWorldTransform(const Geometry& geometry, const Matrix4& body)
-{
+Matrix4 GeometryWorldTransform(const Geometry& geometry, const Matrix4& body) {
     const Matrix3 r = body.Rotation();
     Matrix4 out;
     for (int i = 0; i < 3; ++i) {
@@ -45,8 +42,7 @@ Matrix4 GeometryWorldTransform(const Geometry& geometry, const Matrix4& body)
 }
 
 void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& worldA, const Geometry& b,
-                       const Matrix4& worldB, const Vector4& /*offset*/)
-{
+                       const Matrix4& worldB, const Vector4& /*offset*/) {
     row.found = 0;
     bool swapped = false;
     if (a.type == kGeometryBox && b.type == kGeometryBox) {
@@ -76,8 +72,7 @@ void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& wor
 }
 
 void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& transformA, const Body& b,
-                          const Matrix4& transformB, const Vector4& offset)
-{
+                          const Matrix4& transformB, const Vector4& offset) {
     row.found = 0;
     const int countA = a.geometries.count;
     const int countB = b.geometries.count;

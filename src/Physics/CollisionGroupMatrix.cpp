@@ -2,8 +2,7 @@
 
 namespace Physics {
 
-CollisionGroupMatrix::CollisionGroupMatrix()
-{
+CollisionGroupMatrix::CollisionGroupMatrix() {
     for (int a = 0; a < kGroupCount; ++a) {
         noGroup_[a] = 1;
         for (int b = 0; b < kGroupCount; ++b) {
@@ -12,8 +11,7 @@ CollisionGroupMatrix::CollisionGroupMatrix()
     }
 }
 
-void CollisionGroupMatrix::Set(int a, int b, int32_t value)
-{
+void CollisionGroupMatrix::Set(int a, int b, int32_t value) {
     // Groups outside -1..63 would index past the table.
     if (!IsValidGroup(a) || !IsValidGroup(b)) {
         return;
@@ -31,8 +29,7 @@ void CollisionGroupMatrix::Set(int a, int b, int32_t value)
     }
 }
 
-int32_t CollisionGroupMatrix::Get(int a, int b) const
-{
+int32_t CollisionGroupMatrix::Get(int a, int b) const {
     if (!IsValidGroup(a) || !IsValidGroup(b)) {
         return 0;
     }

@@ -17,8 +17,7 @@ constexpr float kContactDepthCap = 0.05f;
 constexpr float kJointErrorCap = 0.05f;
 constexpr float kAngularErrorCap = 0.1f;
 
-Matrix3 Add(const Matrix3& a, const Matrix3& b)
-{
+Matrix3 Add(const Matrix3& a, const Matrix3& b) {
     Matrix3 m = Matrix3::Zero();
     for (int r = 0; r < 3; ++r) {
         for (int c = 0; c < 3; ++c) {
@@ -31,15 +30,13 @@ Matrix3 Add(const Matrix3& a, const Matrix3& b)
 // M applied to v; every matrix it is used with is symmetric, so the side does not matter.
 Vector4 Apply(const Matrix3& m, const Vector4& v) { return v * m; }
 
-void PushLinear(Body* body, const Vector4& j, const Vector4& r)
-{
+void PushLinear(Body* body, const Vector4& j, const Vector4& r) {
     if (RigidBody* rigid = RigidSide(body)) {
         rigid->ApplyImpulse(j, r);
     }
 }
 
-void PushAngular(Body* body, const Vector4& dL)
-{
+void PushAngular(Body* body, const Vector4& dL) {
     if (RigidBody* rigid = RigidSide(body)) {
         rigid->StoreAngularMomentum(rigid->angularMomentum + dL);
     }
@@ -48,8 +45,7 @@ void PushAngular(Body* body, const Vector4& dL)
 bool IsFinite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 // The joint error term shared by point and line joints.
-Vector4 PointBias(const Vector4& error, float errorLength, const Vector4& velocity, float inverseDt)
-{
+Vector4 PointBias(const Vector4& error, float errorLength, const Vector4& velocity, float inverseDt) {
     if (!(errorLength >= 1e-6f)) {
         return velocity;
     }
@@ -62,8 +58,7 @@ Vector4 PointBias(const Vector4& error, float errorLength, const Vector4& veloci
 
 } // namespace
 
-void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n)
-{
+void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n) {
     const float ax = std::fabs(n.x);
     const float ay = std::fabs(n.y);
     const float az = std::fabs(n.z);
@@ -88,8 +83,7 @@ void BuildTangentBasis(Vector4& t1, Vector4& t2, const Vector4& n)
     t2 = Cross(n, t1);
 }
 
-void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic)
-{
+void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic) {
     const RigidBody* a = treatAStatic ? nullptr : RigidSide(bodyA);
     const RigidBody* b = treatBStatic ? nullptr : RigidSide(bodyB);
     switch (type) {
@@ -105,16 +99,10 @@ void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic)
         break;
     case kPointJoint:
     case kLineJoint:
-    case kLinearLimit:
-        BuildPointMatrix(a, b, true);
-        break;
+    case kLinearLimit: BuildPointMatrix(a, b, true); break;
     case kAngularLimit:
-    case kAngularMotor:
-        BuildAngularMatrix(a, b);
-        break;
-    case kFramedAngularLimit:
-        BuildFramedAngularMatrix(a, b);
-        break;
+    case kAngularMotor: BuildAngularMatrix(a, b); break;
+    case kFramedAngularLimit: BuildFramedAngularMatrix(a, b); break;
     case kLinearMotor: {
         const float sum = (a != nullptr ? a->inverseMass : 0.0f) + (b != nullptr ? b->inverseMass : 0.0f);
         if (sum > 0.0f) {
@@ -122,13 +110,11 @@ void ConstraintRow::Prepare(bool treatAStatic, bool treatBStatic)
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
-void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, bool worldAxes)
-{
+void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, bool worldAxes) {
     // K = (mA⁻¹ + mB⁻¹) 1 - [rA]x IA⁻¹ [rA]x - [rB]x IB⁻¹ [rB]x. With u_i the columns of [r]x,
     // entry (i, j) of -[r]x I⁻¹ [r]x is u_i . I⁻¹ u_j: symmetric, so only the upper half is
     // computed. The terms are summed in world axes; expressing r and I⁻¹ in the contact frame F
@@ -212,8 +198,7 @@ void ConstraintRow::BuildPointMatrix(const RigidBody* a, const RigidBody* b, boo
                                 (e[0][0] * e[1][1] - e[0][1] * e[1][0]) * inv, 0.0f};
 }
 
-void ConstraintRow::BuildAngularMatrix(const RigidBody* a, const RigidBody* b)
-{
+void ConstraintRow::BuildAngularMatrix(const RigidBody* a, const RigidBody* b) {
     Matrix3 k = Matrix3::Zero();
     if (a != nullptr) {
         k = Add(k, a->worldInverseInertia);
@@ -225,8 +210,7 @@ void ConstraintRow::BuildAngularMatrix(const RigidBody* a, const RigidBody* b)
     Invert(k, inverseMassMatrix);
 }
 
-void ConstraintRow::BuildFramedAngularMatrix(const RigidBody* a, const RigidBody* /*b*/)
-{
+void ConstraintRow::BuildFramedAngularMatrix(const RigidBody* a, const RigidBody* /*b*/) {
     if (bodyB == nullptr) {
         return;
     }
@@ -242,8 +226,7 @@ void ConstraintRow::BuildFramedAngularMatrix(const RigidBody* a, const RigidBody
     Invert(k, inverseMassMatrix);
 }
 
-bool ConstraintRow::DropSleepingSide()
-{
+bool ConstraintRow::DropSleepingSide() {
     if (speed > 1.0f) {
         return false;
     }
@@ -262,8 +245,7 @@ bool ConstraintRow::DropSleepingSide()
     return false;
 }
 
-void ConstraintRow::SolveContact(Simulator* simulator)
-{
+void ConstraintRow::SolveContact(Simulator* simulator) {
     Vector4 j;
     if (frameVelocity.z < 0.0f) {
         simulator->FrictionConeImpulse(j, *this, simulator->IsSecondPass());
@@ -292,8 +274,7 @@ void ConstraintRow::SolveContact(Simulator* simulator)
     }
 }
 
-void ConstraintRow::SolvePointJoint(Simulator* simulator)
-{
+void ConstraintRow::SolvePointJoint(Simulator* simulator) {
     const Vector4 bias = PointBias(worldPointA, depth, frameVelocity, simulator->GetInverseSubStep());
     const Vector4 j = -Apply(inverseMassMatrix, bias);
     if (!IsFinite(j)) {
@@ -303,8 +284,7 @@ void ConstraintRow::SolvePointJoint(Simulator* simulator)
     PushLinear(bodyB, -j, offsetB);
 }
 
-void ConstraintRow::SolveLineJoint(Simulator* simulator)
-{
+void ConstraintRow::SolveLineJoint(Simulator* simulator) {
     const Vector4 bias = PointBias(worldPointA, target, frameVelocity, simulator->GetInverseSubStep());
     Vector4 j = -Apply(inverseMassMatrix, bias);
     const Vector4& axis = worldPointB;
@@ -316,8 +296,7 @@ void ConstraintRow::SolveLineJoint(Simulator* simulator)
     PushLinear(bodyB, -j, offsetB);
 }
 
-void ConstraintRow::SolveLinearLimit(Simulator* simulator)
-{
+void ConstraintRow::SolveLinearLimit(Simulator* simulator) {
     const float goal = kJointCorrectionRate * depth * simulator->GetInverseSubStep();
     if (!(target < goal)) {
         return;
@@ -333,8 +312,7 @@ void ConstraintRow::SolveLinearLimit(Simulator* simulator)
     }
 }
 
-void ConstraintRow::ApplyAngularLimit(Simulator* simulator, float error, const Vector4& axis, float rate)
-{
+void ConstraintRow::ApplyAngularLimit(Simulator* simulator, float error, const Vector4& axis, float rate) {
     if (error == 0.0f) {
         return;
     }
@@ -352,8 +330,7 @@ void ConstraintRow::ApplyAngularLimit(Simulator* simulator, float error, const V
 
 void ConstraintRow::SolveAngularLimit(Simulator* simulator) { ApplyAngularLimit(simulator, depth, localPointB, speed); }
 
-void ConstraintRow::ApplyFramedAngularLimit(Simulator* simulator, float error, const Vector4& axis, float rate)
-{
+void ConstraintRow::ApplyFramedAngularLimit(Simulator* simulator, float error, const Vector4& axis, float rate) {
     const float e = std::fmin(std::fmax(0.5f * error, -kAngularErrorCap), kAngularErrorCap);
     if ((e > 0.0f && !(rate > 0.0f)) || (!(e > 0.0f) && !(rate < 0.0f))) {
         return;
@@ -369,8 +346,7 @@ void ConstraintRow::ApplyFramedAngularLimit(Simulator* simulator, float error, c
     PushAngular(bodyB, -i);
 }
 
-void ConstraintRow::SolveFramedAngularLimit(Simulator* simulator)
-{
+void ConstraintRow::SolveFramedAngularLimit(Simulator* simulator) {
     const RigidBody* a = RigidSide(bodyA);
     const RigidBody* b = RigidSide(bodyB);
     const float rate = (a != nullptr ? Dot(localPointA, a->angularVelocity) : 0.0f) -
@@ -379,8 +355,7 @@ void ConstraintRow::SolveFramedAngularLimit(Simulator* simulator)
 }
 
 void ConstraintRow::ApplyAngularMotor(Simulator* simulator, const Vector4& axisA, const Vector4& axisB, float rate,
-                                      float targetRate, float limit)
-{
+                                      float targetRate, float limit) {
     const float dt = simulator->GetSubStep();
     const float d = targetRate - rate;
 
@@ -404,8 +379,7 @@ void ConstraintRow::ApplyAngularMotor(Simulator* simulator, const Vector4& axisA
     }
 }
 
-void ConstraintRow::SolveAngularMotor(Simulator* simulator)
-{
+void ConstraintRow::SolveAngularMotor(Simulator* simulator) {
     const RigidBody* a = RigidSide(bodyA);
     const RigidBody* b = RigidSide(bodyB);
     const float rate = (a != nullptr ? Dot(localPointA, a->angularVelocity) : 0.0f) -
@@ -413,13 +387,12 @@ void ConstraintRow::SolveAngularMotor(Simulator* simulator)
     ApplyAngularMotor(simulator, localPointA, localPointB, rate, target, depth);
 }
 
-void ConstraintRow::SolveLinearMotor(Simulator* simulator)
-{
+void ConstraintRow::SolveLinearMotor(Simulator* simulator) {
     RigidBody* a = RigidSide(bodyA);
     RigidBody* b = RigidSide(bodyB);
     const Vector4& axis = localPointA;
-    const float rate = (a != nullptr ? Dot(axis, a->linearVelocity) : 0.0f) -
-                       (b != nullptr ? Dot(axis, b->linearVelocity) : 0.0f);
+    const float rate =
+        (a != nullptr ? Dot(axis, a->linearVelocity) : 0.0f) - (b != nullptr ? Dot(axis, b->linearVelocity) : 0.0f);
     float lambda = (target - rate) * inverseMassMatrix.At(0, 0);
     const float bound = depth * simulator->GetSubStep();
     lambda = std::fmin(std::fmax(lambda, -bound), bound);

@@ -4,8 +4,7 @@
 
 namespace Physics {
 
-void ContactStack::AppendNode(StackNode* node)
-{
+void ContactStack::AppendNode(StackNode* node) {
     node->stack = this;
     node->next = nullptr;
     node->prev = lastNode;
@@ -18,8 +17,7 @@ void ContactStack::AppendNode(StackNode* node)
     ++nodeCount;
 }
 
-void ContactStack::RemoveNode(StackNode* node)
-{
+void ContactStack::RemoveNode(StackNode* node) {
     if (node->prev != nullptr) {
         node->prev->next = node->next;
     } else {
@@ -36,8 +34,7 @@ void ContactStack::RemoveNode(StackNode* node)
     --nodeCount;
 }
 
-void ContactStack::MoveNodesTo(ContactStack* destination)
-{
+void ContactStack::MoveNodesTo(ContactStack* destination) {
     if (firstNode == nullptr || destination == this) {
         return;
     }
@@ -54,8 +51,7 @@ void ContactStack::MoveNodesTo(ContactStack* destination)
     destination->nodeCount += nodeCount;
 }
 
-void ContactStack::Rebuild()
-{
+void ContactStack::Rebuild() {
     WorkArray<StackNode*>& scratch = simulator->ScratchNodes();
     ContactStack& grounded = simulator->GroundedList();
     scratch.Clear();
@@ -115,8 +111,7 @@ void ContactStack::Rebuild()
     }
 }
 
-void ContactStack::CollectForSolve()
-{
+void ContactStack::CollectForSolve() {
     JointGroup& group = simulator->SolveGroup();
     for (StackNode* n = firstNode; n != nullptr; n = n->next) {
         n->visited = 0;
@@ -134,8 +129,7 @@ void ContactStack::CollectForSolve()
     }
 }
 
-void StackNode::Collect(bool addToGroup)
-{
+void StackNode::Collect(bool addToGroup) {
     visited = 1;
     Simulator* simulator = body->simulator;
     for (SupportRecord& r : body->supports) {
@@ -153,8 +147,7 @@ void StackNode::Collect(bool addToGroup)
     body->BuildSupportRows(addToGroup);
 }
 
-ContactStack* Simulator::CreateStack(StackNode* node)
-{
+ContactStack* Simulator::CreateStack(StackNode* node) {
     ContactStack* stack = contactStackPool_.Take();
     if (stack == nullptr) {
         return nullptr;
@@ -173,8 +166,7 @@ ContactStack* Simulator::CreateStack(StackNode* node)
     return stack;
 }
 
-void Simulator::FreeStack(ContactStack* stack)
-{
+void Simulator::FreeStack(ContactStack* stack) {
     stacks_.Unlink(stack);
     stack->firstNode = nullptr;
     stack->lastNode = nullptr;
@@ -182,8 +174,7 @@ void Simulator::FreeStack(ContactStack* stack)
     contactStackPool_.Return(stack);
 }
 
-void Simulator::UpdateStacks()
-{
+void Simulator::UpdateStacks() {
     activeStacks_.Clear();
     for (ContactStack* s = stacks_.head; s != nullptr; s = s->next) {
         s->allAsleep = 1;
@@ -233,8 +224,7 @@ void Simulator::UpdateStacks()
     }
 }
 
-void Simulator::SolveStacks()
-{
+void Simulator::SolveStacks() {
     contactRows_.Clear();
     secondPass_ = 1;
     for (StackNode* n = grounded_.firstNode; n != nullptr;) {

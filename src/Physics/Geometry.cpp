@@ -6,8 +6,7 @@
 
 namespace Physics {
 
-void Geometry::SetBox(float x, float y, float z)
-{
+void Geometry::SetBox(float x, float y, float z) {
     type = kGeometryBox;
     param[0] = x * 0.5f;
     param[1] = y * 0.5f;
@@ -19,8 +18,7 @@ void Geometry::SetBox(float x, float y, float z)
 
 void Geometry::SetBoxSize(const Vector4& size) { SetBox(size.x, size.y, size.z); }
 
-void Geometry::SetCapsule(float diameter, float length)
-{
+void Geometry::SetCapsule(float diameter, float length) {
     type = kGeometryCapsule;
     param[0] = diameter * 0.5f;
     param[1] = param[0] * param[0];
@@ -30,8 +28,7 @@ void Geometry::SetCapsule(float diameter, float length)
 void Geometry::SetLocalMatrix(const Matrix4& m) { local = m; }
 
 void Geometry::SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const CollisionTriangle* triangles,
-                       int32_t triangleCount, const float* vertices)
-{
+                       int32_t triangleCount, const float* vertices) {
     type = kGeometryTriangleMesh;
     meshIndexes = triangleIndexes;
     meshIndexCount = indexCount;
@@ -43,16 +40,14 @@ void Geometry::SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const
     meshPreparedCount = 0;
 }
 
-void Geometry::SetMaterial(int32_t index)
-{
+void Geometry::SetMaterial(int32_t index) {
     if (index < 0 || index > 255) {
         return;
     }
     material = index;
 }
 
-void Geometry::GetLocalBox(Vector4& min, Vector4& max) const
-{
+void Geometry::GetLocalBox(Vector4& min, Vector4& max) const {
     const Vector4& t = local.row[3];
     switch (type) {
     case kGeometryBox:
@@ -89,8 +84,7 @@ void Geometry::GetLocalBox(Vector4& min, Vector4& max) const
     }
 }
 
-void Geometry::Reset()
-{
+void Geometry::Reset() {
     SetBox(1.0f, 1.0f, 1.0f);
     local = Matrix4::Identity();
     material = 0;

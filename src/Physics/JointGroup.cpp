@@ -9,8 +9,7 @@ namespace Physics {
 
 namespace {
 
-Matrix4 Compose(const Matrix4& local, const Matrix4& world)
-{
+Matrix4 Compose(const Matrix4& local, const Matrix4& world) {
     const Matrix3 r = world.Rotation();
     Matrix4 out;
     for (int i = 0; i < 3; ++i) {
@@ -23,8 +22,7 @@ Matrix4 Compose(const Matrix4& local, const Matrix4& world)
 }
 
 template <class F>
-void ForEachGroupInUse(Pool<JointGroup>& pool, F&& f)
-{
+void ForEachGroupInUse(Pool<JointGroup>& pool, F&& f) {
     for (int i = 0; i < pool.Capacity(); ++i) {
         JointGroup* g = pool.At(i);
         if (g->inUse != 0) {
@@ -34,8 +32,7 @@ void ForEachGroupInUse(Pool<JointGroup>& pool, F&& f)
 }
 
 template <class F>
-void ForEachRigid(const JointGroup& group, F&& f)
-{
+void ForEachRigid(const JointGroup& group, F&& f) {
     for (Body* b = group.bodyHead; b != nullptr;) {
         Body* next = b->groupNext;
         if (RigidBody* r = RigidSide(b)) {
@@ -47,8 +44,7 @@ void ForEachRigid(const JointGroup& group, F&& f)
 
 } // namespace
 
-void JointGroup::AddBody(Body* body)
-{
+void JointGroup::AddBody(Body* body) {
     body->jointGroup = this;
     body->groupNext = nullptr;
     body->groupPrev = bodyTail;
@@ -61,8 +57,7 @@ void JointGroup::AddBody(Body* body)
     ++bodyCount;
 }
 
-void JointGroup::Clear()
-{
+void JointGroup::Clear() {
     for (Body* b = bodyHead; b != nullptr;) {
         Body* next = b->groupNext;
         b->jointGroup = nullptr;
@@ -80,8 +75,7 @@ void JointGroup::Clear()
     state = 1;
 }
 
-void JointGroup::ClearSolveMarks()
-{
+void JointGroup::ClearSolveMarks() {
     ForEachRigid(*this, [](RigidBody* r) {
         if (r->linearCorrectionCount > 0) {
             r->ApplyVelocityCorrection();
@@ -92,8 +86,7 @@ void JointGroup::ClearSolveMarks()
     });
 }
 
-int32_t JointGroup::AllSettled()
-{
+int32_t JointGroup::AllSettled() {
     // Every member is tested: each may retake its snapshot.
     int32_t all = 1;
     ForEachRigid(*this, [&all](RigidBody* r) {
@@ -104,8 +97,7 @@ int32_t JointGroup::AllSettled()
     return all;
 }
 
-void JointGroup::SleepAll(bool checkSupports)
-{
+void JointGroup::SleepAll(bool checkSupports) {
     ForEachRigid(*this, [checkSupports](RigidBody* r) {
         if (!checkSupports || r->SupportsHold() != 0) {
             r->Sleep();
@@ -113,13 +105,11 @@ void JointGroup::SleepAll(bool checkSupports)
     });
 }
 
-void JointGroup::WakeAll()
-{
+void JointGroup::WakeAll() {
     ForEachRigid(*this, [](RigidBody* r) { r->sleepState = kAwake; });
 }
 
-void JointGroup::BuildRows(int32_t& iterations)
-{
+void JointGroup::BuildRows(int32_t& iterations) {
     // The rows of the joints themselves come with the joint kinds; a group already hands the
     // stacks its bodies rest in to the group solve.
     for (Joint* j = firstJoint; j != nullptr; j = j->next) {
@@ -144,14 +134,12 @@ void JointGroup::BuildRows(int32_t& iterations)
     visited = 1;
 }
 
-void Joint::UpdateWorldFrames()
-{
+void Joint::UpdateWorldFrames() {
     worldFrameA = bodyA != nullptr ? Compose(localFrameA, bodyA->GetWorldTransform()) : localFrameA;
     worldFrameB = bodyB != nullptr ? Compose(localFrameB, bodyB->GetWorldTransform()) : localFrameB;
 }
 
-void Joint::ApplyDamping()
-{
+void Joint::ApplyDamping() {
     RigidBody* b = RigidSide(bodyB);
     const Vector4 wa = bodyA != nullptr ? bodyA->angularVelocity : Vector4();
     const Vector4 wb = b != nullptr ? b->angularVelocity : Vector4();
@@ -173,8 +161,7 @@ void Joint::ApplyDamping()
     }
 }
 
-void Joint::RunControllers(float subStep)
-{
+void Joint::RunControllers(float subStep) {
     RigidBody* b = RigidSide(bodyB);
     for (Controller* c = controllers; c != nullptr; c = c->next) {
         if (c->countdown == 0) {
@@ -196,8 +183,7 @@ void Joint::RunControllers(float subStep)
     }
 }
 
-void RigidBody::EnterStackSolve()
-{
+void RigidBody::EnterStackSolve() {
     if (stackNode == nullptr) {
         return;
     }
@@ -213,8 +199,7 @@ void RigidBody::EnterStackSolve()
     }
 }
 
-void Simulator::JointPreStep()
-{
+void Simulator::JointPreStep() {
     if (jointGroupPool_.UsedCount() == 0) {
         return;
     }
@@ -230,8 +215,7 @@ void Simulator::JointPreStep()
     });
 }
 
-void Simulator::JointPostStep()
-{
+void Simulator::JointPostStep() {
     if (jointGroupPool_.UsedCount() == 0) {
         return;
     }
@@ -248,8 +232,7 @@ void Simulator::JointPostStep()
     });
 }
 
-void Simulator::SolveJointGroups()
-{
+void Simulator::SolveJointGroups() {
     if (jointGroupPool_.UsedCount() == 0) {
         return;
     }
@@ -280,8 +263,7 @@ void Simulator::SolveJointGroups()
     scratchGroups_.Clear();
 }
 
-void Simulator::GatherJointGroups(int32_t& iterations)
-{
+void Simulator::GatherJointGroups(int32_t& iterations) {
     // The array grows while it is walked.
     for (int i = 0; i < activeStacks_.Size(); ++i) {
         ContactStack* stack = activeStacks_[i];
@@ -296,8 +278,7 @@ void Simulator::GatherJointGroups(int32_t& iterations)
     }
 }
 
-void Simulator::SettleGroupSleep()
-{
+void Simulator::SettleGroupSleep() {
     int32_t all = 1;
     for (int i = 0; i < scratchGroups_.Size(); ++i) {
         if (scratchGroups_[i]->AllSettled() == 0) {

@@ -9,8 +9,7 @@ struct Matrix4 {
     Vector4 row[4] = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
     static Matrix4 Identity() { return Matrix4(); }
-    static Matrix4 FromRotationAndPosition(const Matrix3& r, const Vector4& p)
-    {
+    static Matrix4 FromRotationAndPosition(const Matrix3& r, const Vector4& p) {
         Matrix4 m;
         for (int i = 0; i < 3; ++i) {
             m.row[i] = r.row[i];
@@ -19,8 +18,7 @@ struct Matrix4 {
         m.row[3] = {p.x, p.y, p.z, 1.0f};
         return m;
     }
-    Matrix3 Rotation() const
-    {
+    Matrix3 Rotation() const {
         Matrix3 r;
         r.row[0] = row[0];
         r.row[1] = row[1];
@@ -31,8 +29,7 @@ struct Matrix4 {
 };
 
 // Point transform: p · R + t.
-inline Vector4 TransformPoint(const Vector4& p, const Matrix4& m)
-{
+inline Vector4 TransformPoint(const Vector4& p, const Matrix4& m) {
     Vector4 r = p * m.Rotation() + m.row[3];
     r.w = p.w;
     return r;

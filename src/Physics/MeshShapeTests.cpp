@@ -6,20 +6,17 @@ namespace Physics {
 
 namespace {
 
-bool AllBelow(const Vector4& v, float limit)
-{
+bool AllBelow(const Vector4& v, float limit) {
     return std::fabs(v.x) < limit && std::fabs(v.y) < limit && std::fabs(v.z) < limit;
 }
 
-Vector4 Vertex(const float* vertices, int32_t index)
-{
+Vector4 Vertex(const float* vertices, int32_t index) {
     const float* v = vertices + 4 * static_cast<std::ptrdiff_t>(index);
     return {v[0], v[1], v[2], 0.0f};
 }
 
 // Corner bits 4, 2, 1 select -a0, -a1, -a2: corner 0 is c + a0 + a1 + a2.
-void ComputeCorners(BoxFrame& box)
-{
+void ComputeCorners(BoxFrame& box) {
     if (box.cornersComputed != 0) {
         return;
     }
@@ -34,8 +31,7 @@ void ComputeCorners(BoxFrame& box)
     box.cornersComputed = 1;
 }
 
-void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material)
-{
+void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material) {
     row.depth = best.depth;
     row.normal = best.normal;
     row.worldPointA = best.pointA;
@@ -47,8 +43,7 @@ void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material)
 
 // Calls f with each listed triangle in working form, in list order, skipping unreadable ones.
 template <class F>
-void ForEachTriangle(const Geometry& mesh, F&& f)
-{
+void ForEachTriangle(const Geometry& mesh, F&& f) {
     if (mesh.meshPreparedList != nullptr) {
         for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
             f(mesh.meshPreparedList[k]->frame);
@@ -72,20 +67,17 @@ void ForEachTriangle(const Geometry& mesh, F&& f)
     }
 }
 
-float Min3(float a, float b, float c)
-{
+float Min3(float a, float b, float c) {
     const float m = a < b ? a : b;
     return m < c ? m : c;
 }
 
-float Max3(float a, float b, float c)
-{
+float Max3(float a, float b, float c) {
     const float m = a > b ? a : b;
     return m > c ? m : c;
 }
 
-void ResetContact(PairContact& r, float depth)
-{
+void ResetContact(PairContact& r, float depth) {
     r.found = false;
     r.edge = false;
     r.depth = depth;
@@ -93,8 +85,7 @@ void ResetContact(PairContact& r, float depth)
 
 } // namespace
 
-void TriangleFrame::Set(const Vector4& p0, const Vector4& p1, const Vector4& p2)
-{
+void TriangleFrame::Set(const Vector4& p0, const Vector4& p1, const Vector4& p2) {
     p[0] = p0;
     p[1] = p1;
     p[2] = p2;
@@ -109,8 +100,7 @@ void TriangleFrame::Set(const Vector4& p0, const Vector4& p1, const Vector4& p2)
     d = Dot(n, p[0]);
 }
 
-void PreparedTriangle::Prepare(const TriangleFrame& triangle)
-{
+void PreparedTriangle::Prepare(const TriangleFrame& triangle) {
     frame = triangle;
     for (int a = 0; a < 3; ++a) {
         lo[a] = Min3(triangle.p[0][a], triangle.p[1][a], triangle.p[2][a]);
@@ -119,8 +109,7 @@ void PreparedTriangle::Prepare(const TriangleFrame& triangle)
 }
 
 bool RayMeetsTriangle(const TriangleFrame& triangle, const Vector4& o, const Vector4& d, float& t, Vector4& point,
-                      float& denominator)
-{
+                      float& denominator) {
     const Vector4* p = triangle.p;
     const Vector4* e = triangle.e;
     const Vector4& n = triangle.n;
@@ -139,8 +128,7 @@ bool RayMeetsTriangle(const TriangleFrame& triangle, const Vector4& o, const Vec
            Dot(Cross(p[1] - p[2], e[2]), Cross(point - p[2], e[2])) >= 0.0f;
 }
 
-const CollisionTriangle* MeshTriangle(const Geometry& mesh, int32_t triangleIndex)
-{
+const CollisionTriangle* MeshTriangle(const Geometry& mesh, int32_t triangleIndex) {
     if (mesh.meshTriangles == nullptr || mesh.meshVertices == nullptr || triangleIndex < 0 ||
         triangleIndex >= mesh.meshTriangleCount) {
         return nullptr;
@@ -152,8 +140,7 @@ const CollisionTriangle* MeshTriangle(const Geometry& mesh, int32_t triangleInde
     return &t;
 }
 
-bool TriangleFrame::Build(const Geometry& mesh, int32_t triangleIndex)
-{
+bool TriangleFrame::Build(const Geometry& mesh, int32_t triangleIndex) {
     const CollisionTriangle* t = MeshTriangle(mesh, triangleIndex);
     if (t == nullptr) {
         return false;
@@ -165,8 +152,7 @@ bool TriangleFrame::Build(const Geometry& mesh, int32_t triangleIndex)
     return true;
 }
 
-void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worldA, const Geometry& mesh)
-{
+void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worldA, const Geometry& mesh) {
     row.found = 0;
     BoxFrame frame;
     frame.Build(box, worldA);
@@ -196,15 +182,13 @@ void CollideBoxMesh(ConstraintRow& row, const Geometry& box, const Matrix4& worl
     }
 }
 
-bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle)
-{
+bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle) {
     PairContact t;
     PairContact e;
     return CollideBoxTriangle(box, r, triangle, t, e);
 }
 
-bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle, PairContact& t, PairContact& e)
-{
+bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle, PairContact& t, PairContact& e) {
     ResetContact(r, 100000.0f);
     const Vector4& c = box.centre;
 
@@ -264,8 +248,7 @@ bool CollideBoxTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& tria
     return r.found;
 }
 
-bool TestBoxAxisTriangle(PairContact& t, const BoxFrame& box, const TriangleFrame& triangle, int i)
-{
+bool TestBoxAxisTriangle(PairContact& t, const BoxFrame& box, const TriangleFrame& triangle, int i) {
     const Vector4& n = box.axis[i];
     const float pr[3] = {Dot(triangle.p[0], n), Dot(triangle.p[1], n), Dot(triangle.p[2], n)};
     int lo = 0;
@@ -314,8 +297,7 @@ bool TestBoxAxisTriangle(PairContact& t, const BoxFrame& box, const TriangleFram
     return true;
 }
 
-bool TestBoxEdgeTriangleEdge(PairContact& e, const BoxFrame& box, const TriangleFrame& triangle, int i, int j)
-{
+bool TestBoxEdgeTriangleEdge(PairContact& e, const BoxFrame& box, const TriangleFrame& triangle, int i, int j) {
     const Vector4 u = Normalize(triangle.e[j]);
     if (AllBelow(u, 1e-6f)) {
         return true;
@@ -374,8 +356,7 @@ bool TestBoxEdgeTriangleEdge(PairContact& e, const BoxFrame& box, const Triangle
     return true;
 }
 
-bool CollideBoxCornersTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle)
-{
+bool CollideBoxCornersTriangle(BoxFrame& box, PairContact& r, const TriangleFrame& triangle) {
     // Heights are measured along world y; a triangle standing vertical in y (or degenerate) has
     // no height to measure against.
     const Vector4& n = triangle.n;
@@ -408,8 +389,7 @@ bool CollideBoxCornersTriangle(BoxFrame& box, PairContact& r, const TriangleFram
     return any;
 }
 
-void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matrix4& worldA, const Geometry& mesh)
-{
+void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matrix4& worldA, const Geometry& mesh) {
     row.found = 0;
     PairContact best;
     best.depth = -1000000.0f;
@@ -429,8 +409,7 @@ void CollideCapsuleMesh(ConstraintRow& row, const Geometry& capsule, const Matri
 }
 
 bool CollideCapsuleTriangle(const Geometry& capsule, const Matrix4& world, PairContact& r,
-                            const TriangleFrame& triangle)
-{
+                            const TriangleFrame& triangle) {
     ResetContact(r, 1000000.0f);
     if (CollideCapsuleTriangleFace(capsule, world, r, triangle) == 0) {
         return false;
@@ -446,8 +425,7 @@ bool CollideCapsuleTriangle(const Geometry& capsule, const Matrix4& world, PairC
 }
 
 int CollideCapsuleTriangleFace(const Geometry& capsule, const Matrix4& world, PairContact& r,
-                               const TriangleFrame& triangle)
-{
+                               const TriangleFrame& triangle) {
     // Without a plane there is no face; the edges decide.
     if (triangle.IsDegenerate()) {
         return 1;
@@ -512,8 +490,7 @@ int CollideCapsuleTriangleFace(const Geometry& capsule, const Matrix4& world, Pa
 }
 
 void CollideCapsuleTriangleEdge(const Geometry& capsule, const Matrix4& world, PairContact& r,
-                                const TriangleFrame& triangle, int k)
-{
+                                const TriangleFrame& triangle, int k) {
     Vector4 c = world.row[3];
     Vector4 u = world.row[1];
     c.w = u.w = 0.0f;
@@ -585,8 +562,7 @@ void CollideCapsuleTriangleEdge(const Geometry& capsule, const Matrix4& world, P
     r.pointA = coreSide - normal * radius;
 }
 
-int TriangleContainsPoint(const TriangleFrame& triangle, const Vector4& q)
-{
+int TriangleContainsPoint(const TriangleFrame& triangle, const Vector4& q) {
     const Vector4& n = triangle.n;
     const float ax = std::fabs(n.x);
     const float ay = std::fabs(n.y);

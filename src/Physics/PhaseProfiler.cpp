@@ -11,15 +11,12 @@ namespace {
 
 } // namespace
 
-int64_t PhaseProfiler::ReadCounter()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+int64_t PhaseProfiler::ReadCounter() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
-PhaseProfiler::PhaseProfiler()
-{
+PhaseProfiler::PhaseProfiler() {
     frequency_ = 1000000000; // the counter runs in nanoseconds
     overhead_ = 200;
     for (int i = 0; i < 20; ++i) {
@@ -38,16 +35,14 @@ PhaseProfiler::PhaseProfiler()
     }
 }
 
-void PhaseProfiler::Start()
-{
+void PhaseProfiler::Start() {
     for (float& a : accumulators_) {
         a = 0.0f;
     }
     last_ = ReadCounter();
 }
 
-void PhaseProfiler::Lap(int phase)
-{
+void PhaseProfiler::Lap(int phase) {
     const int64_t now = ReadCounter();
     const int64_t frequency = frequency_ >> shift_;
     float elapsed = 0.0f;
@@ -58,8 +53,7 @@ void PhaseProfiler::Lap(int phase)
     accumulators_[phase] += elapsed;
 }
 
-float PhaseProfiler::Total() const
-{
+float PhaseProfiler::Total() const {
     float total = 0.0f;
     for (float a : accumulators_) {
         total += a;

@@ -19,8 +19,7 @@ public:
     ~Pool() { Release(); }
 
     // Builds the block and the free list; false when the allocator refuses.
-    bool Init(SimulatorAllocator* allocator, int capacity)
-    {
+    bool Init(SimulatorAllocator* allocator, int capacity) {
         Release();
         allocator_ = allocator;
         capacity_ = capacity > 0 ? capacity : 0;
@@ -37,8 +36,7 @@ public:
         return true;
     }
 
-    void Release()
-    {
+    void Release() {
         if (items_ != nullptr) {
             for (int i = 0; i < capacity_; ++i) {
                 items_[i].~T();
@@ -52,8 +50,7 @@ public:
         usedCount_ = 0;
     }
 
-    T* Take()
-    {
+    T* Take() {
         T* item = freeHead_;
         if (item == nullptr) {
             return nullptr;
@@ -71,8 +68,7 @@ public:
     }
 
     // The caller has already unlinked the element from whatever list it was on.
-    void Return(T* item)
-    {
+    void Return(T* item) {
         item->inUse = 0;
         item->prev = nullptr;
         item->next = freeHead_;
@@ -85,8 +81,7 @@ public:
     }
 
     // True when p points exactly at one of this pool's elements.
-    bool Contains(const void* p) const
-    {
+    bool Contains(const void* p) const {
         if (items_ == nullptr || p == nullptr) {
             return false;
         }
@@ -105,8 +100,7 @@ public:
     bool IsAllocated() const { return items_ != nullptr; }
 
 private:
-    void ResetFreeList()
-    {
+    void ResetFreeList() {
         freeHead_ = capacity_ > 0 ? &items_[0] : nullptr;
         for (int i = 0; i < capacity_; ++i) {
             items_[i].next = i + 1 < capacity_ ? &items_[i + 1] : nullptr;
@@ -132,8 +126,7 @@ struct IntrusiveList {
     T* tail = nullptr;
     int count = 0;
 
-    void Append(T* item)
-    {
+    void Append(T* item) {
         item->next = nullptr;
         item->prev = tail;
         if (tail != nullptr) {
@@ -145,8 +138,7 @@ struct IntrusiveList {
         ++count;
     }
 
-    void Unlink(T* item)
-    {
+    void Unlink(T* item) {
         if (item->prev != nullptr) {
             item->prev->next = item->next;
         } else {
@@ -162,8 +154,7 @@ struct IntrusiveList {
         --count;
     }
 
-    void Clear()
-    {
+    void Clear() {
         head = tail = nullptr;
         count = 0;
     }

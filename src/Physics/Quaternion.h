@@ -7,8 +7,7 @@ namespace Physics {
 // Quaternions are stored (x, y, z, w) in a Vector4.
 
 // Hamilton product a ⊗ b.
-inline Vector4 QuatMultiply(const Vector4& a, const Vector4& b)
-{
+inline Vector4 QuatMultiply(const Vector4& a, const Vector4& b) {
     return {a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y, a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
             a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w, a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z};
 }
@@ -18,8 +17,7 @@ inline Vector4 QuatScale(const Vector4& a, float s) { return {a.x * s, a.y * s, 
 inline float QuatLengthSquared(const Vector4& q) { return q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w; }
 
 // Four-component normalisation; a degenerate quaternion becomes zero rather than NaN.
-inline Vector4 QuatNormalize(const Vector4& q)
-{
+inline Vector4 QuatNormalize(const Vector4& q) {
     const float sq = QuatLengthSquared(q);
     if (sq < 1e-6f) {
         return {0.0f, 0.0f, 0.0f, 0.0f};
@@ -28,14 +26,12 @@ inline Vector4 QuatNormalize(const Vector4& q)
 }
 
 // ½ (ω, 0) ⊗ q: the rate of q under angular velocity ω.
-inline Vector4 QuatRate(const Vector4& omega, const Vector4& q)
-{
+inline Vector4 QuatRate(const Vector4& omega, const Vector4& q) {
     return QuatScale(QuatMultiply({omega.x, omega.y, omega.z, 0.0f}, q), 0.5f);
 }
 
 // Rotation rows for row vectors (p · R rotates p by q).
-inline Matrix3 QuatToRows(const Vector4& q)
-{
+inline Matrix3 QuatToRows(const Vector4& q) {
     const float x = q.x, y = q.y, z = q.z, w = q.w;
     Matrix3 r;
     r.row[0] = {1.0f - 2.0f * (y * y + z * z), 2.0f * (x * y + w * z), 2.0f * (x * z - w * y), 0.0f};

@@ -26,8 +26,7 @@ float Cross2(const Vector4& p, const Vector4& q) { return p.x * q.y - p.y * q.x;
 
 } // namespace
 
-int32_t PointInEnlargedTriangle(const Vector4& a, const Vector4& b, const Vector4& c)
-{
+int32_t PointInEnlargedTriangle(const Vector4& a, const Vector4& b, const Vector4& c) {
     const Vector4 m = (a + b + c) * 0.33333334f;
     const Vector4 ea = m + (a - m) * 1.1f;
     const Vector4 eb = m + (b - m) * 1.1f;
@@ -38,8 +37,7 @@ int32_t PointInEnlargedTriangle(const Vector4& a, const Vector4& b, const Vector
     return ((ab > 0.0f && bc > 0.0f && ca > 0.0f) || (ab < 0.0f && bc < 0.0f && ca < 0.0f)) ? 1 : 0;
 }
 
-void RigidBody::UpdateRestCounter()
-{
+void RigidBody::UpdateRestCounter() {
     const float threshold = simulator->GetSleepThreshold();
     if (!(LengthSquared(linearVelocity) < threshold && LengthSquared(angularVelocity) < threshold)) {
         Vector4 a;
@@ -74,8 +72,7 @@ void RigidBody::UpdateRestCounter()
     }
 }
 
-int32_t RigidBody::RestStability()
-{
+int32_t RigidBody::RestStability() {
     if (!AnyComponentAtLeast(forceSum, 1e-6f)) {
         return 3;
     }
@@ -119,8 +116,7 @@ int32_t RigidBody::RestStability()
     return 0;
 }
 
-int32_t RigidBody::IsSettled()
-{
+int32_t RigidBody::IsSettled() {
     if (stepsSinceWake < kSettleWindow) {
         return 0;
     }
@@ -145,8 +141,7 @@ int32_t RigidBody::IsSettled()
     return 1;
 }
 
-int32_t RigidBody::SupportsHold()
-{
+int32_t RigidBody::SupportsHold() {
     if (stackNode == nullptr || stackNode->supportOnly == 1) {
         return 0;
     }

@@ -9,8 +9,7 @@
 
 namespace Physics {
 
-void RigidBody::Reset()
-{
+void RigidBody::Reset() {
     RigidBody* keepNext = next;
     RigidBody* keepPrev = prev;
     const uint8_t keepInUse = inUse;
@@ -26,8 +25,7 @@ void RigidBody::Reset()
     kind = kBodyRigid;
 }
 
-void RigidBody::SetMass(float m)
-{
+void RigidBody::SetMass(float m) {
     // A zero, negative or non-finite mass would turn every later force step into NaN.
     if (!(m > 0.0f) || !std::isfinite(m)) {
         return;
@@ -36,8 +34,7 @@ void RigidBody::SetMass(float m)
     inverseMass = 1.0f / m;
 }
 
-void RigidBody::SetInertia(const Vector4& d)
-{
+void RigidBody::SetInertia(const Vector4& d) {
     inertia = Matrix3::Diagonal(d.x, d.y, d.z);
     Invert(inertia, inverseInertia);
 }
@@ -46,14 +43,12 @@ void RigidBody::SetLinearDamping(float d) { linearDamping = std::fabs(d); }
 
 void RigidBody::SetAngularDamping(float d) { angularDamping = std::fabs(d); }
 
-void RigidBody::SetPosition(const Vector4& p)
-{
+void RigidBody::SetPosition(const Vector4& p) {
     position = p;
     Wake();
 }
 
-void RigidBody::SetOrientation(const Vector4& q)
-{
+void RigidBody::SetOrientation(const Vector4& q) {
     SettleRate();
     orientation = q;
     rotation = QuatToRows(q);
@@ -62,21 +57,18 @@ void RigidBody::SetOrientation(const Vector4& q)
 
 void RigidBody::GetMatrix(Matrix4& out) const { out = Matrix4::FromRotationAndPosition(rotation, position); }
 
-void RigidBody::SetLinearVelocity(const Vector4& v)
-{
+void RigidBody::SetLinearVelocity(const Vector4& v) {
     linearVelocity = v;
     WakeGroup();
 }
 
-void RigidBody::SetAngularMomentum(const Vector4& L)
-{
+void RigidBody::SetAngularMomentum(const Vector4& L) {
     StoreAngularMomentum(L);
     SettleRate();
     WakeGroup();
 }
 
-void RigidBody::SetForceAtPoint(const Vector4& f, const Vector4& p)
-{
+void RigidBody::SetForceAtPoint(const Vector4& f, const Vector4& p) {
     storedForce = f;
     storedTorque = Cross(p - position, f);
     if (AnyComponentAtLeast(f, 1e-6f)) {
@@ -84,24 +76,21 @@ void RigidBody::SetForceAtPoint(const Vector4& f, const Vector4& p)
     }
 }
 
-void RigidBody::SetTorque(const Vector4& t)
-{
+void RigidBody::SetTorque(const Vector4& t) {
     storedTorque = t;
     if (AnyComponentAtLeast(t, 1e-6f)) {
         Wake();
     }
 }
 
-void RigidBody::ApplyImpulseAtPoint(const Vector4& j, const Vector4& p)
-{
+void RigidBody::ApplyImpulseAtPoint(const Vector4& j, const Vector4& p) {
     linearVelocity += j * inverseMass;
     StoreAngularMomentum(angularMomentum + Cross(p - position, j));
     SettleRate();
     Wake();
 }
 
-Controller* RigidBody::CreateController(ControllerCallback* callback, int32_t period)
-{
+Controller* RigidBody::CreateController(ControllerCallback* callback, int32_t period) {
     Controller* c = simulator->ControllerPool().Take();
     if (c == nullptr) {
         simulator->ReportMessage("Run out of Controllers. Increase 'constraintSetsCount'.\n");
@@ -121,8 +110,7 @@ Controller* RigidBody::CreateController(ControllerCallback* callback, int32_t pe
     return c;
 }
 
-void RigidBody::IntegrateVelocity(float dt)
-{
+void RigidBody::IntegrateVelocity(float dt) {
     ++stepsSinceWake;
     linearCorrectionSum = Vector4();
     linearCorrectionCount = 0;
@@ -150,8 +138,7 @@ void RigidBody::IntegrateVelocity(float dt)
     IntegrateAngular(torqueSum, dt);
 }
 
-void RigidBody::IntegrateAngular(const Vector4& t, float dt)
-{
+void RigidBody::IntegrateAngular(const Vector4& t, float dt) {
     SettleRate();
     angularMomentum *= 1.0f - angularDamping;
     const Vector4 qm = QuatNormalize(QuatAdd(orientation, QuatScale(quaternionRate, dt * 0.5f)));
@@ -165,8 +152,7 @@ void RigidBody::IntegrateAngular(const Vector4& t, float dt)
     angularMomentum += t * dt;
 }
 
-void RigidBody::IntegratePosition(float dt)
-{
+void RigidBody::IntegratePosition(float dt) {
     const Vector4 moved = position + linearVelocity * dt + acceleration * (0.5f * dt * dt);
     smoothedDisplacement = smoothedDisplacement * 0.7f + (moved - position) * 0.3f;
     position = moved;
@@ -185,8 +171,7 @@ void RigidBody::IntegratePosition(float dt)
     angularVelocityHistory[k] = angularVelocity;
 }
 
-void RigidBody::UpdateDerivedState()
-{
+void RigidBody::UpdateDerivedState() {
     orientation = QuatNormalize(orientation);
     rotation = QuatToRows(orientation);
     worldInverseInertia = Transpose(rotation) * inverseInertia * rotation;
@@ -197,15 +182,13 @@ void RigidBody::UpdateDerivedState()
     speed = sq < 1e-6f ? 0.0f : std::sqrt(sq);
 }
 
-void RigidBody::StoreAngularMomentum(const Vector4& L)
-{
+void RigidBody::StoreAngularMomentum(const Vector4& L) {
     angularMomentum = L;
     angularVelocity = L * worldInverseInertia;
     ratePending = 1;
 }
 
-void RigidBody::GatherForces()
-{
+void RigidBody::GatherForces() {
     gravityForce = (gravityEnabled != 0 && sleepState == kAwake) ? simulator->GetGravity() * mass : Vector4();
     controllerForceSum = Vector4();
     controllerTorqueSum = Vector4();
@@ -223,15 +206,13 @@ void RigidBody::GatherForces()
     }
 }
 
-void RigidBody::Wake()
-{
+void RigidBody::Wake() {
     sleepState = kAwake;
     restCounter = 0;
     TakeWakeSnapshot();
 }
 
-void RigidBody::TakeWakeSnapshot()
-{
+void RigidBody::TakeWakeSnapshot() {
     snapshotPosition = position;
     snapshotOrientation = orientation;
     snapshotLinearVelocity = linearVelocity;
@@ -239,14 +220,12 @@ void RigidBody::TakeWakeSnapshot()
     stepsSinceWake = 0;
 }
 
-void RigidBody::Sleep()
-{
+void RigidBody::Sleep() {
     sleepState = kAsleep;
     ClearMotion();
 }
 
-void RigidBody::ClearMotion()
-{
+void RigidBody::ClearMotion() {
     linearVelocity = Vector4();
     angularVelocity = Vector4();
     quaternionRate = Vector4();
@@ -259,8 +238,7 @@ void RigidBody::ClearMotion()
     }
 }
 
-void RigidBody::WakeGroup()
-{
+void RigidBody::WakeGroup() {
     if (jointGroup == nullptr) {
         Wake();
         return;
@@ -272,13 +250,11 @@ void RigidBody::WakeGroup()
     }
 }
 
-bool RigidBody::IsMoving() const
-{
+bool RigidBody::IsMoving() const {
     return LengthSquared(linearVelocity) + LengthSquared(angularVelocity) >= simulator->GetSleepThreshold();
 }
 
-int32_t RigidBody::KeepAsleep()
-{
+int32_t RigidBody::KeepAsleep() {
     if (IsMoving()) {
         Wake();
         return 0;
@@ -288,15 +264,13 @@ int32_t RigidBody::KeepAsleep()
     return 1;
 }
 
-int32_t RigidBody::ApplyImpulse(const Vector4& j, const Vector4& r)
-{
+int32_t RigidBody::ApplyImpulse(const Vector4& j, const Vector4& r) {
     linearVelocity += j * inverseMass;
     StoreAngularMomentum(angularMomentum + Cross(r, j));
     return 1;
 }
 
-void RigidBody::ApplyVelocityCorrection()
-{
+void RigidBody::ApplyVelocityCorrection() {
     if (linearCorrectionCount > 0) {
         linearVelocity += linearCorrectionSum * (1.0f / static_cast<float>(linearCorrectionCount));
     }
@@ -304,8 +278,7 @@ void RigidBody::ApplyVelocityCorrection()
     linearCorrectionCount = 0;
 }
 
-void RigidBody::ApplyMomentumCorrection()
-{
+void RigidBody::ApplyMomentumCorrection() {
     if (angularCorrectionCount > 0) {
         StoreAngularMomentum(angularMomentum +
                              angularCorrectionSum * (1.0f / static_cast<float>(angularCorrectionCount)));
@@ -314,8 +287,7 @@ void RigidBody::ApplyMomentumCorrection()
     angularCorrectionCount = 0;
 }
 
-void RigidBody::StoreSupport(const SupportRecord& from)
-{
+void RigidBody::StoreSupport(const SupportRecord& from) {
     SupportRecord* taken = nullptr;
     SupportRecord* freeSlot = nullptr;
     SupportRecord* candidate = nullptr;
@@ -347,8 +319,7 @@ void RigidBody::StoreSupport(const SupportRecord& from)
     SupportRecord::Assign(*target, this, from);
 }
 
-void RigidBody::Release()
-{
+void RigidBody::Release() {
     while (controllers.head != nullptr) {
         Controller* c = controllers.head;
         controllers.Unlink(c);

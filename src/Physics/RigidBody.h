@@ -60,8 +60,7 @@ public:
     // Brings quaternionRate up to date after StoreAngularMomentum, which leaves it to the first
     // reader: the solver stores momenta many times between reads. Computed from the same
     // velocity and orientation as at the store, since both are settled before they change.
-    void SettleRate()
-    {
+    void SettleRate() {
         if (ratePending != 0) {
             quaternionRate = QuatRate(angularVelocity, orientation);
             ratePending = 0;
@@ -166,8 +165,7 @@ public:
 
 // The RigidBody behind a row side, or null for an AnimatedBody, the world body or no body.
 // Inline: the solver asks it for every side of every row.
-inline RigidBody* RigidSide(Body* body)
-{
+inline RigidBody* RigidSide(Body* body) {
     if (body == nullptr || body->kind != kBodyRigid) {
         return nullptr;
     }

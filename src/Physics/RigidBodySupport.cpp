@@ -10,8 +10,7 @@ namespace {
 
 constexpr const char* kNodePoolFull = "Stacking Buffer full Error. Please contact techincal support\n";
 
-StackNode* TakeNode(RigidBody* body, int32_t supportOnly)
-{
+StackNode* TakeNode(RigidBody* body, int32_t supportOnly) {
     Simulator* simulator = body->simulator;
     StackNode* node = simulator->StackNodePool().Take();
     if (node == nullptr) {
@@ -29,8 +28,7 @@ StackNode* TakeNode(RigidBody* body, int32_t supportOnly)
 
 } // namespace
 
-void SupportRecord::Update()
-{
+void SupportRecord::Update() {
     ownerWorldPoint = ownerPoint * owner->rotation + owner->position;
     ownerWorldPoint.w = 0.0f;
     const Matrix3 r = supporter->WorldRotation();
@@ -42,8 +40,7 @@ void SupportRecord::Update()
     drift = LengthSquared(gap - worldNormal * separation);
 }
 
-int32_t RigidBody::AddSupport(const SupportRecord& from)
-{
+int32_t RigidBody::AddSupport(const SupportRecord& from) {
     if (stackNode == nullptr) {
         return CreateStackNode(from);
     }
@@ -98,8 +95,7 @@ int32_t RigidBody::AddSupport(const SupportRecord& from)
     return 1;
 }
 
-int32_t RigidBody::CreateStackNode(const SupportRecord& from)
-{
+int32_t RigidBody::CreateStackNode(const SupportRecord& from) {
     StackNode* node = TakeNode(this, 0);
     if (node == nullptr) {
         return 0;
@@ -140,8 +136,7 @@ int32_t RigidBody::CreateStackNode(const SupportRecord& from)
     return 1;
 }
 
-int32_t RigidBody::JoinAsSupport(ContactStack* stack)
-{
+int32_t RigidBody::JoinAsSupport(ContactStack* stack) {
     StackNode* node = TakeNode(this, 1);
     if (node == nullptr) {
         return 0;
@@ -150,8 +145,7 @@ int32_t RigidBody::JoinAsSupport(ContactStack* stack)
     return 1;
 }
 
-void RigidBody::ReleaseStackNode()
-{
+void RigidBody::ReleaseStackNode() {
     if (stackNode == nullptr) {
         return;
     }
@@ -163,8 +157,7 @@ void RigidBody::ReleaseStackNode()
     stackNode = nullptr;
 }
 
-int32_t RigidBody::ValidateSupports()
-{
+int32_t RigidBody::ValidateSupports() {
     if (stackNode == nullptr) {
         return 0;
     }
@@ -199,8 +192,7 @@ int32_t RigidBody::ValidateSupports()
     return count;
 }
 
-int32_t RigidBody::BuildSupportRows(bool addAll)
-{
+int32_t RigidBody::BuildSupportRows(bool addAll) {
     struct Kept {
         int slot;
         float s;

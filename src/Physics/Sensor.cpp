@@ -6,8 +6,7 @@
 
 namespace Physics {
 
-void Sensor::SetRay(const Vector4& o, const Vector4& d)
-{
+void Sensor::SetRay(const Vector4& o, const Vector4& d) {
     origin = o;
     direction = d;
     const float sq = LengthSquared(d);
@@ -20,16 +19,14 @@ void Sensor::SetRay(const Vector4& o, const Vector4& d)
     }
 }
 
-AnimatedBody* Sensor::GetHitAnimatedBody() const
-{
+AnimatedBody* Sensor::GetHitAnimatedBody() const {
     if (hitBody == nullptr || hitBody->kind != kBodyAnimated) {
         return nullptr;
     }
     return static_cast<AnimatedBody*>(hitBody);
 }
 
-void Sensor::Reset()
-{
+void Sensor::Reset() {
     Sensor* keepNext = next;
     Sensor* keepPrev = prev;
     const uint8_t keepInUse = inUse;

@@ -24,8 +24,7 @@ public:
     // The hit body unless it is a RigidBody; null without a hit.
     AnimatedBody* GetHitAnimatedBody() const;
 
-    void ClearHit()
-    {
+    void ClearHit() {
         hitDepth = 0.0f;
         hitBody = nullptr;
     }

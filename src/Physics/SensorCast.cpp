@@ -10,8 +10,7 @@ namespace Physics {
 
 namespace {
 
-void CastRayBox(RayRecord& ray, const Geometry& g, const Matrix4& w)
-{
+void CastRayBox(RayRecord& ray, const Geometry& g, const Matrix4& w) {
     const Vector4& o = ray.origin;
     const Vector4& d = ray.direction;
     float tmin = -1000000.0f;
@@ -56,14 +55,12 @@ void CastRayBox(RayRecord& ray, const Geometry& g, const Matrix4& w)
     ray.hitMaterial = g.material;
 }
 
-Vector4 Vertex(const float* vertices, int32_t index)
-{
+Vector4 Vertex(const float* vertices, int32_t index) {
     const float* v = vertices + 4 * static_cast<std::ptrdiff_t>(index);
     return {v[0], v[1], v[2], 0.0f};
 }
 
-void CastRayMesh(RayRecord& ray, const Geometry& g)
-{
+void CastRayMesh(RayRecord& ray, const Geometry& g) {
     if (g.meshIndexes == nullptr || g.meshTriangles == nullptr || g.meshVertices == nullptr) {
         return;
     }
@@ -105,8 +102,7 @@ void CastRayMesh(RayRecord& ray, const Geometry& g)
 }
 
 void CastOne(Sensor& sensor, const Vector4& origin, const Vector4& direction, const Geometry& g, const Matrix4& w,
-             Body* hitBody)
-{
+             Body* hitBody) {
     RayRecord ray;
     const Vector4 rel = origin - w.row[3];
     for (int i = 0; i < 3; ++i) {
@@ -130,8 +126,7 @@ void CastOne(Sensor& sensor, const Vector4& origin, const Vector4& direction, co
 
 } // namespace
 
-void CastRay(RayRecord& ray, const Geometry& geometry, const Matrix4& world)
-{
+void CastRay(RayRecord& ray, const Geometry& geometry, const Matrix4& world) {
     if (geometry.type == kGeometryBox) {
         CastRayBox(ray, geometry, world);
     } else if (geometry.type == kGeometryTriangleMesh) {
@@ -140,8 +135,7 @@ void CastRay(RayRecord& ray, const Geometry& geometry, const Matrix4& world)
 }
 
 void CastSensors(const IntrusiveList<Sensor>& sensors, const Matrix4& sensorTransform, const Body& other,
-                 const Matrix4& otherTransform, Body* hitBody)
-{
+                 const Matrix4& otherTransform, Body* hitBody) {
     const Matrix3 r = sensorTransform.Rotation();
     for (Sensor* s = sensors.head; s != nullptr; s = s->next) {
         Vector4 origin = s->origin * r + sensorTransform.row[3];

@@ -10,36 +10,31 @@ namespace {
 float Sign(float x) { return x > 0.0f ? 1.0f : -1.0f; }
 
 // |v|, zero for vectors whose square is below 1e-6.
-float ClampedLength(const Vector4& v)
-{
+float ClampedLength(const Vector4& v) {
     const float sq = LengthSquared(v);
     return sq < 1e-6f ? 0.0f : std::sqrt(sq);
 }
 
-bool AllBelow(const Vector4& v, float limit)
-{
+bool AllBelow(const Vector4& v, float limit) {
     return std::fabs(v.x) < limit && std::fabs(v.y) < limit && std::fabs(v.z) < limit;
 }
 
 // v / dist, or zero when the two points coincide: a contact without a direction stays finite and
 // is then never handed to the solver.
-Vector4 DirectionOver(const Vector4& v, float dist)
-{
+Vector4 DirectionOver(const Vector4& v, float dist) {
     if (dist == 0.0f) {
         return Vector4();
     }
     return v * (1.0f / dist);
 }
 
-Vector4 ToFrame(const Vector4& p, const Matrix4& m)
-{
+Vector4 ToFrame(const Vector4& p, const Matrix4& m) {
     const Vector4 d = p - m.row[3];
     return {Dot(d, m.row[0]), Dot(d, m.row[1]), Dot(d, m.row[2]), 0.0f};
 }
 
 void WriteContact(ConstraintRow& row, const Vector4& pointA, const Vector4& pointB, const Vector4& normal,
-                  float depth)
-{
+                  float depth) {
     row.worldPointA = pointA;
     row.worldPointB = pointB;
     row.normal = normal;
@@ -49,8 +44,7 @@ void WriteContact(ConstraintRow& row, const Vector4& pointA, const Vector4& poin
 
 } // namespace
 
-void BoxFrame::Build(const Geometry& box, const Matrix4& world)
-{
+void BoxFrame::Build(const Geometry& box, const Matrix4& world) {
     geometry = &box;
     transform = world;
     centre = world.row[3];
@@ -64,8 +58,7 @@ void BoxFrame::Build(const Geometry& box, const Matrix4& world)
     cornersComputed = 0;
 }
 
-bool TestBoxFaceAxis(PairContact& r, const BoxFrame& x, const BoxFrame& y, int i)
-{
+bool TestBoxFaceAxis(PairContact& r, const BoxFrame& x, const BoxFrame& y, int i) {
     Vector4 n = x.axis[i];
     const float d = Dot(y.centre - x.centre, n);
     if (d < 0.0f) {
@@ -98,8 +91,7 @@ bool TestBoxFaceAxis(PairContact& r, const BoxFrame& x, const BoxFrame& y, int i
     return true;
 }
 
-bool TestBoxEdgeAxis(PairContact& e, const BoxFrame& x, const BoxFrame& y, int i, int j)
-{
+bool TestBoxEdgeAxis(PairContact& e, const BoxFrame& x, const BoxFrame& y, int i, int j) {
     Vector4 axis = Cross(x.axis[i], y.axis[j]);
     const float sq = LengthSquared(axis);
     if (sq < 1e-6f) {
@@ -138,8 +130,7 @@ bool TestBoxEdgeAxis(PairContact& e, const BoxFrame& x, const BoxFrame& y, int i
     return true;
 }
 
-bool ClosestEdgePoints(const PairContact& edge, PairContact& out)
-{
+bool ClosestEdgePoints(const PairContact& edge, PairContact& out) {
     const Vector4& p0 = edge.edgeX[0];
     const Vector4& q0 = edge.edgeY[0];
     const Vector4 dq = edge.edgeY[1] - q0;
@@ -170,8 +161,7 @@ bool ClosestEdgePoints(const PairContact& edge, PairContact& out)
     return true;
 }
 
-bool BoxBoxSeparatingAxes(const BoxFrame& a, PairContact& r, const BoxFrame& b)
-{
+bool BoxBoxSeparatingAxes(const BoxFrame& a, PairContact& r, const BoxFrame& b) {
     for (int i = 0; i < 3; ++i) {
         if (!TestBoxFaceAxis(r, a, b, i)) {
             return false;
@@ -209,8 +199,7 @@ bool BoxBoxSeparatingAxes(const BoxFrame& a, PairContact& r, const BoxFrame& b)
     return r.found;
 }
 
-void CollideBoxBox(ConstraintRow& row, const Geometry& a, const Matrix4& wa, const Geometry& b, const Matrix4& wb)
-{
+void CollideBoxBox(ConstraintRow& row, const Geometry& a, const Matrix4& wa, const Geometry& b, const Matrix4& wb) {
     row.found = 0;
     BoxFrame fa;
     BoxFrame fb;
@@ -223,8 +212,7 @@ void CollideBoxBox(ConstraintRow& row, const Geometry& a, const Matrix4& wa, con
 }
 
 void ClosestSegmentBoxPoints(const Vector4& s0, const Vector4& s1, const Vector4& h, Vector4& segmentPoint,
-                             Vector4& boxPoint)
-{
+                             Vector4& boxPoint) {
     float d[3];
     float p[3];
     float sign[3];
@@ -300,8 +288,7 @@ void ClosestSegmentBoxPoints(const Vector4& s0, const Vector4& s1, const Vector4
 }
 
 void CollideBoxCapsule(ConstraintRow& row, const Geometry& box, const Matrix4& wa, const Geometry& capsule,
-                       const Matrix4& wb)
-{
+                       const Matrix4& wb) {
     row.found = 0;
     const Vector4 c = wb.row[3];
     const Vector4 u = wb.row[1];
@@ -324,8 +311,7 @@ void CollideBoxCapsule(ConstraintRow& row, const Geometry& box, const Matrix4& w
 }
 
 bool ClosestSegmentPoints(const Vector4& p0, const Vector4& p1, const Vector4& q0, const Vector4& q1,
-                          SegmentClosest& out)
-{
+                          SegmentClosest& out) {
     out.inside = false;
     const Vector4 dq = q1 - q0;
     const Vector4 dp = p1 - p0;
@@ -355,8 +341,7 @@ bool ClosestSegmentPoints(const Vector4& p0, const Vector4& p1, const Vector4& q
 
 namespace {
 
-void Improve(ConstraintRow& row, float depth, const Vector4& pointA, const Vector4& pointB, const Vector4& normal)
-{
+void Improve(ConstraintRow& row, float depth, const Vector4& pointA, const Vector4& pointB, const Vector4& normal) {
     if (depth > 0.0f && depth > row.depth) {
         WriteContact(row, pointA, pointB, normal, depth);
     }
@@ -365,8 +350,7 @@ void Improve(ConstraintRow& row, float depth, const Vector4& pointA, const Vecto
 } // namespace
 
 // End P of capsule A against end Q of capsule B.
-void CapsuleEndToEnd(ConstraintRow& row, const Vector4& p, const Vector4& q, float radiusA, float radiusB)
-{
+void CapsuleEndToEnd(ConstraintRow& row, const Vector4& p, const Vector4& q, float radiusA, float radiusB) {
     const float dist = ClampedLength(p - q);
     const float depth = radiusA + radiusB - dist;
     if (!(depth > 0.0f && depth > row.depth)) {
@@ -378,8 +362,7 @@ void CapsuleEndToEnd(ConstraintRow& row, const Vector4& p, const Vector4& q, flo
 
 // End P of one capsule against the core S0 -> S1 of the other; endOfA tells whose end P is.
 void CapsuleEndToSegment(ConstraintRow& row, const Vector4& p, const Vector4& s0, const Vector4& s1, bool endOfA,
-                         float radiusA, float radiusB)
-{
+                         float radiusA, float radiusB) {
     const Vector4 u = Normalize(s1 - s0);
     const Vector4 foot = s0 + u * Dot(p - s0, u);
     const float dist = Length(p - foot);
@@ -397,8 +380,7 @@ void CapsuleEndToSegment(ConstraintRow& row, const Vector4& p, const Vector4& s0
 }
 
 void CollideCapsuleCapsule(ConstraintRow& row, const Geometry& a, const Matrix4& wa, const Geometry& b,
-                           const Matrix4& wb)
-{
+                           const Matrix4& wb) {
     row.found = 0;
     Vector4 ua = wa.row[1];
     Vector4 ub = wb.row[1];

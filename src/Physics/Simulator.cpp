@@ -10,8 +10,7 @@ namespace {
 
 // The pool element whose Body part is at `body`, or null when it is none of them.
 template <class T>
-T* FindInPool(Pool<T>& pool, const Body* body)
-{
+T* FindInPool(Pool<T>& pool, const Body* body) {
     if (!pool.IsAllocated() || pool.Capacity() == 0 || body == nullptr) {
         return nullptr;
     }
@@ -30,13 +29,9 @@ T* FindInPool(Pool<T>& pool, const Body* body)
 
 } // namespace
 
-Simulator::Simulator()
-{
-    worldBody_.Reset();
-}
+Simulator::Simulator() { worldBody_.Reset(); }
 
-Simulator::~Simulator()
-{
+Simulator::~Simulator() {
     FreeAllBodies();
     profiler_.reset();
     activeStacks_.Release();
@@ -63,8 +58,7 @@ Simulator::~Simulator()
     geometryPool_.Release();
 }
 
-bool Simulator::SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity)
-{
+bool Simulator::SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity) {
     desc_ = desc;
     allocator_ = allocator != nullptr ? allocator : &MallocAllocator::Instance();
 
@@ -98,16 +92,14 @@ bool Simulator::SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, 
 
     const int bodies = (desc_.rigidBodiesCount > 0 ? desc_.rigidBodiesCount : 0) +
                        (desc_.rigidParticleCount > 0 ? desc_.rigidParticleCount : 0);
-    const bool ok = jointPool_.Init(allocator_, desc_.jointsCount) &&
-                    jointGroupPool_.Init(allocator_, desc_.jointGroupsCount) &&
-                    controllerPool_.Init(allocator_, desc_.constraintSetsCount) &&
-                    stackNodePool_.Init(allocator_, bodies) && contactStackPool_.Init(allocator_, bodies + 100) &&
-                    sensorPool_.Init(allocator_, desc_.sensorsCount) &&
-                    geometryPool_.Init(allocator_, desc_.geometriesCount) &&
-                    activeStacks_.Init(allocator_, 1000, 100) && scratchNodes_.Init(allocator_, 1000, 100) &&
-                    scratchGroups_.Init(allocator_, 1000, 100) && jointRows_.Init(allocator_, 100, 100) &&
-                    contactRows_.Init(allocator_, 100, 100) && staticLeaves_.Init(allocator_, 100, 100) &&
-                    staticTriangleIndexes_.Init(allocator_, 200, 200);
+    const bool ok =
+        jointPool_.Init(allocator_, desc_.jointsCount) && jointGroupPool_.Init(allocator_, desc_.jointGroupsCount) &&
+        controllerPool_.Init(allocator_, desc_.constraintSetsCount) && stackNodePool_.Init(allocator_, bodies) &&
+        contactStackPool_.Init(allocator_, bodies + 100) && sensorPool_.Init(allocator_, desc_.sensorsCount) &&
+        geometryPool_.Init(allocator_, desc_.geometriesCount) && activeStacks_.Init(allocator_, 1000, 100) &&
+        scratchNodes_.Init(allocator_, 1000, 100) && scratchGroups_.Init(allocator_, 1000, 100) &&
+        jointRows_.Init(allocator_, 100, 100) && contactRows_.Init(allocator_, 100, 100) &&
+        staticLeaves_.Init(allocator_, 100, 100) && staticTriangleIndexes_.Init(allocator_, 200, 200);
     if (!ok) {
         ReportMessage("Failed to allocate memory.\n");
         return false;
@@ -129,8 +121,7 @@ bool Simulator::SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, 
     return true;
 }
 
-Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity)
-{
+Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity) {
     Simulator* simulator = new (std::nothrow) Simulator();
     if (simulator == nullptr) {
         return nullptr;
@@ -145,8 +136,7 @@ Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* alloca
 
 void DestroySimulator(Simulator* simulator) { delete simulator; }
 
-bool Simulator::SetMaterial(int index, float friction, float restitution)
-{
+bool Simulator::SetMaterial(int index, float friction, float restitution) {
     if (index < 0 || index >= kMaterialCount) {
         return false;
     }
@@ -154,28 +144,24 @@ bool Simulator::SetMaterial(int index, float friction, float restitution)
     return true;
 }
 
-ContactCallback Simulator::SetContactCallback(ContactCallback callback)
-{
+ContactCallback Simulator::SetContactCallback(ContactCallback callback) {
     ContactCallback previous = contactCallback_;
     contactCallback_ = callback;
     return previous;
 }
 
-void Simulator::ReportMessage(const char* text)
-{
+void Simulator::ReportMessage(const char* text) {
     std::snprintf(message_, sizeof(message_), "%s", text);
     ReportError(1);
 }
 
-void Simulator::ReportError(int level)
-{
+void Simulator::ReportError(int level) {
     if (errorCallback_ != nullptr && level <= errorLevel_) {
         errorCallback_(message_);
     }
 }
 
-RigidBody* Simulator::TakeRigid(Pool<RigidBody>& pool, bool particle)
-{
+RigidBody* Simulator::TakeRigid(Pool<RigidBody>& pool, bool particle) {
     RigidBody* body = pool.Take();
     if (body == nullptr) {
         ReportMessage(particle ? "Run out of RigidBodies. Increase 'rigidParticleCount'.\n"
@@ -194,8 +180,7 @@ RigidBody* Simulator::CreateRigidBody() { return TakeRigid(rigidPool_, false); }
 
 RigidBody* Simulator::CreateRigidParticle() { return TakeRigid(particlePool_, true); }
 
-AnimatedBody* Simulator::CreateAnimatedBody()
-{
+AnimatedBody* Simulator::CreateAnimatedBody() {
     AnimatedBody* body = animatedPool_.Take();
     if (body == nullptr) {
         ReportMessage("Run out of AnimatedBodies. Increase 'animatedBodiesCount'.\n");
@@ -209,26 +194,24 @@ AnimatedBody* Simulator::CreateAnimatedBody()
     return body;
 }
 
-void Simulator::ReleaseAnimated(AnimatedBody* body)
-{
+void Simulator::ReleaseAnimated(AnimatedBody* body) {
     body->ReleaseContents();
     body->LeaveJointGroup();
     (body->enabled != 0 ? enabledAnimated_ : disabledAnimated_).Unlink(body);
     animatedPool_.Return(body);
 }
 
-void Simulator::ReleaseRigid(RigidBody* body)
-{
+void Simulator::ReleaseRigid(RigidBody* body) {
     body->ReleaseContents();
     body->Release();
-    IntrusiveList<RigidBody>& list = body->isParticle != 0 ? (body->enabled != 0 ? enabledParticles_ : disabledParticles_)
-                                                           : (body->enabled != 0 ? enabledRigid_ : disabledRigid_);
+    IntrusiveList<RigidBody>& list = body->isParticle != 0
+                                         ? (body->enabled != 0 ? enabledParticles_ : disabledParticles_)
+                                         : (body->enabled != 0 ? enabledRigid_ : disabledRigid_);
     list.Unlink(body);
     (body->isParticle != 0 ? particlePool_ : rigidPool_).Return(body);
 }
 
-void Simulator::FreeBody(Body* body)
-{
+void Simulator::FreeBody(Body* body) {
     // Locate the body by address first: a stale or foreign pointer is never read.
     if (AnimatedBody* animated = FindInPool(animatedPool_, body)) {
         if (animated->inUse == 0) {
@@ -254,11 +237,11 @@ void Simulator::FreeBody(Body* body)
         ReleaseRigid(particle);
         return;
     }
-    ReportMessage(body == &worldBody_ ? "Trying to Free invalid AnimatedBody.\n" : "Trying to Free invalid RigidBody.\n");
+    ReportMessage(body == &worldBody_ ? "Trying to Free invalid AnimatedBody.\n"
+                                      : "Trying to Free invalid RigidBody.\n");
 }
 
-void Simulator::FreeAllBodies()
-{
+void Simulator::FreeAllBodies() {
     IntrusiveList<RigidBody>* rigidLists[] = {&enabledRigid_, &disabledRigid_, &enabledParticles_, &disabledParticles_};
     for (IntrusiveList<RigidBody>* list : rigidLists) {
         while (list->head != nullptr) {
@@ -273,8 +256,7 @@ void Simulator::FreeAllBodies()
     }
 }
 
-void Simulator::MoveBodyToList(Body* body, bool enable)
-{
+void Simulator::MoveBodyToList(Body* body, bool enable) {
     if (body->kind == kBodyAnimated) {
         if (body == &worldBody_) {
             return;
@@ -291,8 +273,7 @@ void Simulator::MoveBodyToList(Body* body, bool enable)
     (enable ? enabledList : disabledList).Append(rigid);
 }
 
-int32_t Simulator::Step(float dt, int32_t n, StepStats* stats)
-{
+int32_t Simulator::Step(float dt, int32_t n, StepStats* stats) {
     stats_ = stats;
     // A step that is not a positive finite time runs no tick, as a step of zero sub-steps does.
     const bool runs = n > 0 && dt > 0.0f && std::isfinite(dt);
@@ -337,15 +318,13 @@ int32_t Simulator::Step(float dt, int32_t n, StepStats* stats)
     return ++stepCount_;
 }
 
-void Simulator::Lap(int phase)
-{
+void Simulator::Lap(int phase) {
     if (stats_ != nullptr) {
         profiler_->Lap(phase);
     }
 }
 
-void Simulator::Tick()
-{
+void Simulator::Tick() {
     ClearAllSensorHits();
     UpdateWorldBoxes();
     broadphase_.Update();
@@ -369,8 +348,7 @@ void Simulator::Tick()
     Lap(PhaseProfiler::kJointPostStep);
 }
 
-void Simulator::ClearAllSensorHits()
-{
+void Simulator::ClearAllSensorHits() {
     for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
         a->ClearSensorHits();
     }
@@ -382,8 +360,7 @@ void Simulator::ClearAllSensorHits()
     }
 }
 
-void Simulator::UpdateWorldBoxes()
-{
+void Simulator::UpdateWorldBoxes() {
     for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
         r->UpdateWorldBox();
     }
@@ -397,8 +374,7 @@ void Simulator::UpdateWorldBoxes()
     }
 }
 
-void Simulator::ClearForceSums()
-{
+void Simulator::ClearForceSums() {
     for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
         r->forceSum = Vector4();
         r->torqueSum = Vector4();
@@ -409,8 +385,7 @@ void Simulator::ClearForceSums()
     }
 }
 
-void Simulator::IntegrateVelocities()
-{
+void Simulator::IntegrateVelocities() {
     for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
         r->IntegrateVelocity(subStep_);
     }
@@ -419,15 +394,13 @@ void Simulator::IntegrateVelocities()
     }
 }
 
-void Simulator::ResetStackFlags()
-{
+void Simulator::ResetStackFlags() {
     for (ContactStack* s = stacks_.head; s != nullptr; s = s->next) {
         s->solved = 0;
     }
 }
 
-void Simulator::IntegratePositions()
-{
+void Simulator::IntegratePositions() {
     IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
     for (IntrusiveList<RigidBody>* list : lists) {
         for (RigidBody* r = list->head; r != nullptr; r = r->next) {

@@ -48,8 +48,7 @@ public:
 
     bool SetMaterial(int index, float friction, float restitution);
     // Inline: the solver reads both sides' materials for every contact row it solves.
-    bool GetMaterial(int index, float* friction, float* restitution, float* third) const
-    {
+    bool GetMaterial(int index, float* friction, float* restitution, float* third) const {
         if (index < 0 || index >= kMaterialCount) {
             return false;
         }
@@ -158,8 +157,7 @@ public:
     void SettleGroupSleep();
 
 private:
-    friend Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator,
-                                      const Vector4* gravity);
+    friend Simulator* CreateSimulator(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity);
 
     Simulator();
     bool SetUp(const SimulatorDesc& desc, SimulatorAllocator* allocator, const Vector4* gravity);
@@ -245,9 +243,9 @@ private:
     WorkArray<ConstraintRow> contactRows_;
     WorkArray<TriangleTreeNode*> staticLeaves_;
     WorkArray<int32_t> staticTriangleIndexes_;
-    WorkArray<PreparedTriangle> staticTriangles_; // prepared triangles the cache could not hold
+    WorkArray<PreparedTriangle> staticTriangles_;           // prepared triangles the cache could not hold
     WorkArray<const PreparedTriangle*> staticTriangleList_; // the fetched triangles, prepared, in order
-    WorkArray<int32_t> rayCandidates_;            // those near any of one body's rays
+    WorkArray<int32_t> rayCandidates_;                      // those near any of one body's rays
     // Triangles put in working form on earlier ticks, by triangle index, with the exact vertex
     // values and fields they were built from: equal inputs give the same working form.
     struct CachedTriangle {

@@ -10,8 +10,7 @@ namespace Physics {
 
 namespace {
 
-bool IsUsableNormal(const Vector4& n)
-{
+bool IsUsableNormal(const Vector4& n) {
     if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
         return false;
     }
@@ -19,8 +18,7 @@ bool IsUsableNormal(const Vector4& n)
 }
 
 // A world vector expressed in a body's frame.
-Vector4 IntoFrame(const Vector4& v, const Body& body)
-{
+Vector4 IntoFrame(const Vector4& v, const Body& body) {
     const Matrix3 r = body.WorldRotation();
     return {Dot(v, r.row[0]), Dot(v, r.row[1]), Dot(v, r.row[2]), 0.0f};
 }
@@ -30,8 +28,7 @@ int32_t ReportCode(const Body* body) { return body->kind == kBodyRigid ? 1 : 2; 
 } // namespace
 
 void Simulator::FillReport(ContactReport& report, Body* a, Body* b, int32_t codeA, int32_t codeB,
-                           const ConstraintRow& row)
-{
+                           const ConstraintRow& row) {
     report.bodyA = a;
     report.bodyB = b;
     report.codeA = codeA;
@@ -48,8 +45,7 @@ void Simulator::FillReport(ContactReport& report, Body* a, Body* b, int32_t code
     report.normal = row.normal;
 }
 
-void Simulator::CollidePairs()
-{
+void Simulator::CollidePairs() {
     for (OverlapPair* pair = broadphase_.FirstPair(); pair != nullptr; pair = pair->next) {
         Body* a = pair->bodyA;
         Body* b = pair->bodyB;
@@ -111,8 +107,7 @@ void Simulator::CollidePairs()
     }
 }
 
-void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row)
-{
+void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row) {
     RigidBody* ra = RigidSide(a);
     RigidBody* rb = RigidSide(b);
     if ((ra != nullptr || rb != nullptr) && a->SharesJoint(b) &&
@@ -162,8 +157,7 @@ void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row)
     }
 }
 
-void Simulator::SeparateContact(Body* a, Body* b, const ConstraintRow& row)
-{
+void Simulator::SeparateContact(Body* a, Body* b, const ConstraintRow& row) {
     if (RigidBody* ra = RigidSide(a)) {
         ra->position += row.normal * row.depth;
         ra->pushedThisTick = 1;

@@ -7,8 +7,7 @@ namespace Physics {
 
 namespace {
 
-Vector4 PointVelocity(Body* body, const Vector4& r)
-{
+Vector4 PointVelocity(Body* body, const Vector4& r) {
     if (RigidBody* rigid = RigidSide(body)) {
         return rigid->linearVelocity + Cross(rigid->angularVelocity, r);
     }
@@ -17,8 +16,7 @@ Vector4 PointVelocity(Body* body, const Vector4& r)
 
 bool IsFinite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
-void RefreshContactVelocity(ConstraintRow& row)
-{
+void RefreshContactVelocity(ConstraintRow& row) {
     row.relativeVelocity = PointVelocity(row.bodyA, row.offsetA) - PointVelocity(row.bodyB, row.offsetB);
     row.relativeVelocity.w = 0.0f;
     row.frameVelocity = {Dot(row.relativeVelocity, row.tangent1), Dot(row.relativeVelocity, row.tangent2),
@@ -27,8 +25,7 @@ void RefreshContactVelocity(ConstraintRow& row)
 
 } // namespace
 
-void Simulator::FrictionConeImpulse(Vector4& out, const ConstraintRow& row, bool secondPass) const
-{
+void Simulator::FrictionConeImpulse(Vector4& out, const ConstraintRow& row, bool secondPass) const {
     float frictionA = 0.0f;
     float frictionB = 0.0f;
     float restitutionA = 0.0f;
@@ -62,8 +59,7 @@ void Simulator::FrictionConeImpulse(Vector4& out, const ConstraintRow& row, bool
     out = {s * p.x, s * p.y, (1.0f + e) * a + s * (p.z - a), 0.0f};
 }
 
-void Simulator::ApplyContactImpulse(Body* a, Body* b, ConstraintRow& row, int mode, float scale)
-{
+void Simulator::ApplyContactImpulse(Body* a, Body* b, ConstraintRow& row, int mode, float scale) {
     RigidBody* ra = RigidSide(a);
     RigidBody* rb = RigidSide(b);
     if (ra == nullptr && rb == nullptr) {
@@ -93,8 +89,7 @@ void Simulator::ApplyContactImpulse(Body* a, Body* b, ConstraintRow& row, int mo
     }
 }
 
-void Simulator::SolveRow(ConstraintRow& row)
-{
+void Simulator::SolveRow(ConstraintRow& row) {
     switch (row.type) {
     case kRestingContact:
         RefreshContactVelocity(row);
@@ -126,22 +121,14 @@ void Simulator::SolveRow(ConstraintRow& row)
         row.SolveAngularLimit(this);
         break;
     }
-    case kFramedAngularLimit:
-        row.SolveFramedAngularLimit(this);
-        break;
-    case kAngularMotor:
-        row.SolveAngularMotor(this);
-        break;
-    case kLinearMotor:
-        row.SolveLinearMotor(this);
-        break;
-    default:
-        break;
+    case kFramedAngularLimit: row.SolveFramedAngularLimit(this); break;
+    case kAngularMotor: row.SolveAngularMotor(this); break;
+    case kLinearMotor: row.SolveLinearMotor(this); break;
+    default: break;
     }
 }
 
-void Simulator::SolveRows(float /*tolerance*/, int iterations)
-{
+void Simulator::SolveRows(float /*tolerance*/, int iterations) {
     secondPass_ = 0;
     if (jointRows_.Size() == 0 && contactRows_.Size() == 0) {
         return;

@@ -11,8 +11,7 @@ namespace Physics {
 
 namespace {
 
-bool IsUsableNormal(const Vector4& n)
-{
+bool IsUsableNormal(const Vector4& n) {
     if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
         return false;
     }
@@ -24,10 +23,8 @@ bool IsUsableNormal(const Vector4& n)
 // a negative vertex index always), are left out, so nothing later reads past the supplier's
 // arrays. unique drops indexes already gathered. Stops when the list cannot grow, keeping what
 // it has.
-void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t count,
-                     const CollisionTriangle* table, int32_t tableCount, const float* vertices,
-                     int32_t vertexCount, bool unique)
-{
+void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t count, const CollisionTriangle* table,
+                     int32_t tableCount, const float* vertices, int32_t vertexCount, bool unique) {
     if (indexes == nullptr || table == nullptr || vertices == nullptr) {
         return;
     }
@@ -63,8 +60,7 @@ void GatherTriangles(WorkArray<int32_t>& list, const int32_t* indexes, int32_t c
 
 // One ray's box, widened by more than rounding; a triangle whose box lies clear of it cannot meet
 // the ray.
-void RayBox(const RayRecord& ray, float lo[3], float hi[3])
-{
+void RayBox(const RayRecord& ray, float lo[3], float hi[3]) {
     for (int a = 0; a < 3; ++a) {
         const float from = ray.origin[a];
         const float to = ray.origin[a] + ray.direction[a];
@@ -74,15 +70,13 @@ void RayBox(const RayRecord& ray, float lo[3], float hi[3])
     }
 }
 
-bool ClearOf(const PreparedTriangle& p, const float lo[3], const float hi[3])
-{
+bool ClearOf(const PreparedTriangle& p, const float lo[3], const float hi[3]) {
     return p.hi[0] < lo[0] || p.lo[0] > hi[0] || p.hi[1] < lo[1] || p.lo[1] > hi[1] || p.hi[2] < lo[2] ||
            p.lo[2] > hi[2];
 }
 
 // The sensor's ray in world space, as casting it at the world mesh (identity transform) makes it.
-void WorldRay(RayRecord& ray, const Sensor& s, const Matrix3& r, const Matrix4& transform)
-{
+void WorldRay(RayRecord& ray, const Sensor& s, const Matrix3& r, const Matrix4& transform) {
     const Matrix4 identity = Matrix4::Identity();
     Vector4 origin = s.origin * r + transform.row[3];
     origin.w = 0.0f;
@@ -103,8 +97,7 @@ void WorldRay(RayRecord& ray, const Sensor& s, const Matrix3& r, const Matrix4& 
 // ties between triangles resolve as before); without room for the list every ray sees them all.
 void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4& transform,
                             const WorkArray<const PreparedTriangle*>& triangles, WorkArray<int32_t>& candidates,
-                            Body* hitBody)
-{
+                            Body* hitBody) {
     const Matrix3 r = transform.Rotation();
     const Matrix4 identity = Matrix4::Identity();
 
@@ -207,8 +200,7 @@ void CastSensorsAtTriangles(const IntrusiveList<Sensor>& sensors, const Matrix4&
 
 } // namespace
 
-bool Simulator::PrepareTriangles(const Geometry& mesh)
-{
+bool Simulator::PrepareTriangles(const Geometry& mesh) {
     if (staticTriangles_.Capacity() == 0 && !staticTriangles_.Init(allocator_, 200, 200)) {
         return false;
     }
@@ -299,8 +291,7 @@ bool Simulator::PrepareTriangles(const Geometry& mesh)
     return true;
 }
 
-void Simulator::CollideStaticWorld()
-{
+void Simulator::CollideStaticWorld() {
     // The world body carries the triangles as its one geometry, which is its header.
     Geometry& mesh = worldBody_.header;
     mesh.local = Matrix4::Identity();
@@ -331,10 +322,9 @@ void Simulator::CollideStaticWorld()
                 int32_t triangleCount = 0;
                 triangleQueryCallback_(body->worldMin, body->worldMax, &indexes, &table, &vertices, &indexCount,
                                        &triangleCount, body);
-                GatherTriangles(staticTriangleIndexes_, indexes, indexCount, table, triangleCount, vertices, -1,
-                                false);
-                mesh.SetMesh(staticTriangleIndexes_.Data(), staticTriangleIndexes_.Size(), table,
-                             triangleCount, vertices);
+                GatherTriangles(staticTriangleIndexes_, indexes, indexCount, table, triangleCount, vertices, -1, false);
+                mesh.SetMesh(staticTriangleIndexes_.Data(), staticTriangleIndexes_.Size(), table, triangleCount,
+                             vertices);
             } else {
                 TriangleTree& tree = broadphase_.GetTriangleTree();
                 tree.Query(staticLeaves_, body->worldMin, body->worldMax, 0);
@@ -345,8 +335,7 @@ void Simulator::CollideStaticWorld()
                 for (int i = 0; i < staticLeaves_.Size(); ++i) {
                     const std::vector<int32_t>& leaf = staticLeaves_[i]->triangles;
                     GatherTriangles(staticTriangleIndexes_, leaf.data(), static_cast<int32_t>(leaf.size()),
-                                    tree.triangles.data(), tableCount, tree.vertices.data(), tree.VertexCount(),
-                                    true);
+                                    tree.triangles.data(), tableCount, tree.vertices.data(), tree.VertexCount(), true);
                 }
                 mesh.SetMesh(staticTriangleIndexes_.Data(), staticTriangleIndexes_.Size(), tree.triangles.data(),
                              tableCount, tree.vertices.data());

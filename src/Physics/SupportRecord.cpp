@@ -7,8 +7,7 @@
 namespace Physics {
 
 void SupportRecord::Set(Body* supporterBody, const Vector4& pointOnOwner, const Vector4& pointOnSupporter,
-                        const Vector4& normalInSupporter, int32_t materialOwner, int32_t materialSupporter)
-{
+                        const Vector4& normalInSupporter, int32_t materialOwner, int32_t materialSupporter) {
     supporter = supporterBody;
     ownerPoint = pointOnOwner;
     supporterPoint = pointOnSupporter;
@@ -17,8 +16,7 @@ void SupportRecord::Set(Body* supporterBody, const Vector4& pointOnOwner, const 
     supporterMaterial = materialSupporter;
 }
 
-void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const SupportRecord& from)
-{
+void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const SupportRecord& from) {
     record.ownerPoint = from.ownerPoint;
     record.supporterPoint = from.supporterPoint;
     record.supporter = from.supporter;
@@ -28,7 +26,8 @@ void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const Suppor
     record.supporterMaterial = from.supporterMaterial;
     record.owner = owner;
     record.stamp = owner->simulator->GetStepCount();
-    record.supportClass = from.supporter != nullptr && from.supporter->kind == kBodyRigid ? kSupportRigid : kSupportStatic;
+    record.supportClass =
+        from.supporter != nullptr && from.supporter->kind == kBodyRigid ? kSupportRigid : kSupportStatic;
 
     record.node.record = &record;
     record.node.next = nullptr;
@@ -46,8 +45,7 @@ void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const Suppor
     }
 }
 
-void SupportRecord::Release()
-{
+void SupportRecord::Release() {
     if (supporter != nullptr) {
         SupportList& list = supporter->supportedBy;
         if (node.prev != nullptr) {
@@ -69,8 +67,7 @@ void SupportRecord::Release()
     supporter = nullptr;
 }
 
-bool SupportRecord::IsSupportResting() const
-{
+bool SupportRecord::IsSupportResting() const {
     if (supporter == nullptr) {
         return false;
     }
@@ -80,16 +77,14 @@ bool SupportRecord::IsSupportResting() const
     return static_cast<const AnimatedBody*>(supporter)->moved == 0;
 }
 
-bool SupportRecord::IsSupportValid(const Simulator& simulator) const
-{
+bool SupportRecord::IsSupportValid(const Simulator& simulator) const {
     if (supporter == simulator.GetWorldBody()) {
         return true;
     }
     return supporter != nullptr && supporter->IsInUse() && supporter->IsEnabled();
 }
 
-Vector4 SupportRecord::GetWorldContact()
-{
+Vector4 SupportRecord::GetWorldContact() {
     const Matrix3 r = supporter->WorldRotation();
     worldNormal = normal * r;
     return supporterPoint * r + supporter->WorldPosition();

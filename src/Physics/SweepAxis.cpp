@@ -5,8 +5,7 @@
 
 namespace Physics {
 
-bool SweepAxis::Init(Broadphase* owner, SimulatorAllocator* allocator, int axisIndex, int endpointCount)
-{
+bool SweepAxis::Init(Broadphase* owner, SimulatorAllocator* allocator, int axisIndex, int endpointCount) {
     broadphase_ = owner;
     index_ = axisIndex;
     bit_ = static_cast<uint8_t>(1u << axisIndex);
@@ -14,14 +13,12 @@ bool SweepAxis::Init(Broadphase* owner, SimulatorAllocator* allocator, int axisI
     return pool_.Init(allocator, endpointCount);
 }
 
-void SweepAxis::Release()
-{
+void SweepAxis::Release() {
     pool_.Release();
     list_.Clear();
 }
 
-void SweepAxis::InsertBefore(Endpoint* e, Endpoint* before)
-{
+void SweepAxis::InsertBefore(Endpoint* e, Endpoint* before) {
     if (before == nullptr) {
         list_.Append(e);
         return;
@@ -37,8 +34,7 @@ void SweepAxis::InsertBefore(Endpoint* e, Endpoint* before)
     ++list_.count;
 }
 
-void SweepAxis::InsertAfter(Endpoint* e, Endpoint* after)
-{
+void SweepAxis::InsertAfter(Endpoint* e, Endpoint* after) {
     if (after == nullptr) {
         InsertBefore(e, list_.head);
         return;
@@ -46,8 +42,7 @@ void SweepAxis::InsertAfter(Endpoint* e, Endpoint* after)
     InsertBefore(e, after->next);
 }
 
-void SweepAxis::Sort(bool toggle)
-{
+void SweepAxis::Sort(bool toggle) {
     // Walk the old list from its smallest end and rebuild it from the largest value down; each
     // endpoint only passes the ones it overtook since last tick.
     Endpoint* e = list_.tail;
@@ -71,8 +66,7 @@ void SweepAxis::Sort(bool toggle)
     }
 }
 
-void SweepAxis::PlaceFromHead(Endpoint* e, bool strict)
-{
+void SweepAxis::PlaceFromHead(Endpoint* e, bool strict) {
     Endpoint* f = list_.head;
     while (f != nullptr && (strict ? !(f->value < e->value) : !(f->value <= e->value))) {
         f = f->next;
@@ -80,8 +74,7 @@ void SweepAxis::PlaceFromHead(Endpoint* e, bool strict)
     InsertBefore(e, f);
 }
 
-bool SweepAxis::InsertBody(Body* body, Body* hint)
-{
+bool SweepAxis::InsertBody(Body* body, Body* hint) {
     Endpoint* min = pool_.Take();
     Endpoint* max = pool_.Take();
     if (min == nullptr || max == nullptr) {
@@ -129,8 +122,7 @@ bool SweepAxis::InsertBody(Body* body, Body* hint)
     return true;
 }
 
-void SweepAxis::RemoveBody(Body* body)
-{
+void SweepAxis::RemoveBody(Body* body) {
     Endpoint* ends[2] = {body->minEndpoint[index_], body->maxEndpoint[index_]};
     for (Endpoint* e : ends) {
         if (e != nullptr) {

@@ -2,14 +2,12 @@
 
 namespace Physics {
 
-void TriangleTree::Query(WorkArray<TriangleTreeNode*>& out, const Vector4& min, const Vector4& max, int32_t depth)
-{
+void TriangleTree::Query(WorkArray<TriangleTreeNode*>& out, const Vector4& min, const Vector4& max, int32_t depth) {
     QueryNode(root, out, min, max, depth);
 }
 
 void TriangleTree::QueryNode(TriangleTreeNode& node, WorkArray<TriangleTreeNode*>& out, const Vector4& min,
-                             const Vector4& max, int32_t depth)
-{
+                             const Vector4& max, int32_t depth) {
     if (min.y > node.max[1] || max.y < node.min[1] || min.x > node.max[0] || max.x < node.min[0] ||
         min.z > node.max[2] || max.z < node.min[2]) {
         return;

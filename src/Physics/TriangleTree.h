@@ -28,8 +28,7 @@ public:
     TriangleTree(const TriangleTree&) = delete;
     TriangleTree& operator=(const TriangleTree&) = delete;
 
-    void Clear()
-    {
+    void Clear() {
         vertices.clear();
         triangles.clear();
         nodes.clear();
@@ -49,8 +48,8 @@ public:
     TriangleTreeNode root;
 
 private:
-    void QueryNode(TriangleTreeNode& node, WorkArray<TriangleTreeNode*>& out, const Vector4& min,
-                   const Vector4& max, int32_t depth);
+    void QueryNode(TriangleTreeNode& node, WorkArray<TriangleTreeNode*>& out, const Vector4& min, const Vector4& max,
+                   int32_t depth);
 };
 
 } // namespace Physics

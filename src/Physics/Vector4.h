@@ -23,21 +23,28 @@ inline Vector4 operator-(const Vector4& a, const Vector4& b) { return {a.x - b.x
 inline Vector4 operator-(const Vector4& a) { return {-a.x, -a.y, -a.z, a.w}; }
 inline Vector4 operator*(const Vector4& a, float s) { return {a.x * s, a.y * s, a.z * s, a.w}; }
 inline Vector4 operator*(float s, const Vector4& a) { return a * s; }
-inline Vector4& operator+=(Vector4& a, const Vector4& b) { a = a + b; return a; }
-inline Vector4& operator-=(Vector4& a, const Vector4& b) { a = a - b; return a; }
-inline Vector4& operator*=(Vector4& a, float s) { a = a * s; return a; }
+inline Vector4& operator+=(Vector4& a, const Vector4& b) {
+    a = a + b;
+    return a;
+}
+inline Vector4& operator-=(Vector4& a, const Vector4& b) {
+    a = a - b;
+    return a;
+}
+inline Vector4& operator*=(Vector4& a, float s) {
+    a = a * s;
+    return a;
+}
 
 inline float Dot(const Vector4& a, const Vector4& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-inline Vector4 Cross(const Vector4& a, const Vector4& b)
-{
+inline Vector4 Cross(const Vector4& a, const Vector4& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x, 0.0f};
 }
 inline float LengthSquared(const Vector4& a) { return Dot(a, a); }
 inline float Length(const Vector4& a) { return std::sqrt(Dot(a, a)); }
 
 // Vectors shorter than 1e-3 carry no usable direction; they become zero.
-inline Vector4 Normalize(const Vector4& a)
-{
+inline Vector4 Normalize(const Vector4& a) {
     const float sq = LengthSquared(a);
     if (sq < 1e-6f) {
         return {0.0f, 0.0f, 0.0f, a.w};
@@ -45,8 +52,7 @@ inline Vector4 Normalize(const Vector4& a)
     return a * (1.0f / std::sqrt(sq));
 }
 
-inline bool AnyComponentAtLeast(const Vector4& a, float limit)
-{
+inline bool AnyComponentAtLeast(const Vector4& a, float limit) {
     return std::fabs(a.x) >= limit || std::fabs(a.y) >= limit || std::fabs(a.z) >= limit;
 }
 

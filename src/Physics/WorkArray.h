@@ -19,8 +19,7 @@ public:
     WorkArray& operator=(const WorkArray&) = delete;
     ~WorkArray() { Release(); }
 
-    bool Init(SimulatorAllocator* allocator, int capacity, int growth)
-    {
+    bool Init(SimulatorAllocator* allocator, int capacity, int growth) {
         Release();
         allocator_ = allocator;
         growth_ = growth;
@@ -33,8 +32,7 @@ public:
         return true;
     }
 
-    void Release()
-    {
+    void Release() {
         if (data_ != nullptr) {
             allocator_->Free(data_);
         }
@@ -44,8 +42,7 @@ public:
     }
 
     // Appends a copy; false only when growing failed (the entry is then dropped).
-    bool Append(const T& value)
-    {
+    bool Append(const T& value) {
         if (size_ == capacity_ && !Grow()) {
             return false;
         }
@@ -55,8 +52,7 @@ public:
 
     void Clear() { size_ = 0; }
     // Shrinks the used part; the capacity stays.
-    void Truncate(int size)
-    {
+    void Truncate(int size) {
         if (size >= 0 && size < size_) {
             size_ = size;
         }
@@ -68,8 +64,7 @@ public:
     T* Data() { return data_; }
 
 private:
-    bool Grow()
-    {
+    bool Grow() {
         const int newCapacity = capacity_ + growth_;
         T* grown = static_cast<T*>(allocator_->Alloc(sizeof(T) * static_cast<std::size_t>(newCapacity), 0));
         if (grown == nullptr) {

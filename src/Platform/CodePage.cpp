@@ -71,7 +71,8 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     while (i < utf8.size()) {
         uint32_t codePoint;
         uint8_t byte;
-        if (DecodeUtf8(utf8, i, codePoint) && CodePointToCp1252(codePoint, byte)) out.push_back(static_cast<char>(byte));
+        if (DecodeUtf8(utf8, i, codePoint) && CodePointToCp1252(codePoint, byte))
+            out.push_back(static_cast<char>(byte));
     }
     return out;
 }

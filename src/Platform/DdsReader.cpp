@@ -6,7 +6,7 @@
 namespace Platform {
 namespace {
 
-constexpr uint32_t kMagic = 0x20534444;  // "DDS "
+constexpr uint32_t kMagic = 0x20534444; // "DDS "
 constexpr uint32_t kHeaderEnd = 128;
 constexpr uint32_t kPfAlphaPixels = 0x1, kPfFourCC = 0x4, kPfRgb = 0x40, kPfLuminance = 0x20000;
 constexpr uint32_t kCaps2Cube = 0x200;
@@ -80,7 +80,7 @@ bool Fail(std::string* error, const char* why) {
     return false;
 }
 
-}  // namespace
+} // namespace
 
 bool IsDds(const void* data, size_t size) {
     return data && size >= 4 && U32(static_cast<const uint8_t*>(data)) == kMagic;
@@ -161,11 +161,11 @@ bool ReadDds(const void* data, size_t size, Image& image, std::string* error) {
                             const uint8_t nib = (blk[i / 2] >> (4 * (i & 1))) & 0xF;
                             texels[i][3] = static_cast<uint8_t>(nib * 17);
                         }
-                    else if (kind == Dxt5)
-                        Dxt5Alpha(blk, texels);
+                    else if (kind == Dxt5) Dxt5Alpha(blk, texels);
                     for (int i = 0; i < 16; ++i) {
                         const uint32_t x = bx * 4 + i % 4, y = by * 4 + i / 4;
-                        if (x < width && y < height) std::memcpy(&out[(static_cast<size_t>(y) * width + x) * 4], texels[i], 4);
+                        if (x < width && y < height)
+                            std::memcpy(&out[(static_cast<size_t>(y) * width + x) * 4], texels[i], 4);
                     }
                 }
         }
@@ -174,4 +174,4 @@ bool ReadDds(const void* data, size_t size, Image& image, std::string* error) {
     return true;
 }
 
-}  // namespace Platform
+} // namespace Platform

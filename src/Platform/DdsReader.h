@@ -11,4 +11,4 @@ namespace Platform {
 bool IsDds(const void* data, size_t size);
 bool ReadDds(const void* data, size_t size, Image& image, std::string* error = nullptr);
 
-}  // namespace Platform
+} // namespace Platform

@@ -43,4 +43,4 @@ uint32_t PrimitiveVertexCount(PrimitiveType type, uint32_t n) {
     return 0;
 }
 
-}  // namespace Platform
+} // namespace Platform

@@ -62,21 +62,62 @@ constexpr int kMaxSamplers = 3;
 enum class TransformType { World, View, Projection };
 
 enum class RenderState {
-    ZEnable, ZWriteEnable, ZFunc,
-    AlphaBlendEnable, SrcBlend, DestBlend, BlendOp,
-    AlphaTestEnable, AlphaRef, AlphaFunc,
-    CullMode, Lighting, SpecularEnable, Ambient, NormalizeNormals, ColorVertex,
-    FogEnable, FogVertexMode, FogColor, FogStart, FogEnd, FogDensity,
-    DitherEnable, Clipping, MultisampleAntialias, ColorWriteEnable,
-    DiffuseMaterialSource, SpecularMaterialSource, AmbientMaterialSource, EmissiveMaterialSource,
+    ZEnable,
+    ZWriteEnable,
+    ZFunc,
+    AlphaBlendEnable,
+    SrcBlend,
+    DestBlend,
+    BlendOp,
+    AlphaTestEnable,
+    AlphaRef,
+    AlphaFunc,
+    CullMode,
+    Lighting,
+    SpecularEnable,
+    Ambient,
+    NormalizeNormals,
+    ColorVertex,
+    FogEnable,
+    FogVertexMode,
+    FogColor,
+    FogStart,
+    FogEnd,
+    FogDensity,
+    DitherEnable,
+    Clipping,
+    MultisampleAntialias,
+    ColorWriteEnable,
+    DiffuseMaterialSource,
+    SpecularMaterialSource,
+    AmbientMaterialSource,
+    EmissiveMaterialSource,
     TextureFactor,
     Count
 };
 
-enum Cmp : uint32_t { CmpNever = 1, CmpLess, CmpEqual, CmpLessEqual, CmpGreater, CmpNotEqual, CmpGreaterEqual, CmpAlways };
+enum Cmp : uint32_t {
+    CmpNever = 1,
+    CmpLess,
+    CmpEqual,
+    CmpLessEqual,
+    CmpGreater,
+    CmpNotEqual,
+    CmpGreaterEqual,
+    CmpAlways
+};
 enum Blend : uint32_t {
-    BlendZero = 1, BlendOne, BlendSrcColor, BlendInvSrcColor, BlendSrcAlpha, BlendInvSrcAlpha,
-    BlendDestAlpha, BlendInvDestAlpha, BlendDestColor, BlendInvDestColor, BlendSrcAlphaSat
+    BlendZero = 1,
+    BlendOne,
+    BlendSrcColor,
+    BlendInvSrcColor,
+    BlendSrcAlpha,
+    BlendInvSrcAlpha,
+    BlendDestAlpha,
+    BlendInvDestAlpha,
+    BlendDestColor,
+    BlendInvDestColor,
+    BlendSrcAlphaSat
 };
 enum BlendOperation : uint32_t { BlendOpAdd = 1, BlendOpSubtract, BlendOpRevSubtract, BlendOpMin, BlendOpMax };
 enum Cull : uint32_t { CullNone = 1, CullCW, CullCCW };
@@ -85,8 +126,19 @@ enum MaterialSource : uint32_t { SourceMaterial = 0, SourceColor1, SourceColor2 
 
 enum class StageState { ColorOp, ColorArg1, ColorArg2, AlphaOp, AlphaArg1, AlphaArg2, TexCoordIndex, Count };
 enum TextureOp : uint32_t {
-    OpDisable = 1, OpSelectArg1, OpSelectArg2, OpModulate, OpModulate2X, OpModulate4X, OpAdd,
-    OpAddSigned, OpAddSigned2X, OpSubtract, OpAddSmooth, OpBlendDiffuseAlpha, OpBlendTextureAlpha
+    OpDisable = 1,
+    OpSelectArg1,
+    OpSelectArg2,
+    OpModulate,
+    OpModulate2X,
+    OpModulate4X,
+    OpAdd,
+    OpAddSigned,
+    OpAddSigned2X,
+    OpSubtract,
+    OpAddSmooth,
+    OpBlendDiffuseAlpha,
+    OpBlendTextureAlpha
 };
 enum TextureArg : uint32_t { ArgDiffuse = 0, ArgCurrent, ArgTexture, ArgTFactor, ArgSpecular };
 
@@ -98,11 +150,16 @@ enum TextureFilter : uint32_t { FilterNone = 0, FilterPoint, FilterLinear, Filte
 // specular, two texture pairs: 48 bytes) and 0x144 (pre-transformed position with rhw, diffuse,
 // one texture pair: 28 bytes).
 enum FvfBits : uint32_t {
-    FvfXyz = 0x002, FvfXyzRhw = 0x004, FvfNormal = 0x010, FvfDiffuse = 0x040, FvfSpecular = 0x080,
-    FvfTex1 = 0x100, FvfTex2 = 0x200
+    FvfXyz = 0x002,
+    FvfXyzRhw = 0x004,
+    FvfNormal = 0x010,
+    FvfDiffuse = 0x040,
+    FvfSpecular = 0x080,
+    FvfTex1 = 0x100,
+    FvfTex2 = 0x200
 };
-constexpr uint32_t kFvfVertex = FvfXyz | FvfNormal | FvfDiffuse | FvfSpecular | FvfTex2;  // 0x2D2
-constexpr uint32_t kFvfScreen = FvfXyzRhw | FvfDiffuse | FvfTex1;                         // 0x144
+constexpr uint32_t kFvfVertex = FvfXyz | FvfNormal | FvfDiffuse | FvfSpecular | FvfTex2; // 0x2D2
+constexpr uint32_t kFvfScreen = FvfXyzRhw | FvfDiffuse | FvfTex1;                        // 0x144
 // Bytes per vertex of a format; 0 for a format this layer cannot draw.
 uint32_t FvfStride(uint32_t fvf);
 
@@ -125,7 +182,7 @@ struct PresentParameters {
     bool DiscardDepthStencil = false;
     bool Multisample = false;
     int RefreshRate = 0;
-    bool PresentImmediate = true;  // no vertical sync
+    bool PresentImmediate = true; // no vertical sync
     // The window to present into (an SDL_Window* for the GL backend); null draws off screen.
     void* DeviceWindow = nullptr;
 };
@@ -150,7 +207,7 @@ public:
 class IndexBuffer {
 public:
     virtual ~IndexBuffer() = default;
-    virtual uint32_t GetLength() const = 0;  // bytes; indices are 16-bit
+    virtual uint32_t GetLength() const = 0; // bytes; indices are 16-bit
     virtual DeviceResult Lock(uint32_t offset, uint32_t size, void** data, uint32_t flags) = 0;
     virtual DeviceResult Unlock() = 0;
 };
@@ -182,7 +239,7 @@ public:
 
 struct TextureOptions {
     bool Mipmaps = true;
-    bool Cube = false;  // six faces laid out in one image (or a cube DDS)
+    bool Cube = false; // six faces laid out in one image (or a cube DDS)
 };
 
 class Device {
@@ -221,8 +278,7 @@ public:
     virtual DeviceResult DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                                          uint32_t stride) = 0;
     virtual DeviceResult DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t minIndex,
-                                              uint32_t numVertices, uint32_t startIndex,
-                                              uint32_t primitiveCount) = 0;
+                                              uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) = 0;
 
     // Decodes an image file held in memory (TGA, JPEG, PNG, BMP or DDS).
     virtual DeviceResult CreateTextureFromMemory(const void* data, size_t size, const TextureOptions& options,
@@ -267,4 +323,4 @@ inline float BitsFloat(uint32_t u) {
     return f;
 }
 
-}  // namespace Platform
+} // namespace Platform

@@ -118,4 +118,4 @@ bool DeviceState::SetTexture(int stage, Texture* texture) {
     return true;
 }
 
-}  // namespace Platform
+} // namespace Platform

@@ -6,7 +6,7 @@
 namespace Platform {
 
 struct DeviceState {
-    Matrix transforms[3];  // indexed by TransformType
+    Matrix transforms[3]; // indexed by TransformType
     Light lights[kMaxLights];
     bool lightEnabled[kMaxLights] = {};
     Material material;
@@ -38,4 +38,4 @@ struct DeviceState {
 // The light a slot holds before anything was set: white, directional, pointing down +z.
 Light DefaultLight();
 
-}  // namespace Platform
+} // namespace Platform

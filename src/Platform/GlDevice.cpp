@@ -53,8 +53,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
 
 // The inverse transpose of the upper 3x3, for normals; zero when singular.
 Matrix NormalMatrix(const Matrix& m) {
-    const float a = m(0, 0), b = m(0, 1), c = m(0, 2), d = m(1, 0), e = m(1, 1), f = m(1, 2), g = m(2, 0),
-                h = m(2, 1), i = m(2, 2);
+    const float a = m(0, 0), b = m(0, 1), c = m(0, 2), d = m(1, 0), e = m(1, 1), f = m(1, 2), g = m(2, 0), h = m(2, 1),
+                i = m(2, 2);
     const float A = e * i - f * h, B = -(d * i - f * g), C = d * h - e * g;
     const float det = a * A + b * B + c * C;
     Matrix out;
@@ -79,7 +79,8 @@ void PutArgb(float dst[4], uint32_t c) {
 }
 
 GLenum GlCompare(uint32_t f) {
-    static const GLenum table[] = {GL_NEVER, GL_NEVER, GL_LESS, GL_EQUAL, GL_LEQUAL, GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
+    static const GLenum table[] = {GL_NEVER,   GL_NEVER,    GL_LESS,   GL_EQUAL, GL_LEQUAL,
+                                   GL_GREATER, GL_NOTEQUAL, GL_GEQUAL, GL_ALWAYS};
     return f < 9 ? table[f] : GL_ALWAYS;
 }
 
@@ -197,10 +198,8 @@ public:
         if (!ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
         Bind();
         // Orphaning on discard lets the driver keep drawing from the old storage.
-        if (discard_)
-            glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data(), usage_);
-        else if (lockSize_)
-            glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
+        if (discard_) glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes_.size()), bytes_.data(), usage_);
+        else if (lockSize_) glBufferSubData(GL_ARRAY_BUFFER, lockOffset_, lockSize_, bytes_.data() + lockOffset_);
         return DeviceResult::Ok;
     }
     GLuint Name() const { return name_; }
@@ -346,7 +345,7 @@ public:
             return DeviceResult::InvalidCall;
         }
         PresentParameters next = params;
-        next.DeviceWindow = params_.DeviceWindow;  // the device stays on its window
+        next.DeviceWindow = params_.DeviceWindow; // the device stays on its window
         params_ = next;
         DropBackBuffer();
         if (!MakeBackBuffer()) {
@@ -406,8 +405,8 @@ public:
         if (w > 0 && h > 0) {
             glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            glBlitFramebuffer(0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0, 0, w, h,
-                              GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            glBlitFramebuffer(0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+                              GL_LINEAR);
             SDL_GL_SwapWindow(ctx_->window);
         }
         glBindFramebuffer(GL_FRAMEBUFFER, CurrentFbo());
@@ -487,8 +486,8 @@ public:
         return glGetError() == GL_NO_ERROR ? DeviceResult::Ok : DeviceResult::Fail;
     }
 
-    DeviceResult DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t, uint32_t,
-                                      uint32_t startIndex, uint32_t count) override {
+    DeviceResult DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t, uint32_t, uint32_t startIndex,
+                                      uint32_t count) override {
         const uint32_t n = PrimitiveVertexCount(type, count);
         if (!vertexBuffer_ || !indexBuffer_ || FvfStride(state_.fvf) == 0 || vertexBuffer_->IsLocked() ||
             indexBuffer_->IsLocked())
@@ -500,7 +499,8 @@ public:
         Prepare(vertexBuffer_->Name(), stride, 0);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_->Name());
         glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n), GL_UNSIGNED_SHORT,
-                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2), baseVertexIndex);
+                                 reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
+                                 baseVertexIndex);
         return glGetError() == GL_NO_ERROR ? DeviceResult::Ok : DeviceResult::Fail;
     }
 
@@ -549,8 +549,7 @@ public:
     DeviceResult StretchRect(Texture* source, Texture* destination) override {
         auto* src = static_cast<GlTexture*>(source);
         auto* dst = static_cast<GlTexture*>(destination);
-        if (!dst || dst->GetKind() != TextureKind::RenderTarget ||
-            (src && src->GetKind() != TextureKind::RenderTarget))
+        if (!dst || dst->GetKind() != TextureKind::RenderTarget || (src && src->GetKind() != TextureKind::RenderTarget))
             return DeviceResult::InvalidCall;
         if (!ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
         const int sw = src ? src->GetWidth() : params_.BackBufferWidth;
@@ -560,8 +559,7 @@ public:
         // Targets hold their top row first, the back buffer its bottom row first.
         if (src)
             glBlitFramebuffer(0, 0, sw, sh, 0, 0, dst->GetWidth(), dst->GetHeight(), GL_COLOR_BUFFER_BIT, GL_LINEAR);
-        else
-            glBlitFramebuffer(0, 0, sw, sh, 0, dst->GetHeight(), dst->GetWidth(), 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        else glBlitFramebuffer(0, 0, sw, sh, 0, dst->GetHeight(), dst->GetWidth(), 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, CurrentFbo());
         return DeviceResult::Ok;
     }
@@ -650,7 +648,8 @@ private:
         uintptr_t at = offset;
         auto attrib = [&](GLuint loc, GLint size, GLenum type, GLboolean norm, uint32_t bytes) {
             glEnableVertexAttribArray(loc);
-            glVertexAttribPointer(loc, size, type, norm, static_cast<GLsizei>(stride), reinterpret_cast<const void*>(at));
+            glVertexAttribPointer(loc, size, type, norm, static_cast<GLsizei>(stride),
+                                  reinterpret_cast<const void*>(at));
             at += bytes;
         };
         auto absent = [](GLuint loc, float x, float y, float z, float w) {
@@ -788,7 +787,8 @@ private:
                 Put(u.lightAmbient[count], l.Ambient);
                 u.lightPosition[count][0] = vp[0], u.lightPosition[count][1] = vp[1], u.lightPosition[count][2] = vp[2];
                 u.lightPosition[count][3] = static_cast<float>(l.Type);
-                u.lightDirection[count][0] = vd[0], u.lightDirection[count][1] = vd[1], u.lightDirection[count][2] = vd[2];
+                u.lightDirection[count][0] = vd[0], u.lightDirection[count][1] = vd[1],
+                u.lightDirection[count][2] = vd[2];
                 u.lightDirection[count][3] = l.Range;
                 u.lightAtten[count][0] = l.Attenuation0, u.lightAtten[count][1] = l.Attenuation1;
                 u.lightAtten[count][2] = l.Attenuation2, u.lightAtten[count][3] = l.Falloff;
@@ -797,15 +797,17 @@ private:
             }
         const bool colorVertex = state_.Get(RenderState::ColorVertex) != 0;
         auto source = [&](RenderState s) { return colorVertex ? static_cast<int32_t>(state_.Get(s)) : 0; };
-        const int32_t flags[4] = {lighting ? 1 : 0, state_.Get(RenderState::SpecularEnable) ? 1 : 0, count,
-                                  (!rhw && state_.Get(RenderState::FogEnable) &&
-                                   state_.Get(RenderState::FogVertexMode) == FogLinear) ? 1 : 0};
+        const int32_t flags[4] = {
+            lighting ? 1 : 0, state_.Get(RenderState::SpecularEnable) ? 1 : 0, count,
+            (!rhw && state_.Get(RenderState::FogEnable) && state_.Get(RenderState::FogVertexMode) == FogLinear) ? 1
+                                                                                                                : 0};
         std::memcpy(u.flags, flags, sizeof flags);
         const int32_t vflags[4] = {rhw ? 1 : 0, (fvf & FvfNormal) ? 1 : 0, (fvf & FvfDiffuse) ? 1 : 0,
                                    (fvf & FvfSpecular) ? 1 : 0};
         std::memcpy(u.vertexFlags, vflags, sizeof vflags);
-        const int32_t sources[4] = {source(RenderState::DiffuseMaterialSource), source(RenderState::SpecularMaterialSource),
-                                    source(RenderState::AmbientMaterialSource), source(RenderState::EmissiveMaterialSource)};
+        const int32_t sources[4] = {
+            source(RenderState::DiffuseMaterialSource), source(RenderState::SpecularMaterialSource),
+            source(RenderState::AmbientMaterialSource), source(RenderState::EmissiveMaterialSource)};
         std::memcpy(u.matSources, sources, sizeof sources);
         u.misc[0] = state_.Get(RenderState::NormalizeNormals) ? 1 : 0;
         for (int s = 0; s < kMaxStages; ++s) {
@@ -937,7 +939,7 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<DeviceBackend> CreateGlBackend() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -947,4 +949,4 @@ std::unique_ptr<DeviceBackend> CreateGlBackend() {
     return std::make_unique<GlBackend>();
 }
 
-}  // namespace Platform
+} // namespace Platform

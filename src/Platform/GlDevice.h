@@ -10,4 +10,4 @@ namespace Platform {
 // the device window, or draw into a hidden window of their own when none is given.
 std::unique_ptr<DeviceBackend> CreateGlBackend();
 
-}  // namespace Platform
+} // namespace Platform

@@ -211,4 +211,4 @@ void main() {
 }
 )";
 
-}  // namespace Platform
+} // namespace Platform

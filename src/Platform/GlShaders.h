@@ -11,4 +11,4 @@ extern const char* const kGlPrelude;
 extern const char* const kGlFixedVertex;
 extern const char* const kGlFixedFragment;
 
-}  // namespace Platform
+} // namespace Platform

@@ -29,7 +29,9 @@ struct DialogTemplateData {
 
 const DialogTemplateData& TemplateFor(int dialogTemplate) {
     static const DialogTemplateData launcher{
-        443, 331, nullptr,
+        443,
+        331,
+        nullptr,
         {
             {ControlWebHost, ControlKind::WebHost, "", 7, 7, 429, 298},
             {ControlStartFullScreen, ControlKind::Button, "Start in fullscreen mode", 7, 311, 102, 14},
@@ -38,7 +40,9 @@ const DialogTemplateData& TemplateFor(int dialogTemplate) {
             {ControlExit, ControlKind::Button, "Exit", 334, 311, 102, 14},
         }};
     static const DialogTemplateData options{
-        186, 81, "Options",
+        186,
+        81,
+        "Options",
         {
             {0, ControlKind::Group, "Video", 7, 4, 172, 52},
             {0, ControlKind::Label, "Screen Resolution", 14, 18, 66, 10},
@@ -179,7 +183,8 @@ public:
         GtkWidget* w = Find(control);
         const auto it = itemData_.find(control);
         if (!w || !GTK_IS_COMBO_BOX(w) || it == itemData_.end()) return;
-        if (index >= 0 && index < static_cast<int>(it->second.size())) gtk_combo_box_set_active(GTK_COMBO_BOX(w), index);
+        if (index >= 0 && index < static_cast<int>(it->second.size()))
+            gtk_combo_box_set_active(GTK_COMBO_BOX(w), index);
     }
     int SelectedListItem(int control) const override {
         GtkWidget* w = Find(control);
@@ -239,15 +244,13 @@ private:
             g_signal_connect(w, "toggled", G_CALLBACK(OnCommand), this);
             return w;
         }
-        case ControlKind::DropDown:
-            return gtk_combo_box_text_new();
+        case ControlKind::DropDown: return gtk_combo_box_text_new();
         case ControlKind::Label: {
             GtkWidget* w = gtk_label_new(c.text);
             gtk_label_set_xalign(GTK_LABEL(w), 0);
             return w;
         }
-        case ControlKind::Group:
-            return gtk_frame_new(c.text);
+        case ControlKind::Group: return gtk_frame_new(c.text);
         case ControlKind::WebHost: {
             GtkWidget* black = gtk_event_box_new();
             gtk_style_context_add_class(gtk_widget_get_style_context(black), "vastrel-web-host");
@@ -262,7 +265,8 @@ private:
     static void OnCommand(GtkWidget* widget, gpointer self) {
         auto* dialog = static_cast<GtkDialog*>(self);
         if (dialog->settingFromCode_ || dialog->ended_) return;
-        dialog->proc_(*dialog, DialogMessage::Command, GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "vastrel-id")));
+        dialog->proc_(*dialog, DialogMessage::Command,
+                      GPOINTER_TO_INT(g_object_get_data(G_OBJECT(widget), "vastrel-id")));
     }
     static gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
         auto* dialog = static_cast<GtkDialog*>(self);

@@ -14,8 +14,12 @@ struct DialogBaseUnits {
 
 // Dialog units to pixels: a horizontal unit is a quarter of the average character width, a
 // vertical one an eighth of the line height; halves round away from zero.
-constexpr int DialogUnitsToPixelsX(int units, DialogBaseUnits base) { return (units * base.x * 2 + (units < 0 ? -4 : 4)) / 8; }
-constexpr int DialogUnitsToPixelsY(int units, DialogBaseUnits base) { return (units * base.y * 2 + (units < 0 ? -8 : 8)) / 16; }
+constexpr int DialogUnitsToPixelsX(int units, DialogBaseUnits base) {
+    return (units * base.x * 2 + (units < 0 ? -4 : 4)) / 8;
+}
+constexpr int DialogUnitsToPixelsY(int units, DialogBaseUnits base) {
+    return (units * base.y * 2 + (units < 0 ? -8 : 8)) / 16;
+}
 
 class GtkDialogBackend final : public DialogBackend {
 public:

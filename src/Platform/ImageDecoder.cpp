@@ -29,8 +29,8 @@ bool DecodeImage(const void* data, size_t size, Image& image, std::string* error
     if (IsDds(data, size)) return ReadDds(data, size, image, error);
 
     int w = 0, h = 0, channels = 0;
-    stbi_uc* pixels = stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &w, &h,
-                                            &channels, 4);
+    stbi_uc* pixels =
+        stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &w, &h, &channels, 4);
     if (!pixels) {
         if (error) *error = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode image";
         return false;
@@ -58,4 +58,4 @@ bool SplitCubeStrip(Image& image) {
     return true;
 }
 
-}  // namespace Platform
+} // namespace Platform

@@ -24,4 +24,4 @@ bool DecodeImage(const void* data, size_t size, Image& image, std::string* error
 // False when the image is not six squares wide.
 bool SplitCubeStrip(Image& image);
 
-}  // namespace Platform
+} // namespace Platform

@@ -8,12 +8,12 @@
 namespace Platform {
 
 enum class MessageId : uint32_t {
-    Quit,      // the loop is asked to end (posted when the main window is destroyed)
-    Close,     // the user asked to close the main window
-    Destroy,   // the main window is gone
-    Size,      // param: one of SizeKind; x, y: new client size
-    Activate,  // param: one of ActivateKind; minimized: the window is minimised
-    Char,      // param: one byte of the game's code page (typed text, Backspace 8, Tab 9, Enter 13, Esc 27)
+    Quit,     // the loop is asked to end (posted when the main window is destroyed)
+    Close,    // the user asked to close the main window
+    Destroy,  // the main window is gone
+    Size,     // param: one of SizeKind; x, y: new client size
+    Activate, // param: one of ActivateKind; minimized: the window is minimised
+    Char,     // param: one byte of the game's code page (typed text, Backspace 8, Tab 9, Enter 13, Esc 27)
     Paint,
 };
 

@@ -19,7 +19,8 @@ public:
     explicit NullBuffer(uint32_t length) : bytes_(length) {}
     uint32_t GetLength() const override { return static_cast<uint32_t>(bytes_.size()); }
     DeviceResult Lock(uint32_t offset, uint32_t size, void** data, uint32_t) override {
-        if (!data || locked_ || offset > bytes_.size() || size > bytes_.size() - offset) return DeviceResult::InvalidCall;
+        if (!data || locked_ || offset > bytes_.size() || size > bytes_.size() - offset)
+            return DeviceResult::InvalidCall;
         *data = bytes_.data() + offset;
         locked_ = true;
         return DeviceResult::Ok;
@@ -67,13 +68,13 @@ const char* TransformName(TransformType t) {
     return "?";
 }
 
-}  // namespace
+} // namespace
 
 NullDevice::NullDevice(const PresentParameters& params, const DeviceCaps& caps) : params_(params), caps_(caps) {}
 
 int NullDevice::CountCalls(const std::string& prefix) const {
-    return static_cast<int>(std::count_if(calls.begin(), calls.end(),
-                                          [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
+    return static_cast<int>(
+        std::count_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; }));
 }
 
 DeviceResult NullDevice::TestCooperativeLevel() {
@@ -203,7 +204,7 @@ DeviceResult NullDevice::DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveC
 DeviceResult NullDevice::DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t minIndex,
                                               uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) {
     Record(Text("DrawIndexedPrimitive %d %d %u %u %u %u", static_cast<int>(type), baseVertexIndex, minIndex,
-                  numVertices, startIndex, primitiveCount));
+                numVertices, startIndex, primitiveCount));
     return DeviceResult::Ok;
 }
 
@@ -283,4 +284,4 @@ DeviceResult NullBackend::CreateDevice(const PresentParameters& params, std::uni
     return DeviceResult::Ok;
 }
 
-}  // namespace Platform
+} // namespace Platform

@@ -53,8 +53,8 @@ public:
     DeviceResult SetIndices(IndexBuffer* buffer) override;
     DeviceResult DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
                                  uint32_t stride) override;
-    DeviceResult DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t minIndex,
-                                      uint32_t numVertices, uint32_t startIndex, uint32_t primitiveCount) override;
+    DeviceResult DrawIndexedPrimitive(PrimitiveType type, int baseVertexIndex, uint32_t minIndex, uint32_t numVertices,
+                                      uint32_t startIndex, uint32_t primitiveCount) override;
     DeviceResult CreateTextureFromMemory(const void* data, size_t size, const TextureOptions& options,
                                          std::unique_ptr<Texture>& out) override;
     DeviceResult CreateRenderTarget(int width, int height, std::unique_ptr<Texture>& out) override;
@@ -95,4 +95,4 @@ public:
     DeviceResult CreateDevice(const PresentParameters& params, std::unique_ptr<Device>& out) override;
 };
 
-}  // namespace Platform
+} // namespace Platform

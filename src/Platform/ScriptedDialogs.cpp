@@ -73,19 +73,13 @@ int ScriptedDialogBackend::RunModal(int dialogTemplate, const DialogProc& proc) 
         const Action action = script.front();
         script.pop_front();
         switch (action.kind) {
-        case Action::Press:
-            proc(dialog, DialogMessage::Command, action.control);
-            break;
+        case Action::Press: proc(dialog, DialogMessage::Command, action.control); break;
         case Action::SetCheck:
             dialog.SetChecked(action.control, action.value != 0);
             proc(dialog, DialogMessage::Command, action.control);
             break;
-        case Action::Select:
-            dialog.SelectListItem(action.control, action.value);
-            break;
-        case Action::Close:
-            proc(dialog, DialogMessage::Close, 0);
-            break;
+        case Action::Select: dialog.SelectListItem(action.control, action.value); break;
+        case Action::Close: proc(dialog, DialogMessage::Close, 0); break;
         }
     }
     return records[index].result;

@@ -23,14 +23,10 @@ void SdlEventTranslator::EmitSize(SizeKind kind, std::vector<Message>& out) {
 
 void SdlEventTranslator::Translate(const SDL_Event& event, std::vector<Message>& out) {
     switch (event.type) {
-    case SDL_QUIT:
-        out.push_back(Message{MessageId::Quit});
-        return;
+    case SDL_QUIT: out.push_back(Message{MessageId::Quit}); return;
     case SDL_WINDOWEVENT:
         switch (event.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-            out.push_back(Message{MessageId::Close});
-            return;
+        case SDL_WINDOWEVENT_CLOSE: out.push_back(Message{MessageId::Close}); return;
         case SDL_WINDOWEVENT_MINIMIZED:
         case SDL_WINDOWEVENT_HIDDEN:
             minimized_ = true;
@@ -60,8 +56,7 @@ void SdlEventTranslator::Translate(const SDL_Event& event, std::vector<Message>&
         case SDL_WINDOWEVENT_FOCUS_LOST:
             out.push_back(Message{MessageId::Activate, ActivateInactive, 0, 0, minimized_});
             return;
-        default:
-            return;
+        default: return;
         }
     case SDL_TEXTINPUT:
         for (const char c : Utf8ToCp1252(event.text.text)) {
@@ -80,8 +75,7 @@ void SdlEventTranslator::Translate(const SDL_Event& event, std::vector<Message>&
         case SDLK_ESCAPE: out.push_back(Message{MessageId::Char, 27}); return;
         default: return;
         }
-    default:
-        return;
+    default: return;
     }
 }
 

@@ -42,8 +42,8 @@ std::vector<uint8_t> MakeIcon(int size) {
 void SetIcon(SDL_Window* window) {
     constexpr int kSize = 32;
     std::vector<uint8_t> pixels = MakeIcon(kSize);
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kSize, kSize, 32, kSize * 4,
-                                                           SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* icon =
+        SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kSize, kSize, 32, kSize * 4, SDL_PIXELFORMAT_RGBA32);
     if (!icon) return;
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);

@@ -41,7 +41,7 @@ std::string_view Trim(std::string_view s) {
 }
 
 bool IsReadableFile(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     return access(path.c_str(), R_OK) == 0;
 }
@@ -87,12 +87,10 @@ bool Spawn(const std::vector<std::string>& args, const std::string& workingDirec
     }
     close(status[1]);
     int childStatus = 0;
-    while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {}
     int err = 0;
     ssize_t got;
-    while ((got = read(status[0], &err, sizeof err)) < 0 && errno == EINTR) {
-    }
+    while ((got = read(status[0], &err, sizeof err)) < 0 && errno == EINTR) {}
     close(status[0]);
     // End of file with the first child gone cleanly: the exec closed the pipe.
     return got == 0 && WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0;
@@ -172,10 +170,8 @@ void RunExitActions(Shell& shell, const ExitActionHooks& hooks) {
     const std::string link = resolve(kExitLinkFile);
     if (IsReadableFile(link)) shell.Open(link);
 
-    if (hooks.wait)
-        hooks.wait(100);
-    else
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (hooks.wait) hooks.wait(100);
+    else std::this_thread::sleep_for(std::chrono::milliseconds(100));
 
     const std::string companion = resolve(kCompanionProgram);
     if (IsReadableFile(companion)) shell.Start(companion, resolve(kCompanionDirectory));

@@ -39,7 +39,7 @@ public:
 class RecordingShell final : public Shell {
 public:
     struct Call {
-        std::string verb;      // "open" or "start"
+        std::string verb; // "open" or "start"
         std::string target;
         std::string directory; // "start" only
         bool operator==(const Call&) const = default;

@@ -8,8 +8,7 @@ class CPGameObject;
 class CPEnemyController {
 public:
     virtual ~CPEnemyController() = default;
-    virtual void Damage(const Vec3& point, const Vec3& direction, float amount, CPGameObject* source,
-                        bool silent) {
+    virtual void Damage(const Vec3& point, const Vec3& direction, float amount, CPGameObject* source, bool silent) {
         (void)point, (void)direction, (void)amount, (void)source, (void)silent;
     }
     virtual void NotifyAnimationStopped() {}

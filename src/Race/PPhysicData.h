@@ -13,13 +13,13 @@ class CPGameObject;
 class CPPhysicData : public CPManagedObject {
 public:
     struct BodyDescription {
-        int kind = 0;  // 0 box, 1 cylinder
+        int kind = 0; // 0 box, 1 cylinder
         float a = 0.0f, b = 0.0f, c = 0.0f;
         float diameter = 0.0f;
         float mass = 0.0f;
     };
     struct Shape {
-        int type = 0;  // 0 box, 1 cylinder
+        int type = 0; // 0 box, 1 cylinder
         Vec3 position;
         Quat rotation = QuatIdentity();
         float a = 0.0f, b = 0.0f, c = 0.0f, d = 0.0f;
@@ -41,5 +41,5 @@ public:
     std::vector<Shape> shapes;
 
 private:
-    CPGameObject* owner_;  // no reference: the owner holds its physics data
+    CPGameObject* owner_; // no reference: the owner holds its physics data
 };

@@ -36,12 +36,12 @@ public:
     CPRefPtr<CPAnimation> currentAnimation;
     double startTime = 0.0;
     int playCount = 0;    // passes before stopping; 0 plays endlessly
-    int reportFrame = -1;  // frame that sends "animation_report"; -1 none
+    int reportFrame = -1; // frame that sends "animation_report"; -1 none
     float speed = 1.0f;
     CPRefPtr<CPLuaScript> listener;
     int passCounter = 0;
     int reportedFrame = -1;
-    int currentFrame = -1;  // -1: none yet
+    int currentFrame = -1; // -1: none yet
     bool stopped = false;
     std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
 

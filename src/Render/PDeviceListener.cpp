@@ -14,7 +14,7 @@ struct WalkPlace {
 };
 WalkPlace g_walk;
 
-}  // namespace
+} // namespace
 
 CPDeviceListener::CPDeviceListener() {
     prev_ = g_last;

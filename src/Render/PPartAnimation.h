@@ -20,5 +20,5 @@ public:
     bool loop = false;
 
 private:
-    CPGameObject* target_ = nullptr;  // no reference: the object holds its animations
+    CPGameObject* target_ = nullptr; // no reference: the object holds its animations
 };

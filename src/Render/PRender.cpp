@@ -36,7 +36,7 @@ const char* Describe(DeviceResult r) {
     return "The device call failed.";
 }
 
-}  // namespace
+} // namespace
 
 #define DEVICE_CHECK(call) Check((call), #call, __LINE__)
 
@@ -112,8 +112,8 @@ HRESULT CPRender::CreateDevice() {
     presentParams_.AutoDepthStencilFormat = Format::D16;
     presentParams_.BackBufferCount = 1;
 
-    vertexProcessing_ = backend_->GetAdapterCaps().HardwareTransformAndLight ? kVertexProcessingHardware
-                                                                              : kVertexProcessingSoftware;
+    vertexProcessing_ =
+        backend_->GetAdapterCaps().HardwareTransformAndLight ? kVertexProcessingHardware : kVertexProcessingSoftware;
     presentParams_.DeviceWindow = deviceWindow_;
     presentParams_.BackBufferWidth = g_screenWidth;
     presentParams_.BackBufferHeight = g_screenHeight;
@@ -287,10 +287,13 @@ void CPRender::SetFilters() {
     if (!device_) return;
     for (int s = 0; s < 2; ++s) {
         if (g_aniso > 0.0f) {
-            DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MinFilter, anisoMin_ ? FilterAnisotropic : FilterLinear));
-            DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MagFilter, anisoMag_ ? FilterAnisotropic : FilterLinear));
+            DEVICE_CHECK(
+                device_->SetSamplerState(s, SamplerState::MinFilter, anisoMin_ ? FilterAnisotropic : FilterLinear));
+            DEVICE_CHECK(
+                device_->SetSamplerState(s, SamplerState::MagFilter, anisoMag_ ? FilterAnisotropic : FilterLinear));
             DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MipFilter, FilterLinear));
-            DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MaxAnisotropy, static_cast<uint32_t>(maxAnisotropy_)));
+            DEVICE_CHECK(
+                device_->SetSamplerState(s, SamplerState::MaxAnisotropy, static_cast<uint32_t>(maxAnisotropy_)));
         } else {
             DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MinFilter, FilterLinear));
             DEVICE_CHECK(device_->SetSamplerState(s, SamplerState::MagFilter, FilterLinear));
@@ -388,8 +391,8 @@ void CPRender::LoadScreenTexture(std::unique_ptr<Texture>& texture, const char* 
     if (FAILED(reader.Load()) || reader.GetLength() <= 0) return;
     TextureOptions options;
     options.Mipmaps = true;
-    DEVICE_CHECK(device_->CreateTextureFromMemory(reader.GetData(), static_cast<size_t>(reader.GetLength()), options,
-                                                  texture));
+    DEVICE_CHECK(
+        device_->CreateTextureFromMemory(reader.GetData(), static_cast<size_t>(reader.GetLength()), options, texture));
 }
 
 void CPRender::DrawLoadingScreen(int percent) {

@@ -110,17 +110,17 @@ public:
 
 private:
     // Work of other parts of the renderer, called where the frame needs it.
-    void InitLayerCameras() {}          // the render queue's screen cameras
-    void AcquireShadowMaterial() {}     // the type-16 "shad2.fx" material held for the renderer's life
-    void BuildBlurGrid() {}             // speed-blur grid of 4 x 4 cells
-    void AttachSky() {}                 // hands the device to the sky's drawer
+    void InitLayerCameras() {}      // the render queue's screen cameras
+    void AcquireShadowMaterial() {} // the type-16 "shad2.fx" material held for the renderer's life
+    void BuildBlurGrid() {}         // speed-blur grid of 4 x 4 cells
+    void AttachSky() {}             // hands the device to the sky's drawer
     void BloomInit() {}
     void BloomFrameStart() {}
     void BloomReleaseTargets() {}
     void BloomRelease() {}
-    void SetCameraValues() {}           // sky view and projection, shared effect parameters
-    void DrawSkyPass() {}               // only while a level exists
-    void DrawRenderQueue() {}           // layers in ascending order, post passes between them
+    void SetCameraValues() {} // sky view and projection, shared effect parameters
+    void DrawSkyPass() {}     // only while a level exists
+    void DrawRenderQueue() {} // layers in ascending order, post passes between them
 
     // Reports a failed device call on the process log; answers whether it succeeded.
     bool Check(Platform::DeviceResult result, const char* call, int line);

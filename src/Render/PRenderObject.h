@@ -24,6 +24,6 @@ public:
     Mat4 worldMatrix = MatIdentity();
 
 private:
-    CPGameObject* owner_;  // no reference: the owner holds the part
+    CPGameObject* owner_; // no reference: the owner holds the part
     CPRefPtr<CPMaterial> material_;
 };

@@ -22,9 +22,9 @@ public:
     CPGameObject* GetOwner() const { return owner_; }
     void SetOwner(CPGameObject* owner) { owner_ = owner; }
 
-    float angle = 0.0f;  // about the view axis
+    float angle = 0.0f; // about the view axis
     uint32_t colour = 0xFFFFFFFFu;
-    float texRect[4] = {0.0f, 0.0f, 1.0f, 1.0f};  // left, top, right, bottom
+    float texRect[4] = {0.0f, 0.0f, 1.0f, 1.0f}; // left, top, right, bottom
     std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
 
 private:

@@ -8,8 +8,8 @@
 struct CPVertex {
     Vec3 position;
     Vec3 normal;
-    uint32_t diffuse = 0;   // 0xAARRGGBB
-    uint32_t specular = 0;  // 0xAARRGGBB
+    uint32_t diffuse = 0;  // 0xAARRGGBB
+    uint32_t specular = 0; // 0xAARRGGBB
     float tu = 0, tv = 0;
     float tu2 = 0, tv2 = 0;
 };

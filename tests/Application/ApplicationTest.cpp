@@ -145,7 +145,7 @@ TEST_F(ApplicationTest, MissingActionsFileSkipsTheLoopButStillWritesTheFiles) {
     std::filesystem::remove("Actions.cfg");
     platform.startButton = Platform::ControlStartWindowed;
     EXPECT_EQ(Run(), RunResult::Finished);
-    EXPECT_EQ(ReadFile("main.log").find("quit"), std::string::npos);  // the loop never ran
+    EXPECT_EQ(ReadFile("main.log").find("quit"), std::string::npos); // the loop never ran
     EXPECT_TRUE(root.Exists("Actions.cfg"));
     EXPECT_EQ(ReadFile("Actions.cfg"), "");
     EXPECT_EQ(ReadFile("config.cfg").rfind("fullScreen = 0\r\n", 0), 0u);
@@ -251,10 +251,10 @@ TEST_F(ApplicationTest, StartUpAddsTheTasksBetweenTheLoadingScreens) {
 int ProbeSingletons(lua_State* L) {
     std::string missing;
     const std::pair<const char*, bool> singletons[] = {
-        {"settings", GetSettingsManager() != nullptr}, {"kernel", GetKernel() != nullptr},
+        {"settings", GetSettingsManager() != nullptr},  {"kernel", GetKernel() != nullptr},
         {"materials", GetMaterialManager() != nullptr}, {"meshes", GetMeshManager() != nullptr},
-        {"sound", GetSoundManager() != nullptr},      {"animations", GetAnimationManager() != nullptr},
-        {"gamedata", GetGameData() != nullptr},        {"input", GetInput() != nullptr},
+        {"sound", GetSoundManager() != nullptr},        {"animations", GetAnimationManager() != nullptr},
+        {"gamedata", GetGameData() != nullptr},         {"input", GetInput() != nullptr},
     };
     for (const auto& [name, present] : singletons)
         if (!present) missing += std::string(missing.empty() ? "" : " ") + name;
@@ -272,18 +272,17 @@ TEST_F(ApplicationTest, ScriptsTakeTheirLastUpdateWhileTheOtherSingletonsExist) 
     for (const Case& c : {Case{"after the loop", true}, Case{"input refused, no loop", false}}) {
         GameRoot root("app/quits");
         if (!c.actionsFile) std::filesystem::remove("Actions.cfg");
-        std::ofstream("Data/Scripts/main.lua")
-            << "while true do\n"
-               "  while SetNextCommand(globalObject) do\n"
-               "    if GetCurrentCommand(globalObject) == 'release_all' then\n"
-               "      local file = io.open('main.log', 'a')\n"
-               "      file:write('release_all ', ProbeSingletons(), '\\n')\n"
-               "      file:close()\n"
-               "    end\n"
-               "  end\n"
-               "  KillAllTasks()\n"
-               "  Update()\n"
-               "end\n";
+        std::ofstream("Data/Scripts/main.lua") << "while true do\n"
+                                                  "  while SetNextCommand(globalObject) do\n"
+                                                  "    if GetCurrentCommand(globalObject) == 'release_all' then\n"
+                                                  "      local file = io.open('main.log', 'a')\n"
+                                                  "      file:write('release_all ', ProbeSingletons(), '\\n')\n"
+                                                  "      file:close()\n"
+                                                  "    end\n"
+                                                  "  end\n"
+                                                  "  KillAllTasks()\n"
+                                                  "  Update()\n"
+                                                  "end\n";
         platform.startButton = Platform::ControlStartWindowed;
         EXPECT_EQ(Run(), RunResult::Finished) << c.name;
         EXPECT_EQ(ReadFile("main.log"), "release_all all\n") << c.name;
@@ -337,7 +336,10 @@ TEST_F(ApplicationTest, TheProgramRunsTheExitActionsAfterTheRun) {
     const std::string page = Platform::kPublisherPage;
     const Case cases[] = {
         {"--start=exit", false, false, {{"open", page, ""}}},
-        {"--start=exit", true, true, {{"open", "play.url", ""}, {"start", "fscommand/pruvex", "fscommand"}, {"open", page, ""}}},
+        {"--start=exit",
+         true,
+         true,
+         {{"open", "play.url", ""}, {"start", "fscommand/pruvex", "fscommand"}, {"open", page, ""}}},
         {"--start=windowed", false, true, {{"start", "fscommand/pruvex", "fscommand"}, {"open", page, ""}}},
     };
     for (const Case& c : cases) {
@@ -425,7 +427,7 @@ TEST_F(WindowProcTest, MessagesSuspendAndResumeTheTimer) {
         // full screen: deactivation pauses; any activation, a click included, resumes and resets
         {1, false, {MessageId::Activate, Platform::ActivateInactive}, false, false, false},
         {1, false, {MessageId::Activate, Platform::ActivateClick}, true, true, true},
-        {1, false, {MessageId::Activate, Platform::ActivateActive, 0, 0, true}, false, false, false},  // minimised
+        {1, false, {MessageId::Activate, Platform::ActivateActive, 0, 0, true}, false, false, false}, // minimised
         {1, false, {MessageId::Activate, Platform::ActivateActive}, true, true, true},
         // once the run has returned, size changes and activations are ignored
         {0, true, {MessageId::Size, Platform::SizeMinimized}, true, true, false},

@@ -50,12 +50,12 @@ TEST(OrientedBoxTest, RotatedBoxHasCornersInOrderAndOutwardFacePlanes) {
 
     // Faces z−, x+, y+, x−, y−, z+ of the box's frame; each normal is 4 × the face's two half-extents.
     const Plane planes[6] = {
-        {0, 0, -8, -24},  // z− at z = −3
-        {0, 24, 0, -48},  // local x+ faces world +y, at y = 2
-        {-12, 0, 0, 36},  // local y+ faces world −x, at x = 3
-        {0, -24, 0, 0},   // local x− at y = 0
-        {12, 0, 0, -84},  // local y− at x = 7
-        {0, 0, 8, -24},   // z+ at z = 3
+        {0, 0, -8, -24}, // z− at z = −3
+        {0, 24, 0, -48}, // local x+ faces world +y, at y = 2
+        {-12, 0, 0, 36}, // local y+ faces world −x, at x = 3
+        {0, -24, 0, 0},  // local x− at y = 0
+        {12, 0, 0, -84}, // local y− at x = 7
+        {0, 0, 8, -24},  // z+ at z = 3
     };
     for (int f = 0; f < 6; ++f) ExpectPlane(box.planes[f], planes[f], 1e-4f, "plane");
 }
@@ -77,10 +77,10 @@ TEST(OrientedBoxTest, RaysEnterTheNearestFaceFromOutside) {
     struct Case {
         const char* name;
         Vec3 origin, direction;
-        float distance;  // in
+        float distance; // in
         bool hit;
         float expectedDistance;
-        Plane expectedPlane;  // only checked on a hit
+        Plane expectedPlane; // only checked on a hit
     };
     const Plane untouched(9, 9, 9, 9);
     const Case cases[] = {
@@ -102,10 +102,8 @@ TEST(OrientedBoxTest, RaysEnterTheNearestFaceFromOutside) {
         Plane plane = untouched;
         EXPECT_EQ(box.IntersectsRay(c.origin, c.direction, distance, plane), c.hit);
         EXPECT_FLOAT_EQ(distance, c.expectedDistance);
-        if (c.hit)
-            ExpectPlane(plane, c.expectedPlane, 1e-6f, "hit plane");
-        else
-            EXPECT_EQ(plane, untouched);
+        if (c.hit) ExpectPlane(plane, c.expectedPlane, 1e-6f, "hit plane");
+        else EXPECT_EQ(plane, untouched);
     }
 }
 
@@ -114,8 +112,8 @@ TEST(OrientedBoxTest, EveryFaceIsHitAcrossBothOfItsTriangles) {
     // the four quarters that the two diagonals cut a face into must hit it.
     struct Face {
         const char* name;
-        Vec3 normal;  // outward
-        Vec3 u, v;    // the two axes spanning the face
+        Vec3 normal; // outward
+        Vec3 u, v;   // the two axes spanning the face
         Plane plane;
     };
     const Face faces[] = {
@@ -173,10 +171,8 @@ TEST(BoundingBoxTest, StartsEmptyAndEmptyMergesAway) {
     for (int includeInstead = 0; includeInstead < 2; ++includeInstead) {
         CPBoundingBox fromNothing;
         fromNothing.SetFromBoxes({});
-        if (includeInstead)
-            fromNothing.Include(real);
-        else
-            fromNothing.Merge(real);
+        if (includeInstead) fromNothing.Include(real);
+        else fromNothing.Merge(real);
         ExpectVec(fromNothing.min, real.min, 0, "min");
         ExpectVec(fromNothing.max, real.max, 0, "max");
         ExpectVec(fromNothing.centre, {0, 3, 5}, 0, "centre");
@@ -184,10 +180,8 @@ TEST(BoundingBoxTest, StartsEmptyAndEmptyMergesAway) {
 
         // And the other way round the real box is unchanged.
         CPBoundingBox unchanged = real;
-        if (includeInstead)
-            unchanged.Include(CPBoundingBox());
-        else
-            unchanged.Merge(CPBoundingBox());
+        if (includeInstead) unchanged.Include(CPBoundingBox());
+        else unchanged.Merge(CPBoundingBox());
         ExpectVec(unchanged.min, real.min, 0, "min");
         ExpectVec(unchanged.max, real.max, 0, "max");
     }
@@ -253,11 +247,9 @@ TEST(BoundingBoxTest, SegmentPointAndSphereTests) {
         bool intersects;
     };
     const SphereCase spheres[] = {
-        {{3, 0, 0}, 2, true},        // touching
-        {{3, 0, 0}, 1.99f, false},
-        {{2, 2, 0}, 1.5f, true},     // towards the edge: squared distance 2
-        {{2, 2, 0}, 1.4f, false},
-        {{0, 0, 0}, 0, true},        // centre inside
+        {{3, 0, 0}, 2, true},                               // touching
+        {{3, 0, 0}, 1.99f, false}, {{2, 2, 0}, 1.5f, true}, // towards the edge: squared distance 2
+        {{2, 2, 0}, 1.4f, false},  {{0, 0, 0}, 0, true},    // centre inside
         {{0, 0, 5}, 0, false},
     };
     for (const SphereCase& c : spheres) EXPECT_EQ(box.IntersectsSphere(c.centre, c.radius), c.intersects);
@@ -314,4 +306,4 @@ TEST(CoordFrameTest, ResetStateConversionsAndRealignment) {
     EXPECT_FALSE(std::isnan(frame.GetSide().x));
 }
 
-}  // namespace
+} // namespace

@@ -22,11 +22,9 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // Runs each test inside a fresh game root and restores the working directory afterwards.
-class FileLayerTest : public ::testing::Test
-{
+class FileLayerTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_previous = fs::current_path();
         std::string pattern = (fs::temp_directory_path() / "vastrel-files-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -34,28 +32,24 @@ protected:
         fs::current_path(m_root);
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         fs::current_path(m_previous);
         fs::remove_all(m_root);
     }
 
-    static void Put(const fs::path& path, const Bytes& bytes)
-    {
+    static void Put(const fs::path& path, const Bytes& bytes) {
         fs::create_directories(path.parent_path().empty() ? fs::path(".") : path.parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
     static void Put(const fs::path& path, const std::string& text) { Put(path, Bytes(text.begin(), text.end())); }
 
-    static Bytes Get(const fs::path& path)
-    {
+    static Bytes Get(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
-    static std::string Text(const CPFileReader& reader)
-    {
+    static std::string Text(const CPFileReader& reader) {
         return std::string(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength());
     }
 
@@ -65,14 +59,12 @@ protected:
 
 } // namespace
 
-TEST_F(FileLayerTest, ResolverMatchesEachComponentIgnoringCase)
-{
+TEST_F(FileLayerTest, ResolverMatchesEachComponentIgnoringCase) {
     Put("Data/Textures/Car.TGA", "t");
     Put("Data/scripts/main.lua", "s");
     Put("config.cfg", "c");
 
-    struct Case
-    {
+    struct Case {
         std::string game, real;
     };
     const Case cases[] = {
@@ -87,15 +79,13 @@ TEST_F(FileLayerTest, ResolverMatchesEachComponentIgnoringCase)
         {"Data\\NEW\\Textures\\x", "Data/NEW/Textures/x"},
         {"missing.txt", "missing.txt"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(ResolvePath(c.game), c.real) << c.game;
+    for (const Case& c : cases) EXPECT_EQ(ResolvePath(c.game), c.real) << c.game;
 
     const std::string absolute = (m_root / "data" / "TEXTURES").string();
     EXPECT_EQ(ResolvePath(absolute), (m_root / "Data" / "Textures").string());
 }
 
-TEST_F(FileLayerTest, ResolverPrefersTheExactSpellingAndSeesNewFiles)
-{
+TEST_F(FileLayerTest, ResolverPrefersTheExactSpellingAndSeesNewFiles) {
     Put("Data/readme", "r");
     EXPECT_EQ(ResolvePath("data\\readme"), "Data/readme");
     // Created behind the resolver's back after a listing was taken.
@@ -106,8 +96,7 @@ TEST_F(FileLayerTest, ResolverPrefersTheExactSpellingAndSeesNewFiles)
     EXPECT_EQ(ResolvePath("Data\\later.TXT"), "Data/Later.txt");
 }
 
-TEST_F(FileLayerTest, ResolverCacheFollowsTheWorkingDirectory)
-{
+TEST_F(FileLayerTest, ResolverCacheFollowsTheWorkingDirectory) {
     fs::create_directories("one/Alpha");
     fs::create_directories("two/ALPHA");
     fs::current_path("one");
@@ -117,8 +106,7 @@ TEST_F(FileLayerTest, ResolverCacheFollowsTheWorkingDirectory)
     fs::current_path(m_root);
 }
 
-TEST_F(FileLayerTest, DirectoriesNeverOpenAsFiles)
-{
+TEST_F(FileLayerTest, DirectoriesNeverOpenAsFiles) {
     fs::create_directories("Data/Folder");
     EXPECT_EQ(OpenFileForRead("data\\folder"), nullptr);
     CPFileReader reader("Data\\Folder", false);
@@ -126,8 +114,7 @@ TEST_F(FileLayerTest, DirectoriesNeverOpenAsFiles)
     EXPECT_EQ(reader.GetLength(), 0);
 }
 
-TEST_F(FileLayerTest, LooseFileIsFoundThroughAnyCaseAndSlash)
-{
+TEST_F(FileLayerTest, LooseFileIsFoundThroughAnyCaseAndSlash) {
     const std::string text = "hello\xE9\xFF";
     Put("Data/Scripts/Main.lua", text);
     for (const char* path : {"Data\\Scripts\\Main.lua", "data/scripts/main.lua", "DATA\\SCRIPTS/MAIN.LUA"}) {
@@ -139,8 +126,7 @@ TEST_F(FileLayerTest, LooseFileIsFoundThroughAnyCaseAndSlash)
     EXPECT_EQ(CPFileReader("Data\\Scripts\\missing.lua", false).Load(), E_FAIL);
 }
 
-TEST_F(FileLayerTest, ReloadKeepsThePositionAndFailedLoadEmptiesTheData)
-{
+TEST_F(FileLayerTest, ReloadKeepsThePositionAndFailedLoadEmptiesTheData) {
     Put("a.bin", Bytes{1, 0, 0, 0, 2, 0, 0, 0});
     CPFileReader reader("a.bin", false);
     ASSERT_EQ(reader.Load(), S_OK);
@@ -152,13 +138,36 @@ TEST_F(FileLayerTest, ReloadKeepsThePositionAndFailedLoadEmptiesTheData)
     EXPECT_EQ(reader.GetLength(), 0);
 }
 
-TEST_F(FileLayerTest, TypedReads)
-{
+TEST_F(FileLayerTest, TypedReads) {
     float half = 0.5f;
     uint8_t halfBytes[4];
     std::memcpy(halfBytes, &half, 4);
-    Put("typed.bin", Bytes{0xFE, 0xFF, 0xFF, 0xFF, halfBytes[0], halfBytes[1], halfBytes[2], halfBytes[3],
-                           3, 0, 0, 0, 'a', 0, 'b', 2, 0, 0, 0, 'x', 'y', 0, 0, 0, 0, 9});
+    Put("typed.bin", Bytes{0xFE,
+                           0xFF,
+                           0xFF,
+                           0xFF,
+                           halfBytes[0],
+                           halfBytes[1],
+                           halfBytes[2],
+                           halfBytes[3],
+                           3,
+                           0,
+                           0,
+                           0,
+                           'a',
+                           0,
+                           'b',
+                           2,
+                           0,
+                           0,
+                           0,
+                           'x',
+                           'y',
+                           0,
+                           0,
+                           0,
+                           0,
+                           9});
     CPFileReader reader("typed.bin", false);
     ASSERT_EQ(reader.Load(), S_OK);
     EXPECT_EQ(reader.ReadInt(), -2);
@@ -173,8 +182,7 @@ TEST_F(FileLayerTest, TypedReads)
     EXPECT_FALSE(reader.Overrun());
 }
 
-TEST_F(FileLayerTest, ReadStringOverTheDocumentedBytes)
-{
+TEST_F(FileLayerTest, ReadStringOverTheDocumentedBytes) {
     Put("s.bin", Bytes{3, 0, 0, 0, 0x61, 0x00, 0x62});
     CPFileReader reader("s.bin", false);
     ASSERT_EQ(reader.Load(), S_OK);
@@ -183,10 +191,8 @@ TEST_F(FileLayerTest, ReadStringOverTheDocumentedBytes)
     EXPECT_FALSE(reader.Overrun());
 }
 
-TEST_F(FileLayerTest, TruncatedReadsAreClampedZeroedAndFlagged)
-{
-    struct Case
-    {
+TEST_F(FileLayerTest, TruncatedReadsAreClampedZeroedAndFlagged) {
+    struct Case {
         const char* name;
         Bytes file;
         int skip; // bytes read successfully first
@@ -209,10 +215,8 @@ TEST_F(FileLayerTest, TruncatedReadsAreClampedZeroedAndFlagged)
         const int32_t value = reader.ReadInt();
         EXPECT_TRUE(reader.Overrun()) << c.name;
         EXPECT_EQ(reader.GetPosition(), c.expectedPosition) << c.name;
-        if (c.skip == 0 && c.file.size() == 2)
-            EXPECT_EQ(value, 0x1234) << c.name;
-        else
-            EXPECT_EQ(value, 0) << c.name;
+        if (c.skip == 0 && c.file.size() == 2) EXPECT_EQ(value, 0x1234) << c.name;
+        else EXPECT_EQ(value, 0) << c.name;
         EXPECT_EQ(reader.ReadFloat(), 0.0f) << c.name;
         EXPECT_TRUE(reader.Overrun()) << c.name;
     }
@@ -229,10 +233,8 @@ TEST_F(FileLayerTest, TruncatedReadsAreClampedZeroedAndFlagged)
     EXPECT_FALSE(reader.Overrun()) << "a new load clears the flag";
 }
 
-TEST_F(FileLayerTest, TruncatedStringIsClamped)
-{
-    struct Case
-    {
+TEST_F(FileLayerTest, TruncatedStringIsClamped) {
+    struct Case {
         Bytes file;
         std::string text;
     };
@@ -252,8 +254,7 @@ TEST_F(FileLayerTest, TruncatedStringIsClamped)
     }
 }
 
-TEST_F(FileLayerTest, WriterLayoutAndScrambledRoundTrip)
-{
+TEST_F(FileLayerTest, WriterLayoutAndScrambledRoundTrip) {
     CPFileWriter plain("plain.bin", false);
     plain.WriteString("abc");
     plain.WriteInt(-2);
@@ -264,8 +265,7 @@ TEST_F(FileLayerTest, WriterLayoutAndScrambledRoundTrip)
 
     // A scrambled file longer than the key, read back with and without the flag.
     Bytes payload(5000);
-    for (size_t i = 0; i < payload.size(); ++i)
-        payload[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
     CPFileWriter scrambled("scores.dat", true);
     scrambled.Write(payload.data(), static_cast<int>(payload.size()));
     ASSERT_EQ(scrambled.Save(), S_OK);
@@ -281,8 +281,7 @@ TEST_F(FileLayerTest, WriterLayoutAndScrambledRoundTrip)
     EXPECT_EQ(Bytes(raw.GetData(), raw.GetData() + raw.GetLength()), onDisk);
 }
 
-TEST_F(FileLayerTest, WritersLandInTheExistingFolderOfAnyCase)
-{
+TEST_F(FileLayerTest, WritersLandInTheExistingFolderOfAnyCase) {
     fs::create_directory("data");
     // Resolve once so the folder listing is cached, then let the writer create the file.
     EXPECT_EQ(ResolvePath("Data\\scores.dat"), "data/scores.dat");
@@ -301,8 +300,7 @@ TEST_F(FileLayerTest, WritersLandInTheExistingFolderOfAnyCase)
     EXPECT_EQ(ResolvePath("data\\Admin.Sav"), "data/admin.sav");
 }
 
-TEST_F(FileLayerTest, SaveFailsWhenTheTargetCannotBeWritten)
-{
+TEST_F(FileLayerTest, SaveFailsWhenTheTargetCannotBeWritten) {
     fs::create_directory("taken");
     CPFileWriter intoDirectory("taken", false);
     intoDirectory.WriteInt(1);
@@ -311,8 +309,7 @@ TEST_F(FileLayerTest, SaveFailsWhenTheTargetCannotBeWritten)
     EXPECT_EQ(missingFolder.Save(), E_FAIL);
 }
 
-TEST_F(FileLayerTest, ReplacingSaveKeepsTheOldFileOnFailure)
-{
+TEST_F(FileLayerTest, ReplacingSaveKeepsTheOldFileOnFailure) {
     Put("config.cfg", "old = 1\r\n");
     chmod("config.cfg", 0640);
 
@@ -340,14 +337,12 @@ TEST_F(FileLayerTest, ReplacingSaveKeepsTheOldFileOnFailure)
 
     // No temporary file is left behind by any of these.
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator("."))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(".")) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"Actions.cfg", "config.cfg"}));
 }
 
-TEST_F(FileLayerTest, FinderMatchesWildcardsIgnoringCase)
-{
+TEST_F(FileLayerTest, FinderMatchesWildcardsIgnoringCase) {
     Put("Data/game1.dat", "1");
     Put("Data/GAME2.DAT", "2");
     Put("Data/readme", "r");
@@ -357,8 +352,7 @@ TEST_F(FileLayerTest, FinderMatchesWildcardsIgnoringCase)
         std::vector<std::string> found;
         CPFileFinder finder(pattern);
         if (SUCCEEDED(finder.FindFirst())) {
-            do
-                found.push_back(finder.GetFileName() + (finder.IsDirectory() ? "/" : ""));
+            do found.push_back(finder.GetFileName() + (finder.IsDirectory() ? "/" : ""));
             while (finder.FindNext());
         }
         return found;

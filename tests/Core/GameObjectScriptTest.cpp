@@ -32,7 +32,6 @@ namespace {
 
 using Ref = CPRefPtr<CPGameObject>;
 
-
 TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
     ScriptHarness::GameRoot root("objects");
     RegisterObjectScriptFunctions();
@@ -54,7 +53,7 @@ TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
 
         const int references = car->GetRefCount();
         car->Activate(200);
-        car->Activate(300);  // active already: no second task, reference or command
+        car->Activate(300); // active already: no second task, reference or command
         EXPECT_EQ(car->GetRefCount(), references + 1);
         EXPECT_TRUE(kernel.IsRunning(script.Get()));
         EXPECT_EQ(script->GetPriority(), 200);
@@ -74,7 +73,7 @@ TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
             ++turn;
             if (turn == 2) {
                 car->Damage({}, {}, 3.14159f, nullptr, false);
-                car->Damage({}, {}, 99, nullptr, true);  // silent
+                car->Damage({}, {}, 99, nullptr, true); // silent
                 car->Deactivate();
                 car->Deactivate();
             }
@@ -94,13 +93,8 @@ TEST(GameObjectScriptTest, ActivateHandsTheScriptAUsableHandle) {
     CPManagedObject::CollectGarbage();
 
     const std::vector<std::string> expected = {
-        "add_object " + handle,
-        "roundtrip true",
-        "wheel parent true",
-        "self true",
-        "missing 0",
-        "damage 3.14",
-        "delete_object " + handle,
+        "add_object " + handle, "roundtrip true",          "wheel parent true", "self true", "missing 0",
+        "damage 3.14",          "delete_object " + handle,
     };
     EXPECT_EQ(root.ReadLines("watcher.log"), expected);
 }
@@ -153,7 +147,7 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     SetGlobal("root", root.Get());
     SetGlobal("hand", hand.Get());
     SetGlobal("material", notAnObject.Get());
-    lua_pushlightuserdata(L, reinterpret_cast<void*>(0x1234));  // not an engine object
+    lua_pushlightuserdata(L, reinterpret_cast<void*>(0x1234)); // not an engine object
     lua_setglobal(L, "stale");
     const std::string rootText = FormatHandle(root.Get()), armText = FormatHandle(arm.Get());
 
@@ -166,8 +160,8 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         {"return PointerToString(GetChildObject(root, 'arm'))", armText},
         {"return GetChildObject(root, 'hand') == hand", "true"},
         {"return PointerToString(GetChildObject(root, 'nothing'))", "0"},
-        {"return PointerToString(GetChildObject(root, 'ARM'))", "0"},  // the name exactly
-        {"return PointerToString(GetChildObject(hand, 'arm'))", "0"},  // the subtree only
+        {"return PointerToString(GetChildObject(root, 'ARM'))", "0"}, // the name exactly
+        {"return PointerToString(GetChildObject(hand, 'arm'))", "0"}, // the subtree only
         {"return type(GetChildObject(root, 'nothing'))", "userdata"},
         {"return PointerToString(GetChildObject(material, 'root'))", "0"},
         {"return PointerToString(GetChildObject(stale, 'root'))", "0"},
@@ -184,13 +178,14 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         {"SendCommandByObject(material, nil, nil) SendCommandByObject(stale) return 'ok'", "ok"},
         {"SendCommandByObject(root, 'go', nil)", "error: *bad argument #3*"},
         {"SendCommandByObject(root, nil, '')", "error: *bad argument #2*"},
-        {"SendCommandByObject(root, 'go', '1') return 'ok'", "ok"},  // no script: nothing sent
+        {"SendCommandByObject(root, 'go', '1') return 'ok'", "ok"}, // no script: nothing sent
     };
     for (const Case& c : cases) {
         const std::string result = Run(c.code);
         if (!c.expected.empty() && c.expected.back() == '*') {
             const std::string stem = c.expected.substr(0, c.expected.find('*'));
-            const std::string inner = c.expected.substr(c.expected.find('*') + 1, c.expected.size() - c.expected.find('*') - 2);
+            const std::string inner =
+                c.expected.substr(c.expected.find('*') + 1, c.expected.size() - c.expected.find('*') - 2);
             EXPECT_EQ(result.rfind(stem, 0), 0u) << c.code << " gave " << result;
             EXPECT_NE(result.find(inner), std::string::npos) << c.code << " gave " << result;
         } else {
@@ -198,7 +193,7 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
         }
     }
     EXPECT_FALSE(hand->IsVisible());
-    EXPECT_TRUE(hand->IsCollision());  // 0 is true in Lua
+    EXPECT_TRUE(hand->IsCollision()); // 0 is true in Lua
     EXPECT_TRUE(root->IsVisible());
 
     // Yaw, pitch and roll each land on their own axis: roll about z first, then pitch about x, then
@@ -210,7 +205,7 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
             EXPECT_NEAR(hand->GetParentMatrix().m[row][col], expectedParent.m[row][col], 1e-5f) << row << "," << col;
             EXPECT_NEAR(hand->GetWorldMatrix().m[row][col], expectedParent.m[row][col], 1e-5f) << row << "," << col;
         }
-    EXPECT_TRUE(hand->IsTransformFresh());  // rebuilt at once
+    EXPECT_TRUE(hand->IsTransformFresh()); // rebuilt at once
     EXPECT_FALSE(hand->IsDirty());
 
     // The parent matrix holds the turn and the translation until the parent hands its own down.
@@ -219,9 +214,9 @@ TEST_F(ObjectFunctionTest, FunctionsActOnGameObjectsAndIgnoreAnythingElse) {
     EXPECT_NEAR(world.m[3][0], 1, 1e-5f);
     EXPECT_NEAR(world.m[3][1], 2, 1e-5f);
     EXPECT_NEAR(world.m[3][2], 3, 1e-5f);
-    EXPECT_NEAR(world.m[0][0], -1, 1e-5f);  // half a turn about z
+    EXPECT_NEAR(world.m[0][0], -1, 1e-5f); // half a turn about z
     EXPECT_FALSE(hand->IsDirty());
-    root->UpdateTransform();  // not dirty: nothing handed down
+    root->UpdateTransform(); // not dirty: nothing handed down
     EXPECT_NEAR(hand->GetWorldMatrix().m[3][0], 1, 1e-5f);
     root->SetPosition({0, 0, 0});
     root->UpdateTransform();
@@ -262,7 +257,7 @@ TEST_F(ObjectFunctionTest, SetAnimationStartsTheNamedAnimationWithoutRestarting)
 
     struct Case {
         const char* code;
-        const char* name;  // what the part plays afterwards
+        const char* name; // what the part plays afterwards
         float speed;
         int playCount;
         int reportFrame;
@@ -296,7 +291,7 @@ TEST_F(ObjectFunctionTest, SetAnimationStartsTheNamedAnimationWithoutRestarting)
     // Asking for the animation already playing changes nothing: no restart.
     TotalTime = 3;
     ASSERT_EQ(Run("SetAnimation(root, 'run', 1, 4, 5, listener) return 'ok'"), "ok");
-    EXPECT_DOUBLE_EQ(part->startTime, 3.0);  // no time offset
+    EXPECT_DOUBLE_EQ(part->startTime, 3.0); // no time offset
     part->passCounter = 2;
     TotalTime = 8;
     ASSERT_EQ(Run("SetAnimation(root, 'run', 2, 6, 7) return 'ok'"), "ok");
@@ -333,4 +328,4 @@ TEST_F(ObjectFunctionTest, SendCommandByObjectReachesTheScriptOfTheObject) {
     script->Stop();
 }
 
-}  // namespace
+} // namespace

@@ -113,7 +113,7 @@ TEST_F(GameObjectTest, ThreeLevelTreeGetsWorldMatricesAndMergedBounds) {
         SCOPED_TRACE(shadows ? "with a shadow matrix" : "shadow matrix still zero");
         // A "shadow" that flattens everything onto z = −10: the visibility bounds must reach it.
         ShadowMatrix = shadows ? Mat4(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, -10, 1) : Mat4();
-        root->SetPosition(root->GetPosition());  // marks it dirty again
+        root->SetPosition(root->GetPosition()); // marks it dirty again
         root->UpdateTransform();
 
         ExpectVec(Translation(root->GetWorldMatrix()), {10, 0, 0}, 1e-5f, "root");
@@ -263,7 +263,7 @@ TEST_F(GameObjectTest, ChildNamesFindChildAndRefusedLoops) {
     // An empty entry left by GetPartByName does not stop the search below.
     EXPECT_FALSE(first->GetPartByName("wheel"));
     EXPECT_EQ(first->FindChild("wheel").Get(), deeper.Get());
-    EXPECT_FALSE(root->GetPartByName("deep"));  // the own map only
+    EXPECT_FALSE(root->GetPartByName("deep")); // the own map only
 
     EXPECT_EQ(deeper->GetParent().Get(), deep.Get());
     EXPECT_EQ(deeper->GetScriptOwner().Get(), root.Get());
@@ -370,7 +370,7 @@ TEST_F(GameObjectTest, ActivateAddsTasksOnceAndDeactivateStopsThem) {
     ASSERT_TRUE(kernel.AddTask(burningSystem));
 
     root->Activate(200);
-    root->Activate(300);  // already active: nothing more
+    root->Activate(300); // already active: nothing more
     EXPECT_TRUE(root->IsActive() && emitter->IsActive() && hidden->IsActive());
     EXPECT_EQ(kernel.GetRunningTasks().size(), 3u);
     EXPECT_EQ(burningSystem->GetPriority(), 100);
@@ -394,7 +394,7 @@ TEST_F(GameObjectTest, ScriptEventsComeChildrenFirstWithTheObjectHandle) {
     CPRefPtr<CPLuaScript> script(new CPLuaScript);
     Ref root = Make("root");
     Ref child = AddChild(root, "child");
-    Ref bare = AddChild(root, "bare");  // no script: sends nothing
+    Ref bare = AddChild(root, "bare"); // no script: sends nothing
     root->SetScript(script.Get());
     child->SetScript(script.Get());
 
@@ -441,10 +441,10 @@ TEST_F(GameObjectTest, AltMaterialGoesToMeshPartsOfTheWholeTree) {
     const Case cases[] = {
         {root, CPGameObject::RenderMesh, rootMesh, altRoot, altRoot.Get()},
         {arm, CPGameObject::RenderAnimatedMesh, armPart, altArm, altArm.Get()},
-        {hand, CPGameObject::RenderMesh, handMesh, nullptr, own.Get()},         // no alternate: kept
-        {group, CPGameObject::RenderNone, nullptr, nullptr, nullptr},            // passed through
-        {tip, CPGameObject::RenderMesh, tipMesh, altTip, altTip.Get()},          // below a plain group
-        {lamp, CPGameObject::RenderLight, lampMesh, altLamp, own.Get()},         // not a mesh type
+        {hand, CPGameObject::RenderMesh, handMesh, nullptr, own.Get()},  // no alternate: kept
+        {group, CPGameObject::RenderNone, nullptr, nullptr, nullptr},    // passed through
+        {tip, CPGameObject::RenderMesh, tipMesh, altTip, altTip.Get()},  // below a plain group
+        {lamp, CPGameObject::RenderLight, lampMesh, altLamp, own.Get()}, // not a mesh type
     };
     for (const Case& c : cases) {
         c.object->SetRenderType(c.type);
@@ -537,7 +537,7 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     ExpectVec(copy->GetOwnBox().halfExtents, {2, 3, 4}, 0, "own box");
     ASSERT_EQ(copy->GetCollisionBoxes().size(), 1u);
     ExpectVec(copy->GetCollisionBoxes()[0].centre, {1, 1, 1}, 0, "box centre");
-    EXPECT_EQ(copy->GetCollisionBoxes()[0].localMatrix, MatIdentity());  // placement not copied
+    EXPECT_EQ(copy->GetCollisionBoxes()[0].localMatrix, MatIdentity()); // placement not copied
     EXPECT_EQ(copy->GetRenderType(), CPGameObject::RenderSprite);
     auto* copiedSprite = dynamic_cast<CPSprite*>(copy->GetRenderPart().Get());
     ASSERT_TRUE(copiedSprite);
@@ -576,7 +576,7 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     EXPECT_EQ(copy->GetScriptPointer(), script);
     ASSERT_TRUE(copy->GetPhysicData());
     EXPECT_NE(copy->GetPhysicData().Get(), physics.Get());
-    EXPECT_FALSE(copy->GetPhysicData()->HasBody());  // the description only, no engine body
+    EXPECT_FALSE(copy->GetPhysicData()->HasBody()); // the description only, no engine body
     EXPECT_EQ(copy->GetPhysicData()->GetOwner(), copy.Get());
     EXPECT_EQ(copy->GetPhysicData()->body.a, 2);
     EXPECT_EQ(copy->GetPhysicData()->body.mass, 10);
@@ -606,7 +606,7 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     source->Deactivate();
     source->SetEnemyController(nullptr);
     source->SetScript(nullptr);
-    source->Release();  // the reference Activate added for the script
+    source->Release(); // the reference Activate added for the script
 }
 
 TEST_F(GameObjectTest, CopyMakesOwnPartsOfEveryKind) {
@@ -625,10 +625,10 @@ TEST_F(GameObjectTest, CopyMakesOwnPartsOfEveryKind) {
     CPRefPtr<CPParticleSystem> system(new CPParticleSystem(holder.Get(), {"smoke", "fire"}));
     system->interval = 0.5f;
     const Case cases[] = {
-        {CPGameObject::RenderMesh, mesh},       {CPGameObject::RenderAnimatedMesh, animated},
-        {CPGameObject::RenderLight, light},     {CPGameObject::RenderParticles, system},
-        {CPGameObject::RenderNone, nullptr},    {CPGameObject::RenderMesh, nullptr},  // type without a part
-        {CPGameObject::RenderLight, mesh},  // type and part disagree: no part
+        {CPGameObject::RenderMesh, mesh},    {CPGameObject::RenderAnimatedMesh, animated},
+        {CPGameObject::RenderLight, light},  {CPGameObject::RenderParticles, system},
+        {CPGameObject::RenderNone, nullptr}, {CPGameObject::RenderMesh, nullptr}, // type without a part
+        {CPGameObject::RenderLight, mesh},                                        // type and part disagree: no part
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
@@ -646,7 +646,7 @@ TEST_F(GameObjectTest, CopyMakesOwnPartsOfEveryKind) {
         if (auto* m = dynamic_cast<CPRenderObject*>(part)) {
             EXPECT_EQ(m->GetOwner(), copy.Get());
             EXPECT_EQ(m->GetMaterial().Get(), material.Get());
-            EXPECT_EQ(m->worldMatrix, copy->GetWorldMatrix());  // handed down by the update
+            EXPECT_EQ(m->worldMatrix, copy->GetWorldMatrix()); // handed down by the update
         } else if (auto* a = dynamic_cast<CPAnimatedObject*>(part)) {
             EXPECT_EQ(a->GetOwner(), copy.Get());
             EXPECT_TRUE(a->animations.Find("run"));
@@ -744,7 +744,7 @@ TEST_F(GameObjectTest, StartFlamesMakesFlameChildrenAndClearsTheType) {
     root->SetPhysicData(data);
     root->SetFlameType(0);
     Ref part = AddChild(root, "door");
-    part->SetFlameType(7);  // past the flame list
+    part->SetFlameType(7); // past the flame list
 
     root->StartFlames();
     EXPECT_EQ(root->GetFlameType(), -1);
@@ -771,7 +771,7 @@ TEST_F(GameObjectTest, StartFlamesMakesFlameChildrenAndClearsTheType) {
 
 TEST_F(GameObjectTest, DamageAndGibsGoToTheEnemyController) {
     Ref object = Make("enemy");
-    object->Damage({}, {}, 5, nullptr, false);  // nothing attached: nothing happens
+    object->Damage({}, {}, 5, nullptr, false); // nothing attached: nothing happens
     object->MarkForGibsAtRandom(true);
 
     RecordingController controller;
@@ -799,9 +799,8 @@ TEST_F(GameObjectTest, DamageAndGibsGoToTheEnemyController) {
         EXPECT_EQ(controller.gibs, (draw & 1) != 0);
     }
     object->SetEnemyController(nullptr);
-    EngineSrand(1);  // the process-wide generator back in its starting state
+    EngineSrand(1); // the process-wide generator back in its starting state
 }
-
 
 TEST_F(GameObjectTest, DescriptionIsLoadedAndQueriedByNestedNames) {
     ScriptHarness::GameRoot root("objects");
@@ -842,4 +841,4 @@ TEST_F(GameObjectTest, DescriptionIsLoadedAndQueriedByNestedNames) {
     }
 }
 
-}  // namespace
+} // namespace

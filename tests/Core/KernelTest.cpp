@@ -154,7 +154,7 @@ TEST_F(KernelTest, ResumedTaskGoesBehindRunningTasksOfEqualPriority) {
     Add("b", 10);
     kernel.SuspendTask(a);
     kernel.ResumeTask(a);
-    kernel.ResumeTask(a);  // not suspended any more: nothing
+    kernel.ResumeTask(a); // not suspended any more: nothing
     RunTurns(1);
     std::vector<std::string> want = {"suspend a", "resume a", "b", "a", "|"};
     EXPECT_EQ(std::vector<std::string>(g_trace.begin(), g_trace.begin() + want.size()), want);
@@ -203,7 +203,7 @@ TEST_F(KernelTest, QuitStopsEveryRunningTaskButNotTheSuspendedOne) {
     kernel.SuspendTask(s);
     g_trace.clear();
     messages.Post({Platform::MessageId::Quit});
-    messages.Post({Platform::MessageId::Paint});  // never taken after the quit
+    messages.Post({Platform::MessageId::Paint}); // never taken after the quit
     kernel.Execute();
     std::vector<std::string> want = {"stop a", "stop b", "stop c"};
     EXPECT_EQ(g_trace, want);
@@ -233,7 +233,7 @@ TEST_F(KernelTest, ReleasedObjectLivesUntilTheEndOfTheTurnUnlessTakenBack) {
         if (done) return;
         holdDropped.Reset();
         holdKept.Reset();
-        kept->AddRef();  // taken back before the collection
+        kept->AddRef(); // taken back before the collection
         done = true;
     };
     second->onUpdate = [&] {
@@ -268,7 +268,7 @@ TEST(ManagedObjectTest, CollectorHandlesReleasesAndTakeBacksFromDestructors) {
     EXPECT_TRUE(cDeleted);
     EXPECT_FALSE(bDeleted);
     EXPECT_EQ(CPManagedObject::ReleasedCount(), 0u);
-    EXPECT_EQ(CPManagedObject::LiveCount(), live + 1 - 1);  // b came back, c went
+    EXPECT_EQ(CPManagedObject::LiveCount(), live + 1 - 1); // b came back, c went
     b->Release();
     CPManagedObject::CollectGarbage();
     EXPECT_TRUE(bDeleted);
@@ -290,7 +290,7 @@ TEST(ManagedObjectTest, ResetToTheSameObjectKeepsItAndExtraReleasesAreIgnored) {
     t->Release();
     EXPECT_EQ(t->GetRefCount(), 0);
     EXPECT_EQ(CPManagedObject::ReleasedCount(), 1u);
-    CPRefPtr<Tracked> again(t);  // taken back
+    CPRefPtr<Tracked> again(t); // taken back
     CPManagedObject::CollectGarbage();
     EXPECT_FALSE(deleted);
     again.Reset();
@@ -305,7 +305,7 @@ TEST(ManagedObjectTest, ObjectNoHandleEverHeldStaysLive) {
     CPManagedObject::CollectGarbage();
     EXPECT_FALSE(deleted);
     EXPECT_TRUE(CPManagedObject::IsEngineObject(t));
-    delete t;  // deleting it directly leaves no dangling entry
+    delete t; // deleting it directly leaves no dangling entry
     EXPECT_FALSE(CPManagedObject::IsEngineObject(t));
     CPManagedObject::DumpObjects();
 }
@@ -347,7 +347,11 @@ TEST_F(TimerTest, FrameDeltaIsScaledAndAccumulated) {
     ASSERT_TRUE(timer->Start());
     EXPECT_EQ(FrameCounter, 0);
     EXPECT_EQ(TotalTime, 0.0);
-    struct Case { double seconds; float scale; float delta; };
+    struct Case {
+        double seconds;
+        float scale;
+        float delta;
+    };
     const Case cases[] = {{0.020, 1.0f, 0.020f}, {0.020, 0.5f, 0.010f}, {0.5, 0.0f, 0.0f}, {0.001, 2.0f, 0.002f}};
     double total = 0;
     for (const Case& c : cases) {
@@ -379,7 +383,7 @@ TEST_F(TimerTest, RestartKeepsCountersAndARefusedStartStillResetsTheClock) {
     timer->Update();
     EXPECT_EQ(FrameCounter, 1);
     clock.Advance(5.0);
-    EXPECT_FALSE(timer->Start());  // already running: refused, but the clock is read again
+    EXPECT_FALSE(timer->Start()); // already running: refused, but the clock is read again
     clock.Advance(0.25);
     timer->Update();
     EXPECT_NEAR(FrameDelta, 0.25f, 1e-6);
@@ -392,7 +396,7 @@ TEST_F(TimerTest, RestartKeepsCountersAndARefusedStartStillResetsTheClock) {
 TEST_F(TimerTest, MillisecondClockWhenThereIsNoCounter) {
     Platform::FakeClock msClock(false);
     Platform::SetClock(&msClock);
-    msClock.SetMilliseconds(0xFFFFFFFCu);  // the 32-bit count wraps during the frame
+    msClock.SetMilliseconds(0xFFFFFFFCu); // the 32-bit count wraps during the frame
     CPRefPtr<CPGlobalTimer> timer(new CPGlobalTimer);
     timer->Start();
     EXPECT_FALSE(timer->IsHighResolution());

@@ -73,8 +73,12 @@ TEST_F(LauncherTest, Buttons) {
         {"exit", {Script::Press(ControlExit)}, 1, 1002, 1, false},
         {"closing the window is exit", {Script::CloseWindow()}, 0, 1002, 0, false},
         {"other commands change nothing",
-         {Script::Press(ControlWebHost), Script::Press(ControlOk), Script::Press(ControlCancel), Script::Press(ControlExit)},
-         0, 1002, 0, false},
+         {Script::Press(ControlWebHost), Script::Press(ControlOk), Script::Press(ControlCancel),
+          Script::Press(ControlExit)},
+         0,
+         1002,
+         0,
+         false},
     };
     for (const Case& c : cases) {
         fs::remove("config.cfg");
@@ -156,9 +160,9 @@ TEST_F(LauncherTest, OptionsOkChangesAndSavesAtOnce) {
     g_bloom = 1;
     g_blur = 0;
     Script dialogs;
-    dialogs.script = {Script::Press(ControlOptions), Script::Select(ControlResolution, 2),
-                      Script::Check(ControlBloom, false), Script::Check(ControlMotionBlur, true), Script::Press(ControlOk),
-                      Script::Press(ControlExit)};
+    dialogs.script = {Script::Press(ControlOptions),      Script::Select(ControlResolution, 2),
+                      Script::Check(ControlBloom, false), Script::Check(ControlMotionBlur, true),
+                      Script::Press(ControlOk),           Script::Press(ControlExit)};
     EXPECT_EQ(RunLauncher(dialogs), 1002);
     EXPECT_EQ(dialogs.records[1].result, ControlOk);
     EXPECT_EQ(g_screenWidth, 1920);
@@ -191,8 +195,11 @@ TEST_F(LauncherTest, OptionsCancelOrCloseChangesNothing) {
         g_bloom = 1;
         g_blur = 1;
         Script dialogs;
-        dialogs.script = {Script::Press(ControlOptions), Script::Select(ControlResolution, 2),
-                          Script::Check(ControlBloom, false), Script::Check(ControlMotionBlur, false), c.leave,
+        dialogs.script = {Script::Press(ControlOptions),
+                          Script::Select(ControlResolution, 2),
+                          Script::Check(ControlBloom, false),
+                          Script::Check(ControlMotionBlur, false),
+                          c.leave,
                           Script::Press(ControlExit)};
         EXPECT_EQ(RunLauncher(dialogs), 1002) << c.name;
         EXPECT_EQ(dialogs.records[1].result, c.result) << c.name;
@@ -227,7 +234,7 @@ TEST_F(LauncherTest, OptionsTwiceStartsFromTheSettings) {
     g_bloom = 1;
     Script dialogs;
     dialogs.script = {Script::Press(ControlOptions), Script::Check(ControlBloom, false), Script::Press(ControlCancel),
-                      Script::Press(ControlOptions), Script::Press(ControlOk), Script::Press(ControlExit)};
+                      Script::Press(ControlOptions), Script::Press(ControlOk),           Script::Press(ControlExit)};
     RunLauncher(dialogs);
     ASSERT_EQ(dialogs.records.size(), 3u);
     EXPECT_TRUE(dialogs.records[2].checks.at(ControlBloom));

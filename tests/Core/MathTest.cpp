@@ -9,38 +9,34 @@
 // Expected values below are worked out by hand from the D3DX conventions: row vectors (p · M),
 // left-handed rotations (RotationZ(90°) turns +x into +y), translation in row 3, clip z 0..1.
 
-std::ostream& operator<<(std::ostream& os, const Vec3& v) { return os << "(" << v.x << ", " << v.y << ", " << v.z << ")"; }
-std::ostream& operator<<(std::ostream& os, const Vec4& v)
-{
+std::ostream& operator<<(std::ostream& os, const Vec3& v) {
+    return os << "(" << v.x << ", " << v.y << ", " << v.z << ")";
+}
+std::ostream& operator<<(std::ostream& os, const Vec4& v) {
     return os << "(" << v.x << ", " << v.y << ", " << v.z << ", " << v.w << ")";
 }
-std::ostream& operator<<(std::ostream& os, const Quat& q)
-{
+std::ostream& operator<<(std::ostream& os, const Quat& q) {
     return os << "(" << q.x << ", " << q.y << ", " << q.z << ", " << q.w << ")";
 }
 
-namespace
-{
+namespace {
 constexpr float kTol = 1e-5f;
-const float kR = std::sqrt(0.5f);  // sin 45° = cos 45°
+const float kR = std::sqrt(0.5f); // sin 45° = cos 45°
 
-testing::AssertionResult Near(const Vec3& a, const Vec3& b, float tol = kTol)
-{
+testing::AssertionResult Near(const Vec3& a, const Vec3& b, float tol = kTol) {
     if (std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol && std::fabs(a.z - b.z) <= tol)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << a << " is not " << b;
 }
 
-testing::AssertionResult Near(const Vec4& a, const Vec4& b, float tol = kTol)
-{
+testing::AssertionResult Near(const Vec4& a, const Vec4& b, float tol = kTol) {
     if (std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol && std::fabs(a.z - b.z) <= tol &&
         std::fabs(a.w - b.w) <= tol)
         return testing::AssertionSuccess();
     return testing::AssertionFailure() << a << " is not " << b;
 }
 
-testing::AssertionResult Near(const Quat& a, const Quat& b, float tol = kTol)
-{
+testing::AssertionResult Near(const Quat& a, const Quat& b, float tol = kTol) {
     if (std::fabs(a.x - b.x) <= tol && std::fabs(a.y - b.y) <= tol && std::fabs(a.z - b.z) <= tol &&
         std::fabs(a.w - b.w) <= tol)
         return testing::AssertionSuccess();
@@ -48,15 +44,12 @@ testing::AssertionResult Near(const Quat& a, const Quat& b, float tol = kTol)
 }
 
 // q and −q are the same rotation.
-testing::AssertionResult SameRotation(const Quat& a, const Quat& b, float tol = kTol)
-{
-    if (Near(a, b, tol) || Near(a, -b, tol))
-        return testing::AssertionSuccess();
+testing::AssertionResult SameRotation(const Quat& a, const Quat& b, float tol = kTol) {
+    if (Near(a, b, tol) || Near(a, -b, tol)) return testing::AssertionSuccess();
     return testing::AssertionFailure() << a << " is not ±" << b;
 }
 
-testing::AssertionResult Near(const Mat4& a, const Mat4& b, float tol = kTol)
-{
+testing::AssertionResult Near(const Mat4& a, const Mat4& b, float tol = kTol) {
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             if (!(std::fabs(a(r, c) - b(r, c)) <= tol))
@@ -65,18 +58,16 @@ testing::AssertionResult Near(const Mat4& a, const Mat4& b, float tol = kTol)
     return testing::AssertionSuccess();
 }
 
-Quat HalfAngleQuat(Vec3 unitAxis, float degrees)
-{
+Quat HalfAngleQuat(Vec3 unitAxis, float degrees) {
     const float h = ToRadian(degrees) * 0.5f;
     return {unitAxis.x * std::sin(h), unitAxis.y * std::sin(h), unitAxis.z * std::sin(h), std::cos(h)};
 }
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Vectors
 
-TEST(MathVector, NormalizeKeepsZeroAndScalesOthers)
-{
+TEST(MathVector, NormalizeKeepsZeroAndScalesOthers) {
     EXPECT_TRUE(Normalize(Vec2{}) == Vec2{});
     EXPECT_TRUE(Normalize(Vec3{}) == Vec3{});
     EXPECT_TRUE(Normalize(Vec4{}) == Vec4{});
@@ -88,8 +79,7 @@ TEST(MathVector, NormalizeKeepsZeroAndScalesOthers)
     EXPECT_TRUE(Near(Normalize(Vec4{1, 1, 1, 1}), {0.5f, 0.5f, 0.5f, 0.5f}));
 }
 
-TEST(MathVector, DotCrossLengthLerp)
-{
+TEST(MathVector, DotCrossLengthLerp) {
     // Cross follows the ordinary determinant rule, whatever the handedness: x × y = z.
     EXPECT_TRUE(Cross(Vec3{1, 0, 0}, Vec3{0, 1, 0}) == (Vec3{0, 0, 1}));
     EXPECT_TRUE(Cross(Vec3{0, 1, 0}, Vec3{1, 0, 0}) == (Vec3{0, 0, -1}));
@@ -108,20 +98,16 @@ TEST(MathVector, DotCrossLengthLerp)
 // ---------------------------------------------------------------------------------------------
 // Rotations: one table checked against every way of building the same rotation.
 
-struct RotationCase
-{
+struct RotationCase {
     Vec3 axis;
     float degrees;
     Vec3 in;
     Vec3 expected;
 };
 
-class MathRotation : public testing::TestWithParam<RotationCase>
-{
-};
+class MathRotation : public testing::TestWithParam<RotationCase> {};
 
-TEST_P(MathRotation, AxisMatrixAndQuaternionAgree)
-{
+TEST_P(MathRotation, AxisMatrixAndQuaternionAgree) {
     const RotationCase& c = GetParam();
     const float a = ToRadian(c.degrees);
 
@@ -132,16 +118,13 @@ TEST_P(MathRotation, AxisMatrixAndQuaternionAgree)
     EXPECT_TRUE(Near(Vec3TransformNormal(c.in, MatRotationAxis(c.axis, a)), c.expected)) << "TransformNormal";
 
     const Vec3 n = Normalize(c.axis);
-    if (n == Vec3{1, 0, 0})
-    {
+    if (n == Vec3{1, 0, 0}) {
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatRotationX(a)), c.expected)) << "MatRotationX";
     }
-    if (n == Vec3{0, 1, 0})
-    {
+    if (n == Vec3{0, 1, 0}) {
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatRotationY(a)), c.expected)) << "MatRotationY";
     }
-    if (n == Vec3{0, 0, 1})
-    {
+    if (n == Vec3{0, 0, 1}) {
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatRotationZ(a)), c.expected)) << "MatRotationZ";
     }
 }
@@ -150,26 +133,19 @@ INSTANTIATE_TEST_SUITE_P(
     Table, MathRotation,
     testing::Values(
         // Z: x → y.  X: y → z.  Y: z → x (so x → −z).
-        RotationCase{{0, 0, 1}, 90, {1, 0, 0}, {0, 1, 0}},
-        RotationCase{{0, 0, 1}, 90, {0, 1, 0}, {-1, 0, 0}},
-        RotationCase{{0, 0, 1}, -90, {1, 0, 0}, {0, -1, 0}},
-        RotationCase{{1, 0, 0}, 90, {0, 1, 0}, {0, 0, 1}},
-        RotationCase{{1, 0, 0}, 90, {0, 0, 1}, {0, -1, 0}},
-        RotationCase{{0, 1, 0}, 90, {0, 0, 1}, {1, 0, 0}},
-        RotationCase{{0, 1, 0}, 90, {1, 0, 0}, {0, 0, -1}},
-        RotationCase{{0, 1, 0}, 180, {1, 2, 3}, {-1, 2, -3}},
+        RotationCase{{0, 0, 1}, 90, {1, 0, 0}, {0, 1, 0}}, RotationCase{{0, 0, 1}, 90, {0, 1, 0}, {-1, 0, 0}},
+        RotationCase{{0, 0, 1}, -90, {1, 0, 0}, {0, -1, 0}}, RotationCase{{1, 0, 0}, 90, {0, 1, 0}, {0, 0, 1}},
+        RotationCase{{1, 0, 0}, 90, {0, 0, 1}, {0, -1, 0}}, RotationCase{{0, 1, 0}, 90, {0, 0, 1}, {1, 0, 0}},
+        RotationCase{{0, 1, 0}, 90, {1, 0, 0}, {0, 0, -1}}, RotationCase{{0, 1, 0}, 180, {1, 2, 3}, {-1, 2, -3}},
         RotationCase{{0, 0, 1}, 45, {1, 0, 0}, {0.70710678f, 0.70710678f, 0}},
         // The axis is normalised first.
         RotationCase{{0, 0, 5}, 90, {1, 0, 0}, {0, 1, 0}},
         // A third of a turn about the diagonal cycles the axes x → y → z.
-        RotationCase{{1, 1, 1}, 120, {1, 0, 0}, {0, 1, 0}},
-        RotationCase{{1, 1, 1}, 120, {0, 1, 0}, {0, 0, 1}},
+        RotationCase{{1, 1, 1}, 120, {1, 0, 0}, {0, 1, 0}}, RotationCase{{1, 1, 1}, 120, {0, 1, 0}, {0, 0, 1}},
         RotationCase{{2, 2, 2}, 240, {1, 0, 0}, {0, 0, 1}}));
 
-TEST(MathMatrix, MultiplicationOrderIsFirstThenSecond)
-{
-    struct Case
-    {
+TEST(MathMatrix, MultiplicationOrderIsFirstThenSecond) {
+    struct Case {
         Mat4 first, second;
         Vec3 in, expected;
     };
@@ -178,13 +154,12 @@ TEST(MathMatrix, MultiplicationOrderIsFirstThenSecond)
     const Mat4 s = MatScaling(2, 2, 2);
     const Mat4 u = MatTranslation(1, 2, 3);
     const std::vector<Case> cases = {
-        {t, rz, {1, 0, 0}, {0, 11, 0}},   // move to (11,0,0), then turn to (0,11,0)
-        {rz, t, {1, 0, 0}, {10, 1, 0}},   // turn to (0,1,0), then move
-        {s, u, {1, 1, 1}, {3, 4, 5}},     // scale, then move
-        {u, s, {1, 1, 1}, {4, 6, 8}},     // move, then scale
+        {t, rz, {1, 0, 0}, {0, 11, 0}}, // move to (11,0,0), then turn to (0,11,0)
+        {rz, t, {1, 0, 0}, {10, 1, 0}}, // turn to (0,1,0), then move
+        {s, u, {1, 1, 1}, {3, 4, 5}},   // scale, then move
+        {u, s, {1, 1, 1}, {4, 6, 8}},   // move, then scale
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatMultiply(c.first, c.second)), c.expected));
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, c.first * c.second), c.expected));
     }
@@ -194,8 +169,7 @@ TEST(MathMatrix, MultiplicationOrderIsFirstThenSecond)
     EXPECT_EQ(MatTranspose(t)(3, 0), 0.0f);
 }
 
-TEST(MathMatrix, TransformVariantsTreatWDifferently)
-{
+TEST(MathMatrix, TransformVariantsTreatWDifferently) {
     const Mat4 t = MatTranslation(5, 6, 7);
     EXPECT_TRUE(Near(Vec3TransformCoord({1, 0, 0}, t), {6, 6, 7}));
     EXPECT_TRUE(Near(Vec3TransformNormal({1, 0, 0}, t), {1, 0, 0}));
@@ -205,7 +179,7 @@ TEST(MathMatrix, TransformVariantsTreatWDifferently)
 
     // A matrix whose last column is not (0,0,0,1): TransformCoord divides by the w it produces.
     Mat4 m = MatIdentity();
-    m(0, 3) = 1;  // w = x + 1
+    m(0, 3) = 1; // w = x + 1
     EXPECT_TRUE(Near(Vec3Transform({3, 4, 8}, m), {3, 4, 8, 4}));
     EXPECT_TRUE(Near(Vec3TransformCoord({3, 4, 8}, m), {0.75f, 1, 2}));
 }
@@ -213,18 +187,14 @@ TEST(MathMatrix, TransformVariantsTreatWDifferently)
 // ---------------------------------------------------------------------------------------------
 // Yaw, pitch and roll: roll (Z) first, then pitch (X), then yaw (Y).
 
-struct YprCase
-{
-    float yaw, pitch, roll;  // degrees
+struct YprCase {
+    float yaw, pitch, roll; // degrees
     Vec3 in, expected;
 };
 
-class MathYawPitchRoll : public testing::TestWithParam<YprCase>
-{
-};
+class MathYawPitchRoll : public testing::TestWithParam<YprCase> {};
 
-TEST_P(MathYawPitchRoll, MatrixAndQuaternionApplyRollPitchYaw)
-{
+TEST_P(MathYawPitchRoll, MatrixAndQuaternionApplyRollPitchYaw) {
     const YprCase& c = GetParam();
     const float y = ToRadian(c.yaw), p = ToRadian(c.pitch), r = ToRadian(c.roll);
     EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatRotationYawPitchRoll(y, p, r)), c.expected)) << "matrix";
@@ -232,25 +202,23 @@ TEST_P(MathYawPitchRoll, MatrixAndQuaternionApplyRollPitchYaw)
         << "quaternion";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MathYawPitchRoll,
-    testing::Values(YprCase{90, 0, 0, {1, 0, 0}, {0, 0, -1}},
-                    YprCase{0, 90, 0, {0, 1, 0}, {0, 0, 1}},
-                    YprCase{0, 0, 90, {1, 0, 0}, {0, 1, 0}},
-                    // Pitch before yaw: z → −y → −y. (Yaw first would give +x.)
-                    YprCase{90, 90, 0, {0, 0, 1}, {0, -1, 0}},
-                    // Roll before pitch: x → y → z. (Pitch first would give y.)
-                    YprCase{0, 90, 90, {1, 0, 0}, {0, 0, 1}},
-                    // Roll before yaw: y → −x → z. (Yaw first would give −x.)
-                    YprCase{90, 0, 90, {0, 1, 0}, {0, 0, 1}},
-                    // All three: y → −x → −x → z.
-                    YprCase{90, 90, 90, {0, 1, 0}, {0, 0, 1}}));
+INSTANTIATE_TEST_SUITE_P(Table, MathYawPitchRoll,
+                         testing::Values(YprCase{90, 0, 0, {1, 0, 0}, {0, 0, -1}},
+                                         YprCase{0, 90, 0, {0, 1, 0}, {0, 0, 1}},
+                                         YprCase{0, 0, 90, {1, 0, 0}, {0, 1, 0}},
+                                         // Pitch before yaw: z → −y → −y. (Yaw first would give +x.)
+                                         YprCase{90, 90, 0, {0, 0, 1}, {0, -1, 0}},
+                                         // Roll before pitch: x → y → z. (Pitch first would give y.)
+                                         YprCase{0, 90, 90, {1, 0, 0}, {0, 0, 1}},
+                                         // Roll before yaw: y → −x → z. (Yaw first would give −x.)
+                                         YprCase{90, 0, 90, {0, 1, 0}, {0, 0, 1}},
+                                         // All three: y → −x → −x → z.
+                                         YprCase{90, 90, 90, {0, 1, 0}, {0, 0, 1}}));
 
 // ---------------------------------------------------------------------------------------------
 // Quaternions
 
-TEST(MathQuat, MultiplyIsFirstRotationThenSecond)
-{
+TEST(MathQuat, MultiplyIsFirstRotationThenSecond) {
     const Quat qz = QuatRotationAxis({0, 0, 1}, ToRadian(90));
     const Quat qx = QuatRotationAxis({1, 0, 0}, ToRadian(90));
 
@@ -267,17 +235,16 @@ TEST(MathQuat, MultiplyIsFirstRotationThenSecond)
     EXPECT_TRUE(Near(QuatMultiply(QuatIdentity(), qz), qz));
 }
 
-TEST(MathQuat, YawPitchRollEqualsComposedRotations)
-{
+TEST(MathQuat, YawPitchRollEqualsComposedRotations) {
     const float yaw = 0.7f, pitch = -0.4f, roll = 1.1f;
-    const Quat composed = QuatMultiply(QuatMultiply(QuatRotationAxis({0, 0, 1}, roll), QuatRotationAxis({1, 0, 0}, pitch)),
-                                       QuatRotationAxis({0, 1, 0}, yaw));
+    const Quat composed =
+        QuatMultiply(QuatMultiply(QuatRotationAxis({0, 0, 1}, roll), QuatRotationAxis({1, 0, 0}, pitch)),
+                     QuatRotationAxis({0, 1, 0}, yaw));
     EXPECT_TRUE(Near(QuatRotationYawPitchRoll(yaw, pitch, roll), composed));
 }
 
-TEST(MathQuat, InverseConjugateNormalize)
-{
-    const Quat q{1, 2, 3, 4};  // |q|² = 30
+TEST(MathQuat, InverseConjugateNormalize) {
+    const Quat q{1, 2, 3, 4}; // |q|² = 30
     EXPECT_TRUE(QuatConjugate(q) == (Quat{-1, -2, -3, 4}));
     EXPECT_TRUE(Near(QuatInverse(q), {-1.0f / 30, -2.0f / 30, -3.0f / 30, 4.0f / 30}));
     EXPECT_TRUE(Near(QuatMultiply(q, QuatInverse(q)), QuatIdentity()));
@@ -294,21 +261,18 @@ TEST(MathQuat, InverseConjugateNormalize)
     EXPECT_TRUE(QuatInverse(Quat{}) == Quat{});
 }
 
-TEST(MathQuat, FromMatrixRecoversTheRotation)
-{
-    struct Case
-    {
+TEST(MathQuat, FromMatrixRecoversTheRotation) {
+    struct Case {
         Vec3 unitAxis;
         float degrees;
     };
     // Covers each branch: large w, and 180° turns where x, y or z is the largest component.
     const std::vector<Case> cases = {
-        {{0, 0, 1}, 0},       {{0, 0, 1}, 90},      {{1, 0, 0}, -60},  {{1, 0, 0}, 180},
-        {{0, 1, 0}, 180},     {{0, 0, 1}, 180},     {{0, 1, 0}, 170},  {{0.6f, 0, 0.8f}, 200},
-        {{0.48f, 0.6f, 0.64f}, 135},
+        {{0, 0, 1}, 0},   {{0, 0, 1}, 90},        {{1, 0, 0}, -60},
+        {{1, 0, 0}, 180}, {{0, 1, 0}, 180},       {{0, 0, 1}, 180},
+        {{0, 1, 0}, 170}, {{0.6f, 0, 0.8f}, 200}, {{0.48f, 0.6f, 0.64f}, 135},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.unitAxis << " " << c.degrees);
         const Quat expected = HalfAngleQuat(c.unitAxis, c.degrees);
         EXPECT_TRUE(SameRotation(QuatRotationMatrix(MatRotationAxis(c.unitAxis, ToRadian(c.degrees))), expected));
@@ -318,10 +282,8 @@ TEST(MathQuat, FromMatrixRecoversTheRotation)
     EXPECT_TRUE(SameRotation(QuatRotationMatrix(m), {0, kR, 0, kR}));
 }
 
-TEST(MathQuat, SlerpFollowsTheShortArc)
-{
-    struct Case
-    {
+TEST(MathQuat, SlerpFollowsTheShortArc) {
+    struct Case {
         Quat from, to;
         float t;
         Quat expected;
@@ -344,8 +306,7 @@ TEST(MathQuat, SlerpFollowsTheShortArc)
         // Nearly equal inputs use the linear blend and stay finite.
         {id, {0, 0, 1e-4f, 1}, 0.5f, {0, 0, 0.5e-4f, 1}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.from << " → " << c.to << " at " << c.t);
         EXPECT_TRUE(Near(QuatSlerp(c.from, c.to, c.t), c.expected));
     }
@@ -354,10 +315,8 @@ TEST(MathQuat, SlerpFollowsTheShortArc)
 // ---------------------------------------------------------------------------------------------
 // Inverse
 
-TEST(MathMatrix, InverseUndoesTheMatrix)
-{
-    struct Case
-    {
+TEST(MathMatrix, InverseUndoesTheMatrix) {
+    struct Case {
         Mat4 m;
         float det;
     };
@@ -368,14 +327,13 @@ TEST(MathMatrix, InverseUndoesTheMatrix)
         {MatTranslation(1, 2, 3), 1},
         {MatScaling(2, 3, 4), 24},
         {MatRotationZ(0.3f), 1},
-        {general, 24},  // rotation and translation keep the volume
-        {Mat4(0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1), -1},  // swapped axes mirror
-        {Mat4(3, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1), 2},   // fourth column used: 3·1 − 1·1
+        {general, 24},                                              // rotation and translation keep the volume
+        {Mat4(0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1), -1}, // swapped axes mirror
+        {Mat4(3, 0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 1), 2},  // fourth column used: 3·1 − 1·1
         // yScale·xScale·(zn·q), q = zf/(zf−zn)
         {projection, (1 / std::tan(ToRadian(30))) * (1 / std::tan(ToRadian(30))) / 1.5f * 0.5f * 500 / 499.5f},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         Mat4 inv;
         float det = 0;
         ASSERT_TRUE(MatInverse(inv, &det, c.m));
@@ -394,18 +352,16 @@ TEST(MathMatrix, InverseUndoesTheMatrix)
     EXPECT_TRUE(Near(m, MatScaling(0.5f, 0.25f, 0.125f)));
 }
 
-TEST(MathMatrix, InverseRefusesSingularMatrices)
-{
+TEST(MathMatrix, InverseRefusesSingularMatrices) {
     const std::vector<Mat4> cases = {
         Mat4{},
         MatScaling(1, 0, 1),
         MatRotationY(0.4f) * MatScaling(3, 3, 0),
-        Mat4(1, 2, 3, 4, 1, 2, 3, 4, 0, 0, 1, 0, 0, 0, 0, 1),    // two equal rows
-        Mat4(1, 2, 3, 0, 2, 4, 6, 0, 0, 0, 1, 0, 5, 6, 7, 1),    // proportional rows
-        MatShadow({0, 1, 0, 0}, {0, 1, 0, 0}),                   // flattening loses a dimension
+        Mat4(1, 2, 3, 4, 1, 2, 3, 4, 0, 0, 1, 0, 0, 0, 0, 1), // two equal rows
+        Mat4(1, 2, 3, 0, 2, 4, 6, 0, 0, 0, 1, 0, 5, 6, 7, 1), // proportional rows
+        MatShadow({0, 1, 0, 0}, {0, 1, 0, 0}),                // flattening loses a dimension
     };
-    for (size_t i = 0; i < cases.size(); ++i)
-    {
+    for (size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(i);
         const Mat4 sentinel = MatTranslation(7, 8, 9);
         Mat4 out = sentinel;
@@ -419,15 +375,13 @@ TEST(MathMatrix, InverseRefusesSingularMatrices)
 // ---------------------------------------------------------------------------------------------
 // View and projection
 
-TEST(MathMatrix, LookAtLHPutsTheEyeAtTheOriginLookingDownZ)
-{
-    struct Case
-    {
+TEST(MathMatrix, LookAtLHPutsTheEyeAtTheOriginLookingDownZ) {
+    struct Case {
         Vec3 eye, at, up, in, expected;
     };
     const std::vector<Case> cases = {
         {{0, 0, -5}, {0, 0, 0}, {0, 1, 0}, {0, 0, 0}, {0, 0, 5}},
-        {{0, 0, -5}, {0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 0, 5}},  // +x stays to the right
+        {{0, 0, -5}, {0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 0, 5}}, // +x stays to the right
         {{0, 0, -5}, {0, 0, 0}, {0, 1, 0}, {0, 1, -5}, {0, 1, 0}},
         // Eye on +x looking back at the origin: the view's right is world +z.
         {{5, 0, 0}, {0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 5}},
@@ -437,54 +391,42 @@ TEST(MathMatrix, LookAtLHPutsTheEyeAtTheOriginLookingDownZ)
         // Looking straight down with up = +z: world +z becomes view +y.
         {{0, 10, 0}, {0, 0, 0}, {0, 0, 1}, {2, 0, 3}, {2, 3, 10}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "eye " << c.eye << " point " << c.in);
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, MatLookAtLH(c.eye, c.at, c.up)), c.expected));
     }
 }
 
-TEST(MathMatrix, PerspectiveFovLHMapsNearToZeroAndFarToOne)
-{
+TEST(MathMatrix, PerspectiveFovLHMapsNearToZeroAndFarToOne) {
     // fovY 90°: yScale = 1, xScale = 1/2 for aspect 2.
     const Mat4 p = MatPerspectiveFovLH(ToRadian(90), 2.0f, 1.0f, 100.0f);
-    struct Case
-    {
+    struct Case {
         Vec3 in, expected;
     };
     const std::vector<Case> cases = {
-        {{0, 0, 1}, {0, 0, 0}},
-        {{0, 0, 100}, {0, 0, 1}},
-        {{2, 1, 1}, {1, 1, 0}},        // top-right corner of the near plane
-        {{-200, -100, 100}, {-1, -1, 1}},
-        {{0, 0, 2}, {0, 0, 50.0f / 99}},  // (2·100/99 − 100/99) / 2
+        {{0, 0, 1}, {0, 0, 0}},           {{0, 0, 100}, {0, 0, 1}},
+        {{2, 1, 1}, {1, 1, 0}},                                            // top-right corner of the near plane
+        {{-200, -100, 100}, {-1, -1, 1}}, {{0, 0, 2}, {0, 0, 50.0f / 99}}, // (2·100/99 − 100/99) / 2
     };
-    for (const Case& c : cases)
-        EXPECT_TRUE(Near(Vec3TransformCoord(c.in, p), c.expected));
+    for (const Case& c : cases) EXPECT_TRUE(Near(Vec3TransformCoord(c.in, p), c.expected));
     // w carries the view depth.
     EXPECT_TRUE(Near(Vec3Transform({0, 0, 7}, p), {0, 0, 7 * 100.0f / 99 - 100.0f / 99, 7}));
 }
 
-TEST(MathMatrix, OrthoMapsTheBoxToClipSpace)
-{
-    struct Case
-    {
+TEST(MathMatrix, OrthoMapsTheBoxToClipSpace) {
+    struct Case {
         Mat4 m;
         Vec3 in, expected;
     };
     const Mat4 off = MatOrthoOffCenterLH(-10, 30, 0, 20, 1, 5);
     const Mat4 centred = MatOrthoLH(8, 4, 0, 10);
     const std::vector<Case> cases = {
-        {off, {-10, 0, 1}, {-1, -1, 0}},
-        {off, {30, 20, 5}, {1, 1, 1}},
-        {off, {10, 10, 3}, {0, 0, 0.5f}},
-        {off, {-10, 20, 5}, {-1, 1, 1}},
-        {centred, {-4, -2, 0}, {-1, -1, 0}},
-        {centred, {4, 2, 10}, {1, 1, 1}},
+        {off, {-10, 0, 1}, {-1, -1, 0}},           {off, {30, 20, 5}, {1, 1, 1}},
+        {off, {10, 10, 3}, {0, 0, 0.5f}},          {off, {-10, 20, 5}, {-1, 1, 1}},
+        {centred, {-4, -2, 0}, {-1, -1, 0}},       {centred, {4, 2, 10}, {1, 1, 1}},
         {centred, {0, 1, 2.5f}, {0, 0.5f, 0.25f}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         EXPECT_TRUE(Near(Vec3TransformCoord(c.in, c.m), c.expected));
         EXPECT_FLOAT_EQ(Vec3Transform(c.in, c.m).w, 1.0f);
     }
@@ -495,8 +437,7 @@ TEST(MathMatrix, OrthoMapsTheBoxToClipSpace)
 // ---------------------------------------------------------------------------------------------
 // Planes and shadows
 
-TEST(MathPlane, BuildNormalizeAndDot)
-{
+TEST(MathPlane, BuildNormalizeAndDot) {
     // Points wound (0,0,0), (0,0,1), (1,0,0): Cross((0,0,1), (1,0,0)) = (0,1,0).
     const Plane p = PlaneFromPoints({0, 2, 0}, {0, 2, 1}, {1, 2, 0});
     EXPECT_TRUE(Near(Vec4{p.a, p.b, p.c, p.d}, {0, 1, 0, -2}));
@@ -514,10 +455,8 @@ TEST(MathPlane, BuildNormalizeAndDot)
     EXPECT_TRUE(PlaneNormalize(Plane{0, 0, 0, 5}) == Plane{});
 }
 
-TEST(MathPlane, IntersectLine)
-{
-    struct Case
-    {
+TEST(MathPlane, IntersectLine) {
+    struct Case {
         Plane plane;
         Vec3 v1, v2;
         bool hits;
@@ -536,8 +475,7 @@ TEST(MathPlane, IntersectLine)
         {y2, {0, 0, 0}, {1, 0, 1}, false, {}},
         {y2, {0, 2, 0}, {5, 2, 0}, false, {}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.v1 << " – " << c.v2);
         const Vec3 sentinel{-99, -99, -99};
         Vec3 out = sentinel;
@@ -546,10 +484,8 @@ TEST(MathPlane, IntersectLine)
     }
 }
 
-TEST(MathPlane, ShadowFlattensOntoThePlane)
-{
-    struct Case
-    {
+TEST(MathPlane, ShadowFlattensOntoThePlane) {
+    struct Case {
         Vec4 light;
         Plane plane;
         Vec3 in, expected;
@@ -566,8 +502,7 @@ TEST(MathPlane, ShadowFlattensOntoThePlane)
         // Tilted plane x + y = 0 under an overhead sun.
         {{0, 1, 0, 0}, {1, 1, 0, 0}, {1, 1, 0}, {1, -1, 0}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "light " << c.light << " point " << c.in);
         const Mat4 m = MatShadow(c.light, c.plane);
         const Vec3 flat = Vec3TransformCoord(c.in, m);
@@ -585,9 +520,8 @@ TEST(MathPlane, ShadowFlattensOntoThePlane)
 // ---------------------------------------------------------------------------------------------
 // Colour and layout
 
-TEST(MathColor, PacksAsArgbWithRoundingAndSaturation)
-{
-    EXPECT_EQ(ColorToArgb({1, 0.5f, 0, 1}), 0xFFFF8000u);  // 0.5·255 + 0.5 = 128
+TEST(MathColor, PacksAsArgbWithRoundingAndSaturation) {
+    EXPECT_EQ(ColorToArgb({1, 0.5f, 0, 1}), 0xFFFF8000u); // 0.5·255 + 0.5 = 128
     EXPECT_EQ(ColorToArgb({0.2f, 0.4f, 0.6f, 0.8f}), 0xCC336699u);
     EXPECT_EQ(ColorToArgb({2, -1, 1, 0}), 0x00FF00FFu);
     EXPECT_EQ(ColorToArgb({NAN, 0, 0, 1}), 0xFF000000u);
@@ -600,8 +534,7 @@ TEST(MathColor, PacksAsArgbWithRoundingAndSaturation)
     EXPECT_EQ(ColorToArgb(ColorFromArgb(0x12345678u)), 0x12345678u);
 }
 
-TEST(MathLayout, MatrixBytesAreRowMajorLikeD3dx)
-{
+TEST(MathLayout, MatrixBytesAreRowMajorLikeD3dx) {
     // _41.._43 hold the translation and follow _11.._34 in memory.
     const Mat4 t = MatTranslation(1, 2, 3);
     const float* f = &t.m[0][0];

@@ -21,24 +21,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes B(const std::string& text)
-{
-    return Bytes(text.begin(), text.end());
-}
+Bytes B(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-void AppendU32(Bytes& out, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<uint8_t>(value >> (8 * i)));
+void AppendU32(Bytes& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
 // Lays out a pack directory by hand, entry by entry, so tests can also make corrupt ones.
-struct RawDirectory
-{
+struct RawDirectory {
     Bytes bytes;
 
-    RawDirectory& Entry(const std::string& name, int32_t offset, uint32_t size, uint32_t children)
-    {
+    RawDirectory& Entry(const std::string& name, int32_t offset, uint32_t size, uint32_t children) {
         AppendU32(bytes, static_cast<uint32_t>(name.size()));
         bytes.insert(bytes.end(), name.begin(), name.end());
         AppendU32(bytes, static_cast<uint32_t>(offset));
@@ -51,8 +44,7 @@ struct RawDirectory
 };
 
 // Magic, length, scrambled directory, then each file scrambled on its own, back to back.
-Bytes RawPack(Bytes directory, const std::vector<Bytes>& files, uint32_t magic = PackMagic)
-{
+Bytes RawPack(Bytes directory, const std::vector<Bytes>& files, uint32_t magic = PackMagic) {
     Bytes pack;
     AppendU32(pack, magic);
     AppendU32(pack, static_cast<uint32_t>(directory.size()));
@@ -65,11 +57,9 @@ Bytes RawPack(Bytes directory, const std::vector<Bytes>& files, uint32_t magic =
     return pack;
 }
 
-class PackTest : public ::testing::Test
-{
+class PackTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         m_previous = fs::current_path();
         std::string pattern = (fs::temp_directory_path() / "vastrel-packs-XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
@@ -78,49 +68,40 @@ protected:
         UnmountPackFiles();
     }
 
-    void TearDown() override
-    {
+    void TearDown() override {
         UnmountPackFiles();
         fs::current_path(m_previous);
         fs::remove_all(m_root);
     }
 
-    static void Put(const fs::path& path, const Bytes& bytes)
-    {
-        if (!path.parent_path().empty())
-            fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                    static_cast<std::streamsize>(bytes.size()));
+    static void Put(const fs::path& path, const Bytes& bytes) {
+        if (!path.parent_path().empty()) fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
 
-    static Bytes Get(const fs::path& path)
-    {
+    static Bytes Get(const fs::path& path) {
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     // Loads path through the file layer; false when it cannot be read.
-    static bool Load(const std::string& path, Bytes& out)
-    {
+    static bool Load(const std::string& path, Bytes& out) {
         CPFileReader reader(path, false);
-        if (FAILED(reader.Load()))
-            return false;
+        if (FAILED(reader.Load())) return false;
         out.assign(reader.GetData(), reader.GetData() + reader.GetLength());
         return true;
     }
 
     // The text of path, or "<missing>" when it cannot be read.
-    static std::string LoadText(const std::string& path)
-    {
+    static std::string LoadText(const std::string& path) {
         Bytes bytes;
         return Load(path, bytes) ? std::string(bytes.begin(), bytes.end()) : "<missing>";
     }
 
-    static std::vector<int> MountedNumbers()
-    {
+    static std::vector<int> MountedNumbers() {
         std::vector<int> numbers;
-        for (const CPPackFile& pack : GetPackFiles())
-            numbers.push_back(pack.GetNumber());
+        for (const CPPackFile& pack : GetPackFiles()) numbers.push_back(pack.GetNumber());
         return numbers;
     }
 
@@ -128,25 +109,22 @@ protected:
     fs::path m_root;
 };
 
-Bytes Counting(size_t size)
-{
+Bytes Counting(size_t size) {
     Bytes bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<uint8_t>(i * 31 + 7);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 31 + 7);
     return bytes;
 }
 
-int RunTool(const std::string& arguments, const std::string& output = "/dev/null")
-{
-    const std::string command = std::string(VASTREL_BINARY_DIR "/bin/mkpack ") + arguments + " >" + output + " 2>/dev/null";
+int RunTool(const std::string& arguments, const std::string& output = "/dev/null") {
+    const std::string command =
+        std::string(VASTREL_BINARY_DIR "/bin/mkpack ") + arguments + " >" + output + " 2>/dev/null";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 } // namespace
 
-TEST(ScrambleTest, RoundTripAndKeyWrap)
-{
+TEST(ScrambleTest, RoundTripAndKeyWrap) {
     const Bytes original = Counting(2 * PackKeySize + 17);
     Bytes bytes = original;
     ScrambleBytes(bytes.data(), bytes.size());
@@ -162,13 +140,11 @@ TEST(ScrambleTest, RoundTripAndKeyWrap)
     EXPECT_EQ(Bytes(zeros.begin(), zeros.end() - 1), Bytes(PackKey, PackKey + PackKeySize));
     EXPECT_EQ(zeros.back(), PackKey[0]);
     size_t nonZero = 0;
-    for (uint8_t b : zeros)
-        nonZero += b != 0;
+    for (uint8_t b : zeros) nonZero += b != 0;
     EXPECT_GT(nonZero, PackKeySize / 2);
 }
 
-TEST_F(PackTest, HandMadePackIsReadWithItsOffsetsAndKeyRules)
-{
+TEST_F(PackTest, HandMadePackIsReadWithItsOffsetsAndKeyRules) {
     // data\textures\x.tga sits at offset 0 (right after the directory), data\b.txt after it;
     // an empty folder adds nothing; a later duplicate replaces an earlier entry; bytes after the
     // root's subtree are ignored. Each file is scrambled from key index 0 at its own first byte.
@@ -200,8 +176,7 @@ TEST_F(PackTest, HandMadePackIsReadWithItsOffsetsAndKeyRules)
     EXPECT_FALSE(Load("data\\empty", read));
 }
 
-TEST_F(PackTest, WriterAndReaderAgree)
-{
+TEST_F(PackTest, WriterAndReaderAgree) {
     const std::vector<PackItem> items = {
         {"data\\scripts\\main.lua", B("print('hi')")},
         {"data\\Textures\\Big.TGA", Counting(5000)},
@@ -216,12 +191,11 @@ TEST_F(PackTest, WriterAndReaderAgree)
     CPPackFile pack(5, "data\\game5.dat");
     ASSERT_EQ(pack.ReadDirectory(), S_OK);
     std::map<std::string, uint32_t> sizes;
-    for (const auto& [key, entry] : pack.GetDirectory())
-        sizes[key] = entry.size;
+    for (const auto& [key, entry] : pack.GetDirectory()) sizes[key] = entry.size;
     EXPECT_EQ(sizes, (std::map<std::string, uint32_t>{{"data\\empty.txt", 0},
-                                                       {"data\\scripts\\list.dat", 8},
-                                                       {"data\\scripts\\main.lua", 12},
-                                                       {"data\\textures\\big.tga", 5000}}));
+                                                      {"data\\scripts\\list.dat", 8},
+                                                      {"data\\scripts\\main.lua", 12},
+                                                      {"data\\textures\\big.tga", 5000}}));
 
     ASSERT_EQ(MountPackFiles(), S_OK);
     Bytes read;
@@ -233,10 +207,8 @@ TEST_F(PackTest, WriterAndReaderAgree)
     EXPECT_TRUE(read.empty());
 }
 
-TEST_F(PackTest, WriterRejectsKeysItCannotStore)
-{
-    struct Case
-    {
+TEST_F(PackTest, WriterRejectsKeysItCannotStore) {
+    struct Case {
         const char* name;
         std::vector<PackItem> items;
     };
@@ -253,8 +225,7 @@ TEST_F(PackTest, WriterRejectsKeysItCannotStore)
     }
 }
 
-TEST_F(PackTest, LooseFilesWinThenTheHighestNumber)
-{
+TEST_F(PackTest, LooseFilesWinThenTheHighestNumber) {
     auto pack = [](const std::string& path, const std::string& text) {
         ASSERT_EQ(WritePackFile(path, {{"data\\a.txt", B(text)}, {"data\\only" + text + ".txt", B(text)}}), S_OK);
     };
@@ -278,17 +249,14 @@ TEST_F(PackTest, LooseFilesWinThenTheHighestNumber)
     EXPECT_EQ(LoadText("data\\onlyten.txt"), "<missing>");
 }
 
-TEST_F(PackTest, MountNamingRules)
-{
-    struct Case
-    {
+TEST_F(PackTest, MountNamingRules) {
+    struct Case {
         std::string name;
         int number; // -1: not mounted
     };
     const Case cases[] = {
-        {"game12.dat", 12}, {"game.dat", 0},     {"gamexdat", 0},       {"game7x.dat", 7},
-        {"Game3.dat", -1},  {"game4.DAT", -1},   {"game5.dat.bak", -1}, {"savegame6.dat", -1},
-        {"game-2.dat", -2}, {"game08.dat", 8},
+        {"game12.dat", 12}, {"game.dat", 0},       {"gamexdat", 0},       {"game7x.dat", 7},  {"Game3.dat", -1},
+        {"game4.DAT", -1},  {"game5.dat.bak", -1}, {"savegame6.dat", -1}, {"game-2.dat", -2}, {"game08.dat", 8},
     };
     fs::create_directory("DaTa");
     for (const Case& c : cases)
@@ -306,19 +274,16 @@ TEST_F(PackTest, MountNamingRules)
         EXPECT_EQ(LoadText("data\\" + c.name + ".txt") != "<missing>", c.number != -1) << c.name;
 }
 
-TEST_F(PackTest, NoDataFolderMountsNothing)
-{
+TEST_F(PackTest, NoDataFolderMountsNothing) {
     EXPECT_EQ(MountPackFiles(), S_OK);
     EXPECT_TRUE(GetPackFiles().empty());
 }
 
-TEST_F(PackTest, CorruptPacksMountEmptyAndSafely)
-{
+TEST_F(PackTest, CorruptPacksMountEmptyAndSafely) {
     const Bytes good = B("good");
     auto deepNesting = [] {
         RawDirectory dir;
-        for (int i = 0; i < 100000; ++i)
-            dir.Folder("d", 1);
+        for (int i = 0; i < 100000; ++i) dir.Folder("d", 1);
         dir.File("f", 0, 1);
         return dir.bytes;
     };
@@ -326,8 +291,7 @@ TEST_F(PackTest, CorruptPacksMountEmptyAndSafely)
     lengthPastFile[4] = 0xFF;
     lengthPastFile[5] = 0xFF;
 
-    struct Case
-    {
+    struct Case {
         const char* name;
         Bytes pack;
     };
@@ -338,13 +302,15 @@ TEST_F(PackTest, CorruptPacksMountEmptyAndSafely)
         {"directory length past the file", lengthPastFile},
         {"name length past the directory", RawPack(Bytes{50, 0, 0, 0, 'd', 'a', 't', 'a'}, {})},
         {"root name length huge", RawPack(Bytes{0xFF, 0xFF, 0xFF, 0xFF, 'd'}, {})},
-        {"child name past the directory", RawPack([] {
-             RawDirectory dir;
-             dir.Folder("data", 1);
-             AppendU32(dir.bytes, 1000);
-             dir.bytes.insert(dir.bytes.end(), 20, 'n');
-             return dir.bytes;
-         }(), {})},
+        {"child name past the directory", RawPack(
+                                              [] {
+                                                  RawDirectory dir;
+                                                  dir.Folder("data", 1);
+                                                  AppendU32(dir.bytes, 1000);
+                                                  dir.bytes.insert(dir.bytes.end(), 20, 'n');
+                                                  return dir.bytes;
+                                              }(),
+                                              {})},
         {"huge child count", RawPack(RawDirectory().Folder("data", 0xFFFFFFFF).File("a", 0, 1).bytes, {B("x")})},
         {"child count past the directory", RawPack(RawDirectory().Folder("data", 3).File("a", 0, 1).bytes, {B("x")})},
         {"entry cut short", RawPack(Bytes{4, 0, 0, 0, 'd', 'a', 't', 'a', 0xFF, 0xFF}, {})},
@@ -365,8 +331,7 @@ TEST_F(PackTest, CorruptPacksMountEmptyAndSafely)
     }
 }
 
-TEST_F(PackTest, EntriesPastTheEndOfThePackFailToLoad)
-{
+TEST_F(PackTest, EntriesPastTheEndOfThePackFailToLoad) {
     // The directory is sound but the data area was cut short, or an entry claims gigabytes.
     RawDirectory dir;
     dir.Folder("data", 3).File("cut", 0, 10).File("huge", 0, 0xFFFFFFF0).File("fine", 10, 2);
@@ -383,8 +348,7 @@ TEST_F(PackTest, EntriesPastTheEndOfThePackFailToLoad)
     EXPECT_EQ(LoadText("data\\fine"), "<missing>");
 }
 
-TEST_F(PackTest, ToolBuildsAndListsPacks)
-{
+TEST_F(PackTest, ToolBuildsAndListsPacks) {
     Put("src/scripts/main.lua", B("print(1)\n"));
     Put("src/Textures/Road.TGA", Counting(5000));
     Put("src/readme", B("\xE9\xFF"));
@@ -406,8 +370,7 @@ TEST_F(PackTest, ToolBuildsAndListsPacks)
     EXPECT_EQ(LoadText("DATA\\README"), "\xE9\xFF");
 }
 
-TEST_F(PackTest, ToolRebuildingAPackInsideItsSourceLeavesTheOldPackOut)
-{
+TEST_F(PackTest, ToolRebuildingAPackInsideItsSourceLeavesTheOldPackOut) {
     // The usual call packs the whole "Data" folder into a pack inside it; run twice, the second
     // pack must not carry the first one.
     Put("Data/scripts/main.lua", B("print(2)\n"));
@@ -421,13 +384,11 @@ TEST_F(PackTest, ToolRebuildingAPackInsideItsSourceLeavesTheOldPackOut)
     EXPECT_EQ(std::string(listing.begin(), listing.end()), "data\\scripts\\main.lua 9\n");
 }
 
-TEST_F(PackTest, ToolExitCodes)
-{
+TEST_F(PackTest, ToolExitCodes) {
     Put("src/a.txt", B("a"));
     Put("junk.dat", B("not a pack"));
     fs::create_directory("hollow");
-    struct Case
-    {
+    struct Case {
         std::string arguments;
         int code;
     };
@@ -444,6 +405,5 @@ TEST_F(PackTest, ToolExitCodes)
         {"--list src", 1},
         {"out.dat src", 0},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(RunTool(c.arguments), c.code) << c.arguments;
+    for (const Case& c : cases) EXPECT_EQ(RunTool(c.arguments), c.code) << c.arguments;
 }

@@ -81,7 +81,7 @@ TEST_F(ScriptFunctionTest, ValuesAndBadArguments) {
     FrameDelta = 0.25f;
     struct Case {
         const char* code;
-        const char* expected;  // a trailing '*' matches any rest
+        const char* expected; // a trailing '*' matches any rest
     };
     const Case cases[] = {
         {"return GetDeltaTime()", "0.25"},
@@ -134,7 +134,7 @@ TEST_F(ScriptFunctionTest, ValuesAndBadArguments) {
 TEST_F(ScriptFunctionTest, HandlesAsTextRoundTripAbove32Bits) {
     CPRefPtr<Thing> thing(new Thing);
     const auto address = reinterpret_cast<uintptr_t>(static_cast<CPManagedObject*>(thing.Get()));
-    ASSERT_GT(address, 0xFFFFFFFFull);  // a 32-bit "%d" would lose this address
+    ASSERT_GT(address, 0xFFFFFFFFull); // a 32-bit "%d" would lose this address
     SetGlobalObject("thing", thing.Get());
 
     EXPECT_EQ(Run("return PointerToString(thing)"), std::to_string(address));
@@ -151,7 +151,7 @@ TEST_F(ScriptFunctionTest, HandlesAsTextRoundTripAbove32Bits) {
 TEST_F(ScriptFunctionTest, ReferenceCountingFromScripts) {
     bool deleted = false;
     Thing* thing = new Thing(&deleted);
-    thing->AddRef();  // the one reference a creating function hands a script
+    thing->AddRef(); // the one reference a creating function hands a script
     SetGlobalObject("thing", thing);
     const std::string text = FormatHandle(thing);
 
@@ -161,7 +161,7 @@ TEST_F(ScriptFunctionTest, ReferenceCountingFromScripts) {
     EXPECT_EQ(Run("Release(thing) Release(thing) return 'ok'"), "ok");
     EXPECT_EQ(thing->GetRefCount(), 0);
     EXPECT_TRUE(thing->IsReleased());
-    EXPECT_FALSE(deleted);  // released objects last until the end of the turn
+    EXPECT_FALSE(deleted); // released objects last until the end of the turn
     CPManagedObject::CollectGarbage();
     EXPECT_TRUE(deleted);
 
@@ -204,7 +204,7 @@ TEST(ScriptRegistryTest, LaterRegistrationsReplaceEarlierOnes) {
     const ScriptFunctionEntry library[] = {
         {"RegistryProbeShared", ProbeFirst},
         {"RegistryProbeLibrary", ProbeFirst},
-        {"RegistryProbeLibrary", ProbeSecond},  // same table: replaces in place
+        {"RegistryProbeLibrary", ProbeSecond}, // same table: replaces in place
         {nullptr, nullptr},
         {"RegistryProbeAfterEnd", ProbeFirst},
     };
@@ -229,7 +229,7 @@ TEST(ScriptRegistryTest, LaterRegistrationsReplaceEarlierOnes) {
     int probes = 0;
     for (const auto& entry : GetScriptTable(ScriptTable::Library))
         if (std::string(entry.name).rfind("RegistryProbe", 0) == 0) ++probes;
-    EXPECT_EQ(probes, 3);  // "RegistryProbeLibrary" once, replaced in place
+    EXPECT_EQ(probes, 3); // "RegistryProbeLibrary" once, replaced in place
 
     lua_State* L = luaL_newstate();
     RegisterScriptFunctions(L);
@@ -248,12 +248,9 @@ TEST(ScriptRegistryTest, LaterRegistrationsReplaceEarlierOnes) {
         const char* name;
         const char* result;
     } cases[] = {
-        {"RegistryProbeShared", "third"},
-        {"RegistryProbeLibrary", "second"},
-        {"RegistryProbeAfterEnd", "missing"},
-        {"RegistryProbeCoreAndLibrary", "second"},
-        {"RegistryProbeCoreAndExtra", "third"},
-        {"RegistryProbeCoreOnly", "first"},
+        {"RegistryProbeShared", "third"},       {"RegistryProbeLibrary", "second"},
+        {"RegistryProbeAfterEnd", "missing"},   {"RegistryProbeCoreAndLibrary", "second"},
+        {"RegistryProbeCoreAndExtra", "third"}, {"RegistryProbeCoreOnly", "first"},
     };
     for (const auto& c : cases) EXPECT_EQ(call(c.name), c.result) << c.name;
     // The core's own functions open the first table.

@@ -72,7 +72,7 @@ TEST(ScriptCommandsTest, CommandsArriveInTurnOrderAndReleaseAllComesLast) {
                 manager->SendCommandByName("main", "byname", "n");
                 manager->SendCommandByObject(ui.Get(), "byobject", "o");
                 manager->SendCommandByCategory("interface", "bycategory", "c");
-                manager->SendCommandByName("Main", "wrongcase", "");  // names are looked up as given
+                manager->SendCommandByName("Main", "wrongcase", ""); // names are looked up as given
                 manager->SendCommandByObject(nullptr, "nowhere", "");
             } else if (turn == 3) {
                 manager->SendCommandByName("main", "c1", "1");
@@ -104,23 +104,14 @@ TEST(ScriptCommandsTest, CommandsArriveInTurnOrderAndReleaseAllComesLast) {
 
     EXPECT_FALSE(seen.brokenRunning);
     EXPECT_FALSE(seen.crasherRunning);
-    EXPECT_TRUE(seen.quitterRunning);  // idle, but still a task
+    EXPECT_TRUE(seen.quitterRunning); // idle, but still a task
     EXPECT_TRUE(seen.quitterDone);
     EXPECT_FALSE(seen.quitterKilled);
 
     const std::vector<std::string> mainLog = {
-        "2 ack 1|a,b|x #1",
-        "2 drained nil 0",
-        "3 byname n #1",
-        "3 drained nil 0",
-        "4 c1 1 #1",
-        "4 c2 2 #1",
-        "4 c3 3 #1",
-        "4 drained nil 0",
-        "6 late1  #0",
-        "6 late2  #0",
-        "6 release_all  #0",
-        "6 drained nil 0",
+        "2 ack 1|a,b|x #1", "2 drained nil 0", "3 byname n #1",     "3 drained nil 0",
+        "4 c1 1 #1",        "4 c2 2 #1",       "4 c3 3 #1",         "4 drained nil 0",
+        "6 late1  #0",      "6 late2  #0",     "6 release_all  #0", "6 drained nil 0",
     };
     EXPECT_EQ(root.ReadLines("main.log"), mainLog);
 
@@ -164,11 +155,11 @@ TEST(ScriptListTest, ReadsNamesKindsAndCategoriesUntilAMissingFile) {
     {
         CPScriptManager manager;
         EXPECT_EQ(GetScriptManager(), &manager);
-        EXPECT_FALSE(manager.LoadList());  // "missing" has no file
+        EXPECT_FALSE(manager.LoadList()); // "missing" has no file
 
         CPRefPtr<CPLuaScript> first = manager.GetScript("first");
         ASSERT_TRUE(first);
-        EXPECT_EQ(first->GetTaskKind(), CPTask::KindSystem);  // the later line replaced the name entry
+        EXPECT_EQ(first->GetTaskKind(), CPTask::KindSystem); // the later line replaced the name entry
         EXPECT_STREQ(first->GetTypeName(), "CPLuaScript-first");
         EXPECT_FALSE(manager.GetScript("First"));
         EXPECT_FALSE(manager.GetScript("ghost"));
@@ -186,7 +177,7 @@ TEST(ScriptListTest, ReadsNamesKindsAndCategoriesUntilAMissingFile) {
         const auto* catA = categories.Find("cat_a");
         ASSERT_TRUE(catA);
         ASSERT_EQ(catA->size(), 2u);
-        EXPECT_EQ((*catA)[0]->GetTaskKind(), CPTask::KindLevel);  // the first "first", still listed
+        EXPECT_EQ((*catA)[0]->GetTaskKind(), CPTask::KindLevel); // the first "first", still listed
         EXPECT_EQ((*catA)[1], manager.GetScript("second"));
         ASSERT_TRUE(categories.Find(""));
         EXPECT_EQ(categories.Find("")->size(), 1u);
@@ -254,7 +245,7 @@ TEST(ScriptLifecycleTest, ResumeOutcomesAndRestarts) {
         CPRefPtr<CPLuaScript> script(new CPLuaScript);
         ASSERT_EQ(script->Load(c.name), S_OK);
         EXPECT_TRUE(script->IsDone());
-        script->Update();  // not started: nothing runs
+        script->Update(); // not started: nothing runs
         EXPECT_TRUE(script->IsDone());
         EXPECT_FALSE(script->IsKilled());
 
@@ -291,7 +282,7 @@ TEST(ScriptLifecycleTest, SetNextCommandReadsOldestFirstAndClearsWhenDrained) {
     script->PushCommand(CPCommand("c2", {"x"}));
     ASSERT_TRUE(script->SetNextCommand());
     EXPECT_EQ(script->GetCurrentCommand()->name, "c1");
-    script->PushCommand(CPCommand("c3", {}));  // arrives while c1 is being read
+    script->PushCommand(CPCommand("c3", {})); // arrives while c1 is being read
     std::vector<std::string> order;
     order.push_back(script->GetCurrentCommand()->name);
     while (script->SetNextCommand()) order.push_back(script->GetCurrentCommand()->name);
@@ -323,10 +314,18 @@ TEST(ScriptLifecycleTest, StateHoldsTheChosenLibrariesAndGlobals) {
         int type;
     };
     const Case common[] = {
-        {"coroutine", LUA_TTABLE}, {"io", LUA_TTABLE},       {"os", LUA_TTABLE},
-        {"string", LUA_TTABLE},    {"math", LUA_TTABLE},     {"table", LUA_TTABLE},
-        {"package", LUA_TNIL},     {"debug", LUA_TNIL},      {"require", LUA_TNIL},
-        {"Update", LUA_TFUNCTION}, {"SetNextCommand", LUA_TFUNCTION}, {"ToInt", LUA_TFUNCTION},
+        {"coroutine", LUA_TTABLE},
+        {"io", LUA_TTABLE},
+        {"os", LUA_TTABLE},
+        {"string", LUA_TTABLE},
+        {"math", LUA_TTABLE},
+        {"table", LUA_TTABLE},
+        {"package", LUA_TNIL},
+        {"debug", LUA_TNIL},
+        {"require", LUA_TNIL},
+        {"Update", LUA_TFUNCTION},
+        {"SetNextCommand", LUA_TFUNCTION},
+        {"ToInt", LUA_TFUNCTION},
     };
     for (const char* name : {"good", "syntax"}) {
         SCOPED_TRACE(name);
@@ -344,7 +343,7 @@ TEST(ScriptLifecycleTest, StateHoldsTheChosenLibrariesAndGlobals) {
             EXPECT_EQ(lua_type(L, -1), LUA_TLIGHTUSERDATA);
             EXPECT_EQ(lua_touserdata(L, -1), static_cast<CPManagedObject*>(script.Get()));
         } else {
-            EXPECT_EQ(lua_type(L, -1), LUA_TNIL);  // the chunk did not load
+            EXPECT_EQ(lua_type(L, -1), LUA_TNIL); // the chunk did not load
         }
         lua_pop(L, 1);
     }
@@ -357,7 +356,7 @@ TEST(ScriptCommandsTest, DeliveryFollowsTheRunningFlag) {
     CPKernel kernel;
     CPScriptManager manager;
     manager.LoadList();
-    CPRefPtr<CPLuaScript> script = manager.GetScript("second");  // category "cat_a"
+    CPRefPtr<CPLuaScript> script = manager.GetScript("second"); // category "cat_a"
     ASSERT_TRUE(script);
 
     struct Case {
@@ -376,17 +375,14 @@ TEST(ScriptCommandsTest, DeliveryFollowsTheRunningFlag) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.state);
         c.enter();
-        while (script->SetNextCommand()) {
-        }
+        while (script->SetNextCommand()) {}
         manager.SendCommandByName("second", "byname", "");
         manager.SendCommandByCategory("cat_a", "bycategory", "");
         manager.SendCommandByObject(script.Get(), "byobject", "");
         std::vector<std::string> queued;
         for (const CPCommand& command : script->GetQueue()) queued.push_back(command.name);
-        if (c.delivered)
-            EXPECT_EQ(queued, (std::vector<std::string>{"byobject", "bycategory", "byname"}));
-        else
-            EXPECT_TRUE(queued.empty());
+        if (c.delivered) EXPECT_EQ(queued, (std::vector<std::string>{"byobject", "bycategory", "byname"}));
+        else EXPECT_TRUE(queued.empty());
     }
 }
 
@@ -403,11 +399,13 @@ TEST(ScriptCommandsTest, ShutdownReleasesInNameTableOrder) {
         scripts.push_back({name, "while true do\n"
                                  "  while SetNextCommand(globalObject) do\n"
                                  "    local f = io.open('order.log', 'a')\n"
-                                 "    f:write('" + name + " ', GetCurrentCommand(globalObject), '\\n')\n"
-                                 "    f:close()\n"
-                                 "  end\n"
-                                 "  Update()\n"
-                                 "end\n"});
+                                 "    f:write('" +
+                                     name +
+                                     " ', GetCurrentCommand(globalObject), '\\n')\n"
+                                     "    f:close()\n"
+                                     "  end\n"
+                                     "  Update()\n"
+                                     "end\n"});
     }
     WriteScripts(root, list, scripts);
 
@@ -421,13 +419,13 @@ TEST(ScriptCommandsTest, ShutdownReleasesInNameTableOrder) {
             if (name == "idle") continue;
             CPRefPtr<CPLuaScript> script = manager.GetScript(name);
             ASSERT_TRUE(script->Start());
-            script->Update();  // now waiting in Update
+            script->Update(); // now waiting in Update
         }
         manager.GetScript("c")->Stop();
     }
     CPManagedObject::CollectGarbage();
-    EXPECT_EQ(tableOrder, (std::vector<std::string>{"a release_all", "b release_all", "c release_all",
-                                                    "d release_all", "e release_all"}));
+    EXPECT_EQ(tableOrder, (std::vector<std::string>{"a release_all", "b release_all", "c release_all", "d release_all",
+                                                    "e release_all"}));
     EXPECT_EQ(root.ReadLines("order.log"), tableOrder);
 }
 

@@ -42,41 +42,40 @@ protected:
 
 TEST_F(SettingsTest, SavingWithoutAnInputFileWritesTheDefaultsInTableOrder) {
     CPSettingsManager settings;
-    settings.Load(Path("config.cfg"));  // missing: nothing changes
+    settings.Load(Path("config.cfg")); // missing: nothing changes
     settings.Save(Path("config.cfg"));
-    const char* expected =
-        "fullScreen = 0\r\n"
-        "friction = 0.2\r\n"
-        "restitution = 0\r\n"
-        "blur = 1\r\n"
-        "shadows = 1\r\n"
-        "bloom = 1\r\n"
-        "weight_div = 0\r\n"
-        "cam_speed = 0\r\n"
-        "rolling = 0\r\n"
-        "psystems = 25\r\n"
-        "screenBPP = 16\r\n"
-        "musicVolume = 0.5\r\n"
-        "weather = 1\r\n"
-        "startmenu = 1\r\n"
-        "texlod = -1\r\n"
-        "dust = 1\r\n"
-        "aniso = 0\r\n"
-        "mouse = 0\r\n"
-        "plane = 0.5\r\n"
-        "contrast = 1\r\n"
-        "bitrate = 8\r\n"
-        "quadlevels = 0\r\n"
-        "channels = 2\r\n"
-        "distance = 200\r\n"
-        "static = 0\r\n"
-        "bboxes = 0\r\n"
-        "soundVolume = 0.5\r\n"
-        "screenWidth = 640\r\n"
-        "frequency = 22050\r\n"
-        "lensflare = 1\r\n"
-        "wheel = 1\r\n"
-        "screenHeight = 480\r\n";
+    const char* expected = "fullScreen = 0\r\n"
+                           "friction = 0.2\r\n"
+                           "restitution = 0\r\n"
+                           "blur = 1\r\n"
+                           "shadows = 1\r\n"
+                           "bloom = 1\r\n"
+                           "weight_div = 0\r\n"
+                           "cam_speed = 0\r\n"
+                           "rolling = 0\r\n"
+                           "psystems = 25\r\n"
+                           "screenBPP = 16\r\n"
+                           "musicVolume = 0.5\r\n"
+                           "weather = 1\r\n"
+                           "startmenu = 1\r\n"
+                           "texlod = -1\r\n"
+                           "dust = 1\r\n"
+                           "aniso = 0\r\n"
+                           "mouse = 0\r\n"
+                           "plane = 0.5\r\n"
+                           "contrast = 1\r\n"
+                           "bitrate = 8\r\n"
+                           "quadlevels = 0\r\n"
+                           "channels = 2\r\n"
+                           "distance = 200\r\n"
+                           "static = 0\r\n"
+                           "bboxes = 0\r\n"
+                           "soundVolume = 0.5\r\n"
+                           "screenWidth = 640\r\n"
+                           "frequency = 22050\r\n"
+                           "lensflare = 1\r\n"
+                           "wheel = 1\r\n"
+                           "screenHeight = 480\r\n";
     EXPECT_EQ(ReadFile("config.cfg"), expected);
 }
 
@@ -84,7 +83,7 @@ TEST_F(SettingsTest, LoadRules) {
     struct Case {
         const char* line;
         const char* key;
-        const char* text;  // GetText after the load
+        const char* text; // GetText after the load
     };
     const Case cases[] = {
         {"screenWidth=1024", "screenWidth", "1024"},
@@ -92,17 +91,17 @@ TEST_F(SettingsTest, LoadRules) {
         {"+fullScreen", "fullScreen", "1"},
         {"-fullScreen", "fullScreen", "0"},
         {"fullScreen", "fullScreen", "0"},
-        {"+fullScreen = 7", "fullScreen", "7"},  // an explicit value wins over the sign
+        {"+fullScreen = 7", "fullScreen", "7"}, // an explicit value wins over the sign
         {"distance = 3abc", "distance", "3"},
         {"distance = -12", "distance", "-12"},
         {"distance = 2.9", "distance", "2"},
         {"soundVolume = 0.75", "soundVolume", "0.75"},
         {"soundVolume = 1e-1", "soundVolume", "0.1"},
-        {"texlod = a=b=3", "texlod", "-1"},      // the value is "a=b=3": no number, unchanged
-        {"distance = =5", "distance", "200"},     // the value keeps its own "=": no number at its start
+        {"texlod = a=b=3", "texlod", "-1"},   // the value is "a=b=3": no number, unchanged
+        {"distance = =5", "distance", "200"}, // the value keeps its own "=": no number at its start
         {"distance = abc", "distance", "200"},
         {"distance =", "distance", "200"},
-        {"Distance = 5", "distance", "200"},      // names are exact
+        {"Distance = 5", "distance", "200"}, // names are exact
     };
     for (const Case& c : cases) {
         CPSettingsManager::ResetDefaults();
@@ -182,7 +181,7 @@ TEST_F(SettingsTest, ReleasedDatorsStillSaveAndTheKernelReleasesThemAtLoopEnd) {
     CPSettingsManager settings;
     {
         CPKernel kernel;
-        kernel.Execute();  // nothing to run: the loop ends at once and lets go of the dators
+        kernel.Execute(); // nothing to run: the loop ends at once and lets go of the dators
     }
     g_screenWidth = 800;
     settings.Save(Path("config.cfg"));

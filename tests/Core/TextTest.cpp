@@ -12,26 +12,22 @@
 
 namespace {
 
-std::vector<std::string> AllLines(const std::string& text, std::vector<int>* types = nullptr)
-{
+std::vector<std::string> AllLines(const std::string& text, std::vector<int>* types = nullptr) {
     CPTextReader reader(text.data(), static_cast<int>(text.size()));
     std::vector<std::string> lines;
     std::string line;
     while (reader.GetLine(line)) {
         lines.push_back(line);
-        if (types)
-            types->push_back(reader.GetLineType());
+        if (types) types->push_back(reader.GetLineType());
     }
     return lines;
 }
 
-std::vector<std::string> AllTokens(const std::string& text, const std::string& delimiter, bool quotes)
-{
+std::vector<std::string> AllTokens(const std::string& text, const std::string& delimiter, bool quotes) {
     CPTokenizer tokenizer(text, delimiter, quotes);
     std::vector<std::string> tokens;
     std::string token;
-    while (tokenizer.NextToken(token))
-        tokens.push_back(token);
+    while (tokenizer.NextToken(token)) tokens.push_back(token);
     EXPECT_EQ(token, "") << "a false answer leaves an empty token";
     return tokens;
 }
@@ -40,10 +36,8 @@ using Lines = std::vector<std::string>;
 
 } // namespace
 
-TEST(TextReaderTest, LinesCommentsAndHeaders)
-{
-    struct Case
-    {
+TEST(TextReaderTest, LinesCommentsAndHeaders) {
+    struct Case {
         const char* name;
         std::string text;
         Lines lines;
@@ -62,12 +56,10 @@ TEST(TextReaderTest, LinesCommentsAndHeaders)
         {"only blanks", " \r\n\t\n", {}},
         {"empty buffer", "", {}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AllLines(c.text), c.lines) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(AllLines(c.text), c.lines) << c.name;
 }
 
-TEST(TextReaderTest, CountsLineFeedsPassed)
-{
+TEST(TextReaderTest, CountsLineFeedsPassed) {
     const std::string text = "a\r\n\r\n  b  \n";
     CPTextReader reader(text.data(), static_cast<int>(text.size()));
     std::string line;
@@ -80,10 +72,8 @@ TEST(TextReaderTest, CountsLineFeedsPassed)
     EXPECT_EQ(line, "");
 }
 
-TEST(TextReaderTest, SectionHeaders)
-{
-    struct Case
-    {
+TEST(TextReaderTest, SectionHeaders) {
+    struct Case {
         std::string text;
         bool found;
         std::string line;
@@ -106,8 +96,7 @@ TEST(TextReaderTest, SectionHeaders)
     }
 }
 
-TEST(TextReaderTest, EmptyHeaderStopsALoopBeforeTheEnd)
-{
+TEST(TextReaderTest, EmptyHeaderStopsALoopBeforeTheEnd) {
     // "[]" answers false though lines follow: loaders looping on GetLine stop there.
     const std::string text = "a\n[]\nb\n";
     CPTextReader reader(text.data(), static_cast<int>(text.size()));
@@ -118,8 +107,7 @@ TEST(TextReaderTest, EmptyHeaderStopsALoopBeforeTheEnd)
     EXPECT_EQ(line, "b");
 }
 
-TEST(TextReaderTest, LongLineAndHighBytesPassThrough)
-{
+TEST(TextReaderTest, LongLineAndHighBytesPassThrough) {
     std::string longLine(5000, 'x');
     longLine[0] = 'L';
     longLine[4999] = 'R';
@@ -128,10 +116,8 @@ TEST(TextReaderTest, LongLineAndHighBytesPassThrough)
     EXPECT_EQ(AllLines(text), (Lines{longLine, high}));
 }
 
-TEST(TokenizerTest, Table)
-{
-    struct Case
-    {
+TEST(TokenizerTest, Table) {
+    struct Case {
         const char* name;
         std::string text;
         std::string delimiter;
@@ -158,19 +144,14 @@ TEST(TokenizerTest, Table)
         {"space delimiter", "a b  c", " ", false, {"a", "b", "", "c"}},
         {"high bytes", "\xE9t\xE9;\xFF", ";", false, {"\xE9t\xE9", "\xFF"}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AllTokens(c.text, c.delimiter, c.quotes), c.tokens) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(AllTokens(c.text, c.delimiter, c.quotes), c.tokens) << c.name;
 }
 
-TEST(UtilsTest, TextHelpers)
-{
-    for (char c : {'\t', '\n', '\r', ' '})
-        EXPECT_TRUE(IsSpace(c)) << int(c);
-    for (char c : {'\v', '\f', 'a', '\0', '\xA0', '\x85'})
-        EXPECT_FALSE(IsSpace(c)) << int(c);
+TEST(UtilsTest, TextHelpers) {
+    for (char c : {'\t', '\n', '\r', ' '}) EXPECT_TRUE(IsSpace(c)) << int(c);
+    for (char c : {'\v', '\f', 'a', '\0', '\xA0', '\x85'}) EXPECT_FALSE(IsSpace(c)) << int(c);
 
-    struct TrimCase
-    {
+    struct TrimCase {
         std::string in, out;
     };
     for (const TrimCase& c : std::vector<TrimCase>{
@@ -180,19 +161,18 @@ TEST(UtilsTest, TextHelpers)
         EXPECT_EQ(s, c.out);
     }
 
-    struct NumberCase
-    {
+    struct NumberCase {
         std::string text;
         bool number, integer;
     };
     for (const NumberCase& c : std::vector<NumberCase>{{"", true, true},
-                                                        {"12", true, true},
-                                                        {"-3", true, true},
-                                                        {"1.5", true, false},
-                                                        {"--..", true, false},
-                                                        {"1e5", false, false},
-                                                        {"+1", false, false},
-                                                        {" 1", false, false}}) {
+                                                       {"12", true, true},
+                                                       {"-3", true, true},
+                                                       {"1.5", true, false},
+                                                       {"--..", true, false},
+                                                       {"1e5", false, false},
+                                                       {"+1", false, false},
+                                                       {" 1", false, false}}) {
         EXPECT_EQ(IsNumber(c.text), c.number) << c.text;
         EXPECT_EQ(IsInteger(c.text), c.integer) << c.text;
     }
@@ -205,8 +185,7 @@ TEST(UtilsTest, TextHelpers)
     EXPECT_EQ(upper, "ABZ AZ@[`{\xC9\xE9");
 }
 
-TEST(UtilsTest, SafeArcFunctionsClamp)
-{
+TEST(UtilsTest, SafeArcFunctionsClamp) {
     const float pi = std::numbers::pi_v<float>;
     EXPECT_EQ(SafeAcos(1.0000001f), 0.0f);
     EXPECT_FLOAT_EQ(SafeAcos(-5.0f), pi);
@@ -216,30 +195,24 @@ TEST(UtilsTest, SafeArcFunctionsClamp)
     EXPECT_FLOAT_EQ(SafeAsin(0.5f), pi / 6);
 }
 
-TEST(UtilsTest, RayPlaneDistance)
-{
-    struct Case
-    {
+TEST(UtilsTest, RayPlaneDistance) {
+    struct Case {
         float origin[3], dir[3], plane[4];
         float expected;
     };
     const Case cases[] = {
-        {{0, 0, 5}, {0, 0, -1}, {0, 0, 1, 0}, 5.0f},
-        {{0, 0, 5}, {0, 0, 1}, {0, 0, 1, 0}, -1.0f},   // leaving the plane
-        {{0, 0, 5}, {1, 0, 0}, {0, 0, 1, 0}, -1.0f},   // parallel
+        {{0, 0, 5}, {0, 0, -1}, {0, 0, 1, 0}, 5.0f},   {{0, 0, 5}, {0, 0, 1}, {0, 0, 1, 0}, -1.0f}, // leaving the plane
+        {{0, 0, 5}, {1, 0, 0}, {0, 0, 1, 0}, -1.0f},                                                // parallel
         {{0, 0, 5}, {0, 0, -2}, {0, 0, 1, 0}, 2.5f},   // in multiples of the direction's length
         {{0, 0, -3}, {0, 0, -1}, {0, 0, 1, 0}, -3.0f}, // plane behind the origin
         {{1, 2, 3}, {0, -1, 0}, {0, 1, 0, -1}, 1.0f},  // plane y = 1
     };
     for (const Case& c : cases)
-        EXPECT_FLOAT_EQ(RayPlaneDistance(c.origin, c.dir, c.plane[0], c.plane[1], c.plane[2], c.plane[3]),
-                        c.expected);
+        EXPECT_FLOAT_EQ(RayPlaneDistance(c.origin, c.dir, c.plane[0], c.plane[1], c.plane[2], c.plane[3]), c.expected);
 }
 
-TEST(UtilsTest, PointInTriangle)
-{
-    struct Case
-    {
+TEST(UtilsTest, PointInTriangle) {
+    struct Case {
         const char* name;
         float p[3], P[3], Q[3], R[3];
         bool inside;
@@ -263,12 +236,10 @@ TEST(UtilsTest, PointInTriangle)
         // A degenerate triangle with NaN corners never contains anything.
         {"NaN corner", {0, 0, 0}, {NAN, 0, 0}, {1, 0, 0}, {0, 1, 0}, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(IsPointInTriangle(c.p, c.P, c.Q, c.R), c.inside) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(IsPointInTriangle(c.p, c.P, c.Q, c.R), c.inside) << c.name;
 }
 
-TEST(LogTest, AcceptsMessagesAndStaysOpen)
-{
+TEST(LogTest, AcceptsMessagesAndStaysOpen) {
     CPLog& log = GetLog();
     EXPECT_EQ(&log, &GetLog());
     EXPECT_TRUE(log.IsOpen());

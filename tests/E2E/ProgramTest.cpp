@@ -24,7 +24,8 @@ std::string ReadFile(const std::string& path) {
 
 int RunProgram(const std::string& arguments) {
     std::string command = "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null VASTREL_SHELL=off VASTREL_FRAME_DT=0.02 "
-                          "\"" VASTREL_BINARY_DIR "/bin/vastrel\" " + arguments + " > program.out 2>&1";
+                          "\"" VASTREL_BINARY_DIR "/bin/vastrel\" " +
+                          arguments + " > program.out 2>&1";
     int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -36,15 +36,18 @@ protected:
 };
 
 TEST(KeyNamesTest, TableEntries) {
-    struct Case { int code; const char* name; };
-    const Case cases[] = {{0x00, "undefined key"}, {0x01, "Esc"}, {0x2B, "\\"}, {0x39, "Space"},
-                          {0x47, "NumPad 7"}, {0x54, "undefined key"}, {0x8D, "Numpad ="},
-                          {0x9C, "NumPad Enter"}, {0xD3, "Del"}};
+    struct Case {
+        int code;
+        const char* name;
+    };
+    const Case cases[] = {{0x00, "undefined key"}, {0x01, "Esc"},          {0x2B, "\\"},
+                          {0x39, "Space"},         {0x47, "NumPad 7"},     {0x54, "undefined key"},
+                          {0x8D, "Numpad ="},      {0x9C, "NumPad Enter"}, {0xD3, "Del"}};
     for (const Case& c : cases) EXPECT_STREQ(GetKeyName(c.code), c.name) << c.code;
     EXPECT_EQ(GetKeyName(0xD4), nullptr);
     EXPECT_EQ(GetKeyName(-1), nullptr);
     EXPECT_EQ(FindKeyCode("Space"), 0x39);
-    EXPECT_EQ(FindKeyCode("space"), -1);  // exact, case-sensitive
+    EXPECT_EQ(FindKeyCode("space"), -1); // exact, case-sensitive
     EXPECT_EQ(FindKeyCode("undefined key"), 0);
 }
 
@@ -67,11 +70,11 @@ TEST_F(ActionsTest, LoadBindsKeysAndNumericSlots) {
     ASSERT_TRUE(input->Start());
     EXPECT_EQ(input->GetKeyBinding(0x39).text, "fire");
     EXPECT_TRUE(input->GetKeyBinding(0x39).bound);
-    EXPECT_EQ(input->GetKeyBinding(0x21).text, "fire");  // a later line adds another key
+    EXPECT_EQ(input->GetKeyBinding(0x21).text, "fire"); // a later line adds another key
     EXPECT_EQ(input->GetKeyBinding(0xCB).text, "left");
     EXPECT_TRUE(input->GetNumericBinding(5).numeric);
     EXPECT_EQ(input->GetNumericBinding(5).text, "x");
-    EXPECT_FALSE(input->GetKeyBinding(0).bound);  // unknown and empty key names bind nothing
+    EXPECT_FALSE(input->GetKeyBinding(0).bound); // unknown and empty key names bind nothing
     const CNActionBinding* x = input->GetActionMap().Find("x");
     ASSERT_NE(x, nullptr);
     EXPECT_EQ(x->code, 5);
@@ -100,7 +103,7 @@ TEST_F(ActionsTest, SetActionRebindsInTheActionMapOnly) {
     EXPECT_EQ(input->GetActionMap().Find("fire")->keyName, "undefined key");
     EXPECT_EQ(input->GetActionMap().Find("jump")->keyName, "Space");
     EXPECT_EQ(input->GetActionMap().Find("jump")->code, 0x39);
-    EXPECT_EQ(input->GetKeyBinding(0x39).text, "fire");  // until written and read back
+    EXPECT_EQ(input->GetKeyBinding(0x39).text, "fire"); // until written and read back
     input->SetAction("Jump", "NoSuchKey");
     EXPECT_EQ(input->GetActionMap().Find("jump")->keyName, "Space");
 }

@@ -24,8 +24,7 @@ constexpr float kPi = 3.14159265f;
 // FNV-1a over the exact bytes of what it is fed.
 class Hash {
 public:
-    void Bytes(const void* data, std::size_t size)
-    {
+    void Bytes(const void* data, std::size_t size) {
         const auto* p = static_cast<const unsigned char*>(data);
         for (std::size_t i = 0; i < size; ++i) {
             value_ = (value_ ^ p[i]) * 1099511628211ull;
@@ -33,8 +32,7 @@ public:
     }
     void Float(float f) { Bytes(&f, sizeof(f)); }
     void Int(int32_t i) { Bytes(&i, sizeof(i)); }
-    void Vec(const Vector4& v)
-    {
+    void Vec(const Vector4& v) {
         Float(v.x);
         Float(v.y);
         Float(v.z);
@@ -45,8 +43,7 @@ private:
     uint64_t value_ = 1469598103934665603ull;
 };
 
-Hash*& ActiveHash()
-{
+Hash*& ActiveHash() {
     static Hash* hash = nullptr;
     return hash;
 }
@@ -58,14 +55,12 @@ struct Seen {
     int worldReports = 0;
 };
 
-Seen& Exercised()
-{
+Seen& Exercised() {
     static Seen seen;
     return seen;
 }
 
-void HashReport(ContactReport* r)
-{
+void HashReport(ContactReport* r) {
     Hash& h = *ActiveHash();
     ++Exercised().reports;
     Exercised().worldReports += r->codeB == 0 ? 1 : 0;
@@ -85,8 +80,7 @@ void HashReport(ContactReport* r)
 
 // Ray hits live from the static pass to the body's next force gathering, so the car's
 // controller hashes them when it reads them.
-void HashSensors(Hash& h, const Body& b)
-{
+void HashSensors(Hash& h, const Body& b) {
     for (const Sensor* s = b.GetSensors().head; s != nullptr; s = s->next) {
         h.Float(s->GetHitDepth());
         if (s->GetHitDepth() > 0.0f) {
@@ -99,8 +93,7 @@ void HashSensors(Hash& h, const Body& b)
     }
 }
 
-void HashBodies(Hash& h, const Simulator& sim)
-{
+void HashBodies(Hash& h, const Simulator& sim) {
     for (const RigidBody* b = sim.EnabledRigidBodies().head; b != nullptr; b = b->next) {
         h.Int(b->GetId());
         h.Vec(b->GetPosition());
@@ -120,8 +113,7 @@ void HashBodies(Hash& h, const Simulator& sim)
 class Sequence {
 public:
     explicit Sequence(uint32_t seed) : state_(seed) {}
-    float Next()
-    {
+    float Next() {
         state_ = state_ * 1664525u + 1013904223u;
         return static_cast<float>(state_ >> 8) * (1.0f / 16777216.0f);
     }
@@ -130,16 +122,12 @@ private:
     uint32_t state_;
 };
 
-Vector4 AboutZ(float angle)
-{
-    return {0.0f, 0.0f, std::sin(angle * 0.5f), std::cos(angle * 0.5f)};
-}
+Vector4 AboutZ(float angle) { return {0.0f, 0.0f, std::sin(angle * 0.5f), std::cos(angle * 0.5f)}; }
 
 // The benchmark's box and capsule worlds on a floor box.
 class FloorWorld {
 public:
-    explicit FloorWorld(int bodies)
-    {
+    explicit FloorWorld(int bodies) {
         SimulatorDesc desc{};
         desc.rigidBodiesCount = bodies;
         desc.animatedBodiesCount = 1;
@@ -162,8 +150,7 @@ public:
     FloorWorld(const FloorWorld&) = delete;
     FloorWorld& operator=(const FloorWorld&) = delete;
 
-    void AddBox(float x, float y, float z, float size, float yaw)
-    {
+    void AddBox(float x, float y, float z, float size, float yaw) {
         RigidBody* b = sim->CreateRigidBody();
         b->CreateGeometry()->SetBox(size, size, size);
         b->SetMass(1.0f);
@@ -174,8 +161,7 @@ public:
         b->SetPosition({x, y, z});
     }
 
-    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw)
-    {
+    void AddCapsule(float x, float y, float z, float radius, float halfLength, float yaw) {
         RigidBody* b = sim->CreateRigidBody();
         b->CreateGeometry()->SetCapsule(2.0f * radius, 2.0f * halfLength);
         b->SetMass(1.0f);
@@ -190,8 +176,7 @@ public:
 };
 
 // Steps the world, hashing bodies after every tick and, when asked, every contact report.
-uint64_t StepAndHash(Simulator* sim, int steps, bool reports)
-{
+uint64_t StepAndHash(Simulator* sim, int steps, bool reports) {
     Hash hash;
     ActiveHash() = &hash;
     Exercised() = Seen();
@@ -212,8 +197,7 @@ uint64_t StepAndHash(Simulator* sim, int steps, bool reports)
     return hash.Value();
 }
 
-void BuildColumns(FloorWorld& w, int columns, int height)
-{
+void BuildColumns(FloorWorld& w, int columns, int height) {
     for (int c = 0; c < columns; ++c) {
         const float x = static_cast<float>(c % 5) * 3.0f;
         const float y = static_cast<float>(c / 5) * 3.0f;
@@ -223,8 +207,7 @@ void BuildColumns(FloorWorld& w, int columns, int height)
     }
 }
 
-void BuildHeap(FloorWorld& w, int side)
-{
+void BuildHeap(FloorWorld& w, int side) {
     Sequence random(7);
     for (int gy = 0; gy < side; ++gy) {
         for (int gx = 0; gx < side; ++gx) {
@@ -240,8 +223,7 @@ void BuildHeap(FloorWorld& w, int side)
     }
 }
 
-void BuildRain(FloorWorld& w, int count)
-{
+void BuildRain(FloorWorld& w, int count) {
     Sequence random(11);
     for (int i = 0; i < count; ++i) {
         const float x = -5.0f + 10.0f * random.Next();
@@ -265,8 +247,7 @@ constexpr float kQuad = 2.5f;
 constexpr float kCell = 7.0f;
 constexpr float kRayLength = 1.5f;
 
-float TerrainHeight(float x, float y)
-{
+float TerrainHeight(float x, float y) {
     return 0.4f * std::sin(0.05f * x) * std::cos(0.11f * y) + 0.15f * std::sin(0.37f * x + 0.2f * y);
 }
 
@@ -278,8 +259,7 @@ struct Terrain {
     std::vector<std::vector<int32_t>> cells;
     int32_t gathered[1000] = {};
 
-    Terrain()
-    {
+    Terrain() {
         for (int j = 0; j <= kQuadsY; ++j) {
             for (int i = 0; i <= kQuadsX; ++i) {
                 const float x = static_cast<float>(i) * kQuad;
@@ -319,8 +299,7 @@ struct Terrain {
     int CellX(float x) const { return std::clamp(static_cast<int>(x * (1.0f / kCell)), 0, nx - 1); }
     int CellY(float y) const { return std::clamp(static_cast<int>(y * (1.0f / kCell)), 0, ny - 1); }
 
-    int32_t Gather(const Vector4& min, const Vector4& max)
-    {
+    int32_t Gather(const Vector4& min, const Vector4& max) {
         const int i0 = std::max(std::min(CellX(min.x), CellX(max.x)) - 1, 0);
         const int i1 = std::min(std::max(CellX(min.x), CellX(max.x)) + 1, nx - 1);
         const int j0 = std::max(std::min(CellY(min.y), CellY(max.y)) - 1, 0);
@@ -340,15 +319,13 @@ struct Terrain {
     }
 };
 
-Terrain*& CurrentTerrain()
-{
+Terrain*& CurrentTerrain() {
     static Terrain* terrain = nullptr;
     return terrain;
 }
 
 void QueryTerrain(const Vector4& min, const Vector4& max, int32_t** indexes, CollisionTriangle** triangles,
-                  float** vertices, int32_t* indexCount, int32_t* triangleCount, Body*)
-{
+                  float** vertices, int32_t* indexCount, int32_t* triangleCount, Body*) {
     Terrain& t = *CurrentTerrain();
     *indexCount = t.Gather(min, max);
     *indexes = t.gathered;
@@ -360,8 +337,7 @@ void QueryTerrain(const Vector4& min, const Vector4& max, int32_t** indexes, Col
 // Springs, dampers and drive from the first hit ray of each wheel, as the benchmark's car.
 class Car final : public ControllerCallback {
 public:
-    Car(Simulator* sim, Terrain& terrain, float startX, float startY, float drive) : drive_(drive)
-    {
+    Car(Simulator* sim, Terrain& terrain, float startX, float startY, float drive) : drive_(drive) {
         CurrentTerrain() = &terrain;
         sim->SetTriangleQueryCallback(&QueryTerrain);
         body = sim->CreateRigidBody();
@@ -384,8 +360,7 @@ public:
         body->SetPosition({startX, startY, TerrainHeight(startX, startY) + 1.0f});
     }
 
-    void OnTick(Controller* controller, float) override
-    {
+    void OnTick(Controller* controller, float) override {
         if (ActiveHash() != nullptr) {
             HashSensors(*ActiveHash(), *body);
         }
@@ -428,8 +403,7 @@ private:
     Sensor* rays_[2][17] = {};
 };
 
-uint64_t RunCar(int steps, bool reports, bool secondCar)
-{
+uint64_t RunCar(int steps, bool reports, bool secondCar) {
     Terrain terrain;
     Simulator* sim = CreateSimulator(PhysicsTest::GameDesc(), nullptr, &PhysicsTest::kGameGravity);
     sim->SetMaterial(1, 0.8f, 0.2f);
@@ -466,8 +440,7 @@ uint64_t RunCar(int steps, bool reports, bool secondCar)
     return value;
 }
 
-std::string Hex(uint64_t v)
-{
+std::string Hex(uint64_t v) {
     char text[32];
     std::snprintf(text, sizeof(text), "0x%016llx", static_cast<unsigned long long>(v));
     return text;
@@ -475,8 +448,7 @@ std::string Hex(uint64_t v)
 
 } // namespace
 
-TEST(BenchSceneDeterminism, StackedColumns)
-{
+TEST(BenchSceneDeterminism, StackedColumns) {
     for (const bool reports : {false, true}) {
         FloorWorld w(20);
         BuildColumns(w, 4, 5);
@@ -486,8 +458,7 @@ TEST(BenchSceneDeterminism, StackedColumns)
     }
 }
 
-TEST(BenchSceneDeterminism, HeapFallsAsleep)
-{
+TEST(BenchSceneDeterminism, HeapFallsAsleep) {
     for (const bool reports : {false, true}) {
         FloorWorld w(64);
         BuildHeap(w, 8);
@@ -501,8 +472,7 @@ TEST(BenchSceneDeterminism, HeapFallsAsleep)
     }
 }
 
-TEST(BenchSceneDeterminism, Rain)
-{
+TEST(BenchSceneDeterminism, Rain) {
     for (const bool reports : {false, true}) {
         FloorWorld w(60);
         BuildRain(w, 60);
@@ -512,8 +482,7 @@ TEST(BenchSceneDeterminism, Rain)
     }
 }
 
-TEST(BenchSceneDeterminism, CarOverTerrainWithRays)
-{
+TEST(BenchSceneDeterminism, CarOverTerrainWithRays) {
     for (const bool reports : {false, true}) {
         const uint64_t got = RunCar(600, reports, false);
         EXPECT_EQ(Hex(got), reports ? "0xcfd2d699b9da9dee" : "0xcfd2d699b9da9dee") << "reports " << reports;
@@ -521,8 +490,7 @@ TEST(BenchSceneDeterminism, CarOverTerrainWithRays)
     }
 }
 
-TEST(BenchSceneDeterminism, TwoCarsOverTerrain)
-{
+TEST(BenchSceneDeterminism, TwoCarsOverTerrain) {
     for (const bool reports : {false, true}) {
         const uint64_t got = RunCar(500, reports, true);
         EXPECT_EQ(Hex(got), reports ? "0x13d68b0c1e5bdd4c" : "0xed77e919dd350783") << "reports " << reports;

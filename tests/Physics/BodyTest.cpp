@@ -16,20 +16,17 @@ using PhysicsTest::World;
 
 namespace {
 
-Matrix4 Translation(float x, float y, float z)
-{
+Matrix4 Translation(float x, float y, float z) {
     Matrix4 m;
     m.row[3] = {x, y, z, 1.0f};
     return m;
 }
 
-Matrix4 RotationZ(float angle)
-{
+Matrix4 RotationZ(float angle) {
     return Matrix4::FromRotationAndPosition(QuatToRows({0.0f, 0.0f, std::sin(angle / 2), std::cos(angle / 2)}), {});
 }
 
-void ExpectVec(const Vector4& v, float x, float y, float z, const char* what)
-{
+void ExpectVec(const Vector4& v, float x, float y, float z, const char* what) {
     EXPECT_NEAR(v.x, x, 1e-5f) << what;
     EXPECT_NEAR(v.y, y, 1e-5f) << what;
     EXPECT_NEAR(v.z, z, 1e-5f) << what;
@@ -37,8 +34,7 @@ void ExpectVec(const Vector4& v, float x, float y, float z, const char* what)
 
 } // namespace
 
-TEST(GeometryShapes, SettersAndDefaults)
-{
+TEST(GeometryShapes, SettersAndDefaults) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     Geometry* g = body->CreateGeometry();
@@ -72,8 +68,7 @@ TEST(GeometryShapes, SettersAndDefaults)
     }
 }
 
-TEST(GeometryShapes, LocalBoxes)
-{
+TEST(GeometryShapes, LocalBoxes) {
     struct Case {
         const char* name;
         int type; // 3 box, 5 capsule
@@ -109,14 +104,12 @@ TEST(GeometryShapes, LocalBoxes)
     ExpectVec(max, 8, 8, 8, "mesh max");
 }
 
-TEST(InertiaFunctions, BoxAndCylinder)
-{
+TEST(InertiaFunctions, BoxAndCylinder) {
     ExpectVec(BoxInertia({1.0f, 2.0f, 3.0f}, 6.0f), 36.0f, 36.0f, 36.0f, "box");
     ExpectVec(CylinderInertia(2.0f, 3.0f, 4.0f), 4.0f, 2.0f, 4.0f, "cylinder");
 }
 
-TEST(Bounds, HeaderFromGeometriesAndSensors)
-{
+TEST(Bounds, HeaderFromGeometriesAndSensors) {
     World world;
     // One box turned 45° keeps its rotation and gets its body-frame box extents.
     RigidBody* turned = world->CreateRigidBody();
@@ -159,8 +152,7 @@ TEST(Bounds, HeaderFromGeometriesAndSensors)
     ExpectVec(mixed->GetHeader().GetLocalMatrix().row[3], 0.0f, 0.0f, 1.5f, "mixed centre");
 }
 
-TEST(Bounds, AnimatedBodyBoxFollowsItsSetters)
-{
+TEST(Bounds, AnimatedBodyBoxFollowsItsSetters) {
     World world;
     AnimatedBody* a = world->CreateAnimatedBody();
     a->CreateGeometry()->SetBox(4.0f, 2.0f, 2.0f);
@@ -177,8 +169,7 @@ TEST(Bounds, AnimatedBodyBoxFollowsItsSetters)
     EXPECT_FALSE(a->IsMoved());
 }
 
-TEST(Sensors, RayAndReadBack)
-{
+TEST(Sensors, RayAndReadBack) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     Sensor* s = body->CreateSensor();
@@ -197,8 +188,7 @@ TEST(Sensors, RayAndReadBack)
     ExpectVec(s->GetDirection(), 0.0005f, 0.0f, 0.0f, "short ray kept");
 }
 
-TEST(Sensors, HitBodyKindsAndClearing)
-{
+TEST(Sensors, HitBodyKindsAndClearing) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     RigidBody* other = world->CreateRigidBody();
@@ -220,8 +210,7 @@ TEST(Sensors, HitBodyKindsAndClearing)
     EXPECT_EQ(s->GetHitNormal().z, 1.0f);
 }
 
-TEST(Sensors, ReusedSlotsStartZeroed)
-{
+TEST(Sensors, ReusedSlotsStartZeroed) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     AnimatedBody* animated = world->CreateAnimatedBody();
@@ -245,8 +234,7 @@ TEST(Sensors, ReusedSlotsStartZeroed)
     ExpectVec(again->GetHeader().HalfExtents(), 0.5f, 0.5f, 0.5f, "header");
 }
 
-TEST(RigidBodySetters, DefaultsPoseAndMatrix)
-{
+TEST(RigidBodySetters, DefaultsPoseAndMatrix) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     EXPECT_EQ(body->GetMass(), 1.0f);
@@ -271,8 +259,7 @@ TEST(RigidBodySetters, DefaultsPoseAndMatrix)
     EXPECT_EQ(body->GetUserData(), &user);
 }
 
-TEST(RigidBodySetters, ForceAtPointReplacesAndWakesOnlyAboveTheLimit)
-{
+TEST(RigidBodySetters, ForceAtPointReplacesAndWakesOnlyAboveTheLimit) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetPosition({1.0f, 0.0f, 0.0f});
@@ -305,8 +292,7 @@ TEST(RigidBodySetters, ForceAtPointReplacesAndWakesOnlyAboveTheLimit)
     EXPECT_FALSE(body->IsAsleep());
 }
 
-TEST(RigidBodySetters, PointVelocity)
-{
+TEST(RigidBodySetters, PointVelocity) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({1.0f, 1.0f, 1.0f});
@@ -322,8 +308,7 @@ TEST(RigidBodySetters, PointVelocity)
     ExpectVec(v, 0.0f, 0.0f, 0.0f, "animated");
 }
 
-TEST(BodySetters, CollisionGroupOutsideTheTableIsIgnored)
-{
+TEST(BodySetters, CollisionGroupOutsideTheTableIsIgnored) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetCollisionGroup(3);
@@ -337,8 +322,7 @@ TEST(BodySetters, CollisionGroupOutsideTheTableIsIgnored)
     EXPECT_EQ(body->GetCollisionGroup(), 63);
 }
 
-TEST(BodySetters, SetEnabledChangesOnlyOnAChange)
-{
+TEST(BodySetters, SetEnabledChangesOnlyOnAChange) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->CreateGeometry();
@@ -371,8 +355,7 @@ TEST(BodySetters, SetEnabledChangesOnlyOnAChange)
     EXPECT_TRUE(world->GetWorldBody()->IsEnabled());
 }
 
-TEST(BodySetters, GeometryIterationAndListOrder)
-{
+TEST(BodySetters, GeometryIterationAndListOrder) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     Geometry* a = body->CreateGeometry();

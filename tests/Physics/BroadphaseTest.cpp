@@ -20,13 +20,11 @@ namespace {
 
 using IdPair = std::pair<int, int>;
 
-IdPair Key(const Body* a, const Body* b)
-{
+IdPair Key(const Body* a, const Body* b) {
     return {std::min(a->GetId(), b->GetId()), std::max(a->GetId(), b->GetId())};
 }
 
-std::set<IdPair> ActualPairs(Simulator& sim)
-{
+std::set<IdPair> ActualPairs(Simulator& sim) {
     std::set<IdPair> pairs;
     for (const OverlapPair* p = sim.GetBroadphase().FirstPair(); p != nullptr; p = p->next) {
         EXPECT_TRUE(pairs.insert(Key(p->bodyA, p->bodyB)).second) << "pair listed twice";
@@ -35,8 +33,7 @@ std::set<IdPair> ActualPairs(Simulator& sim)
     return pairs;
 }
 
-bool Overlap(const Body* a, const Body* b)
-{
+bool Overlap(const Body* a, const Body* b) {
     for (int i = 0; i < 3; ++i) {
         if (!(a->GetWorldBoxMin()[i] < b->GetWorldBoxMax()[i] && b->GetWorldBoxMin()[i] < a->GetWorldBoxMax()[i])) {
             return false;
@@ -45,8 +42,7 @@ bool Overlap(const Body* a, const Body* b)
     return true;
 }
 
-std::vector<Body*> BroadphaseBodies(Simulator& sim)
-{
+std::vector<Body*> BroadphaseBodies(Simulator& sim) {
     std::vector<Body*> bodies;
     for (RigidBody* r = sim.EnabledRigidBodies().head; r != nullptr; r = r->next) {
         if (r->GetGeometryCount() > 0) {
@@ -66,8 +62,7 @@ std::vector<Body*> BroadphaseBodies(Simulator& sim)
     return bodies;
 }
 
-std::set<IdPair> BruteForcePairs(Simulator& sim)
-{
+std::set<IdPair> BruteForcePairs(Simulator& sim) {
     const std::vector<Body*> bodies = BroadphaseBodies(sim);
     std::set<IdPair> pairs;
     for (std::size_t i = 0; i < bodies.size(); ++i) {
@@ -83,8 +78,7 @@ std::set<IdPair> BruteForcePairs(Simulator& sim)
 
 // Every body in the broadphase has exactly one minimum and one maximum per axis, the lists are
 // sorted from the largest value down and each maximum lies above its own minimum.
-void ExpectAxesConsistent(Simulator& sim)
-{
+void ExpectAxesConsistent(Simulator& sim) {
     const std::vector<Body*> bodies = BroadphaseBodies(sim);
     for (int axis = 0; axis < 3; ++axis) {
         int count = 0;
@@ -106,8 +100,7 @@ void ExpectAxesConsistent(Simulator& sim)
     }
 }
 
-Body* AddBox(Simulator& sim, bool animated, float x, float y, float z, float size = 1.0f)
-{
+Body* AddBox(Simulator& sim, bool animated, float x, float y, float z, float size = 1.0f) {
     Body* body = nullptr;
     if (animated) {
         AnimatedBody* a = sim.CreateAnimatedBody();
@@ -125,8 +118,7 @@ Body* AddBox(Simulator& sim, bool animated, float x, float y, float z, float siz
     return body;
 }
 
-void MoveTo(Body* body, float x, float y, float z)
-{
+void MoveTo(Body* body, float x, float y, float z) {
     if (body->GetKind() == kBodyAnimated) {
         static_cast<AnimatedBody*>(body)->SetPosition({x, y, z});
     } else {
@@ -136,8 +128,7 @@ void MoveTo(Body* body, float x, float y, float z)
 
 } // namespace
 
-TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
-{
+TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks) {
     struct Case {
         int particles; // capacity of the particle pool, and whether any are made
         unsigned seed;
@@ -162,7 +153,7 @@ TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
 
         enum Kind { kRigid, kAnimated, kParticle };
         auto create = [&](Kind kind) {
-            Body* body = kind == kAnimated ? static_cast<Body*>(sim.CreateAnimatedBody())
+            Body* body = kind == kAnimated   ? static_cast<Body*>(sim.CreateAnimatedBody())
                          : kind == kParticle ? sim.CreateRigidParticle()
                                              : sim.CreateRigidBody();
             if (body == nullptr) {
@@ -215,8 +206,9 @@ TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
                 } else if (roll < 0.32f) {
                     Body* body = live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()];
                     // Re-enabled bodies often name a hint to search from, now and then themselves.
-                    Body* hint = unit(rng) < 0.6f ? live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()]
-                                                  : nullptr;
+                    Body* hint = unit(rng) < 0.6f
+                                     ? live[static_cast<std::size_t>(unit(rng) * live.size()) % live.size()]
+                                     : nullptr;
                     hintedEnables += hint != nullptr && !body->IsEnabled() ? 1 : 0;
                     body->SetEnabled(body->IsEnabled() ? 0 : 1, hint);
                 } else if (roll < 0.40f) {
@@ -231,7 +223,8 @@ TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
                     for (Body* body : live) {
                         if (unit(rng) < 0.5f) {
                             const Vector4 p = body->WorldPosition();
-                            MoveTo(body, std::clamp(p.x + nudge(rng), -7.0f, 7.0f), std::clamp(p.y + nudge(rng), -7.0f, 7.0f),
+                            MoveTo(body, std::clamp(p.x + nudge(rng), -7.0f, 7.0f),
+                                   std::clamp(p.y + nudge(rng), -7.0f, 7.0f),
                                    std::clamp(p.z + nudge(rng), -7.0f, 7.0f));
                         }
                     }
@@ -256,8 +249,7 @@ TEST(BroadphaseRandom, PairSetMatchesBruteForceOver2000Ticks)
     }
 }
 
-TEST(Broadphase, TouchingBoxesDoNotOverlap)
-{
+TEST(Broadphase, TouchingBoxesDoNotOverlap) {
     World world;
     Simulator& sim = *world.sim;
     AddBox(sim, false, 0.0f, 0.0f, 0.0f);
@@ -272,8 +264,7 @@ TEST(Broadphase, TouchingBoxesDoNotOverlap)
     EXPECT_TRUE(ActualPairs(sim).empty());
 }
 
-TEST(Broadphase, BodiesWithoutGeometryNeverPair)
-{
+TEST(Broadphase, BodiesWithoutGeometryNeverPair) {
     World world;
     Simulator& sim = *world.sim;
     AddBox(sim, false, 0.0f, 0.0f, 0.0f, 4.0f);
@@ -287,8 +278,7 @@ TEST(Broadphase, BodiesWithoutGeometryNeverPair)
     EXPECT_TRUE(ActualPairs(sim).empty());
 }
 
-TEST(Broadphase, IgnoredGroupPairsExistOnlyFromInsertion)
-{
+TEST(Broadphase, IgnoredGroupPairsExistOnlyFromInsertion) {
     World world;
     Simulator& sim = *world.sim;
     sim.GetCollisionGroups().Set(5, 6, 0);
@@ -323,8 +313,7 @@ TEST(Broadphase, IgnoredGroupPairsExistOnlyFromInsertion)
     EXPECT_EQ(ActualPairs(sim).size(), 1u);
 }
 
-TEST(Broadphase, FullPairBufferReportsAndMissesPairsUntilTheyMeetAgain)
-{
+TEST(Broadphase, FullPairBufferReportsAndMissesPairsUntilTheyMeetAgain) {
     SimulatorDesc desc = GameDesc();
     desc.overlapPairsCount = 2;
     World world(desc);
@@ -349,8 +338,7 @@ TEST(Broadphase, FullPairBufferReportsAndMissesPairsUntilTheyMeetAgain)
     (void)b;
 }
 
-TEST(Broadphase, DisablingDropsPairsAtOnceAndEnablingRestoresThemAtTheNextUpdate)
-{
+TEST(Broadphase, DisablingDropsPairsAtOnceAndEnablingRestoresThemAtTheNextUpdate) {
     World world;
     Simulator& sim = *world.sim;
     // Pairs only: contacts would push the overlapping boxes apart.
@@ -369,8 +357,7 @@ TEST(Broadphase, DisablingDropsPairsAtOnceAndEnablingRestoresThemAtTheNextUpdate
     EXPECT_EQ(ActualPairs(sim).size(), 3u);
 }
 
-TEST(Broadphase, BodyRemovedAndQueuedAgainBeforeAnUpdateIsInsertedOnce)
-{
+TEST(Broadphase, BodyRemovedAndQueuedAgainBeforeAnUpdateIsInsertedOnce) {
     struct Case {
         const char* name;
         bool stepFirst; // the first body is already in the broadphase
@@ -408,24 +395,23 @@ TEST(Broadphase, BodyRemovedAndQueuedAgainBeforeAnUpdateIsInsertedOnce)
     }
 }
 
-TEST(Broadphase, PairsMadeAtInsertionPutTheRigidBodyFirst)
-{
+TEST(Broadphase, PairsMadeAtInsertionPutTheRigidBodyFirst) {
     enum Kind { kRigid, kAnimated, kParticle };
     struct Case {
-        Kind first;  // inserted one update before the second
+        Kind first; // inserted one update before the second
         Kind second;
         bool secondLeads;
     };
     // The new body leads when it is a plain rigid body, or a particle meeting an animated body.
     const Case cases[] = {
-        {kAnimated, kRigid, true},      {kRigid, kAnimated, false},   {kAnimated, kParticle, true},
-        {kParticle, kAnimated, false},  {kParticle, kRigid, true},    {kRigid, kParticle, false},
-        {kRigid, kRigid, true},         {kAnimated, kAnimated, false},
+        {kAnimated, kRigid, true},     {kRigid, kAnimated, false},    {kAnimated, kParticle, true},
+        {kParticle, kAnimated, false}, {kParticle, kRigid, true},     {kRigid, kParticle, false},
+        {kRigid, kRigid, true},        {kAnimated, kAnimated, false},
     };
     SimulatorDesc desc = GameDesc();
     desc.rigidParticleCount = 2;
     auto add = [](Simulator& sim, Kind kind, float x) -> Body* {
-        Body* body = kind == kAnimated ? static_cast<Body*>(sim.CreateAnimatedBody())
+        Body* body = kind == kAnimated   ? static_cast<Body*>(sim.CreateAnimatedBody())
                      : kind == kParticle ? sim.CreateRigidParticle()
                                          : sim.CreateRigidBody();
         body->CreateGeometry();
@@ -449,8 +435,7 @@ TEST(Broadphase, PairsMadeAtInsertionPutTheRigidBodyFirst)
     }
 }
 
-TEST(Broadphase, PairSlotsAreDistinctAndSymmetric)
-{
+TEST(Broadphase, PairSlotsAreDistinctAndSymmetric) {
     World world;
     Simulator& sim = *world.sim;
     std::vector<Body*> bodies;
@@ -474,8 +459,7 @@ TEST(Broadphase, PairSlotsAreDistinctAndSymmetric)
 // A body enabled again with a hint is placed by a walk from the hint's minimum: toward the head
 // when the hint lies below it, toward the tail when above. Wherever it lands, the lists stay
 // sorted and the pairs are those of the boxes.
-TEST(Broadphase, HintedInsertionKeepsTheAxesSorted)
-{
+TEST(Broadphase, HintedInsertionKeepsTheAxesSorted) {
     struct Case {
         const char* name;
         Vector4 at;

@@ -16,8 +16,7 @@ namespace {
 
 SimulatorDesc DriverDesc() { return {10, 5, 0, 10, 100, 40, 4, 4, 10, 20, 0, 0}; }
 
-AnimatedBody* AddAnimatedBox(Simulator& sim, float size, const Vector4& at)
-{
+AnimatedBody* AddAnimatedBox(Simulator& sim, float size, const Vector4& at) {
     AnimatedBody* body = sim.CreateAnimatedBody();
     body->CreateGeometry()->SetBox(size, size, size);
     body->UpdateBounds();
@@ -25,8 +24,7 @@ AnimatedBody* AddAnimatedBox(Simulator& sim, float size, const Vector4& at)
     return body;
 }
 
-RigidBody* AddRigidBox(Simulator& sim, float size, const Vector4& at)
-{
+RigidBody* AddRigidBox(Simulator& sim, float size, const Vector4& at) {
     RigidBody* body = sim.CreateRigidBody();
     body->CreateGeometry()->SetBox(size, size, size);
     body->SetMass(1.0f);
@@ -48,21 +46,18 @@ struct Seen {
     float normalSpeedAfter;  // the same with the velocities the call sees
 };
 
-std::vector<Seen>& Reports()
-{
+std::vector<Seen>& Reports() {
     static std::vector<Seen> reports;
     return reports;
 }
 
-Vector4 PointVelocity(const Body* body, const Vector4& worldPoint)
-{
+Vector4 PointVelocity(const Body* body, const Vector4& worldPoint) {
     Vector4 v;
     body->GetPointVelocity(v, worldPoint - body->WorldPosition());
     return v;
 }
 
-void Record(ContactReport* r)
-{
+void Record(ContactReport* r) {
     const Vector4 after = PointVelocity(r->bodyA, r->worldPointA) - PointVelocity(r->bodyB, r->worldPointB);
     Reports().push_back({r->bodyA, r->bodyB, r->codeA, r->codeB, r->normal, r->worldPointA,
                          Dot(r->relativeVelocity, r->normal), Dot(after, r->normal)});
@@ -72,8 +67,7 @@ void Record(ContactReport* r)
 class SensorProbe : public ControllerCallback {
 public:
     explicit SensorProbe(const Sensor* sensor) : sensor_(sensor) {}
-    void OnTick(Controller*, float) override
-    {
+    void OnTick(Controller*, float) override {
         if (sensor_->GetHitDepth() > 0.0f) {
             ++hits;
             lastBody = sensor_->GetHitBody();
@@ -90,8 +84,7 @@ private:
 
 } // namespace
 
-TEST(ContactDrivers, BoxDroppedOnAnAnimatedBodyBouncesByTheSmallerRestitution)
-{
+TEST(ContactDrivers, BoxDroppedOnAnAnimatedBodyBouncesByTheSmallerRestitution) {
     World world(DriverDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     sim.SetMaterial(0, 1.0f, 1.0f);
@@ -132,15 +125,15 @@ TEST(ContactDrivers, BoxDroppedOnAnAnimatedBodyBouncesByTheSmallerRestitution)
     EXPECT_NEAR(box->GetPosition().z, 0.5f, 0.0115f);
 }
 
-TEST(ContactDrivers, GroupValueDecidesReportSolveAndSensors)
-{
+TEST(ContactDrivers, GroupValueDecidesReportSolveAndSensors) {
     struct Case {
         int32_t value;
         bool reported;
         bool solved;
         bool sensed;
     };
-    const Case cases[] = {{3, true, true, true}, {2, true, false, true}, {1, false, true, true}, {0, false, false, false}};
+    const Case cases[] = {
+        {3, true, true, true}, {2, true, false, true}, {1, false, true, true}, {0, false, false, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         World world(DriverDesc(), &kGameGravity);
@@ -172,8 +165,7 @@ TEST(ContactDrivers, GroupValueDecidesReportSolveAndSensors)
     }
 }
 
-TEST(ContactDrivers, DeepestOfSeveralGeometriesWinsAndHeadersAreTestedFirst)
-{
+TEST(ContactDrivers, DeepestOfSeveralGeometriesWinsAndHeadersAreTestedFirst) {
     World world(DriverDesc(), nullptr);
     Simulator& sim = *world.sim;
     RigidBody* single = AddRigidBox(sim, 1.0f, {0.0f, 0.0f, 0.0f});
@@ -203,8 +195,7 @@ TEST(ContactDrivers, DeepestOfSeveralGeometriesWinsAndHeadersAreTestedFirst)
     EXPECT_EQ(row.found, 0);
 }
 
-TEST(ContactDrivers, RigidBodyUnderAnAnimatedCeilingIsPushedDownByTheFullDepth)
-{
+TEST(ContactDrivers, RigidBodyUnderAnAnimatedCeilingIsPushedDownByTheFullDepth) {
     World world(DriverDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     AddAnimatedBox(sim, 1.0f, {0.0f, 0.0f, 0.9f});
@@ -216,8 +207,7 @@ TEST(ContactDrivers, RigidBodyUnderAnAnimatedCeilingIsPushedDownByTheFullDepth)
     EXPECT_EQ(box->stackNode, nullptr);
 }
 
-TEST(ContactDrivers, SleepingBodyAndUnmovedAnimatedBodyAreNotTested)
-{
+TEST(ContactDrivers, SleepingBodyAndUnmovedAnimatedBodyAreNotTested) {
     World world(DriverDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     sim.GetCollisionGroups().Set(0, 0, 3);
@@ -239,8 +229,7 @@ TEST(ContactDrivers, SleepingBodyAndUnmovedAnimatedBodyAreNotTested)
     EXPECT_FALSE(Reports().empty());
 }
 
-TEST(ContactDrivers, NonFiniteVelocityFromOutsideStaysWithItsBody)
-{
+TEST(ContactDrivers, NonFiniteVelocityFromOutsideStaysWithItsBody) {
     World world(DriverDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     AddAnimatedBox(sim, 10.0f, {0.0f, 0.0f, -5.0f});
@@ -261,8 +250,7 @@ TEST(ContactDrivers, NonFiniteVelocityFromOutsideStaysWithItsBody)
     EXPECT_NEAR(p.z, 0.5f, 0.02f);
 }
 
-TEST(ContactDrivers, PairPassSkipsPairsThatCannotChange)
-{
+TEST(ContactDrivers, PairPassSkipsPairsThatCannotChange) {
     // Two unit boxes 0.1 into each other, reported whenever they are tested.
     struct Case {
         const char* name;
@@ -310,8 +298,7 @@ TEST(ContactDrivers, PairPassSkipsPairsThatCannotChange)
     }
 }
 
-TEST(ContactDrivers, HandOffSupportsTheUpperRigidBodyAndPushesOnlyFromAbove)
-{
+TEST(ContactDrivers, HandOffSupportsTheUpperRigidBodyAndPushesOnlyFromAbove) {
     // Gravity along -z. A contact 0.02 deep between bodies at rest: the upper body, when rigid,
     // gets a support naming the lower one (normal up in the lower body's frame); a rigid body
     // under a body that is not rigid is pushed down by the full depth.

@@ -14,8 +14,7 @@ using PhysicsTest::kGameGravity;
 using PhysicsTest::kTick;
 using PhysicsTest::World;
 
-TEST(FreeFall, GravityArrivesOneTickLateAndPositionsFollowTheClosedForm)
-{
+TEST(FreeFall, GravityArrivesOneTickLateAndPositionsFollowTheClosedForm) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* body = world->CreateRigidBody();
     body->CreateGeometry();
@@ -27,8 +26,8 @@ TEST(FreeFall, GravityArrivesOneTickLateAndPositionsFollowTheClosedForm)
         int tick;
         float vz, z;
     };
-    const Row table[] = {{1, 0.0f, 10.0f}, {2, -0.0653333f, 9.9993467f}, {3, -0.1306667f, 9.9982578f},
-                         {150, -9.734667f, 5.100218f}};
+    const Row table[] = {
+        {1, 0.0f, 10.0f}, {2, -0.0653333f, 9.9993467f}, {3, -0.1306667f, 9.9982578f}, {150, -9.734667f, 5.100218f}};
     int tick = 0;
     for (const Row& row : table) {
         while (tick < row.tick) {
@@ -49,8 +48,7 @@ namespace {
 
 class CountingCallback final : public ControllerCallback {
 public:
-    void OnTick(Controller* controller, float subStep) override
-    {
+    void OnTick(Controller* controller, float subStep) override {
         ++calls;
         lastSubStep = subStep;
         controller->SetForce(forceToSet);
@@ -67,8 +65,7 @@ public:
 
 } // namespace
 
-TEST(Controllers, PeriodDecidesHowOftenTheCallbackRuns)
-{
+TEST(Controllers, PeriodDecidesHowOftenTheCallbackRuns) {
     struct Case {
         int period;
         int expectedCalls;
@@ -91,8 +88,7 @@ TEST(Controllers, PeriodDecidesHowOftenTheCallbackRuns)
     }
 }
 
-TEST(Controllers, PeriodOneCallsOnEverySecondTick)
-{
+TEST(Controllers, PeriodOneCallsOnEverySecondTick) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     CountingCallback callback;
@@ -108,8 +104,7 @@ TEST(Controllers, PeriodOneCallsOnEverySecondTick)
     EXPECT_EQ(callTicks, (std::vector<int>{2, 4, 6, 8}));
 }
 
-TEST(Controllers, ForceSetInsideTheCallbackActsFromTheNextForceStep)
-{
+TEST(Controllers, ForceSetInsideTheCallbackActsFromTheNextForceStep) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetMass(2.0f);
@@ -126,8 +121,7 @@ TEST(Controllers, ForceSetInsideTheCallbackActsFromTheNextForceStep)
     EXPECT_FLOAT_EQ(body->GetLinearVelocity().x, 4.0f * kTick);
 }
 
-TEST(SubSteps, OneStepOfThreeEqualsThreeSingleSteps)
-{
+TEST(SubSteps, OneStepOfThreeEqualsThreeSingleSteps) {
     auto build = [](World& world, CountingCallback& callback) {
         RigidBody* body = world->CreateRigidBody();
         body->SetMass(3.0f);
@@ -167,8 +161,7 @@ TEST(SubSteps, OneStepOfThreeEqualsThreeSingleSteps)
     EXPECT_EQ(b->GetStepCount(), 60);
 }
 
-TEST(Impulses, OffCentreImpulseGivesLinearAndAngularVelocity)
-{
+TEST(Impulses, OffCentreImpulseGivesLinearAndAngularVelocity) {
     struct Case {
         const char* name;
         Vector4 orientation;
@@ -203,8 +196,7 @@ TEST(Impulses, OffCentreImpulseGivesLinearAndAngularVelocity)
     }
 }
 
-TEST(Impulses, SolverImpulseDoesNotWake)
-{
+TEST(Impulses, SolverImpulseDoesNotWake) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->Sleep();
@@ -214,8 +206,7 @@ TEST(Impulses, SolverImpulseDoesNotWake)
     EXPECT_FLOAT_EQ(body->GetAngularMomentum().z, -1.0f);
 }
 
-TEST(Damping, AppliedPerTick)
-{
+TEST(Damping, AppliedPerTick) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({1.0f, 1.0f, 1.0f});
@@ -233,8 +224,7 @@ TEST(Damping, AppliedPerTick)
     EXPECT_NEAR(body->GetAngularMomentum().z, std::pow(0.9975f, 100.0f), 1e-4f);
 }
 
-TEST(Damping, FollowsTheForceOnVelocityAndPrecedesTheTorqueOnMomentum)
-{
+TEST(Damping, FollowsTheForceOnVelocityAndPrecedesTheTorqueOnMomentum) {
     // m = 1, F = (2, 0, 0), I = 2·1, T = (0, 0, 1), both dampings 0.5, no gravity:
     //   v_n = (v_(n-1) + 2·dt)·0.5      x_n = x_(n-1) + v_n·dt + dt²
     //   L_n = L_(n-1)·0.5 + dt          ω_n = L_n / 2
@@ -259,8 +249,7 @@ TEST(Damping, FollowsTheForceOnVelocityAndPrecedesTheTorqueOnMomentum)
     }
 }
 
-TEST(Rotation, TorqueFreeSpinTurnsAtTheRateOfItsMomentum)
-{
+TEST(Rotation, TorqueFreeSpinTurnsAtTheRateOfItsMomentum) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({1.0f, 1.0f, 1.0f});
@@ -277,8 +266,7 @@ TEST(Rotation, TorqueFreeSpinTurnsAtTheRateOfItsMomentum)
     EXPECT_EQ(m.row[3].w, 1.0f);
 }
 
-TEST(Rotation, AsymmetricBodyKeepsMomentumAndUnitQuaternion)
-{
+TEST(Rotation, AsymmetricBodyKeepsMomentumAndUnitQuaternion) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({1.0f, 2.0f, 3.0f});
@@ -294,8 +282,7 @@ TEST(Rotation, AsymmetricBodyKeepsMomentumAndUnitQuaternion)
     EXPECT_NEAR(std::sqrt(QuatLengthSquared(body->GetOrientation())), 1.0f, 1e-6f);
 }
 
-TEST(Sleep, SleepingBodyIgnoresGravityAndTinyForces)
-{
+TEST(Sleep, SleepingBodyIgnoresGravityAndTinyForces) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* body = world->CreateRigidBody();
     body->SetPosition({0.0f, 0.0f, 3.0f});
@@ -316,8 +303,7 @@ TEST(Sleep, SleepingBodyIgnoresGravityAndTinyForces)
     EXPECT_FALSE(body->IsAsleep());
 }
 
-TEST(Sleep, StoredForceWakesInTheForceStep)
-{
+TEST(Sleep, StoredForceWakesInTheForceStep) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetForceAtPoint({0.0f, 0.0f, 1e-6f}, {0.0f, 0.0f, 0.0f});
@@ -326,8 +312,7 @@ TEST(Sleep, StoredForceWakesInTheForceStep)
     EXPECT_FALSE(body->IsAsleep());
 }
 
-TEST(Sleep, ControllerForceWakesASleepingBody)
-{
+TEST(Sleep, ControllerForceWakesASleepingBody) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* body = world->CreateRigidBody();
     CountingCallback callback;
@@ -348,8 +333,7 @@ TEST(Sleep, ControllerForceWakesASleepingBody)
     EXPECT_FLOAT_EQ(body->GetLinearVelocity().x, 5.0f * kTick);
 }
 
-TEST(Sleep, FastSleepingBodyWakesSlowOneIsStilled)
-{
+TEST(Sleep, FastSleepingBodyWakesSlowOneIsStilled) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->Sleep();
@@ -364,8 +348,7 @@ TEST(Sleep, FastSleepingBodyWakesSlowOneIsStilled)
     EXPECT_FLOAT_EQ(body->GetLinearVelocity().x, 1.0f);
 }
 
-TEST(Sleep, SleepThenWakeLeavesTheBodyStill)
-{
+TEST(Sleep, SleepThenWakeLeavesTheBodyStill) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({1.0f, 1.0f, 1.0f});
@@ -387,8 +370,7 @@ TEST(Sleep, SleepThenWakeLeavesTheBodyStill)
     EXPECT_EQ(body->restCounter, 0);
 }
 
-TEST(Histories, OneEntryPerStepWrappingAfterTen)
-{
+TEST(Histories, OneEntryPerStepWrappingAfterTen) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetMass(1.0f);
@@ -414,8 +396,7 @@ TEST(Histories, OneEntryPerStepWrappingAfterTen)
     EXPECT_EQ(b->velocityHistory[1].x, 0.0f);
 }
 
-TEST(SetMassBadInput, IgnoresZeroNegativeAndNonFiniteMasses)
-{
+TEST(SetMassBadInput, IgnoresZeroNegativeAndNonFiniteMasses) {
     const float bad[] = {0.0f, -1.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(),
                          std::numeric_limits<float>::infinity()};
     for (float m : bad) {
@@ -433,8 +414,7 @@ TEST(SetMassBadInput, IgnoresZeroNegativeAndNonFiniteMasses)
     }
 }
 
-TEST(SetInertia, SingularInertiaKeepsThePreviousInverse)
-{
+TEST(SetInertia, SingularInertiaKeepsThePreviousInverse) {
     World world;
     RigidBody* body = world->CreateRigidBody();
     body->SetInertia({2.0f, 4.0f, 8.0f});
@@ -445,8 +425,7 @@ TEST(SetInertia, SingularInertiaKeepsThePreviousInverse)
     EXPECT_EQ(body->inertia.At(0, 0), 0.0f);
 }
 
-TEST(SupportRecords, StoreSupportChoosesTheSlot)
-{
+TEST(SupportRecords, StoreSupportChoosesTheSlot) {
     World world;
     RigidBody* owner = world->CreateRigidBody();
     AnimatedBody* ground = world->CreateAnimatedBody();
@@ -502,8 +481,7 @@ TEST(SupportRecords, StoreSupportChoosesTheSlot)
     }
 }
 
-TEST(SupportRecords, RestingValidAndWorldContact)
-{
+TEST(SupportRecords, RestingValidAndWorldContact) {
     World world;
     RigidBody* owner = world->CreateRigidBody();
     RigidBody* rigid = world->CreateRigidBody();
@@ -553,8 +531,7 @@ TEST(SupportRecords, RestingValidAndWorldContact)
 // The quaternion rate follows every store of angular momentum, as seen from outside a step: after
 // the owner's impulses and momentum changes at once, after a step for the solver's impulses, and
 // a new orientation leaves the rate of the old one until the next store.
-TEST(QuaternionRate, MatchesTheStoredMomentumWheneverRead)
-{
+TEST(QuaternionRate, MatchesTheStoredMomentumWheneverRead) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* floor = world->CreateRigidBody();
     floor->CreateGeometry()->SetBox(4.0f, 4.0f, 1.0f);

@@ -13,8 +13,7 @@ using namespace PhysicsTest;
 namespace {
 
 // A capsule pose whose axis (local y) runs along u, with local x along world y cross u.
-Matrix4 CapsulePose(const Vector4& c, const Vector4& u)
-{
+Matrix4 CapsulePose(const Vector4& c, const Vector4& u) {
     Matrix4 m = Matrix4::Identity();
     const Vector4 side = Normalize(Cross(Vector4{0.0f, 1.0f, 0.0f}, u));
     const Vector4 unit = Normalize(u);
@@ -25,31 +24,27 @@ Matrix4 CapsulePose(const Vector4& c, const Vector4& u)
     return m;
 }
 
-void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f)
-{
+void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f) {
     EXPECT_NEAR(v.x, x, tolerance);
     EXPECT_NEAR(v.y, y, tolerance);
     EXPECT_NEAR(v.z, z, tolerance);
 }
 
-ConstraintRow BoxAgainst(const TriangleSoup& soup, const Geometry& box, const Matrix4& pose)
-{
+ConstraintRow BoxAgainst(const TriangleSoup& soup, const Geometry& box, const Matrix4& pose) {
     ConstraintRow row{};
     const Geometry mesh = soup.Mesh();
     CollideBoxMesh(row, box, pose, mesh);
     return row;
 }
 
-ConstraintRow CapsuleAgainst(const TriangleSoup& soup, const Geometry& capsule, const Matrix4& pose)
-{
+ConstraintRow CapsuleAgainst(const TriangleSoup& soup, const Geometry& capsule, const Matrix4& pose) {
     ConstraintRow row{};
     const Geometry mesh = soup.Mesh();
     CollideCapsuleMesh(row, capsule, pose, mesh);
     return row;
 }
 
-TriangleFrame Frame(const Vector4& p0, const Vector4& p1, const Vector4& p2)
-{
+TriangleFrame Frame(const Vector4& p0, const Vector4& p1, const Vector4& p2) {
     TriangleFrame t;
     t.Set(p0, p1, p2);
     return t;
@@ -59,8 +54,7 @@ TriangleFrame Frame(const Vector4& p0, const Vector4& p1, const Vector4& p2)
 
 // A box sitting on a large ground triangle meets it through the triangle's normal, whichever way
 // the triangle is wound; a box whose centre sank below the plane is pushed on through it.
-TEST(MeshShapes, BoxOnGroundTriangleTakesTheNormalAxis)
-{
+TEST(MeshShapes, BoxOnGroundTriangleTakesTheNormalAxis) {
     struct Case {
         bool clockwise;
         float centreZ;
@@ -98,8 +92,7 @@ TEST(MeshShapes, BoxOnGroundTriangleTakesTheNormalAxis)
 
 // A small triangle poking 5 cm into the +x face: the box's own axis separates least, and the
 // tie between the two vertices at x = 0.45 goes to the first.
-TEST(MeshShapes, TrianglePokingIntoABoxFaceIsMetByTheBoxAxis)
-{
+TEST(MeshShapes, TrianglePokingIntoABoxFaceIsMetByTheBoxAxis) {
     TriangleSoup soup;
     soup.Add({0.45f, -0.1f, 0.0f}, {0.45f, 0.1f, 0.0f}, {0.8f, 0.0f, 0.0f}, 3);
     const ConstraintRow row = BoxAgainst(soup, Box(0.5f, 0.5f, 0.5f), Pose(0.0f, 0.0f, 0.0f));
@@ -112,8 +105,7 @@ TEST(MeshShapes, TrianglePokingIntoABoxFaceIsMetByTheBoxAxis)
 
 // A triangle whose edge cuts across a box edge is met through the cross product of the two
 // edges, with the closest points of the edges as the contact points.
-TEST(MeshShapes, TriangleEdgeAcrossABoxEdgeIsMetByTheEdgeAxis)
-{
+TEST(MeshShapes, TriangleEdgeAcrossABoxEdgeIsMetByTheEdgeAxis) {
     // The box's upper +x edge runs along y at x = z = 0.5. The triangle stands in the plane
     // y = 0.2 outside the box, its edge A-B on the line x + z = 1 - eps clipping that edge.
     const float eps = 0.02f;
@@ -129,8 +121,7 @@ TEST(MeshShapes, TriangleEdgeAcrossABoxEdgeIsMetByTheEdgeAxis)
 }
 
 // Over a shared edge the deeper triangle wins; on a tie the one listed first keeps it.
-TEST(MeshShapes, DeepestTriangleWinsAndTheFirstListedKeepsATie)
-{
+TEST(MeshShapes, DeepestTriangleWinsAndTheFirstListedKeepsATie) {
     struct Case {
         float secondHeight;
         bool secondFirst;
@@ -138,19 +129,15 @@ TEST(MeshShapes, DeepestTriangleWinsAndTheFirstListedKeepsATie)
         float depth;
     };
     const Case cases[] = {
-        {0.0f, false, 4, 0.01f},
-        {0.0f, true, 5, 0.01f},
-        {0.005f, false, 5, 0.015f},
-        {0.005f, true, 5, 0.015f},
-        {-0.005f, true, 4, 0.01f},
+        {0.0f, false, 4, 0.01f},   {0.0f, true, 5, 0.01f},    {0.005f, false, 5, 0.015f},
+        {0.005f, true, 5, 0.015f}, {-0.005f, true, 4, 0.01f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.secondHeight << " " << c.secondFirst);
         TriangleSoup soup;
         // Two halves of a quad split along its diagonal, under a flat box that straddles it.
         soup.Add({-10.0f, -10.0f, 0.0f}, {10.0f, -10.0f, 0.0f}, {10.0f, 10.0f, 0.0f}, 4);
-        soup.Add({-10.0f, -10.0f, c.secondHeight}, {10.0f, 10.0f, c.secondHeight}, {-10.0f, 10.0f, c.secondHeight},
-                 5);
+        soup.Add({-10.0f, -10.0f, c.secondHeight}, {10.0f, 10.0f, c.secondHeight}, {-10.0f, 10.0f, c.secondHeight}, 5);
         if (c.secondFirst) {
             std::swap(soup.indexes[0], soup.indexes[1]);
         }
@@ -163,8 +150,7 @@ TEST(MeshShapes, DeepestTriangleWinsAndTheFirstListedKeepsATie)
 
 // Test modes: 0 is the full test, 1 the corner test (boxes only), anything else no test. The
 // corner test measures along world y and keeps the triangle's normal as wound.
-TEST(MeshShapes, TestModeChoosesTheTest)
-{
+TEST(MeshShapes, TestModeChoosesTheTest) {
     struct Case {
         int32_t mode;
         bool flipped;
@@ -173,7 +159,7 @@ TEST(MeshShapes, TestModeChoosesTheTest)
         float boxNormalY;
     };
     const Case cases[] = {
-        {0, false, true, true, 1.0f}, {0, true, true, true, 1.0f},    {1, false, true, false, 1.0f},
+        {0, false, true, true, 1.0f},  {0, true, true, true, 1.0f},    {1, false, true, false, 1.0f},
         {1, true, true, false, -1.0f}, {2, false, false, false, 0.0f}, {-1, false, false, false, 0.0f},
     };
     for (const Case& c : cases) {
@@ -208,8 +194,7 @@ TEST(MeshShapes, TestModeChoosesTheTest)
 }
 
 // Corner mode: only corners over the triangle in the x-z projection count, and the deepest one.
-TEST(MeshShapes, CornerTestTakesTheDeepestCornerOverTheTriangle)
-{
+TEST(MeshShapes, CornerTestTakesTheDeepestCornerOverTheTriangle) {
     // A triangle covering only x > 0 (in x-z) under a box turned about z, so that its +x corners
     // hang lower than its -x ones.
     TriangleSoup soup;
@@ -234,8 +219,7 @@ TEST(MeshShapes, CornerTestTakesTheDeepestCornerOverTheTriangle)
 
 // A capsule lying on a triangle touches with the lower end of its core; when that end hangs
 // past an edge the edge takes over, with a normal square to both edge and core.
-TEST(MeshShapes, CapsuleMeetsTheFaceThenTheEdge)
-{
+TEST(MeshShapes, CapsuleMeetsTheFaceThenTheEdge) {
     TriangleSoup ground;
     ground.Add({-50.0f, -50.0f, 0.0f}, {50.0f, -50.0f, 0.0f}, {0.0f, 50.0f, 0.0f}, 1);
     const Geometry capsule = Capsule(0.25f, 1.0f);
@@ -263,8 +247,7 @@ TEST(MeshShapes, CapsuleMeetsTheFaceThenTheEdge)
 
 // Region codes, and inside for both windings (the remap for the other winding must leave
 // "inside" alone, or every face test on such a triangle fails).
-TEST(MeshShapes, TriangleContainsPointRegions)
-{
+TEST(MeshShapes, TriangleContainsPointRegions) {
     struct Case {
         bool clockwise;
         Vector4 q;
@@ -295,8 +278,7 @@ TEST(MeshShapes, TriangleContainsPointRegions)
 
 // Zero-area triangles have no plane: the box and edge axes decide, and a contact always carries a
 // unit normal, never the zero vector of the missing plane.
-TEST(MeshShapes, DegenerateTrianglesGiveContactsWithRealNormalsOrNone)
-{
+TEST(MeshShapes, DegenerateTrianglesGiveContactsWithRealNormalsOrNone) {
     const Geometry box = Box(0.5f, 0.5f, 0.5f);
     const Geometry capsule = Capsule(0.25f, 1.0f);
     struct Case {
@@ -339,8 +321,7 @@ TEST(MeshShapes, DegenerateTrianglesGiveContactsWithRealNormalsOrNone)
 
 // Triangle indexes outside the table and triangles naming a negative vertex are skipped; the
 // valid triangle in between still counts.
-TEST(MeshShapes, BadIndexesAreSkipped)
-{
+TEST(MeshShapes, BadIndexesAreSkipped) {
     TriangleSoup soup;
     soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f, 2);
     soup.triangles.push_back({{-1, 0, 1}, 8, 0, 0});
@@ -371,8 +352,7 @@ TEST(MeshShapes, BadIndexesAreSkipped)
 
 // The shape tests read triangles either straight from the mesh's arrays or already in working
 // form (as the static-world pass hands them over); both must give the same contact.
-TEST(MeshShapes, PreparedTrianglesGiveTheSameContacts)
-{
+TEST(MeshShapes, PreparedTrianglesGiveTheSameContacts) {
     TriangleSoup soup;
     // A bumpy 8 x 8 patch, a sliver and a bad index among it.
     for (int i = 0; i < 8; ++i) {

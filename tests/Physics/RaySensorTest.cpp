@@ -11,8 +11,7 @@ using namespace PhysicsTest;
 
 namespace {
 
-RayRecord Ray(const Vector4& origin, const Vector4& direction)
-{
+RayRecord Ray(const Vector4& origin, const Vector4& direction) {
     RayRecord r;
     r.origin = origin;
     r.direction = direction;
@@ -20,8 +19,7 @@ RayRecord Ray(const Vector4& origin, const Vector4& direction)
     return r;
 }
 
-Geometry UnitBox()
-{
+Geometry UnitBox() {
     Geometry g;
     g.Reset();
     g.SetBox(1.0f, 1.0f, 1.0f);
@@ -34,8 +32,7 @@ Geometry UnitBox()
 // A ray against a triangle mesh: depth is the part of the ray beyond the hit, the normal faces
 // the ray whichever way the triangle is wound, and a ray that only reaches the surface, or has
 // no length, or runs along the plane, hits nothing.
-TEST(RaySensors, RayAgainstGroundTriangles)
-{
+TEST(RaySensors, RayAgainstGroundTriangles) {
     struct Case {
         const char* name;
         bool clockwise;
@@ -81,8 +78,7 @@ TEST(RaySensors, RayAgainstGroundTriangles)
 }
 
 // Of two stacked triangles the nearer one is hit, in either list order.
-TEST(RaySensors, NearestOfTwoTrianglesWins)
-{
+TEST(RaySensors, NearestOfTwoTrianglesWins) {
     for (const bool upperFirst : {false, true}) {
         SCOPED_TRACE(upperFirst);
         TriangleSoup soup;
@@ -101,8 +97,7 @@ TEST(RaySensors, NearestOfTwoTrianglesWins)
 
 // The slab test: the entry face is hit with a normal facing the ray; a ray starting inside hits
 // the face behind it, deeper than its own length.
-TEST(RaySensors, RayAgainstABox)
-{
+TEST(RaySensors, RayAgainstABox) {
     struct Case {
         const char* name;
         Vector4 origin;
@@ -142,8 +137,7 @@ TEST(RaySensors, RayAgainstABox)
 
 // Which shapes a sensor meets on another body: a lone capsule is met as the header box around it
 // (the box that also encloses that body's own rays); among several geometries only boxes count.
-TEST(RaySensors, SensorsMeetTheOtherBodysShapes)
-{
+TEST(RaySensors, SensorsMeetTheOtherBodysShapes) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* probe = world->CreateRigidBody();
     probe->CreateGeometry()->SetBox(0.2f, 0.2f, 0.2f);

@@ -13,8 +13,7 @@ using PhysicsTest::World;
 
 namespace {
 
-Vector4 AxisAngle(float x, float y, float z, float angle)
-{
+Vector4 AxisAngle(float x, float y, float z, float angle) {
     const float s = std::sin(angle * 0.5f);
     return {x * s, y * s, z * s, std::cos(angle * 0.5f)};
 }
@@ -24,8 +23,7 @@ struct Supported {
     World world{GameDesc(), &kGameGravity};
     RigidBody* body = nullptr;
 
-    explicit Supported(std::initializer_list<Vector4> points)
-    {
+    explicit Supported(std::initializer_list<Vector4> points) {
         world->Step(kTick, 1, nullptr);
         body = world->CreateRigidBody();
         body->SetPosition({0.0f, 0.0f, 0.5f});
@@ -49,8 +47,7 @@ struct Supported {
 
 } // namespace
 
-TEST(RestDetection, PointInEnlargedTriangleTable)
-{
+TEST(RestDetection, PointInEnlargedTriangleTable) {
     struct Case {
         const char* name;
         Vector4 a, b, c;
@@ -69,8 +66,7 @@ TEST(RestDetection, PointInEnlargedTriangleTable)
     }
 }
 
-TEST(RestDetection, RestStabilityTable)
-{
+TEST(RestDetection, RestStabilityTable) {
     struct Case {
         const char* name;
         std::initializer_list<Vector4> points;
@@ -93,8 +89,7 @@ TEST(RestDetection, RestStabilityTable)
     }
 }
 
-TEST(RestDetection, SupportsHoldReleasesARecordThatCameApart)
-{
+TEST(RestDetection, SupportsHoldReleasesARecordThatCameApart) {
     Supported s({{-0.5f, -0.5f, -0.5f}, {0.5f, -0.5f, -0.5f}, {0.0f, 0.5f, -0.5f}});
     s.body->stackNode = nullptr;
     EXPECT_EQ(s.body->SupportsHold(), 0) << "no stack node";
@@ -119,8 +114,7 @@ TEST(RestDetection, SupportsHoldReleasesARecordThatCameApart)
     s.body->stackNode = nullptr;
 }
 
-TEST(RestDetection, IsSettledTable)
-{
+TEST(RestDetection, IsSettledTable) {
     struct Case {
         const char* name;
         int32_t steps;
@@ -156,8 +150,7 @@ TEST(RestDetection, IsSettledTable)
     }
 }
 
-TEST(RestDetection, SleepingBodyWakesOnlyFromASleepThresholdImpulse)
-{
+TEST(RestDetection, SleepingBodyWakesOnlyFromASleepThresholdImpulse) {
     struct Case {
         float speedSquared;
         bool wakes;
@@ -178,8 +171,7 @@ TEST(RestDetection, SleepingBodyWakesOnlyFromASleepThresholdImpulse)
     }
 }
 
-TEST(RestDetection, BoxOnTheGroundSleepsByItsRestCounterAndStaysPut)
-{
+TEST(RestDetection, BoxOnTheGroundSleepsByItsRestCounterAndStaysPut) {
     World world(GameDesc(), &kGameGravity);
     AnimatedBody* floor = world->CreateAnimatedBody();
     floor->CreateGeometry()->SetBox(10.0f, 10.0f, 1.0f);
@@ -208,8 +200,7 @@ TEST(RestDetection, BoxOnTheGroundSleepsByItsRestCounterAndStaysPut)
     EXPECT_GT(slept, 10);
 }
 
-TEST(RestDetection, RestCounterSleepsAtElevenOnThreeSupportsAndAtOneHundredAndOneOnTwo)
-{
+TEST(RestDetection, RestCounterSleepsAtElevenOnThreeSupportsAndAtOneHundredAndOneOnTwo) {
     struct Case {
         const char* name;
         std::initializer_list<Vector4> points;
@@ -240,8 +231,7 @@ TEST(RestDetection, RestCounterSleepsAtElevenOnThreeSupportsAndAtOneHundredAndOn
     }
 }
 
-TEST(RestDetection, RestCounterLooksAtTheTenStepMeansOnceTheBodyMoves)
-{
+TEST(RestDetection, RestCounterLooksAtTheTenStepMeansOnceTheBodyMoves) {
     // Moving at |v|² >= 1: the mean over the history decides; its downward part does not count.
     struct Case {
         const char* name;

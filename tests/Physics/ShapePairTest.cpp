@@ -13,14 +13,12 @@ using namespace PhysicsTest;
 
 namespace {
 
-Matrix4 At(float x, float y, float z, const Vector4& q = {0.0f, 0.0f, 0.0f, 1.0f})
-{
+Matrix4 At(float x, float y, float z, const Vector4& q = {0.0f, 0.0f, 0.0f, 1.0f}) {
     return Matrix4::FromRotationAndPosition(QuatToRows(q), {x, y, z, 0.0f});
 }
 
 // The capsule's axis (local y) laid along world x.
-Matrix4 AlongX(float x, float y, float z)
-{
+Matrix4 AlongX(float x, float y, float z) {
     Matrix4 m = Matrix4::Identity();
     m.row[0] = {0.0f, -1.0f, 0.0f, 0.0f};
     m.row[1] = {1.0f, 0.0f, 0.0f, 0.0f};
@@ -28,14 +26,12 @@ Matrix4 AlongX(float x, float y, float z)
     return m;
 }
 
-Vector4 AxisAngle(float x, float y, float z, float angle)
-{
+Vector4 AxisAngle(float x, float y, float z, float angle) {
     const float s = std::sin(angle * 0.5f);
     return {x * s, y * s, z * s, std::cos(angle * 0.5f)};
 }
 
-void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f)
-{
+void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f) {
     EXPECT_NEAR(v.x, x, tolerance);
     EXPECT_NEAR(v.y, y, tolerance);
     EXPECT_NEAR(v.z, z, tolerance);
@@ -45,8 +41,7 @@ bool Finite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) 
 
 } // namespace
 
-TEST(BoxBox, FaceContactTakesTheDeepestCornerAndBreaksTiesWithTheLaterFace)
-{
+TEST(BoxBox, FaceContactTakesTheDeepestCornerAndBreaksTiesWithTheLaterFace) {
     // Half extents 1, centres 1.5 apart: B's x face ties with A's and is taken again.
     const Geometry a = Box(1, 1, 1);
     const Geometry b = Box(1, 1, 1);
@@ -63,8 +58,7 @@ TEST(BoxBox, FaceContactTakesTheDeepestCornerAndBreaksTiesWithTheLaterFace)
     EXPECT_EQ(row.found, 0) << "touching boxes do not overlap";
 }
 
-TEST(BoxBox, AShallowerLaterAxisWithinTheMarginDoesNotReplaceTheFirst)
-{
+TEST(BoxBox, AShallowerLaterAxisWithinTheMarginDoesNotReplaceTheFirst) {
     // Overlap 0.5 along x, 0.49995 along y: y is shallower by less than 0.0001.
     const Geometry a = Box(1, 1, 1);
     const Geometry b = Box(1, 1, 1);
@@ -81,8 +75,7 @@ TEST(BoxBox, AShallowerLaterAxisWithinTheMarginDoesNotReplaceTheFirst)
     ExpectVec(row.normal, 0, -1, 0);
 }
 
-TEST(BoxBox, CrossedEdgesGiveAnEdgeContactOnBothEdges)
-{
+TEST(BoxBox, CrossedEdgesGiveAnEdgeContactOnBothEdges) {
     // A turned 45 degrees about x (a ridge along x on top), B turned 45 degrees about y (a ridge
     // along y underneath), the ridges crossing by 0.1.
     const float r2 = std::sqrt(2.0f);
@@ -98,8 +91,7 @@ TEST(BoxBox, CrossedEdgesGiveAnEdgeContactOnBothEdges)
     ExpectVec(row.worldPointB, 0, 0, r2 - 0.1f, 1e-4f);
 }
 
-TEST(BoxCapsule, CapsuleLyingOnABox)
-{
+TEST(BoxCapsule, CapsuleLyingOnABox) {
     const Geometry box = Box(1, 1, 1);
     const Geometry capsule = Capsule(0.5f, 1.0f);
     ConstraintRow row{};
@@ -123,8 +115,7 @@ TEST(BoxCapsule, CapsuleLyingOnABox)
     EXPECT_GT(row.depth, 0.2f);
 }
 
-TEST(BoxCapsule, DispatchRunsCapsuleAgainstBoxReversed)
-{
+TEST(BoxCapsule, DispatchRunsCapsuleAgainstBoxReversed) {
     const Geometry box = Box(1, 1, 1);
     const Geometry capsule = Capsule(0.5f, 1.0f);
     ConstraintRow row{};
@@ -137,8 +128,7 @@ TEST(BoxCapsule, DispatchRunsCapsuleAgainstBoxReversed)
     ExpectVec(row.worldPointB, -1, 0, 1);
 }
 
-TEST(BoxCapsule, CoreThroughTheBoxIsFoundWithoutADirection)
-{
+TEST(BoxCapsule, CoreThroughTheBoxIsFoundWithoutADirection) {
     const Geometry box = Box(1, 1, 1);
     const Geometry capsule = Capsule(0.5f, 1.0f);
     ConstraintRow row{};
@@ -151,8 +141,7 @@ TEST(BoxCapsule, CoreThroughTheBoxIsFoundWithoutADirection)
     EXPECT_TRUE(Finite(row.worldPointB));
 }
 
-TEST(CapsuleCapsule, ParallelCoresUseTheEndCaps)
-{
+TEST(CapsuleCapsule, ParallelCoresUseTheEndCaps) {
     const Geometry a = Capsule(0.5f, 1.0f);
     const Geometry b = Capsule(0.5f, 1.0f);
     ConstraintRow row{};
@@ -165,8 +154,7 @@ TEST(CapsuleCapsule, ParallelCoresUseTheEndCaps)
     ExpectVec(row.worldPointB, 0.3f, 1, 0);
 }
 
-TEST(CapsuleCapsule, CrossingCoresUseTheClosestPoints)
-{
+TEST(CapsuleCapsule, CrossingCoresUseTheClosestPoints) {
     const Geometry a = Capsule(0.5f, 1.0f);
     const Geometry b = Capsule(0.5f, 1.0f);
     ConstraintRow row{};
@@ -181,8 +169,7 @@ TEST(CapsuleCapsule, CrossingCoresUseTheClosestPoints)
     EXPECT_EQ(row.found, 0);
 }
 
-TEST(CapsuleCapsule, EndToEndAlongOneLineOnlyWhileTheEndProjectsOntoTheOtherCore)
-{
+TEST(CapsuleCapsule, EndToEndAlongOneLineOnlyWhileTheEndProjectsOntoTheOtherCore) {
     // A long capsule (L 2) and a short one (L 0.5) end to end along y, caps overlapping by 0.1.
     const Geometry longer = Capsule(0.5f, 2.0f);
     const Geometry shorter = Capsule(0.5f, 0.5f);
@@ -196,8 +183,7 @@ TEST(CapsuleCapsule, EndToEndAlongOneLineOnlyWhileTheEndProjectsOntoTheOtherCore
 }
 
 // Degenerate input never produces a non-finite contact and never hangs.
-TEST(ShapePairs, DegenerateShapesGiveFiniteContacts)
-{
+TEST(ShapePairs, DegenerateShapesGiveFiniteContacts) {
     struct Case {
         const char* name;
         Geometry a;
@@ -237,8 +223,7 @@ TEST(ShapePairs, DegenerateShapesGiveFiniteContacts)
     }
 }
 
-TEST(ShapePairs, SegmentAgainstBoxWalksToTheNearestPoint)
-{
+TEST(ShapePairs, SegmentAgainstBoxWalksToTheNearestPoint) {
     struct Case {
         const char* name;
         Vector4 s0, s1;
@@ -261,8 +246,7 @@ TEST(ShapePairs, SegmentAgainstBoxWalksToTheNearestPoint)
     }
 }
 
-TEST(BoxBox, FaceAxisTakesADeeperAxisOrATieWhoseCornerLiesOverTheFace)
-{
+TEST(BoxBox, FaceAxisTakesADeeperAxisOrATieWhoseCornerLiesOverTheFace) {
     // X half extents 1 at the origin, Y the same at (1.5, dy, 0): the x face overlaps by 0.5 and
     // Y's deepest corner is (0.5, 1 + dy, 1); it lies over X's x face while |1 + dy| <= 1.001.
     struct Case {

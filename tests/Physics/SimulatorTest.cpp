@@ -11,8 +11,7 @@ using PhysicsTest::GameDesc;
 using PhysicsTest::MessageLog;
 using PhysicsTest::World;
 
-TEST(SimulatorCreation, GravityAndDerivedValues)
-{
+TEST(SimulatorCreation, GravityAndDerivedValues) {
     World world(GameDesc(), &PhysicsTest::kGameGravity);
     ASSERT_NE(world.sim, nullptr);
     EXPECT_FLOAT_EQ(world->GetGravity().z, -9.8f);
@@ -33,16 +32,14 @@ TEST(SimulatorCreation, GravityAndDerivedValues)
     EXPECT_FLOAT_EQ(LengthSquared(weightless->GetGravityDirection()), 0.0f);
 }
 
-TEST(SimulatorCreation, NonFiniteGravityHasZeroLength)
-{
+TEST(SimulatorCreation, NonFiniteGravityHasZeroLength) {
     const Vector4 g{0.0f, 0.0f, std::numeric_limits<float>::infinity(), 0.0f};
     World world(GameDesc(), &g);
     ASSERT_NE(world.sim, nullptr);
     EXPECT_EQ(world->GetGravityLength(), 0.0f);
 }
 
-TEST(SimulatorMaterials, DefaultsAndGameTable)
-{
+TEST(SimulatorMaterials, DefaultsAndGameTable) {
     World world;
     float f = 0, r = 0, t = 0;
     for (int i : {0, 1, 100, 255}) {
@@ -79,8 +76,7 @@ TEST(SimulatorMaterials, DefaultsAndGameTable)
     EXPECT_FLOAT_EQ(f, 0.25f);
 }
 
-TEST(CollisionGroups, SetAndGetRules)
-{
+TEST(CollisionGroups, SetAndGetRules) {
     CollisionGroupMatrix m;
     EXPECT_EQ(m.Get(0, 0), 1);
     EXPECT_EQ(m.Get(63, 12), 1);
@@ -98,8 +94,7 @@ TEST(CollisionGroups, SetAndGetRules)
     EXPECT_EQ(m.Get(4, 4), 1);
 }
 
-TEST(CollisionGroups, GameSettingsReadBackInBothOrders)
-{
+TEST(CollisionGroups, GameSettingsReadBackInBothOrders) {
     World world;
     CollisionGroupMatrix& m = world->GetCollisionGroups();
     struct Setting {
@@ -117,8 +112,7 @@ TEST(CollisionGroups, GameSettingsReadBackInBothOrders)
     EXPECT_EQ(m.Get(3, -1), 1);
 }
 
-TEST(CollisionGroups, OutOfRangeGroupsNeverIndexTheTable)
-{
+TEST(CollisionGroups, OutOfRangeGroupsNeverIndexTheTable) {
     CollisionGroupMatrix m;
     for (int bad : {64, 200, -2, -1000, 1 << 30}) {
         m.Set(bad, 0, 0);
@@ -131,8 +125,7 @@ TEST(CollisionGroups, OutOfRangeGroupsNeverIndexTheTable)
     EXPECT_EQ(m.Get(0, -1), 1);
 }
 
-TEST(SimulatorPools, RigidIdsReuseAndExhaustion)
-{
+TEST(SimulatorPools, RigidIdsReuseAndExhaustion) {
     World world;
     MessageLog log(world.sim);
     RigidBody* bodies[5];
@@ -158,8 +151,7 @@ TEST(SimulatorPools, RigidIdsReuseAndExhaustion)
     EXPECT_EQ(world->CreateRigidBody()->GetId(), 0);
 }
 
-TEST(SimulatorPools, AnimatedAndParticleIds)
-{
+TEST(SimulatorPools, AnimatedAndParticleIds) {
     World world;
     MessageLog log(world.sim);
     AnimatedBody* a0 = world->CreateAnimatedBody();
@@ -192,8 +184,7 @@ TEST(SimulatorPools, AnimatedAndParticleIds)
     EXPECT_EQ(world->CreateAnimatedBody(), nullptr);
 }
 
-TEST(SimulatorPools, BodiesAreAppendedAndProcessedInCreationOrder)
-{
+TEST(SimulatorPools, BodiesAreAppendedAndProcessedInCreationOrder) {
     World world;
     RigidBody* a = world->CreateRigidBody();
     RigidBody* b = world->CreateRigidBody();
@@ -208,8 +199,7 @@ TEST(SimulatorPools, BodiesAreAppendedAndProcessedInCreationOrder)
     EXPECT_TRUE(b->IsEnabled());
 }
 
-TEST(SimulatorBadInput, FreeingInvalidBodiesReportsAndChangesNothing)
-{
+TEST(SimulatorBadInput, FreeingInvalidBodiesReportsAndChangesNothing) {
     World world;
     MessageLog log(world.sim);
     RigidBody* r = world->CreateRigidBody();
@@ -239,8 +229,7 @@ TEST(SimulatorBadInput, FreeingInvalidBodiesReportsAndChangesNothing)
     EXPECT_EQ(world->EnabledRigidBodies().count, 0);
 }
 
-TEST(SimulatorBadInput, PoolsRunningOutReportTheirMessages)
-{
+TEST(SimulatorBadInput, PoolsRunningOutReportTheirMessages) {
     SimulatorDesc desc = GameDesc();
     desc.geometriesCount = 1;
     desc.sensorsCount = 1;
@@ -266,8 +255,7 @@ TEST(SimulatorBadInput, PoolsRunningOutReportTheirMessages)
     EXPECT_EQ(world->ControllerPool().FreeCount(), 1);
 }
 
-TEST(SimulatorBadInput, MessagesAreDroppedWithoutCallbackOrAboveErrorLevel)
-{
+TEST(SimulatorBadInput, MessagesAreDroppedWithoutCallbackOrAboveErrorLevel) {
     World world;
     for (int i = 0; i < 5; ++i) {
         world->CreateRigidBody();
@@ -287,8 +275,7 @@ namespace {
 class FailingAllocator final : public SimulatorAllocator {
 public:
     explicit FailingAllocator(int allowed) : allowed_(allowed) {}
-    void* Alloc(std::size_t size, int flags) override
-    {
+    void* Alloc(std::size_t size, int flags) override {
         EXPECT_EQ(flags, 0);
         if (allowed_-- <= 0) {
             return nullptr;
@@ -296,8 +283,7 @@ public:
         ++outstanding;
         return std::malloc(size == 0 ? 1 : size);
     }
-    void Free(void* block) override
-    {
+    void Free(void* block) override {
         --outstanding;
         std::free(block);
     }
@@ -309,8 +295,7 @@ private:
 
 } // namespace
 
-TEST(SimulatorBadInput, RefusedAllocationsGiveNullAndReturnEverything)
-{
+TEST(SimulatorBadInput, RefusedAllocationsGiveNullAndReturnEverything) {
     int succeededAt = -1;
     for (int allowed = 0; allowed < 100; ++allowed) {
         FailingAllocator allocator(allowed);
@@ -330,8 +315,7 @@ TEST(SimulatorBadInput, RefusedAllocationsGiveNullAndReturnEverything)
     EXPECT_GT(succeededAt, 5);
 }
 
-TEST(SimulatorStep, ReturnsCountAndClearsMovedFlagsEvenWithoutTicks)
-{
+TEST(SimulatorStep, ReturnsCountAndClearsMovedFlagsEvenWithoutTicks) {
     World world(GameDesc(), &PhysicsTest::kGameGravity);
     AnimatedBody* a = world->CreateAnimatedBody();
     RigidBody* r = world->CreateRigidBody();
@@ -345,8 +329,7 @@ TEST(SimulatorStep, ReturnsCountAndClearsMovedFlagsEvenWithoutTicks)
     EXPECT_EQ(r->GetPosition().z, 10.0f);
 }
 
-TEST(SimulatorBadInput, NonPositiveOrNonFiniteStepRunsNoTick)
-{
+TEST(SimulatorBadInput, NonPositiveOrNonFiniteStepRunsNoTick) {
     const float bad[] = {0.0f, -PhysicsTest::kTick, std::numeric_limits<float>::quiet_NaN(),
                          std::numeric_limits<float>::infinity()};
     for (float dt : bad) {
@@ -365,8 +348,7 @@ TEST(SimulatorBadInput, NonPositiveOrNonFiniteStepRunsNoTick)
     }
 }
 
-TEST(SimulatorStep, StatsModes)
-{
+TEST(SimulatorStep, StatsModes) {
     World world(GameDesc(), &PhysicsTest::kGameGravity);
     world->CreateRigidBody()->CreateGeometry();
 
@@ -392,8 +374,7 @@ namespace {
 // Records, per call, which body's controller ran and what it saw of one animated body.
 class OrderProbe final : public ControllerCallback {
 public:
-    void OnTick(Controller* controller, float) override
-    {
+    void OnTick(Controller* controller, float) override {
         order.push_back(controller->GetBody()->GetId());
         if (watched != nullptr) {
             moved.push_back(watched->IsMoved());
@@ -406,8 +387,7 @@ public:
 
 } // namespace
 
-TEST(SimulatorStep, BodiesAreSteppedInListOrderRigidBeforeParticles)
-{
+TEST(SimulatorStep, BodiesAreSteppedInListOrderRigidBeforeParticles) {
     SimulatorDesc desc = GameDesc();
     desc.rigidParticleCount = 2;
     World world(desc);
@@ -445,8 +425,7 @@ TEST(SimulatorStep, BodiesAreSteppedInListOrderRigidBeforeParticles)
     EXPECT_EQ(probe.order, (std::vector<int>{0, 2, 10}));
 }
 
-TEST(SimulatorStep, AnimatedBodyMovedBetweenStepsCountsAsMovedForEverySubStepOfOneStep)
-{
+TEST(SimulatorStep, AnimatedBodyMovedBetweenStepsCountsAsMovedForEverySubStepOfOneStep) {
     World world;
     AnimatedBody* gate = world->CreateAnimatedBody();
     AnimatedBody* parked = world->CreateAnimatedBody();
@@ -473,8 +452,7 @@ TEST(SimulatorStep, AnimatedBodyMovedBetweenStepsCountsAsMovedForEverySubStepOfO
     EXPECT_TRUE(parked->IsMoved());
 }
 
-TEST(SimulatorStep, FirstPhaseClearsTheSensorHitsOfEveryEnabledBody)
-{
+TEST(SimulatorStep, FirstPhaseClearsTheSensorHitsOfEveryEnabledBody) {
     struct Case {
         const char* name;
         bool animated;
@@ -519,8 +497,7 @@ TEST(SimulatorStep, FirstPhaseClearsTheSensorHitsOfEveryEnabledBody)
     }
 }
 
-TEST(SimulatorPools, FreeingADisabledBodyUnlinksItFromTheDisabledList)
-{
+TEST(SimulatorPools, FreeingADisabledBodyUnlinksItFromTheDisabledList) {
     World world;
     RigidBody* r0 = world->CreateRigidBody();
     RigidBody* r1 = world->CreateRigidBody();
@@ -552,8 +529,7 @@ TEST(SimulatorPools, FreeingADisabledBodyUnlinksItFromTheDisabledList)
     EXPECT_EQ(world->EnabledAnimatedBodies().tail, a0);
 }
 
-TEST(SimulatorCreation, GravityDirectionIsZeroBelowTheNormalisationLimit)
-{
+TEST(SimulatorCreation, GravityDirectionIsZeroBelowTheNormalisationLimit) {
     struct Case {
         Vector4 g;
         Vector4 direction;

@@ -21,8 +21,7 @@ struct SingleContact {
     RigidBody* body = nullptr;
     ConstraintRow row{};
 
-    explicit SingleContact(float depth = 0.03f, int material = 7)
-    {
+    explicit SingleContact(float depth = 0.03f, int material = 7) {
         world->Step(kTick, 1, nullptr);
         body = world->CreateRigidBody();
         body->SetMass(1.0f);
@@ -38,8 +37,7 @@ struct SingleContact {
     }
 };
 
-void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f)
-{
+void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e-5f) {
     EXPECT_NEAR(v.x, x, tolerance);
     EXPECT_NEAR(v.y, y, tolerance);
     EXPECT_NEAR(v.z, z, tolerance);
@@ -47,8 +45,7 @@ void ExpectVec(const Vector4& v, float x, float y, float z, float tolerance = 1e
 
 } // namespace
 
-TEST(SolveRows, RestingContactRestitutionThenPositionCorrection)
-{
+TEST(SolveRows, RestingContactRestitutionThenPositionCorrection) {
     // Pass 1 bounces with e = 0.5 (v 0.5), pass 2 corrects the depth beyond the slop:
     // goal 0.5 · 150 · (depth - 0.0098), raised by goal - 0.5 v.
     struct Case {
@@ -71,24 +68,21 @@ TEST(SolveRows, RestingContactRestitutionThenPositionCorrection)
     }
 }
 
-TEST(SolveRows, EmptyArraysReturnAtOnce)
-{
+TEST(SolveRows, EmptyArraysReturnAtOnce) {
     SingleContact s;
     s.world->SolveRows(-1.0f, 2);
     EXPECT_FALSE(s.world->IsLastIteration());
     EXPECT_FALSE(s.world->IsSecondPass());
 }
 
-TEST(SolveRows, DepthIsCappedAndStoredBack)
-{
+TEST(SolveRows, DepthIsCappedAndStoredBack) {
     SingleContact s(0.2f);
     s.world->SetSecondPass(true);
     s.world->SolveRow(s.row);
     EXPECT_FLOAT_EQ(s.row.depth, 0.05f);
 }
 
-TEST(FrictionCone, ImpulseTable)
-{
+TEST(FrictionCone, ImpulseTable) {
     // With the contact 0.5 below the centre and unit inertia, K = diag(1.25, 1.25, 1) in the
     // contact frame, so a = -vn.
     struct Case {
@@ -116,8 +110,7 @@ TEST(FrictionCone, ImpulseTable)
     }
 }
 
-TEST(FrictionCone, MaterialsCombineByTheSmallerValue)
-{
+TEST(FrictionCone, MaterialsCombineByTheSmallerValue) {
     // Material 5 (friction 1.0, restitution 0.5) on material 0 (1.0, 1.0): no slip allowed,
     // half the approach speed back.
     SingleContact s;
@@ -134,8 +127,7 @@ TEST(FrictionCone, MaterialsCombineByTheSmallerValue)
     ExpectVec(j, 0.0f, 0.0f, 1.0f);
 }
 
-TEST(ContactImpulse, OneShotActsOnlyOnApproach)
-{
+TEST(ContactImpulse, OneShotActsOnlyOnApproach) {
     struct Case {
         const char* name;
         float vz;
@@ -154,8 +146,7 @@ TEST(ContactImpulse, OneShotActsOnlyOnApproach)
     }
 }
 
-TEST(ContactImpulse, NonFiniteVelocitiesAreNotPassedOn)
-{
+TEST(ContactImpulse, NonFiniteVelocitiesAreNotPassedOn) {
     World world(GameDesc(), &kGameGravity);
     world->Step(kTick, 1, nullptr);
     RigidBody* top = world->CreateRigidBody();
@@ -187,8 +178,7 @@ TEST(ContactImpulse, NonFiniteVelocitiesAreNotPassedOn)
     }
 }
 
-TEST(ConstraintRowPrepare, TangentBasis)
-{
+TEST(ConstraintRowPrepare, TangentBasis) {
     Vector4 t1;
     Vector4 t2;
     BuildTangentBasis(t1, t2, {0.0f, 0.0f, 1.0f, 0.0f});
@@ -215,8 +205,7 @@ TEST(ConstraintRowPrepare, TangentBasis)
     }
 }
 
-TEST(ConstraintRowPrepare, SingularMatrixKeepsThePreviousInverse)
-{
+TEST(ConstraintRowPrepare, SingularMatrixKeepsThePreviousInverse) {
     SingleContact s;
     ConstraintRow row = s.row;
     row.bodyA = s.world->GetWorldBody(); // nothing takes part: K = 0
@@ -228,8 +217,7 @@ TEST(ConstraintRowPrepare, SingularMatrixKeepsThePreviousInverse)
     EXPECT_FLOAT_EQ(row.inverseMassMatrix.At(2, 2), 4.0f);
 }
 
-TEST(ConstraintRowPrepare, DropSleepingSideTable)
-{
+TEST(ConstraintRowPrepare, DropSleepingSideTable) {
     World world(GameDesc(), &kGameGravity);
     RigidBody* a = world->CreateRigidBody();
     RigidBody* b = world->CreateRigidBody();
@@ -261,8 +249,7 @@ TEST(ConstraintRowPrepare, DropSleepingSideTable)
     }
 }
 
-TEST(ContactRows, GrowByAHundredAndKeepTheirRows)
-{
+TEST(ContactRows, GrowByAHundredAndKeepTheirRows) {
     World world;
     ASSERT_EQ(world->ContactRows().Capacity(), 100);
     for (int i = 0; i < 101; ++i) {
@@ -287,8 +274,7 @@ struct TwoRowStack {
     RigidBody* a = nullptr;
     RigidBody* b = nullptr;
 
-    TwoRowStack()
-    {
+    TwoRowStack() {
         world->Step(kTick, 1, nullptr);
         world->SetMaterial(7, 1.0f, 0.0f);
         a = world->CreateRigidBody();
@@ -297,8 +283,7 @@ struct TwoRowStack {
         b->SetMass(1.0f);
     }
 
-    ConstraintRow Row(Body* upper, Body* lower, float depth) const
-    {
+    ConstraintRow Row(Body* upper, Body* lower, float depth) const {
         ConstraintRow row{};
         row.type = kRestingContact;
         row.bodyA = upper;
@@ -314,8 +299,7 @@ struct TwoRowStack {
 
 } // namespace
 
-TEST(SolveRows, SweepsTopFirstAndLeavesTheLowerBodyAloneInTheLastIteration)
-{
+TEST(SolveRows, SweepsTopFirstAndLeavesTheLowerBodyAloneInTheLastIteration) {
     // Rows run from the bottom up (B on the world, then A on B) and are swept top first.
     // Pass 1 finds nothing approaching. Pass 2, first sweep: A-B at rest; B-world corrects
     // 0.03 - 0.0098 at 0.5 · 150 (vB = 1.515). Then A-B is re-prepared with B immovable.
@@ -332,8 +316,7 @@ TEST(SolveRows, SweepsTopFirstAndLeavesTheLowerBodyAloneInTheLastIteration)
     EXPECT_NEAR(s.b->GetLinearVelocity().z, 1.515f, 1e-4f);
 }
 
-TEST(SolveRows, IterationCountAndTheLastIterationRule)
-{
+TEST(SolveRows, IterationCountAndTheLastIterationRule) {
     // One row, A on a free B, corrected from rest: 0.5 · 150 · (0.03 - 0.0098) = 1.515 shared
     // through K = 2. With a single iteration that sweep is also the last one: B keeps still.
     struct Case {

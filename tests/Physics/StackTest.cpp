@@ -21,8 +21,7 @@ constexpr float kRestPenetration = 0.0098f + 0.0015f;
 
 SimulatorDesc StackDesc() { return {20, 5, 0, 10, 400, 40, 4, 4, 10, 20, 0, 0}; }
 
-AnimatedBody* AddFloor(Simulator& sim)
-{
+AnimatedBody* AddFloor(Simulator& sim) {
     AnimatedBody* floor = sim.CreateAnimatedBody();
     floor->CreateGeometry()->SetBox(20.0f, 20.0f, 1.0f);
     floor->UpdateBounds();
@@ -30,8 +29,7 @@ AnimatedBody* AddFloor(Simulator& sim)
     return floor;
 }
 
-RigidBody* AddBox(Simulator& sim, float x, float y, float z)
-{
+RigidBody* AddBox(Simulator& sim, float x, float y, float z) {
     RigidBody* box = sim.CreateRigidBody();
     box->CreateGeometry()->SetBox(1.0f, 1.0f, 1.0f);
     box->SetMass(1.0f);
@@ -41,8 +39,7 @@ RigidBody* AddBox(Simulator& sim, float x, float y, float z)
     return box;
 }
 
-bool AllAsleep(RigidBody* const* boxes, int n)
-{
+bool AllAsleep(RigidBody* const* boxes, int n) {
     for (int i = 0; i < n; ++i) {
         if (boxes[i] != nullptr && !boxes[i]->IsAsleep()) {
             return false;
@@ -52,8 +49,7 @@ bool AllAsleep(RigidBody* const* boxes, int n)
 }
 
 // Steps until every box sleeps; returns the number of steps, or -1 past the limit.
-int StepUntilAsleep(Simulator& sim, RigidBody* const* boxes, int n, int limit)
-{
+int StepUntilAsleep(Simulator& sim, RigidBody* const* boxes, int n, int limit) {
     for (int step = 1; step <= limit; ++step) {
         sim.Step(kTick, 1, nullptr);
         if (AllAsleep(boxes, n)) {
@@ -70,8 +66,7 @@ struct Column {
     AnimatedBody* floor = AddFloor(sim);
     RigidBody* boxes[5] = {};
 
-    Column()
-    {
+    Column() {
         for (int i = 0; i < 5; ++i) {
             boxes[i] = AddBox(sim, 0.0f, 0.0f, 0.5f + static_cast<float>(i) + 0.01f * static_cast<float>(i + 1));
         }
@@ -80,8 +75,7 @@ struct Column {
 
 } // namespace
 
-TEST(ContactStacks, ColumnRestsWithinTheSlopAndSleepsAsOneStack)
-{
+TEST(ContactStacks, ColumnRestsWithinTheSlopAndSleepsAsOneStack) {
     Column c;
     const int steps = StepUntilAsleep(c.sim, c.boxes, 5, 1000);
     // Measured: the stack settles over its 60-step window and sleeps as a whole at step 119.
@@ -111,8 +105,7 @@ TEST(ContactStacks, ColumnRestsWithinTheSlopAndSleepsAsOneStack)
     EXPECT_TRUE(AllAsleep(c.boxes, 5));
 }
 
-TEST(ContactStacks, ImpulseOnTheTopBoxWakesAndResolvesTheStack)
-{
+TEST(ContactStacks, ImpulseOnTheTopBoxWakesAndResolvesTheStack) {
     Column c;
     ASSERT_GT(StepUntilAsleep(c.sim, c.boxes, 5, 1000), 0);
     const float bottomX = c.boxes[0]->GetPosition().x;
@@ -135,8 +128,7 @@ TEST(ContactStacks, ImpulseOnTheTopBoxWakesAndResolvesTheStack)
     EXPECT_NEAR(c.boxes[4]->GetPosition().z, 4.45f, 0.02f);
 }
 
-TEST(ContactStacks, FreeingTheMiddleBoxDropsTheBoxesAbove)
-{
+TEST(ContactStacks, FreeingTheMiddleBoxDropsTheBoxesAbove) {
     Column c;
     ASSERT_GT(StepUntilAsleep(c.sim, c.boxes, 5, 1000), 0);
     const float secondTop = c.boxes[1]->GetPosition().z + 0.5f;
@@ -166,8 +158,7 @@ TEST(ContactStacks, FreeingTheMiddleBoxDropsTheBoxesAbove)
     EXPECT_EQ(c.sim.Stacks().head->nodeCount, 4);
 }
 
-TEST(ContactStacks, SecondBoxTurnsAGroundedBodyIntoAStack)
-{
+TEST(ContactStacks, SecondBoxTurnsAGroundedBodyIntoAStack) {
     World world(StackDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     AddFloor(sim);
@@ -200,8 +191,7 @@ TEST(ContactStacks, SecondBoxTurnsAGroundedBodyIntoAStack)
     EXPECT_TRUE(namesLower);
 }
 
-TEST(ContactStacks, PlankAcrossTwoColumnsMergesThemIntoOneStack)
-{
+TEST(ContactStacks, PlankAcrossTwoColumnsMergesThemIntoOneStack) {
     World world(StackDesc(), &kGameGravity);
     Simulator& sim = *world.sim;
     AddFloor(sim);
@@ -229,8 +219,7 @@ namespace {
 
 // The grounded list and then every stack in list order, each as its bodies in node order; a
 // support-only node is starred. For example "G[X] [Y S*]".
-std::string Layout(Simulator& sim, RigidBody* const* bodies, const char* names)
-{
+std::string Layout(Simulator& sim, RigidBody* const* bodies, const char* names) {
     auto nodes = [&](const ContactStack& stack) {
         std::string out = "[";
         for (const StackNode* n = stack.firstNode; n != nullptr; n = n->next) {
@@ -252,8 +241,9 @@ std::string Layout(Simulator& sim, RigidBody* const* bodies, const char* names)
     int counted = 0;
     for (const ContactStack* s = sim.Stacks().head; s != nullptr; s = s->next) {
         out += " " + nodes(*s);
-        EXPECT_EQ(s->nodeCount, static_cast<int32_t>(std::count_if(out.begin() + static_cast<long>(out.rfind('[')),
-                                                                   out.end(), [](char ch) { return std::isalpha(ch); })));
+        EXPECT_EQ(s->nodeCount,
+                  static_cast<int32_t>(std::count_if(out.begin() + static_cast<long>(out.rfind('[')), out.end(),
+                                                     [](char ch) { return std::isalpha(ch); })));
         ++counted;
     }
     EXPECT_EQ(counted, sim.Stacks().count);
@@ -262,8 +252,7 @@ std::string Layout(Simulator& sim, RigidBody* const* bodies, const char* names)
 
 } // namespace
 
-TEST(ContactStacks, SupportsJoinAndMergeStacks)
-{
+TEST(ContactStacks, SupportsJoinAndMergeStacks) {
     // Each case rests bodies on one another ("XS": X on S, "XW": X on the world body), then puts
     // S to sleep and rests X on S. Only a first support on a supporter that already has a node
     // wakes that supporter.
@@ -315,8 +304,7 @@ TEST(ContactStacks, SupportsJoinAndMergeStacks)
     }
 }
 
-TEST(ContactStacks, RebuildSplitsAStackIntoItsConnectedPieces)
-{
+TEST(ContactStacks, RebuildSplitsAStackIntoItsConnectedPieces) {
     // Bodies rest on one another as listed ("XY": X on Y); then the stack is rebuilt. "drop XS"
     // releases X's support on S first; "lose X" marks X's node as left without supports.
     struct Case {

@@ -33,15 +33,13 @@ struct Supply {
     bool nullArrays = false;
 };
 
-Supply*& CurrentSupply()
-{
+Supply*& CurrentSupply() {
     static Supply* supply = nullptr;
     return supply;
 }
 
 void QueryTriangles(const Vector4& min, const Vector4& max, int32_t** indexes, CollisionTriangle** triangles,
-                    float** vertices, int32_t* indexCount, int32_t* triangleCount, Body* body)
-{
+                    float** vertices, int32_t* indexCount, int32_t* triangleCount, Body* body) {
     Supply& s = *CurrentSupply();
     ++s.calls;
     s.lastBody = body;
@@ -51,14 +49,12 @@ void QueryTriangles(const Vector4& min, const Vector4& max, int32_t** indexes, C
     *triangles = s.nullArrays ? nullptr : s.soup.triangles.data();
     *vertices = s.nullArrays ? nullptr : s.soup.vertices.data();
     *indexCount = s.overrideIndexCount ? s.indexCountOverride : static_cast<int32_t>(s.soup.indexes.size());
-    *triangleCount =
-        s.overrideTriangleCount ? s.triangleCountOverride : static_cast<int32_t>(s.soup.triangles.size());
+    *triangleCount = s.overrideTriangleCount ? s.triangleCountOverride : static_cast<int32_t>(s.soup.triangles.size());
 }
 
 // Installs a supply for the length of a test.
 struct SuppliedWorld {
-    explicit SuppliedWorld(const SimulatorDesc& desc = GameDesc()) : world(desc, &kGameGravity)
-    {
+    explicit SuppliedWorld(const SimulatorDesc& desc = GameDesc()) : world(desc, &kGameGravity) {
         CurrentSupply() = &supply;
         world->SetTriangleQueryCallback(&QueryTriangles);
     }
@@ -81,20 +77,17 @@ struct Seen {
     Vector4 normal;
 };
 
-std::vector<Seen>& Reports()
-{
+std::vector<Seen>& Reports() {
     static std::vector<Seen> reports;
     return reports;
 }
 
-void Record(ContactReport* r)
-{
+void Record(ContactReport* r) {
     Reports().push_back(
         {r->bodyA, r->bodyB, r->codeA, r->codeB, r->geometryA, r->geometryB, r->materialA, r->materialB, r->normal});
 }
 
-RigidBody* AddBox(Simulator& sim, const Vector4& size, const Vector4& at, float mass = 1.0f)
-{
+RigidBody* AddBox(Simulator& sim, const Vector4& size, const Vector4& at, float mass = 1.0f) {
     RigidBody* body = sim.CreateRigidBody();
     body->CreateGeometry()->SetBoxSize(size);
     body->SetMass(mass);
@@ -104,8 +97,7 @@ RigidBody* AddBox(Simulator& sim, const Vector4& size, const Vector4& at, float 
     return body;
 }
 
-int SupportsInUse(const RigidBody& body)
-{
+int SupportsInUse(const RigidBody& body) {
     int n = 0;
     for (const SupportRecord& r : body.supports) {
         n += r.InUse() ? 1 : 0;
@@ -114,8 +106,7 @@ int SupportsInUse(const RigidBody& body)
 }
 
 // Lowest point of a box body along z.
-float BoxBottom(const RigidBody& body, const Vector4& half)
-{
+float BoxBottom(const RigidBody& body, const Vector4& half) {
     const Matrix3& r = body.rotation;
     return body.GetPosition().z -
            (half.x * std::fabs(r.row[0].z) + half.y * std::fabs(r.row[1].z) + half.z * std::fabs(r.row[2].z));
@@ -127,8 +118,7 @@ public:
     static constexpr float kLength = 1.5f;
     static constexpr float kHeight = 0.2f;
 
-    explicit WheelReader(RigidBody* body) : body_(body)
-    {
+    explicit WheelReader(RigidBody* body) : body_(body) {
         for (int wheel = 0; wheel < 2; ++wheel) {
             const Vector4 origin{0.0f, wheel == 0 ? -0.6f : 0.6f, kHeight};
             for (int j = 0; j < 17; ++j) {
@@ -142,8 +132,7 @@ public:
         body->UpdateBounds();
     }
 
-    void OnTick(Controller*, float) override
-    {
+    void OnTick(Controller*, float) override {
         ++ticks;
         const Sensor* down = rays[0][8];
         if (body_->IsAsleep() || down->GetHitDepth() <= 0.0f) {
@@ -184,8 +173,7 @@ private:
 // The car body on a two-triangle ground: it lands from a metre without tunnelling, its straight-
 // down ray reads the ground inside the controller, and the contact reports name the world body
 // and the triangle's material.
-TEST(StaticWorld, BoxWithWheelRaysLandsAndReadsTheGround)
-{
+TEST(StaticWorld, BoxWithWheelRaysLandsAndReadsTheGround) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     w.supply.soup.AddQuad(0.0f, 0.0f, 20.0f, 0.0f, 3, 4);
@@ -236,8 +224,7 @@ TEST(StaticWorld, BoxWithWheelRaysLandsAndReadsTheGround)
 
 // On the first tick of a fresh body (gravity not yet gathered) a ground contact becomes a support
 // and a ceiling contact a push-out by the full depth.
-TEST(StaticWorld, GroundSupportsAndCeilingPushesDown)
-{
+TEST(StaticWorld, GroundSupportsAndCeilingPushesDown) {
     {
         SuppliedWorld w;
         Simulator& sim = w.sim();
@@ -275,8 +262,7 @@ TEST(StaticWorld, GroundSupportsAndCeilingPushesDown)
 
 // The group value against "no group" decides solving and reporting; the rays see the ground in
 // every case, since they are cast before the value is looked at.
-TEST(StaticWorld, GroupValueDecidesSolveAndReportButNotRays)
-{
+TEST(StaticWorld, GroupValueDecidesSolveAndReportButNotRays) {
     struct Case {
         int32_t value;
         bool solved;
@@ -299,8 +285,7 @@ TEST(StaticWorld, GroupValueDecidesSolveAndReportButNotRays)
             const Sensor* s = nullptr;
             float depth = 0.0f;
             Body* body = nullptr;
-            void OnTick(Controller*, float) override
-            {
+            void OnTick(Controller*, float) override {
                 depth = s->GetHitDepth();
                 body = s->GetHitBody();
             }
@@ -324,8 +309,7 @@ TEST(StaticWorld, GroupValueDecidesSolveAndReportButNotRays)
 
 // An awake body is queried once per tick with its world box; an asleep one that was not pushed
 // is not queried at all and its rays see nothing of the ground.
-TEST(StaticWorld, QueriesAwakeBodiesOncePerTick)
-{
+TEST(StaticWorld, QueriesAwakeBodiesOncePerTick) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f);
@@ -357,8 +341,7 @@ TEST(StaticWorld, QueriesAwakeBodiesOncePerTick)
 
 // Without a triangle query the engine's own tree is asked; empty, it gives nothing at all.
 // Filled, it gives the triangles of every leaf the body's box touches, each once.
-TEST(StaticWorld, TriangleTreeStandsInForTheQuery)
-{
+TEST(StaticWorld, TriangleTreeStandsInForTheQuery) {
     {
         World world(GameDesc(), &kGameGravity);
         RigidBody* box = AddBox(*world.sim, {1.0f, 1.0f, 1.0f}, {0.0f, 0.0f, 0.45f});
@@ -411,8 +394,7 @@ TEST(StaticWorld, TriangleTreeStandsInForTheQuery)
 
 // Leaves are found in child-slot order; touching boxes count; missing children, indexes past the
 // node vector and loops are not followed.
-TEST(StaticWorld, TriangleTreeQueryWalksTheTree)
-{
+TEST(StaticWorld, TriangleTreeQueryWalksTheTree) {
     TriangleTree tree;
     auto box = [](TriangleTreeNode& n, float x0, float x1) {
         n.min[0] = x0;
@@ -469,8 +451,7 @@ namespace {
 class RayReader : public ControllerCallback {
 public:
     explicit RayReader(const Sensor* sensor) : sensor_(sensor) {}
-    void OnTick(Controller*, float) override
-    {
+    void OnTick(Controller*, float) override {
         depth = sensor_->GetHitDepth();
         body = sensor_->GetHitBody();
         point = sensor_->GetHitPoint();
@@ -487,8 +468,7 @@ private:
 
 // A ray crossing a body and the ground keeps the nearer hit, with the body it belongs to.
 // Sensors on an AnimatedBody are never cast.
-TEST(StaticWorld, RayKeepsTheNearerOfABodyAndTheGround)
-{
+TEST(StaticWorld, RayKeepsTheNearerOfABodyAndTheGround) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f, 2);
@@ -526,8 +506,7 @@ TEST(StaticWorld, RayKeepsTheNearerOfABodyAndTheGround)
 
 // What a careless triangle supplier can hand over: the pass reads only what lies inside the
 // arrays, and a body over the valid part of the ground still lands on it.
-TEST(StaticWorld, BadTriangleSuppliesAreReadSafely)
-{
+TEST(StaticWorld, BadTriangleSuppliesAreReadSafely) {
     struct Case {
         const char* name;
         void (*spoil)(Supply& s);
@@ -579,9 +558,7 @@ TEST(StaticWorld, BadTriangleSuppliesAreReadSafely)
              s.indexCountOverride = -7;
          },
          false},
-        {"no arrays but counts",
-         [](Supply& s) { s.nullArrays = true; },
-         false},
+        {"no arrays but counts", [](Supply& s) { s.nullArrays = true; }, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -610,8 +587,7 @@ TEST(StaticWorld, BadTriangleSuppliesAreReadSafely)
 // A box placed with its centre below the ground: triangles are two-sided, so it is pushed on
 // downwards and falls away instead of jumping up through the surface. A ray of no length on it
 // never hits.
-TEST(StaticWorld, BodyStartingBelowTheGroundFallsThrough)
-{
+TEST(StaticWorld, BodyStartingBelowTheGroundFallsThrough) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     w.supply.soup.AddQuad(0.0f, 0.0f, 10.0f, 0.0f);
@@ -640,8 +616,7 @@ struct Touch {
     Vector4 normal;
 };
 
-std::vector<Touch>& Touches()
-{
+std::vector<Touch>& Touches() {
     static std::vector<Touch> touches;
     return touches;
 }
@@ -653,8 +628,7 @@ void RecordTouch(ContactReport* r) { Touches().push_back({r->materialB, r->world
 // A capsule rolling across the diagonal shared by the two triangles of a quad: each tick's
 // contact is a face contact of the triangle under the core's lower end, so the contact passes
 // from one triangle to the other without a bump, and the capsule rolls on at its speed.
-TEST(StaticWorld, CapsuleRollsAcrossASharedEdge)
-{
+TEST(StaticWorld, CapsuleRollsAcrossASharedEdge) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     // Material 1 below the diagonal y = x, material 2 above it.
@@ -717,8 +691,7 @@ TEST(StaticWorld, CapsuleRollsAcrossASharedEdge)
 
 // A box set down on a 10 degree slope: with the default friction (0.5, above tan 10 degrees) it
 // holds, sleeps within a second and stays put for the rest of 5 s.
-TEST(StaticWorld, BoxRestsOnATenDegreeSlope)
-{
+TEST(StaticWorld, BoxRestsOnATenDegreeSlope) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     const float a = 10.0f * kPi / 180.0f;
@@ -754,8 +727,7 @@ TEST(StaticWorld, BoxRestsOnATenDegreeSlope)
 
 // The pass casts a body's rays at the fetched triangles in working form and passes over those
 // far from each ray; the hits must be those of the plain mesh ray test, ray for ray.
-TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest)
-{
+TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     TriangleSoup& soup = w.supply.soup;
@@ -789,8 +761,7 @@ TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest)
         Matrix4 castPose;
         int hits = 0;
         int compared = 0;
-        void OnTick(Controller*, float) override
-        {
+        void OnTick(Controller*, float) override {
             const Geometry mesh = soup->Mesh();
             for (const Sensor* s : *rays) {
                 RayRecord r;
@@ -827,8 +798,7 @@ TEST(StaticWorld, PassRaysMatchThePlainMeshRayTest)
 
 // Triangles in working form are kept from tick to tick; a supplier editing its arrays in place
 // (heights, materials, which triangles are listed) is read afresh on the very next tick.
-TEST(StaticWorld, TrianglesEditedInPlaceAreReadAfreshNextTick)
-{
+TEST(StaticWorld, TrianglesEditedInPlaceAreReadAfreshNextTick) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     TriangleSoup& soup = w.supply.soup;
@@ -880,8 +850,7 @@ TEST(StaticWorld, TrianglesEditedInPlaceAreReadAfreshNextTick)
 
 // A list longer than any fixed store of prepared triangles, with repeats, and ground triangles
 // each of its own material between far ones: the rays see what the plain mesh ray test sees.
-TEST(StaticWorld, LongListsWithRepeatsReachEveryTriangle)
-{
+TEST(StaticWorld, LongListsWithRepeatsReachEveryTriangle) {
     SuppliedWorld w;
     Simulator& sim = w.sim();
     TriangleSoup& soup = w.supply.soup;
@@ -913,8 +882,7 @@ TEST(StaticWorld, LongListsWithRepeatsReachEveryTriangle)
         const TriangleSoup* soup = nullptr;
         Matrix4 castPose;
         int hits = 0;
-        void OnTick(Controller* c, float dt) override
-        {
+        void OnTick(Controller* c, float dt) override {
             reader->OnTick(c, dt);
             const Geometry mesh = soup->Mesh();
             for (auto& wheel : reader->rays) {

@@ -13,12 +13,15 @@ struct Case {
 TEST(CodePage, Utf8ToCp1252) {
     const Case cases[] = {
         {"ascii", "Vastrel 1.0", "Vastrel 1.0"},
-        {"latin-1 letters", "\xC3\xA9\xC3\xBC\xC3\x9F", "\xE9\xFC\xDF"},                // é ü ß
+        {"latin-1 letters", "\xC3\xA9\xC3\xBC\xC3\x9F", "\xE9\xFC\xDF"}, // é ü ß
         {"no-break space and y umlaut", "\xC2\xA0\xC3\xBF", "\xA0\xFF"},
-        {"euro sign", "\xE2\x82\xAC", "\x80"},                                        // €
+        {"euro sign", "\xE2\x82\xAC", "\x80"}, // €
         {"curly quotes and dashes", "\xE2\x80\x9C\xE2\x80\x93\xE2\x80\x94\xE2\x80\x9D", "\x93\x96\x97\x94"},
         {"letters at 0x8A..0x9F", "\xC5\xA0\xC5\xBD\xC5\xB8\xC6\x92", "\x8A\x8E\x9F\x83"}, // Š Ž Ÿ ƒ
-        {"CJK character dropped", "a\xE4\xB8\xAD" "b", "ab"},                          // 中
+        {"CJK character dropped",
+         "a\xE4\xB8\xAD"
+         "b",
+         "ab"}, // 中
         {"emoji dropped", "\xF0\x9F\x98\x80!", "!"},
         {"C1 control dropped", "\xC2\x81x", "x"},
         {"control characters kept", std::string("\t\r\x1b", 3), std::string("\t\r\x1b", 3)},

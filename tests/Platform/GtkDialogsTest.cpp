@@ -24,10 +24,8 @@ TEST(DialogUnits, ToPixels) {
     };
     const Case cases[] = {
         {443, {6, 13}, 665, 720}, // 664.5 and 719.875 round to the nearest
-        {331, {6, 13}, 497, 538},
-        {4, {8, 16}, 8, 8},
-        {0, {7, 17}, 0, 0},
-        {-2, {6, 13}, -3, -3}, // halves round away from zero both ways
+        {331, {6, 13}, 497, 538}, {4, {8, 16}, 8, 8},
+        {0, {7, 17}, 0, 0},       {-2, {6, 13}, -3, -3}, // halves round away from zero both ways
         {186, {7, 15}, 326, 349},
     };
     for (const Case& c : cases) {
@@ -50,7 +48,8 @@ TEST(GtkDialogs, NoDisplayAnswersFailure) {
         setenv("LANG", "C.UTF-8", 1);
         GtkDialogBackend dialogs;
         bool procRan = false;
-        const int answer = dialogs.RunModal(LauncherDialog, [&](Dialog&, DialogMessage, int) { return procRan = true; });
+        const int answer =
+            dialogs.RunModal(LauncherDialog, [&](Dialog&, DialogMessage, int) { return procRan = true; });
         const bool localeKept = std::string(std::setlocale(LC_ALL, nullptr)) == "C";
         _exit(answer == DialogFailed && !procRan && localeKept ? 0 : 1);
     }
@@ -117,10 +116,13 @@ void SendKeys(const std::string& xdotoolArguments) {
 
 // Ends the dialog with -2 if the keys never arrive, so a broken run fails instead of hanging.
 void Watchdog(Dialog& dialog) {
-    g_timeout_add_seconds(30, [](gpointer d) -> gboolean {
-        static_cast<Dialog*>(d)->End(-2);
-        return G_SOURCE_REMOVE;
-    }, &dialog);
+    g_timeout_add_seconds(
+        30,
+        [](gpointer d) -> gboolean {
+            static_cast<Dialog*>(d)->End(-2);
+            return G_SOURCE_REMOVE;
+        },
+        &dialog);
 }
 
 TEST_F(GtkLauncherE2E, StartButtonPressedWithTheKeyboard) {
@@ -138,19 +140,20 @@ TEST_F(GtkLauncherE2E, StartButtonPressedWithTheKeyboard) {
             // Once it is on the screen (looked at every half second, for up to ten seconds on a
             // busy machine): keep a picture, then press Tab and Enter. Focus starts on the first
             // button; Tab moves it to "Start in windowed mode".
-            g_timeout_add(500, [](gpointer runs) -> gboolean {
-                static int looks = 0;
-                auto& seen = *static_cast<std::string*>(runs);
-                seen = CentreColumnRuns();
-                if (seen != "dark light dark light dark" && ++looks < 20) return G_SOURCE_CONTINUE;
-                SaveScreen("gtk-launcher.png");
-                SendKeys("search --sync --onlyvisible --name '^Vastrel$' windowfocus sleep 0.3 key Tab Return");
-                return G_SOURCE_REMOVE;
-            }, &columnRuns);
+            g_timeout_add(
+                500,
+                [](gpointer runs) -> gboolean {
+                    static int looks = 0;
+                    auto& seen = *static_cast<std::string*>(runs);
+                    seen = CentreColumnRuns();
+                    if (seen != "dark light dark light dark" && ++looks < 20) return G_SOURCE_CONTINUE;
+                    SaveScreen("gtk-launcher.png");
+                    SendKeys("search --sync --onlyvisible --name '^Vastrel$' windowfocus sleep 0.3 key Tab Return");
+                    return G_SOURCE_REMOVE;
+                },
+                &columnRuns);
             return true;
-        case DialogMessage::Close:
-            dialog.End(ControlExit);
-            return true;
+        case DialogMessage::Close: dialog.End(ControlExit); return true;
         case DialogMessage::Command:
             commands.push_back(control);
             if (control == ControlStartWindowed) dialog.End(control);
@@ -193,10 +196,13 @@ TEST_F(GtkLauncherE2E, OptionsOpenOverTheLauncher) {
                     options.SelectListItem(ControlResolution, 1);
                     options.SetChecked(ControlBloom, true);
                     options.CentreOnScreen();
-                    g_timeout_add(800, [](gpointer) -> gboolean {
-                        SaveScreen("gtk-options.png");
-                        return G_SOURCE_REMOVE;
-                    }, nullptr);
+                    g_timeout_add(
+                        800,
+                        [](gpointer) -> gboolean {
+                            SaveScreen("gtk-options.png");
+                            return G_SOURCE_REMOVE;
+                        },
+                        nullptr);
                     return true;
                 }
                 if (m == DialogMessage::Command) {

@@ -43,7 +43,9 @@ SDL_Event Plain(Uint32 type) {
 
 Message Char(uint32_t code) { return Message{MessageId::Char, code}; }
 Message Size(Platform::SizeKind kind, int w, int h) { return Message{MessageId::Size, kind, w, h}; }
-Message Activate(Platform::ActivateKind kind, bool minimized) { return Message{MessageId::Activate, kind, 0, 0, minimized}; }
+Message Activate(Platform::ActivateKind kind, bool minimized) {
+    return Message{MessageId::Activate, kind, 0, 0, minimized};
+}
 
 bool Same(const Message& a, const Message& b) {
     return a.id == b.id && a.param == b.param && a.x == b.x && a.y == b.y && a.minimized == b.minimized;
@@ -75,8 +77,9 @@ TEST(SdlEventTranslator, EventsToMessages) {
           Key(SDL_KEYUP, SDLK_a), Key(SDL_KEYUP, SDLK_ESCAPE), Key(SDL_KEYDOWN, SDLK_LEFT)},
          {}},
         {"window noise at start-up makes nothing",
-         {WindowEvent(SDL_WINDOWEVENT_SHOWN), WindowEvent(SDL_WINDOWEVENT_EXPOSED), WindowEvent(SDL_WINDOWEVENT_RESTORED),
-          WindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600), WindowEvent(SDL_WINDOWEVENT_ENTER)},
+         {WindowEvent(SDL_WINDOWEVENT_SHOWN), WindowEvent(SDL_WINDOWEVENT_EXPOSED),
+          WindowEvent(SDL_WINDOWEVENT_RESTORED), WindowEvent(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600),
+          WindowEvent(SDL_WINDOWEVENT_ENTER)},
          {}},
         {"minimise and restore",
          {WindowEvent(SDL_WINDOWEVENT_MINIMIZED), WindowEvent(SDL_WINDOWEVENT_RESTORED)},
@@ -105,15 +108,21 @@ TEST(SdlEventTranslator, EventsToMessages) {
          {Size(SizeMinimized, 0, 0), Activate(ActivateInactive, true), Activate(ActivateActive, true)}},
         {"typed letter", {Text("a")}, {Char(97)}},
         {"one Char per character, in the game's code page",
-         {Text("\xC3\xA9\xE2\x82\xAC" "b")},
+         {Text("\xC3\xA9\xE2\x82\xAC"
+               "b")},
          {Char(0xE9), Char(0x80), Char('b')}},
-        {"characters the code page lacks are dropped", {Text("\xE4\xB8\xAD" "x\xF0\x9F\x98\x80")}, {Char('x')}},
+        {"characters the code page lacks are dropped",
+         {Text("\xE4\xB8\xAD"
+               "x\xF0\x9F\x98\x80")},
+         {Char('x')}},
         {"control codes in text are not doubled", {Text("\t\r")}, {}},
         {"editing keys make control codes",
          {Key(SDL_KEYDOWN, SDLK_BACKSPACE), Key(SDL_KEYDOWN, SDLK_TAB), Key(SDL_KEYDOWN, SDLK_RETURN),
           Key(SDL_KEYDOWN, SDLK_KP_ENTER), Key(SDL_KEYDOWN, SDLK_ESCAPE)},
          {Char(8), Char(9), Char(13), Char(13), Char(27)}},
-        {"held Backspace repeats", {Key(SDL_KEYDOWN, SDLK_BACKSPACE), Key(SDL_KEYDOWN, SDLK_BACKSPACE, 1)}, {Char(8), Char(8)}},
+        {"held Backspace repeats",
+         {Key(SDL_KEYDOWN, SDLK_BACKSPACE), Key(SDL_KEYDOWN, SDLK_BACKSPACE, 1)},
+         {Char(8), Char(8)}},
     };
     for (const Case& c : cases) {
         Platform::SdlEventTranslator translator;

@@ -149,8 +149,9 @@ protected:
         savedShell_ = shell ? std::optional<std::string>(shell) : std::nullopt;
         unsetenv("VASTREL_SHELL");
         savedPath_ = std::getenv("PATH") ? std::getenv("PATH") : "";
-        Write("bin/xdg-open", "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"" + (dir_ / "opened.tmp").string() +
-                                  "\"\nmv \"" + (dir_ / "opened.tmp").string() + "\" \"" + (dir_ / "opened").string() + "\"\n",
+        Write("bin/xdg-open",
+              "#!/bin/sh\nfor a in \"$@\"; do printf '<%s>' \"$a\"; done > \"" + (dir_ / "opened.tmp").string() +
+                  "\"\nmv \"" + (dir_ / "opened.tmp").string() + "\" \"" + (dir_ / "opened").string() + "\"\n",
               true);
         setenv("PATH", ((dir_ / "bin").string() + ":" + savedPath_).c_str(), 1);
     }

@@ -19,10 +19,10 @@ TEST(DeviceFormatTest, StrideOfEachVertexFormat) {
         {FvfXyz, 12},
         {FvfXyz | FvfDiffuse, 16},
         {FvfXyzRhw | FvfDiffuse | FvfSpecular | FvfTex2, 40},
-        {FvfNormal | FvfDiffuse, 0},          // no position
-        {FvfXyz | FvfXyzRhw, 0},              // two positions
-        {FvfXyz | FvfTex1 | FvfTex2, 0},      // two texture counts
-        {FvfXyz | 0x8000, 0},                 // a bit this layer does not know
+        {FvfNormal | FvfDiffuse, 0},     // no position
+        {FvfXyz | FvfXyzRhw, 0},         // two positions
+        {FvfXyz | FvfTex1 | FvfTex2, 0}, // two texture counts
+        {FvfXyz | 0x8000, 0},            // a bit this layer does not know
     };
     for (const Case& c : cases) EXPECT_EQ(FvfStride(c.fvf), c.stride) << std::hex << c.fvf;
 }
@@ -41,4 +41,4 @@ TEST(DeviceFormatTest, VerticesPerPrimitiveCount) {
         EXPECT_EQ(PrimitiveVertexCount(c.type, c.primitives), c.vertices) << static_cast<int>(c.type);
 }
 
-}  // namespace
+} // namespace

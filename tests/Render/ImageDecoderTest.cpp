@@ -64,9 +64,7 @@ TEST(ImageDecoderTest, TgaDecodesTopRowFirst) {
 
 TEST(ImageDecoderTest, BadDataIsRefusedWithAReason) {
     const std::vector<std::vector<uint8_t>> bad = {
-        {},
-        {1, 2, 3, 4, 5},
-        {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10},  // a JPEG that stops after its first marker
+        {}, {1, 2, 3, 4, 5}, {0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10}, // a JPEG that stops after its first marker
     };
     for (const auto& bytes : bad) {
         Image image;
@@ -87,7 +85,7 @@ TEST(DdsReaderTest, UncompressedFormatsWidenEveryChannel) {
 
     // R5G6B5 without alpha: full-scale channels become 255, alpha opaque.
     DdsSpec rgb565{1, 1, 1, 0x40, 0, 16, 0xF800, 0x07E0, 0x001F, 0};
-    const std::vector<uint8_t> px = {0xE0, 0x07};  // pure green
+    const std::vector<uint8_t> px = {0xE0, 0x07}; // pure green
     const auto file = Dds(rgb565, px);
     ASSERT_TRUE(DecodeImage(file.data(), file.size(), image));
     EXPECT_EQ(Rgba(image, 0, 0, 0), (std::vector<uint8_t>{0, 255, 0, 255}));
@@ -124,21 +122,21 @@ TEST(DdsReaderTest, CubeMapsHaveSixFacesAndTruncatedFilesAreRefused) {
     DdsSpec s;
     s.fourCC = Four("DXT1");
     s.cube = true;
-    s.mips = 3;  // 4x4, 2x2, 1x1: 8 bytes each, so 24 bytes a face
+    s.mips = 3; // 4x4, 2x2, 1x1: 8 bytes each, so 24 bytes a face
     std::vector<uint8_t> faces;
     for (int f = 0; f < 6; ++f)
         for (int level = 0; level < 3; ++level) {
             const std::vector<uint8_t> block = {0, 0, 0, 0, 0, 0, 0, 0};
             faces.insert(faces.end(), block.begin(), block.end());
         }
-    faces[5 * 24] = 0xFF;  // the last face's top level is not black
+    faces[5 * 24] = 0xFF; // the last face's top level is not black
     auto file = Dds(s, faces);
     Image image;
     ASSERT_TRUE(ReadDds(file.data(), file.size(), image));
     ASSERT_EQ(image.faces.size(), 6u);
     EXPECT_NE(Rgba(image, 5, 0, 0), Rgba(image, 4, 0, 0));
 
-    file.resize(file.size() - 17);  // the last face's top level is cut
+    file.resize(file.size() - 17); // the last face's top level is cut
     EXPECT_FALSE(ReadDds(file.data(), file.size(), image));
 
     DdsSpec huge;
@@ -167,4 +165,4 @@ TEST(ImageDecoderTest, SixSquaresSideBySideSplitIntoACube) {
     EXPECT_FALSE(SplitCubeStrip(square));
 }
 
-}  // namespace
+} // namespace

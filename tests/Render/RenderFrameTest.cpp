@@ -3,8 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -91,7 +91,8 @@ TEST_F(RenderTest, StartDrawsOneBlackFrameAndSetsTheSingleton) {
     ASSERT_TRUE(render_->Start());
     EXPECT_EQ(GetRender(), render_.Get());
     NullDevice& d = Device();
-    const int clear = static_cast<int>(std::find(d.calls.begin(), d.calls.end(), "Clear 3 ff000000 1 0") - d.calls.begin());
+    const int clear =
+        static_cast<int>(std::find(d.calls.begin(), d.calls.end(), "Clear 3 ff000000 1 0") - d.calls.begin());
     ASSERT_LT(clear, static_cast<int>(d.calls.size()));
     ASSERT_GE(static_cast<int>(d.calls.size()), clear + 4);
     EXPECT_EQ(d.calls[clear + 1], "BeginScene");
@@ -230,8 +231,8 @@ TEST_F(RenderTest, FadeClampsAndSetsTheQuadAlpha) {
         uint32_t alpha;
     };
     const Case cases[] = {
-        {1.0f, 256.0f, false, 0},  {0.0f, 0.0f, true, 255},     {-3.0f, 0.0f, true, 255},
-        {7.0f, 256.0f, false, 0},  {0.5f, 128.0f, true, 127},   {255.5f / 256.0f, 255.5f, true, 0},
+        {1.0f, 256.0f, false, 0},  {0.0f, 0.0f, true, 255},   {-3.0f, 0.0f, true, 255},
+        {7.0f, 256.0f, false, 0},  {0.5f, 128.0f, true, 127}, {255.5f / 256.0f, 255.5f, true, 0},
         {0.25f, 64.0f, true, 191},
     };
     StartRender();
@@ -359,8 +360,10 @@ TEST_F(RenderTest, RestoreRenderStatesSetsEveryDefaultWhateverWasThere) {
         uint32_t value;
     };
     const Sampler samplers[] = {
-        {0, SamplerState::AddressU, AddressWrap},  {0, SamplerState::AddressV, AddressWrap},
-        {1, SamplerState::AddressU, AddressClamp}, {1, SamplerState::AddressV, AddressClamp},
+        {0, SamplerState::AddressU, AddressWrap},
+        {0, SamplerState::AddressV, AddressWrap},
+        {1, SamplerState::AddressU, AddressClamp},
+        {1, SamplerState::AddressV, AddressClamp},
     };
 
     // Whatever an effect or a post pass left behind is overwritten.
@@ -378,16 +381,21 @@ TEST_F(RenderTest, RestoreRenderStatesSetsEveryDefaultWhateverWasThere) {
 
     render_->RestoreRenderStates();
     const DeviceState& st = d.GetState();
-    for (const auto& [state, value] : states) EXPECT_EQ(st.Get(state), value) << "render state " << static_cast<int>(state);
+    for (const auto& [state, value] : states)
+        EXPECT_EQ(st.Get(state), value) << "render state " << static_cast<int>(state);
     for (const Stage& s2 : stages)
-        EXPECT_EQ(st.Get(s2.stage, s2.state), s2.value) << "stage " << s2.stage << " state " << static_cast<int>(s2.state);
+        EXPECT_EQ(st.Get(s2.stage, s2.state), s2.value)
+            << "stage " << s2.stage << " state " << static_cast<int>(s2.state);
     for (const Sampler& sa : samplers)
-        EXPECT_EQ(st.Get(sa.sampler, sa.state), sa.value) << "sampler " << sa.sampler << " state " << static_cast<int>(sa.state);
+        EXPECT_EQ(st.Get(sa.sampler, sa.state), sa.value)
+            << "sampler " << sa.sampler << " state " << static_cast<int>(sa.state);
     EXPECT_EQ(st.fvf, kFvfVertex);
 
     const Material& m = st.material;
-    EXPECT_EQ((std::vector<float>{m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a}), (std::vector<float>{1, 1, 1, 1}));
-    EXPECT_EQ((std::vector<float>{m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a}), (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{m.Diffuse.r, m.Diffuse.g, m.Diffuse.b, m.Diffuse.a}),
+              (std::vector<float>{1, 1, 1, 1}));
+    EXPECT_EQ((std::vector<float>{m.Ambient.r, m.Ambient.g, m.Ambient.b, m.Ambient.a}),
+              (std::vector<float>{1, 1, 1, 1}));
     EXPECT_EQ((std::vector<float>{m.Specular.r, m.Specular.g, m.Specular.b, m.Specular.a}),
               (std::vector<float>{0.3f, 0.3f, 0.3f, 1}));
     EXPECT_EQ((std::vector<float>{m.Emissive.r, m.Emissive.g, m.Emissive.b, m.Emissive.a}),
@@ -424,7 +432,8 @@ TEST_F(RenderTest, LoadingScreenShowsTheTopOfTheBackgroundWithoutLightZOrFog) {
     ASSERT_EQ(draws.size(), 2u);
     const auto background = Vertices(draws[0]);
     ASSERT_EQ(background.size(), 4u);
-    const float expected[4][4] = {{639.5f, -0.5f, 1, 0}, {639.5f, 479.5f, 1, 0.75f}, {-0.5f, -0.5f, 0, 0}, {-0.5f, 479.5f, 0, 0.75f}};
+    const float expected[4][4] = {
+        {639.5f, -0.5f, 1, 0}, {639.5f, 479.5f, 1, 0.75f}, {-0.5f, -0.5f, 0, 0}, {-0.5f, 479.5f, 0, 0.75f}};
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
         EXPECT_FLOAT_EQ(background[i].x, expected[i][0]);
@@ -441,7 +450,7 @@ TEST_F(RenderTest, LoadingScreenShowsTheTopOfTheBackgroundWithoutLightZOrFog) {
     EXPECT_LT(Index("Clear 3 ff000000 1 0"), Index("BeginScene"));
     const DeviceState& s = Device().GetState();
     const std::pair<RenderState, uint32_t> states[] = {
-        {RenderState::ZWriteEnable, 0}, {RenderState::ZEnable, 0},          {RenderState::Lighting, 0},
+        {RenderState::ZWriteEnable, 0},    {RenderState::ZEnable, 0},          {RenderState::Lighting, 0},
         {RenderState::CullMode, CullNone}, {RenderState::AlphaBlendEnable, 0}, {RenderState::FogEnable, 0},
     };
     for (const auto& [state, value] : states) EXPECT_EQ(s.Get(state), value) << static_cast<int>(state);
@@ -482,8 +491,9 @@ TEST_F(RenderTest, ResetTellsEveryListenerBeforeAndAfterInConstructionOrder) {
         render_->ResetDevice();
         std::vector<std::string> seen;
         for (const std::string& entry : log)
-            if (entry.rfind("lost ", 0) == 0 || entry.rfind("reset ", 0) == 0 || entry == "Reset") seen.push_back(entry);
-        const std::vector<std::string> expected = {"lost a", "lost b", "lost c", "lost late", "Reset",
+            if (entry.rfind("lost ", 0) == 0 || entry.rfind("reset ", 0) == 0 || entry == "Reset")
+                seen.push_back(entry);
+        const std::vector<std::string> expected = {"lost a",  "lost b",  "lost c",  "lost late", "Reset",
                                                    "reset a", "reset b", "reset c", "reset late"};
         EXPECT_EQ(seen, expected);
         // The default states are back after the reset.
@@ -566,7 +576,8 @@ TEST_F(RenderTest, DesktopAspectIsTheIntegerQuotientAndStaysUsableOnPortraitScre
         int w, h;
         float aspect;
     };
-    for (const Case& c : {Case{1280, 1024, 1.0f}, Case{1920, 1080, 1.0f}, Case{3840, 1080, 3.0f}, Case{1080, 1920, 0.5625f}}) {
+    for (const Case& c :
+         {Case{1280, 1024, 1.0f}, Case{1920, 1080, 1.0f}, Case{3840, 1080, 3.0f}, Case{1080, 1920, 0.5625f}}) {
         TearDown();
         SetUp();
         backend_->desktopWidth = c.w;
@@ -600,7 +611,7 @@ TEST_F(RenderTest, DeviceValuesOfTheOtherSubsystems) {
     EXPECT_FLOAT_EQ(render_->GetAmbientFloats()[3], 1.0f);
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -625,4 +636,4 @@ TEST(RenderStartTest, WithoutAVideoSystemTheRendererRefusesToStartAndSaysWhy) {
     CPManagedObject::CollectGarbage();
 }
 
-}  // namespace
+} // namespace

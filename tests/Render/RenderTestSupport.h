@@ -16,13 +16,13 @@ namespace RenderSupport {
 // An uncompressed 32-bit TGA, top row first; pixels are 0xAARRGGBB.
 inline std::vector<uint8_t> MakeTga(int width, int height, const std::vector<uint32_t>& pixels) {
     std::vector<uint8_t> out(18, 0);
-    out[2] = 2;  // true colour
+    out[2] = 2; // true colour
     out[12] = static_cast<uint8_t>(width & 0xFF);
     out[13] = static_cast<uint8_t>(width >> 8);
     out[14] = static_cast<uint8_t>(height & 0xFF);
     out[15] = static_cast<uint8_t>(height >> 8);
     out[16] = 32;
-    out[17] = 0x28;  // 8 alpha bits, origin top left
+    out[17] = 0x28; // 8 alpha bits, origin top left
     for (uint32_t p : pixels) {
         out.push_back(static_cast<uint8_t>(p & 0xFF));
         out.push_back(static_cast<uint8_t>((p >> 8) & 0xFF));
@@ -64,4 +64,4 @@ private:
     std::filesystem::path root_;
 };
 
-}  // namespace RenderSupport
+} // namespace RenderSupport

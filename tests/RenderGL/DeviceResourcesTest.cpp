@@ -134,7 +134,7 @@ void main() { outColor = g_vColor * texture(tex0, vec2(0.5)) + vAmbient; }
     program->SetTexture("tex0", tex.get());
     device_->SetRenderState(RenderState::Ambient, 0xFF000040);
     device_->SetProgram(program.get());
-    Matrix scale;  // halves x and y: the quad covers the middle of the screen only
+    Matrix scale; // halves x and y: the quad covers the middle of the screen only
     scale(0, 0) = scale(1, 1) = 0.5f;
     device_->SetTransform(TransformType::World, scale);
     device_->Clear(ClearTarget, 0xFF000000, 1, 0);
@@ -217,4 +217,4 @@ TEST_F(DeviceResourcesTest, ResetRebuildsTheBackBufferAtTheNewSizeAndDefaultsThe
     EXPECT_EQ(device_->TestCooperativeLevel(), DeviceResult::Ok);
 }
 
-}  // namespace
+} // namespace

@@ -121,7 +121,7 @@ std::vector<CPVertex> Quad(bool clockwise) {
         CPVertex out{};
         out.position = Vec3(x, y, 0);
         out.normal = Vec3(0, 0, -1);
-        out.diffuse = 0xFF00FF00;  // must not show: the material is the colour source
+        out.diffuse = 0xFF00FF00; // must not show: the material is the colour source
         return out;
     };
     std::vector<CPVertex> cw = {v(-1, 1), v(1, 1), v(-1, -1), v(1, 1), v(1, -1), v(-1, -1)};
@@ -156,7 +156,8 @@ TEST_F(RenderPixelsTest, DirectionalLightFollowsTheFixedFunctionEquation) {
     ASSERT_EQ(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0), DeviceResult::Ok);
     ASSERT_EQ(device_->BeginScene(), DeviceResult::Ok);
     const auto quad = Quad(true);
-    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)), DeviceResult::Ok);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)),
+              DeviceResult::Ok);
     ASSERT_EQ(device_->EndScene(), DeviceResult::Ok);
     const auto p = Read();
 
@@ -234,15 +235,17 @@ TEST_F(RenderPixelsTest, LinearFogMixesTowardsTheFogColourByViewDepth) {
     device_->SetRenderState(RenderState::FogStart, FloatBits(0.0f));
     device_->SetRenderState(RenderState::FogEnd, FloatBits(10.0f));
     device_->SetRenderState(RenderState::FogColor, 0xFF0000FF);
-    SetCamera(*device_);  // the quad lies 5 units in front of the eye: half way into the fog
+    SetCamera(*device_); // the quad lies 5 units in front of the eye: half way into the fog
     ASSERT_EQ(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0), DeviceResult::Ok);
     const auto quad = Quad(true);
-    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)), DeviceResult::Ok);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)),
+              DeviceResult::Ok);
     auto p = Read();
     EXPECT_TRUE(Near(At(p, W / 2, H / 2), 0, 128, 128, 2));
     // Fog off: the vertex colour alone.
     device_->SetRenderState(RenderState::FogEnable, 0);
-    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)), DeviceResult::Ok);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleList, 2, quad.data(), sizeof(CPVertex)),
+              DeviceResult::Ok);
     p = Read();
     EXPECT_TRUE(Near(At(p, W / 2, H / 2), 0, 255, 0, 0));
 }
@@ -263,7 +266,7 @@ TEST_F(RenderPixelsTest, CounterClockwiseTrianglesAreCulledByDefault) {
 }
 
 TEST_F(RenderPixelsTest, PreTransformedQuadCoversExactlyItsPixels) {
-    const int left = 10, top = 30, right = 20, bottom = 45;  // pixels [left, right) x [top, bottom)
+    const int left = 10, top = 30, right = 20, bottom = 45; // pixels [left, right) x [top, bottom)
     device_->SetRenderState(RenderState::ZEnable, 0);
     device_->SetRenderState(RenderState::CullMode, CullNone);
     device_->SetFVF(kFvfScreen);
@@ -295,4 +298,4 @@ TEST_F(RenderPixelsTest, FramesGoOnAfterAReset) {
     EXPECT_EQ(device_->TestCooperativeLevel(), DeviceResult::Ok);
 }
 
-}  // namespace
+} // namespace

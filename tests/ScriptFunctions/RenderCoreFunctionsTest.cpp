@@ -31,7 +31,7 @@ TEST_F(RenderCoreFunctionsTest, SetFadeSetsTheClampedLevel) {
         float level;
     };
     const Case cases[] = {
-        {"SetFade(0.5)", 128.0f}, {"SetFade(1)", 256.0f}, {"SetFade(2)", 256.0f},
+        {"SetFade(0.5)", 128.0f}, {"SetFade(1)", 256.0f},   {"SetFade(2)", 256.0f},
         {"SetFade(-1)", 0.0f},    {"SetFade(0.25)", 64.0f}, {"SetFade('x')", 0.0f},
     };
     for (const Case& c : cases) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb/stb_image_write.h>
 #include <stb/stb_easy_font.h>
+#include <stb/stb_image_write.h>
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,9 @@ struct Image {
     void Set(int x, int y, float r, float g, float b, float a = 1.0f) {
         if (x < 0 || y < 0 || x >= width || y >= height) return;
         uint8_t* p = &rgba[(static_cast<size_t>(y) * width + x) * 4];
-        auto byte = [](float v) { return static_cast<uint8_t>(std::lround(std::fmin(1.0f, std::fmax(0.0f, v)) * 255)); };
+        auto byte = [](float v) {
+            return static_cast<uint8_t>(std::lround(std::fmin(1.0f, std::fmax(0.0f, v)) * 255));
+        };
         p[0] = byte(r);
         p[1] = byte(g);
         p[2] = byte(b);
@@ -73,7 +75,11 @@ Image Background() {
                     float stripe = std::fmod(std::sqrt(t) * 24.0f, 2.0f);
                     if (dx < 1 + t * 10 && stripe < 1.0f) r = g = b = 0.85f;
                     // Edge lines.
-                    if (std::fabs(dx - halfRoad) < 1 + t * 6) { r = 0.9f; g = 0.6f; b = 0.1f; }
+                    if (std::fabs(dx - halfRoad) < 1 + t * 6) {
+                        r = 0.9f;
+                        g = 0.6f;
+                        b = 0.1f;
+                    }
                 } else {
                     r = 0.05f + 0.05f * t;
                     g = 0.10f + 0.12f * t;
@@ -85,7 +91,7 @@ Image Background() {
     }
     const char* title = "VASTREL";
     int scale = 12;
-    DrawText(image, title, (w - TextWidth(title, scale)) / 2 + 6, 126, scale, 0, 0, 0);  // shadow
+    DrawText(image, title, (w - TextWidth(title, scale)) / 2 + 6, 126, scale, 0, 0, 0); // shadow
     DrawText(image, title, (w - TextWidth(title, scale)) / 2, 120, scale, 1.0f, 0.75f, 0.2f);
     return image;
 }
@@ -94,7 +100,7 @@ Image ProgressBar() {
     const int w = 256, h = 32;
     Image image(w, h);
     for (int y = 0; y < h; ++y) {
-        float t = 1.0f - std::fabs((y + 0.5f) / h - 0.5f) * 2.0f;  // brightest in the middle row
+        float t = 1.0f - std::fabs((y + 0.5f) / h - 0.5f) * 2.0f; // brightest in the middle row
         for (int x = 0; x < w; ++x) image.Set(x, y, 0.6f + 0.4f * t, 0.3f + 0.4f * t, 0.05f, 1.0f);
     }
     return image;
@@ -111,7 +117,7 @@ bool WriteTga(const fs::path& path, const Image& image) {
     header[14] = static_cast<uint8_t>(image.height & 0xFF);
     header[15] = static_cast<uint8_t>(image.height >> 8);
     header[16] = 32;
-    header[17] = 8;  // eight alpha bits, origin bottom left
+    header[17] = 8; // eight alpha bits, origin bottom left
     bool ok = std::fwrite(header, 1, sizeof(header), f) == sizeof(header);
     for (int y = image.height - 1; ok && y >= 0; --y) {
         for (int x = 0; ok && x < image.width; ++x) {

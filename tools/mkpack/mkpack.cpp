@@ -18,23 +18,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Usage()
-{
+int Usage() {
     std::fprintf(stderr, "usage: mkpack OUT.dat SOURCE_DIR\n       mkpack --list PACK\n");
     return 2;
 }
 
-bool ReadWhole(const fs::path& path, std::vector<uint8_t>& out)
-{
+bool ReadWhole(const fs::path& path, std::vector<uint8_t>& out) {
     std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
+    if (!in) return false;
     out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
 }
 
-int List(const std::string& packPath)
-{
+int List(const std::string& packPath) {
     // Opened directly: the caller names a real file, and mounting rules do not apply here.
     CPPackFile pack(0, packPath);
     if (FAILED(pack.ReadDirectory())) {
@@ -42,16 +38,13 @@ int List(const std::string& packPath)
         return 1;
     }
     std::vector<std::pair<std::string, uint32_t>> keys;
-    for (const auto& [key, entry] : pack.GetDirectory())
-        keys.emplace_back(key, entry.size);
+    for (const auto& [key, entry] : pack.GetDirectory()) keys.emplace_back(key, entry.size);
     std::sort(keys.begin(), keys.end());
-    for (const auto& [key, size] : keys)
-        std::printf("%s %u\n", key.c_str(), size);
+    for (const auto& [key, size] : keys) std::printf("%s %u\n", key.c_str(), size);
     return 0;
 }
 
-int Build(const std::string& outPath, const std::string& sourceDir)
-{
+int Build(const std::string& outPath, const std::string& sourceDir) {
     std::error_code error;
     if (!fs::is_directory(sourceDir, error)) {
         std::fprintf(stderr, "mkpack: %s is not a folder\n", sourceDir.c_str());
@@ -63,11 +56,9 @@ int Build(const std::string& outPath, const std::string& sourceDir)
     const bool outputExists = fs::exists(outPath, probe);
     std::vector<fs::path> files;
     for (fs::recursive_directory_iterator it(sourceDir, error), end; !error && it != end; it.increment(error)) {
-        if (!it->is_regular_file(error))
-            continue;
+        if (!it->is_regular_file(error)) continue;
         std::error_code same;
-        if (outputExists && fs::equivalent(it->path(), outPath, same))
-            continue;
+        if (outputExists && fs::equivalent(it->path(), outPath, same)) continue;
         files.push_back(it->path());
     }
     if (error) {
@@ -89,8 +80,7 @@ int Build(const std::string& outPath, const std::string& sourceDir)
             std::fprintf(stderr, "mkpack: cannot name %s inside %s\n", file.c_str(), sourceDir.c_str());
             return 1;
         }
-        for (const fs::path& part : relative)
-            item.key += "\\" + part.string();
+        for (const fs::path& part : relative) item.key += "\\" + part.string();
         if (!ReadWhole(file, item.data)) {
             std::fprintf(stderr, "mkpack: cannot read %s\n", file.c_str());
             return 1;
@@ -106,14 +96,10 @@ int Build(const std::string& outPath, const std::string& sourceDir)
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    if (argc != 3)
-        return Usage();
+int main(int argc, char** argv) {
+    if (argc != 3) return Usage();
     const std::string first = argv[1];
-    if (first == "--list")
-        return List(argv[2]);
-    if (!first.empty() && first[0] == '-')
-        return Usage();
+    if (first == "--list") return List(argv[2]);
+    if (!first.empty() && first[0] == '-') return Usage();
     return Build(first, argv[2]);
 }

@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <type_traits>
 
-struct Color
-{
+struct Color {
     float r = 0.0f, g = 0.0f, b = 0.0f, a = 0.0f;
 
     constexpr Color() = default;
@@ -14,26 +13,22 @@ struct Color
 
 static_assert(std::is_standard_layout_v<Color> && std::is_trivially_copyable_v<Color> && sizeof(Color) == 16);
 
-constexpr bool operator==(const Color& p, const Color& q)
-{
+constexpr bool operator==(const Color& p, const Color& q) {
     return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
 }
 
-constexpr Color ColorFromArgb(std::uint32_t argb)
-{
+constexpr Color ColorFromArgb(std::uint32_t argb) {
     constexpr float k = 1.0f / 255.0f;
     return {static_cast<float>((argb >> 16) & 0xFF) * k, static_cast<float>((argb >> 8) & 0xFF) * k,
             static_cast<float>(argb & 0xFF) * k, static_cast<float>((argb >> 24) & 0xFF) * k};
 }
 
 // Channels outside 0..1 saturate; inside they round to the nearest byte.
-constexpr std::uint32_t ColorToArgb(const Color& c)
-{
+constexpr std::uint32_t ColorToArgb(const Color& c) {
     auto byte = [](float v) -> std::uint32_t {
-        if (!(v > 0.0f))  // NaN lands here too
+        if (!(v > 0.0f)) // NaN lands here too
             return 0;
-        if (v >= 1.0f)
-            return 0xFF;
+        if (v >= 1.0f) return 0xFF;
         return static_cast<std::uint32_t>(v * 255.0f + 0.5f);
     };
     return (byte(c.a) << 24) | (byte(c.r) << 16) | (byte(c.g) << 8) | byte(c.b);
