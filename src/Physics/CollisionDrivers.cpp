@@ -2,8 +2,8 @@
 
 #include "Physics/Body.h"
 #include "Physics/Geometry.h"
-#include "Physics/MeshShapeTests.h"
-#include "Physics/ShapePairTests.h"
+#include "Physics/MeshCollision.h"
+#include "Physics/ShapeCollision.h"
 
 namespace Physics {
 
@@ -30,15 +30,7 @@ bool Test(ConstraintRow& row, const Geometry& a, const Matrix4& ta, const Geomet
 } // namespace
 
 Matrix4 GeometryWorldTransform(const Geometry& geometry, const Matrix4& body) {
-    const Matrix3 r = body.Rotation();
-    Matrix4 out;
-    for (int i = 0; i < 3; ++i) {
-        out.row[i] = geometry.local.row[i] * r;
-        out.row[i].w = 0.0f;
-    }
-    out.row[3] = geometry.local.row[3] * r + body.row[3];
-    out.row[3].w = 1.0f;
-    return out;
+    return ComposeFrames(geometry.local, body);
 }
 
 void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& worldA, const Geometry& b,

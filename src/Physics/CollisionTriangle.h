@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Physics/Vector4.h"
+
+#include <cstddef>
 #include <cstdint>
 
 namespace Physics {
@@ -13,5 +16,11 @@ struct CollisionTriangle {
 };
 
 static_assert(sizeof(CollisionTriangle) == 24);
+
+// Vertex `index` of a static-world vertex array (four floats per vertex, w unused).
+inline Vector4 Vertex(const float* vertices, int32_t index) {
+    const float* v = vertices + 4 * static_cast<std::ptrdiff_t>(index);
+    return {v[0], v[1], v[2], 0.0f};
+}
 
 } // namespace Physics

@@ -42,8 +42,6 @@ void PushAngular(Body* body, const Vector4& dL) {
     }
 }
 
-bool IsFinite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
 // The joint error term shared by point and line joints.
 Vector4 PointBias(const Vector4& error, float errorLength, const Vector4& velocity, float inverseDt) {
     if (!(errorLength >= 1e-6f)) {

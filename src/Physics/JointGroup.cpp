@@ -9,18 +9,6 @@ namespace Physics {
 
 namespace {
 
-Matrix4 Compose(const Matrix4& local, const Matrix4& world) {
-    const Matrix3 r = world.Rotation();
-    Matrix4 out;
-    for (int i = 0; i < 3; ++i) {
-        out.row[i] = local.row[i] * r;
-        out.row[i].w = 0.0f;
-    }
-    out.row[3] = local.row[3] * r + world.row[3];
-    out.row[3].w = 1.0f;
-    return out;
-}
-
 template <class F>
 void ForEachGroupInUse(Pool<JointGroup>& pool, F&& f) {
     for (int i = 0; i < pool.Capacity(); ++i) {
@@ -135,8 +123,8 @@ void JointGroup::BuildRows(int32_t& iterations) {
 }
 
 void Joint::UpdateWorldFrames() {
-    worldFrameA = bodyA != nullptr ? Compose(localFrameA, bodyA->GetWorldTransform()) : localFrameA;
-    worldFrameB = bodyB != nullptr ? Compose(localFrameB, bodyB->GetWorldTransform()) : localFrameB;
+    worldFrameA = bodyA != nullptr ? ComposeFrames(localFrameA, bodyA->GetWorldTransform()) : localFrameA;
+    worldFrameB = bodyB != nullptr ? ComposeFrames(localFrameB, bodyB->GetWorldTransform()) : localFrameB;
 }
 
 void Joint::ApplyDamping() {

@@ -35,4 +35,17 @@ inline Vector4 TransformPoint(const Vector4& p, const Matrix4& m) {
     return r;
 }
 
+// A frame given in a parent's frame, placed in the world: local · world.
+inline Matrix4 ComposeFrames(const Matrix4& local, const Matrix4& world) {
+    const Matrix3 r = world.Rotation();
+    Matrix4 out;
+    for (int i = 0; i < 3; ++i) {
+        out.row[i] = local.row[i] * r;
+        out.row[i].w = 0.0f;
+    }
+    out.row[3] = local.row[3] * r + world.row[3];
+    out.row[3].w = 1.0f;
+    return out;
+}
+
 } // namespace Physics

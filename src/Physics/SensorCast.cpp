@@ -55,11 +55,6 @@ void CastRayBox(RayRecord& ray, const Geometry& g, const Matrix4& w) {
     ray.hitMaterial = g.material;
 }
 
-Vector4 Vertex(const float* vertices, int32_t index) {
-    const float* v = vertices + 4 * static_cast<std::ptrdiff_t>(index);
-    return {v[0], v[1], v[2], 0.0f};
-}
-
 void CastRayMesh(RayRecord& ray, const Geometry& g) {
     if (g.meshIndexes == nullptr || g.meshTriangles == nullptr || g.meshVertices == nullptr) {
         return;

@@ -8,7 +8,7 @@
 #include "Physics/ContactReport.h"
 #include "Physics/ContactStack.h"
 #include "Physics/Joint.h"
-#include "Physics/MeshShapeTests.h"
+#include "Physics/MeshCollision.h"
 #include "Physics/PhaseProfiler.h"
 #include "Physics/Pool.h"
 #include "Physics/RigidBody.h"

@@ -10,13 +10,6 @@ namespace Physics {
 
 namespace {
 
-bool IsUsableNormal(const Vector4& n) {
-    if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
-        return false;
-    }
-    return AnyComponentAtLeast(n, 1e-6f);
-}
-
 // A world vector expressed in a body's frame.
 Vector4 IntoFrame(const Vector4& v, const Body& body) {
     const Matrix3 r = body.WorldRotation();

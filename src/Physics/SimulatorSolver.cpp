@@ -14,8 +14,6 @@ Vector4 PointVelocity(Body* body, const Vector4& r) {
     return Vector4();
 }
 
-bool IsFinite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
 void RefreshContactVelocity(ConstraintRow& row) {
     row.relativeVelocity = PointVelocity(row.bodyA, row.offsetA) - PointVelocity(row.bodyB, row.offsetB);
     row.relativeVelocity.w = 0.0f;

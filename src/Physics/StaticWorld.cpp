@@ -11,13 +11,6 @@ namespace Physics {
 
 namespace {
 
-bool IsUsableNormal(const Vector4& n) {
-    if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.z)) {
-        return false;
-    }
-    return AnyComponentAtLeast(n, 1e-6f);
-}
-
 // The triangles to test, as read from a supplier's arrays. Indexes outside the table, and
 // triangles naming a vertex outside the vertex array (when its length is known, vertexCount >= 0;
 // a negative vertex index always), are left out, so nothing later reads past the supplier's

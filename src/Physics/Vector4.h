@@ -56,4 +56,13 @@ inline bool AnyComponentAtLeast(const Vector4& a, float limit) {
     return std::fabs(a.x) >= limit || std::fabs(a.y) >= limit || std::fabs(a.z) >= limit;
 }
 
+inline bool AllBelow(const Vector4& v, float limit) {
+    return std::fabs(v.x) < limit && std::fabs(v.y) < limit && std::fabs(v.z) < limit;
+}
+
+inline bool IsFinite(const Vector4& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+
+// A contact or hit normal the solver can use: finite and not (nearly) zero.
+inline bool IsUsableNormal(const Vector4& n) { return IsFinite(n) && AnyComponentAtLeast(n, 1e-6f); }
+
 } // namespace Physics

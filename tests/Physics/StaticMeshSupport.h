@@ -64,8 +64,4 @@ inline Physics::Vector4 AxisAngle(float x, float y, float z, float angle) {
     return {x * s, y * s, z * s, std::cos(angle * 0.5f)};
 }
 
-inline bool IsFinite(const Physics::Vector4& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
-}
-
 } // namespace PhysicsTest

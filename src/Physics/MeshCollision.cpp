@@ -1,19 +1,10 @@
-#include "Physics/MeshShapeTests.h"
+#include "Physics/MeshCollision.h"
 
 #include <cmath>
 
 namespace Physics {
 
 namespace {
-
-bool AllBelow(const Vector4& v, float limit) {
-    return std::fabs(v.x) < limit && std::fabs(v.y) < limit && std::fabs(v.z) < limit;
-}
-
-Vector4 Vertex(const float* vertices, int32_t index) {
-    const float* v = vertices + 4 * static_cast<std::ptrdiff_t>(index);
-    return {v[0], v[1], v[2], 0.0f};
-}
 
 // Corner bits 4, 2, 1 select -a0, -a1, -a2: corner 0 is c + a0 + a1 + a2.
 void ComputeCorners(BoxFrame& box) {

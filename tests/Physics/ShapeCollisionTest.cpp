@@ -1,6 +1,6 @@
+#include "Physics/ShapeCollision.h"
 #include "Physics/CollisionDrivers.h"
 #include "Physics/Quaternion.h"
-#include "Physics/ShapePairTests.h"
 #include "PhysicsTestSupport.h"
 
 #include <gtest/gtest.h>

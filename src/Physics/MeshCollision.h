@@ -3,7 +3,7 @@
 #include "Physics/ConstraintRow.h"
 #include "Physics/Geometry.h"
 #include "Physics/Matrix4.h"
-#include "Physics/ShapePairTests.h"
+#include "Physics/ShapeCollision.h"
 
 #include <cstdint>
 

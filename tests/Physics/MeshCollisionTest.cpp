@@ -1,4 +1,4 @@
-#include "Physics/MeshShapeTests.h"
+#include "Physics/MeshCollision.h"
 #include "StaticMeshSupport.h"
 
 #include <gtest/gtest.h>

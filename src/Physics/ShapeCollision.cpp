@@ -1,4 +1,4 @@
-#include "Physics/ShapePairTests.h"
+#include "Physics/ShapeCollision.h"
 
 #include <cmath>
 #include <initializer_list>
@@ -13,10 +13,6 @@ float Sign(float x) { return x > 0.0f ? 1.0f : -1.0f; }
 float ClampedLength(const Vector4& v) {
     const float sq = LengthSquared(v);
     return sq < 1e-6f ? 0.0f : std::sqrt(sq);
-}
-
-bool AllBelow(const Vector4& v, float limit) {
-    return std::fabs(v.x) < limit && std::fabs(v.y) < limit && std::fabs(v.z) < limit;
 }
 
 // v / dist, or zero when the two points coincide: a contact without a direction stays finite and
