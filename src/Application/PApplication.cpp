@@ -9,7 +9,6 @@
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PLog.h"
-#include "Core/PObjectScriptFunctions.h"
 #include "Core/PPackFile.h"
 #include "Core/PPath.h"
 #include "Core/PScriptManager.h"
@@ -23,7 +22,7 @@
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PRender.h"
-#include "ScriptFunctions/RenderCoreFunctions.h"
+#include "ScriptFunctions/ScriptFunctions.h"
 #include "Sound/NAudio.h"
 #include "Sound/PMusic.h"
 #include "Weapons/PWeaponsSystem.h"
@@ -127,8 +126,7 @@ RunResult CPApplication::Run() {
         if (CPMaterialManager* m = GetMaterialManager()) m->ClearMaterialBlocks();
     });
 
-    RegisterObjectScriptFunctions();
-    RegisterRenderCoreScriptFunctions();
+    RegisterAllScriptFunctions();
     scripts->LoadList();
     settings->Load("config.cfg");
     gameData->Init();

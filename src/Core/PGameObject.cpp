@@ -10,11 +10,6 @@
 #include "Core/PRayQuery.h"
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
-#include "Particles/PParticleSystem.h"
-#include "Render/PAnimatedObject.h"
-#include "Render/PLight.h"
-#include "Render/PRenderObject.h"
-#include "Render/PSprite.h"
 
 Mat4 ShadowMatrix;
 
@@ -32,6 +27,18 @@ bool IsZero(const Mat4& m) {
 CPLuaScript* LookUpObjectScript(CPManagedObject* object) {
     auto* gameObject = dynamic_cast<CPGameObject*>(object);
     return gameObject ? gameObject->GetScriptPointer() : nullptr;
+}
+
+// The render side of the object's part; null without a part, or when the part is not of the kind
+// the object's render type names.
+CPRenderPart* RenderPartOf(const CPGameObject* node) {
+    auto* part = dynamic_cast<CPRenderPart*>(node->GetRenderPart().Get());
+    return part && part->GetRenderType() == node->GetRenderType() ? part : nullptr;
+}
+
+// A particle system part is a task of its own.
+CPTask* PartTaskOf(const CPGameObject* node) {
+    return RenderPartOf(node) ? dynamic_cast<CPTask*>(node->GetRenderPart().Get()) : nullptr;
 }
 
 bool AddToKernel(CPTask* task, int priority) {
@@ -77,7 +84,7 @@ CPGameObject::CPGameObject(const std::string& name) {
 CPGameObject::~CPGameObject() {
     CPGameObject::Deactivate();
     if (renderType_ == RenderParticles) {
-        if (auto* system = dynamic_cast<CPParticleSystem*>(renderPart_.Get())) system->Stop();
+        if (CPTask* system = PartTaskOf(this)) system->Stop();
     }
     // Children that outlive this object must not keep pointing at it.
     for (const auto& child : children_)
@@ -174,7 +181,7 @@ void CPGameObject::FinishTransform() {
     transformFresh_ = true;
     dirty_ = false;
     if (renderType_ == RenderMesh) {
-        if (auto* mesh = dynamic_cast<CPRenderObject*>(renderPart_.Get())) mesh->worldMatrix = worldMatrix_;
+        if (CPRenderPart* mesh = RenderPartOf(this)) mesh->SetWorldMatrix(worldMatrix_);
     }
 }
 
@@ -222,7 +229,7 @@ void CPGameObject::Activate(int priority) {
     active_ = true;
     if (currentAnimation_) AddToKernel(currentAnimation_.Get(), priority);
     if (renderType_ == RenderParticles && visible_) {
-        auto* system = dynamic_cast<CPParticleSystem*>(renderPart_.Get());
+        CPTask* system = PartTaskOf(this);
         if (system && !system->IsRunning()) AddToKernel(system, priority);
     }
     // A snapshot: an activated child's script may change the tree.
@@ -239,7 +246,7 @@ void CPGameObject::Activate(int priority) {
 void CPGameObject::Deactivate() {
     if (!active_) return;
     if (renderType_ == RenderParticles) {
-        if (auto* system = dynamic_cast<CPParticleSystem*>(renderPart_.Get())) system->Stop();
+        if (CPTask* system = PartTaskOf(this)) system->Stop();
     }
     active_ = false;
     if (currentAnimation_) currentAnimation_->Stop();
@@ -269,12 +276,12 @@ void CPGameObject::NotifyAnimationReport() {
 
 void CPGameObject::MarkForGibsAtRandom(bool flag) {
     if (!enemyController_) return;
-    if (EngineRand() & 1) enemyController_->gibs = flag;
+    if (EngineRand() & 1) enemyController_->SetGibs(flag);
 }
 
 // ---- animation ----
 
-void CPGameObject::AddAnimation(const std::string& name, const CPRefPtr<CPPartAnimation>& animation) {
+void CPGameObject::AddAnimation(const std::string& name, const CPRefPtr<CPObjectAnimation>& animation) {
     if (!animation) return;
     hasAnimations_ = true;
     static_ = false;
@@ -288,24 +295,7 @@ void CPGameObject::AddAnimation(const std::string& name, const CPRefPtr<CPPartAn
 void CPGameObject::PlayAnimation(const AnimationRequest& request, bool restart) {
     WalkPreOrder(this, [&](CPGameObject* node) {
         if (node->renderType_ != RenderAnimatedMesh) return true;
-        auto* part = dynamic_cast<CPAnimatedObject*>(node->renderPart_.Get());
-        if (!part) return true;
-        if (!restart && part->currentName == request.name) return true;
-        const auto* animation = part->animations.Find(request.name);
-        if (!animation) return true;
-        part->currentName = request.name;
-        part->currentAnimation = *animation;
-        part->startTime = TotalTime + request.timeOffset;
-        part->playCount = request.playCount;
-        part->reportFrame = request.reportFrame;
-        part->speed = request.speed;
-        part->listener = request.listener;
-        part->passCounter = 0;
-        part->reportedFrame = -1;
-        part->currentFrame = -1;
-        part->stopped = false;
-        for (const auto& effect : part->vertexEffects)
-            if (effect) effect->Reset();
+        if (CPRenderPart* part = RenderPartOf(node)) part->StartAnimation(request, restart);
         return true;
     });
 }
@@ -315,12 +305,8 @@ void CPGameObject::PlayAnimation(const AnimationRequest& request, bool restart) 
 void CPGameObject::ApplyAltMaterial() {
     WalkPreOrder(this, [](CPGameObject* node) {
         if (!node->altMaterial_) return true;
-        if (node->renderType_ == RenderMesh) {
-            if (auto* mesh = dynamic_cast<CPRenderObject*>(node->renderPart_.Get()))
-                mesh->SetMaterial(node->altMaterial_);
-        } else if (node->renderType_ == RenderAnimatedMesh) {
-            if (auto* animated = dynamic_cast<CPAnimatedObject*>(node->renderPart_.Get()))
-                animated->SetMaterial(node->altMaterial_);
+        if (node->renderType_ == RenderMesh || node->renderType_ == RenderAnimatedMesh) {
+            if (CPRenderPart* part = RenderPartOf(node)) part->ApplyMaterial(node->altMaterial_.Get());
         }
         return true;
     });
@@ -354,13 +340,13 @@ void CPGameObject::StartFlames() {
     WalkPreOrder(this, [](CPGameObject* node) {
         if (node->flameType_ < 0) return true;
         // A flame type past the flame list makes no flame; the type is cleared all the same.
-        CPRefPtr<CPParticleSystem> flame = g_flameSource ? g_flameSource(node->flameType_) : nullptr;
+        CPRefPtr<CPTask> flame = g_flameSource ? g_flameSource(node->flameType_) : nullptr;
         if (flame) {
             AddToKernel(flame.Get(), 200);
             CPRefPtr<CPGameObject> holder(new CPGameObject("flame"));
             holder->renderType_ = RenderParticles;
             holder->renderPart_ = flame;
-            flame->SetOwner(holder.Get());
+            if (CPRenderPart* part = RenderPartOf(holder.Get())) part->SetOwner(holder.Get());
             node->AddChild(holder);
             node->SetPosition(node->position_);
             node->UpdateTransform();
@@ -400,62 +386,12 @@ void CPGameObject::CopyFrom(const CPRefPtr<CPGameObject>& sourceHandle) {
     description_ = source->description_;
 
     renderPart_.Reset();
-    CPManagedObject* part = source->renderPart_.Get();
-    switch (source->renderType_) {
-    case RenderMesh:
-        if (auto* mesh = dynamic_cast<CPRenderObject*>(part)) {
-            CPRefPtr<CPRenderObject> copy(new CPRenderObject(this));
-            copy->CopyFrom(*mesh);
-            renderPart_ = copy;
-        }
-        break;
-    case RenderAnimatedMesh:
-        if (auto* animated = dynamic_cast<CPAnimatedObject*>(part)) {
-            CPRefPtr<CPAnimatedObject> copy(new CPAnimatedObject(this));
-            copy->CopyFrom(*animated);
-            renderPart_ = copy;
-        }
-        break;
-    case RenderLight:
-        if (auto* light = dynamic_cast<CPLight*>(part)) {
-            CPRefPtr<CPLight> copy(new CPLight(this));
-            copy->light = light->light;
-            renderPart_ = copy;
-        }
-        break;
-    case RenderSprite:
-        if (auto* sprite = dynamic_cast<CPSprite*>(part)) {
-            CPRefPtr<CPSprite> copy(new CPSprite(sprite->GetHalfEdge()));
-            copy->SetMaterial(sprite->GetMaterial());
-            copy->SetOwner(this);
-            copy->angle = sprite->angle;
-            copy->colour = sprite->colour;
-            for (int i = 0; i < 4; ++i) copy->texRect[i] = sprite->texRect[i];
-            for (const auto& effect : sprite->vertexEffects)
-                if (effect) copy->vertexEffects.push_back(effect->Clone());
-            renderPart_ = copy;
-        }
-        break;
-    case RenderParticles:
-        if (auto* system = dynamic_cast<CPParticleSystem*>(part)) {
-            CPRefPtr<CPTask> clone = system->Clone();
-            if (auto* copy = dynamic_cast<CPParticleSystem*>(clone.Get())) {
-                copy->SetOwner(this);
-                renderPart_ = clone;
-            }
-        }
-        break;
-    default: break;
-    }
+    if (CPRenderPart* part = RenderPartOf(source)) renderPart_ = part->CloneForOwner(this);
 
     for (const CPOrientedBox& box : source->collisionBoxes_) collisionBoxes_.emplace_back(box.centre, box.halfExtents);
 
     for (const auto& [name, animation] : source->animations_) {
-        if (!animation) continue;
-        CPRefPtr<CPPartAnimation> copy(new CPPartAnimation());
-        copy->CopyFrom(*animation);
-        copy->SetTarget(this);
-        AddAnimation(name, copy);
+        if (animation) AddAnimation(name, animation->CopyForTarget(this));
     }
 
     // A snapshot, so that copying from an ancestor cannot walk into the copies being added.
@@ -484,12 +420,7 @@ void CPGameObject::CopyFrom(const CPRefPtr<CPGameObject>& sourceHandle) {
     shadow_ = source->shadow_;
     script_ = source->script_;
 
-    if (source->physicData_) {
-        CPRefPtr<CPPhysicData> data(new CPPhysicData(this));
-        data->body = source->physicData_->body;
-        data->shapes = source->physicData_->shapes;
-        physicData_ = data;
-    }
+    if (source->physicData_) physicData_ = source->physicData_->CloneForOwner(this);
 
     transformFresh_ = false;
     dirty_ = true;

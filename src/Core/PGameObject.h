@@ -13,22 +13,18 @@
 #include "Core/Math/Quat.h"
 #include "Core/Math/Vector.h"
 #include "Core/PBoundingBox.h"
+#include "Core/PGameObjectParts.h"
 #include "Core/PHashMap.h"
 #include "Core/PLuaScript.h"
 #include "Core/PManagedObject.h"
 #include "Core/POrientedBox.h"
-#include "Race/PCar.h"
-#include "Race/PEnemyController.h"
-#include "Race/PPhysicData.h"
-#include "Render/PMaterial.h"
-#include "Render/PPartAnimation.h"
 
-class CPParticleSystem;
 class CPRayQuery;
 
-// Where StartFlames gets a flame: a copy of flame system `index`, empty for an index the flame list
-// does not have. The particles subsystem installs it; until then no flame is made.
-using FlameSource = CPRefPtr<CPParticleSystem> (*)(int index);
+// Where StartFlames gets a flame: a copy of flame system `index` (a task that is a render part),
+// empty for an index the flame list does not have. The particles subsystem installs it; until then
+// no flame is made.
+using FlameSource = CPRefPtr<CPTask> (*)(int index);
 void SetFlameSource(FlameSource source);
 
 // The planar shadow projection of the level's light; all zero until a level builds it, and while it
@@ -79,7 +75,7 @@ public:
     // The script keeps running and keeps its reference.
     virtual void Deactivate();
     // Takes over the source's boxes, parts, animations, children and transform (not its activity,
-    // collision flag, engine body or descriptive texts).
+    // collision flag, engine body or descriptive texts). Each part copies itself for this object.
     virtual void CopyFrom(const CPRefPtr<CPGameObject>& source);
     // Sends "animation_end" to the script; called at the end of every animation pass.
     virtual void OnAnimationEnd();
@@ -114,7 +110,7 @@ public:
     void MarkForGibsAtRandom(bool flag);
 
     // Animation.
-    void AddAnimation(const std::string& name, const CPRefPtr<CPPartAnimation>& animation);
+    void AddAnimation(const std::string& name, const CPRefPtr<CPObjectAnimation>& animation);
     // Starts the animation on every animated-mesh part of the subtree.
     void PlayAnimation(const AnimationRequest& request, bool restart);
 
@@ -170,12 +166,15 @@ public:
     void SetRenderType(int type) { renderType_ = type; }
     const CPRefPtr<CPManagedObject>& GetRenderPart() const { return renderPart_; }
     void SetRenderPart(const CPRefPtr<CPManagedObject>& part) { renderPart_ = part; }
-    const CPRefPtr<CPPhysicData>& GetPhysicData() const { return physicData_; }
-    void SetPhysicData(const CPRefPtr<CPPhysicData>& data) { physicData_ = data; }
-    const CPRefPtr<CPCar>& GetCar() const { return car_; }
-    void SetCar(const CPRefPtr<CPCar>& car) { car_ = car; }
-    CPEnemyController* GetEnemyController() const { return enemyController_; }
-    void SetEnemyController(CPEnemyController* controller) { enemyController_ = controller; }
+    // The physics data (Race's CPPhysicData) through its link.
+    const CPRefPtr<CPBodyLink>& GetPhysicData() const { return physicData_; }
+    void SetPhysicData(const CPRefPtr<CPBodyLink>& data) { physicData_ = data; }
+    // The car model (Race's CPCar) of a car's object.
+    const CarRef& GetCar() const { return car_; }
+    void SetCar(const CarRef& car) { car_ = car; }
+    // The enemy controller (Race's CPEnemyController) through its event side.
+    CPObjectEventSink* GetEnemyController() const { return enemyController_; }
+    void SetEnemyController(CPObjectEventSink* controller) { enemyController_ = controller; }
 
     int GetFlameType() const { return flameType_; }
     void SetFlameType(int type) { flameType_ = type; }
@@ -192,14 +191,15 @@ public:
     uint32_t GetLineColour() const { return lineColour_; }
     void SetLineColour(uint32_t colour) { lineColour_ = colour; }
 
-    const CPRefPtr<CPMaterial>& GetExtraMaterial() const { return shadowMaterial_; }
-    void SetShadowMaterial(const CPRefPtr<CPMaterial>& material) { shadowMaterial_ = material; }
-    const CPRefPtr<CPMaterial>& GetAltMaterial() const { return altMaterial_; }
-    void SetAltMaterial(const CPRefPtr<CPMaterial>& material) { altMaterial_ = material; }
+    // Materials are Render's CPMaterial.
+    const MaterialRef& GetExtraMaterial() const { return shadowMaterial_; }
+    void SetShadowMaterial(const MaterialRef& material) { shadowMaterial_ = material; }
+    const MaterialRef& GetAltMaterial() const { return altMaterial_; }
+    void SetAltMaterial(const MaterialRef& material) { altMaterial_ = material; }
 
     bool HasAnimations() const { return hasAnimations_; }
-    const CPHashMap<CPRefPtr<CPPartAnimation>>& GetAnimations() const { return animations_; }
-    const CPRefPtr<CPPartAnimation>& GetCurrentAnimation() const { return currentAnimation_; }
+    const CPHashMap<CPRefPtr<CPObjectAnimation>>& GetAnimations() const { return animations_; }
+    const CPRefPtr<CPObjectAnimation>& GetCurrentAnimation() const { return currentAnimation_; }
 
     const CPOrientedBox& GetOwnBox() const { return ownBox_; }
     const std::vector<CPOrientedBox>& GetCollisionBoxes() const { return collisionBoxes_; }
@@ -219,8 +219,8 @@ private:
     bool active_ = false;
     bool hasAnimations_ = false;
     // Engine maps: the 100 buckets asked for become 193.
-    CPHashMap<CPRefPtr<CPPartAnimation>> animations_;
-    CPRefPtr<CPPartAnimation> currentAnimation_;
+    CPHashMap<CPRefPtr<CPObjectAnimation>> animations_;
+    CPRefPtr<CPObjectAnimation> currentAnimation_;
     CPBoundingBox collisionBounds_;
     CPBoundingBox visibilityBounds_;
     CPOrientedBox ownBox_;
@@ -244,9 +244,9 @@ private:
     bool collision_ = true;
     std::string parameterText_;
     std::string descriptionName_;
-    CPEnemyController* enemyController_ = nullptr;
-    CPRefPtr<CPMaterial> shadowMaterial_;
-    CPRefPtr<CPMaterial> altMaterial_;
+    CPObjectEventSink* enemyController_ = nullptr;
+    MaterialRef shadowMaterial_;
+    MaterialRef altMaterial_;
     bool contactSeen_ = false;
     std::vector<Vec3> lineKeyPoints_;
     uint32_t lineColour_ = 0xFF4E4E4Eu;
@@ -255,6 +255,6 @@ private:
     bool shadow_ = true;
     CPRefPtr<CPManagedObject> renderPart_;
     int renderType_ = RenderNone;
-    CPRefPtr<CPPhysicData> physicData_;
-    CPRefPtr<CPCar> car_;
+    CPRefPtr<CPBodyLink> physicData_;
+    CarRef car_;
 };

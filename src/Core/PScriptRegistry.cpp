@@ -25,11 +25,7 @@ void AddAll(Table& table, std::span<const ScriptFunctionEntry> entries) {
 }
 
 std::array<Table, 3>& Tables() {
-    static std::array<Table, 3> tables = [] {
-        std::array<Table, 3> t;
-        AddAll(t[0], CoreScriptFunctions());
-        return t;
-    }();
+    static std::array<Table, 3> tables;
     return tables;
 }
 

@@ -3,9 +3,9 @@
 // this order: the core's object and command functions, then the script library's main table, then
 // its second table. A name registered later replaces an earlier one, across tables and within one.
 //
-// A group of script functions adds its entries with RegisterScriptTable from its own registration
-// function; the application calls those once at start-up, before any script is loaded. The core
-// table's own entries are always present.
+// A group of script functions (src/ScriptFunctions) adds its entries with RegisterScriptTable from
+// its own registration function; the application calls them all once at start-up, before any script
+// is loaded, the command group first so that it opens the core table.
 #include <cstddef>
 #include <span>
 #include <vector>
@@ -23,11 +23,8 @@ enum class ScriptTable { Core = 0, Library = 1, LibraryExtra = 2 };
 // name the table holds already replaces that entry in place.
 void RegisterScriptTable(ScriptTable table, std::span<const ScriptFunctionEntry> entries);
 
-// The entries of one table in registration order (the core table starts with the core's own).
+// The entries of one table in registration order.
 std::vector<ScriptFunctionEntry> GetScriptTable(ScriptTable table);
 
 // Sets every entry of the three tables as a global of the state, in order.
 void RegisterScriptFunctions(lua_State* L);
-
-// The core's own object and command functions (defined with them), which open the core table.
-std::span<const ScriptFunctionEntry> CoreScriptFunctions();

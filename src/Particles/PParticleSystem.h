@@ -4,11 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "Core/PGameObject.h"
 #include "Core/PTask.h"
 
 class CPGameObject;
 
-class CPParticleSystem : public CPTask {
+class CPParticleSystem : public CPTask, public CPRenderPart {
 public:
     explicit CPParticleSystem(CPGameObject* owner = nullptr, std::vector<std::string> names = {})
         : owner_(owner), names_(std::move(names)) {}
@@ -27,7 +28,13 @@ public:
     }
 
     CPGameObject* GetOwner() const { return owner_; }
-    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+    void SetOwner(CPGameObject* owner) override { owner_ = owner; }
+    int GetRenderType() const override { return CPGameObject::RenderParticles; }
+    CPRefPtr<CPManagedObject> CloneForOwner(CPGameObject* owner) override {
+        CPRefPtr<CPTask> copy = Clone();
+        static_cast<CPParticleSystem*>(copy.Get())->SetOwner(owner);
+        return copy;
+    }
     const std::vector<std::string>& GetNames() const { return names_; }
 
     float interval = 0.1f;

@@ -6,11 +6,11 @@
 
 #include "Core/Math/Quat.h"
 #include "Core/Math/Vector.h"
-#include "Core/PManagedObject.h"
+#include "Core/PGameObjectParts.h"
 
 class CPGameObject;
 
-class CPPhysicData : public CPManagedObject {
+class CPPhysicData : public CPBodyLink {
 public:
     struct BodyDescription {
         int kind = 0; // 0 box, 1 cylinder
@@ -31,9 +31,16 @@ public:
     const char* GetTypeName() const override { return "CPPhysicData"; }
 
     // Move and turn the engine body when there is one; nothing without a body.
-    virtual void SetPosition(const Vec3& position) { (void)position; }
-    virtual void SetOrientation(const Quat& rotation) { (void)rotation; }
+    void SetPosition(const Vec3& position) override { (void)position; }
+    void SetOrientation(const Quat& rotation) override { (void)rotation; }
     virtual bool HasBody() const { return false; }
+    // The body description and shape list for the copy; no engine body.
+    CPRefPtr<CPBodyLink> CloneForOwner(CPGameObject* owner) const override {
+        CPRefPtr<CPPhysicData> copy(new CPPhysicData(owner));
+        copy->body = body;
+        copy->shapes = shapes;
+        return copy;
+    }
 
     CPGameObject* GetOwner() const { return owner_; }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Core/PGameObject.h"
 #include "Core/PHashMap.h"
 #include "Core/PLuaScript.h"
 #include "Core/PManagedObject.h"
@@ -14,7 +15,7 @@
 
 class CPGameObject;
 
-class CPAnimatedObject : public CPManagedObject {
+class CPAnimatedObject : public CPManagedObject, public CPRenderPart {
 public:
     explicit CPAnimatedObject(CPGameObject* owner = nullptr) : owner_(owner) {}
     int GetObjectSize() const override { return sizeof(*this); }
@@ -26,10 +27,23 @@ public:
         material_ = source.material_;
     }
 
+    int GetRenderType() const override { return CPGameObject::RenderAnimatedMesh; }
+    CPRefPtr<CPManagedObject> CloneForOwner(CPGameObject* owner) override {
+        CPRefPtr<CPAnimatedObject> copy(new CPAnimatedObject(owner));
+        copy->CopyFrom(*this);
+        return copy;
+    }
+    void ApplyMaterial(CPManagedObject* material) override {
+        SetMaterial(CPRefPtr<CPMaterial>(dynamic_cast<CPMaterial*>(material)));
+    }
+    // Plays the named animation of the table from its start, at TotalTime plus the request's offset;
+    // the vertex effects start over with it.
+    void StartAnimation(const AnimationRequest& request, bool restart) override;
+
     void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
     const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
     CPGameObject* GetOwner() const { return owner_; }
-    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+    void SetOwner(CPGameObject* owner) override { owner_ = owner; }
 
     CPHashMap<CPRefPtr<CPAnimation>> animations;
     std::string currentName;

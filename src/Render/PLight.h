@@ -5,6 +5,7 @@
 
 #include "Core/Math/Color.h"
 #include "Core/Math/Vector.h"
+#include "Core/PGameObject.h"
 #include "Core/PManagedObject.h"
 
 class CPGameObject;
@@ -27,13 +28,19 @@ struct LightRecord {
 };
 static_assert(sizeof(LightRecord) == 104);
 
-class CPLight : public CPManagedObject {
+class CPLight : public CPManagedObject, public CPRenderPart {
 public:
     explicit CPLight(CPGameObject* owner = nullptr) : owner_(owner) {}
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPLight"; }
     CPGameObject* GetOwner() const { return owner_; }
-    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+    void SetOwner(CPGameObject* owner) override { owner_ = owner; }
+    int GetRenderType() const override { return CPGameObject::RenderLight; }
+    CPRefPtr<CPManagedObject> CloneForOwner(CPGameObject* owner) override {
+        CPRefPtr<CPLight> copy(new CPLight(owner));
+        copy->light = light;
+        return copy;
+    }
 
     LightRecord light;
 

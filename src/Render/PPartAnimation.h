@@ -1,11 +1,11 @@
 #pragma once
 // Minimal key-frame animation task of one game object: what the object copies and adds to the
 // kernel. Key frames, their playback and the end-of-pass call come with the renderer's animation.
-#include "Core/PTask.h"
+#include "Core/PGameObjectParts.h"
 
 class CPGameObject;
 
-class CPPartAnimation : public CPTask {
+class CPPartAnimation : public CPObjectAnimation {
 public:
     void Update() override {}
     int GetTaskKind() const override { return KindLevel; }
@@ -14,11 +14,10 @@ public:
 
     virtual void CopyFrom(const CPPartAnimation& source) { loop = source.loop; }
 
-    CPGameObject* GetTarget() const { return target_; }
-    void SetTarget(CPGameObject* target) { target_ = target; }
-
-    bool loop = false;
-
-private:
-    CPGameObject* target_ = nullptr; // no reference: the object holds its animations
+    CPRefPtr<CPObjectAnimation> CopyForTarget(CPGameObject* target) override {
+        CPRefPtr<CPPartAnimation> copy(new CPPartAnimation());
+        copy->CopyFrom(*this);
+        copy->SetTarget(target);
+        return copy;
+    }
 };

@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "Core/PGameObject.h"
 #include "Core/PManagedObject.h"
 #include "Render/PMaterial.h"
 #include "Render/PVertexEffect.h"
 
 class CPGameObject;
 
-class CPSprite : public CPManagedObject {
+class CPSprite : public CPManagedObject, public CPRenderPart {
 public:
     explicit CPSprite(float halfEdge) : halfEdge_(halfEdge) {}
     int GetObjectSize() const override { return sizeof(*this); }
@@ -20,7 +21,20 @@ public:
     void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
     const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
     CPGameObject* GetOwner() const { return owner_; }
-    void SetOwner(CPGameObject* owner) { owner_ = owner; }
+    void SetOwner(CPGameObject* owner) override { owner_ = owner; }
+    int GetRenderType() const override { return CPGameObject::RenderSprite; }
+    // Same size, material and settings; each vertex effect is copied.
+    CPRefPtr<CPManagedObject> CloneForOwner(CPGameObject* owner) override {
+        CPRefPtr<CPSprite> copy(new CPSprite(halfEdge_));
+        copy->SetMaterial(material_);
+        copy->SetOwner(owner);
+        copy->angle = angle;
+        copy->colour = colour;
+        for (int i = 0; i < 4; ++i) copy->texRect[i] = texRect[i];
+        for (const auto& effect : vertexEffects)
+            if (effect) copy->vertexEffects.push_back(effect->Clone());
+        return copy;
+    }
 
     float angle = 0.0f; // about the view axis
     uint32_t colour = 0xFFFFFFFFu;

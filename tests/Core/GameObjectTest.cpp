@@ -1,5 +1,5 @@
 // The game-object base: tree, transforms and bounds, ray picks, copying, animation start, flames,
-// damage, and the description document.
+// damage, and the description document. The parts are the upper floors' own classes.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -11,7 +11,6 @@
 
 #include "Core/Math/Math.h"
 #include "Core/PGameObject.h"
-#include "Core/PGameObjectXml.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PPath.h"
@@ -20,10 +19,17 @@
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
 #include "Particles/PParticleSystem.h"
+#include "Race/PCar.h"
+#include "Race/PEnemyController.h"
+#include "Race/PGameObjectXml.h"
+#include "Race/PPhysicData.h"
 #include "Render/PAnimatedObject.h"
 #include "Render/PLight.h"
+#include "Render/PMaterial.h"
+#include "Render/PPartAnimation.h"
 #include "Render/PRenderObject.h"
 #include "Render/PSprite.h"
+#include "ScriptFunctionsSetup.h"
 #include "ScriptHarness.h"
 
 namespace {
@@ -576,12 +582,14 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     EXPECT_EQ(copy->GetScriptPointer(), script);
     ASSERT_TRUE(copy->GetPhysicData());
     EXPECT_NE(copy->GetPhysicData().Get(), physics.Get());
-    EXPECT_FALSE(copy->GetPhysicData()->HasBody()); // the description only, no engine body
-    EXPECT_EQ(copy->GetPhysicData()->GetOwner(), copy.Get());
-    EXPECT_EQ(copy->GetPhysicData()->body.a, 2);
-    EXPECT_EQ(copy->GetPhysicData()->body.mass, 10);
-    ASSERT_EQ(copy->GetPhysicData()->shapes.size(), 1u);
-    EXPECT_EQ(copy->GetPhysicData()->shapes[0].b, 4);
+    const auto* copiedPhysics = dynamic_cast<const CPPhysicData*>(copy->GetPhysicData().Get());
+    ASSERT_TRUE(copiedPhysics);
+    EXPECT_FALSE(copiedPhysics->HasBody()); // the description only, no engine body
+    EXPECT_EQ(copiedPhysics->GetOwner(), copy.Get());
+    EXPECT_EQ(copiedPhysics->body.a, 2);
+    EXPECT_EQ(copiedPhysics->body.mass, 10);
+    ASSERT_EQ(copiedPhysics->shapes.size(), 1u);
+    EXPECT_EQ(copiedPhysics->shapes[0].b, 4);
     ASSERT_TRUE(XmlFindElement(&copy->GetDescription(), {"car", "physics"}));
     EXPECT_FALSE(copy->IsDirty());
     EXPECT_TRUE(copy->IsTransformFresh());
@@ -731,9 +739,9 @@ TEST_F(GameObjectTest, PlayAnimationStartsAnimatedPartsOfTheSubtree) {
     TotalTime = 0;
 }
 
-CPRefPtr<CPParticleSystem> OneFlame(int index) {
+CPRefPtr<CPTask> OneFlame(int index) {
     if (index != 0) return {};
-    return CPRefPtr<CPParticleSystem>(new CPParticleSystem(nullptr, {"flame"}));
+    return CPRefPtr<CPTask>(new CPParticleSystem(nullptr, {"flame"}));
 }
 
 TEST_F(GameObjectTest, StartFlamesMakesFlameChildrenAndClearsTheType) {
@@ -800,45 +808,6 @@ TEST_F(GameObjectTest, DamageAndGibsGoToTheEnemyController) {
     }
     object->SetEnemyController(nullptr);
     EngineSrand(1); // the process-wide generator back in its starting state
-}
-
-TEST_F(GameObjectTest, DescriptionIsLoadedAndQueriedByNestedNames) {
-    ScriptHarness::GameRoot root("objects");
-    Ref car = Make("car");
-    car->SetDescriptionName("car.xml");
-    ASSERT_TRUE(car->LoadDescription());
-    const TiXmlDocument& doc = car->GetDescription();
-
-    float mass = -1, radius = -1, angle = -1, missing = 99, notNumber = 99;
-    std::string model, absentText = "kept";
-    EXPECT_TRUE(XmlReadReal(XmlFindElement(&doc, {"car", "physics"}), "mass", mass));
-    EXPECT_FLOAT_EQ(mass, 1200.5f);
-    EXPECT_TRUE(XmlReadText(XmlFindElement(&doc, {"car", "physics"}), "model", model));
-    EXPECT_EQ(model, "coupe");
-    EXPECT_TRUE(XmlReadReal(XmlFindElement(&doc, {"car", "physics", "wheels"}), "radius", radius));
-    EXPECT_FLOAT_EQ(radius, 0.35f);
-    EXPECT_TRUE(XmlReadReal(XmlFindElement(&doc, {"car", "camera"}), "angle", angle));
-    EXPECT_FLOAT_EQ(angle, 12);
-    // Whatever is missing yields nothing and leaves the caller's value.
-    EXPECT_FALSE(XmlReadReal(XmlFindElement(&doc, {"car", "physics"}), "weight", missing));
-    EXPECT_FALSE(XmlReadReal(XmlFindElement(&doc, {"car", "render"}), "mass", missing));
-    EXPECT_FALSE(XmlReadReal(XmlFindElement(&doc, {"physics"}), "mass", missing));
-    EXPECT_FALSE(XmlReadReal(XmlFindElement(&doc, {"car", "camera"}), "height", notNumber));
-    EXPECT_FALSE(XmlReadText(nullptr, "model", absentText));
-    EXPECT_EQ(missing, 99);
-    EXPECT_EQ(notNumber, 99);
-    EXPECT_EQ(absentText, "kept");
-    EXPECT_EQ(XmlFindElement(&doc, {})->ValueStr(), "car");
-    EXPECT_EQ(XmlFindElement(nullptr, {"car"}), nullptr);
-
-    // Files that are missing or not XML: false, and the document is left empty.
-    for (const char* name : {"notxml.xml", "unclosed.xml", "empty.xml", "absent.xml", ""}) {
-        SCOPED_TRACE(name);
-        car->SetDescriptionName(name);
-        EXPECT_FALSE(car->LoadDescription());
-        EXPECT_EQ(car->GetDescription().RootElement(), nullptr);
-        EXPECT_EQ(XmlFindElement(&car->GetDescription(), {"car", "physics"}), nullptr);
-    }
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include "Core/PPath.h"
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
+#include "ScriptFunctionsSetup.h"
 #include "ScriptHarness.h"
 
 using ScriptHarness::GameRoot;

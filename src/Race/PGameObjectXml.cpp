@@ -1,4 +1,4 @@
-#include "Core/PGameObjectXml.h"
+#include "Race/PGameObjectXml.h"
 
 #include <cstdlib>
 

@@ -12,6 +12,7 @@
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
+#include "ScriptFunctionsSetup.h"
 
 namespace {
 

@@ -18,7 +18,6 @@
 #include "Core/PGameObject.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
-#include "Core/PObjectScriptFunctions.h"
 #include "Core/PPath.h"
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
@@ -26,6 +25,9 @@
 #include "Platform/Message.h"
 #include "Render/PAnimatedObject.h"
 #include "Render/PAnimation.h"
+#include "Render/PPartAnimation.h"
+#include "ScriptFunctions/ObjectFunctions.h"
+#include "ScriptFunctionsSetup.h"
 #include "ScriptHarness.h"
 
 namespace {

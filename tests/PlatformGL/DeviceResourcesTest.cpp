@@ -7,14 +7,23 @@
 #include <vector>
 
 #include "Platform/GlDevice.h"
-#include "Render/PVertex.h"
-#include "Render/RenderTestSupport.h"
+#include "Platform/TgaTestSupport.h"
 
 using namespace Platform;
 
 namespace {
 
 constexpr int W = 64, H = 48;
+
+// The device's full vertex layout (kFvfVertex): position, normal, two colours, two texture pairs.
+struct Vertex {
+    struct Position {
+        float x, y, z;
+    } position, normal;
+    uint32_t diffuse, specular;
+    float tu, tv, tu2, tv2;
+};
+static_assert(sizeof(Vertex) == 48);
 
 struct ScreenVertex {
     float x, y, z, rhw;
@@ -66,28 +75,28 @@ protected:
 TEST_F(DeviceResourcesTest, IndexedDrawFromLockedBuffersUsesTheBaseVertex) {
     std::unique_ptr<VertexBuffer> vb;
     std::unique_ptr<IndexBuffer> ib;
-    ASSERT_EQ(device_->CreateVertexBuffer(8 * sizeof(CPVertex), true, vb), DeviceResult::Ok);
-    ASSERT_EQ(device_->CreateIndexBuffer(6 * sizeof(CPIndex), true, ib), DeviceResult::Ok);
+    ASSERT_EQ(device_->CreateVertexBuffer(8 * sizeof(Vertex), true, vb), DeviceResult::Ok);
+    ASSERT_EQ(device_->CreateIndexBuffer(6 * sizeof(uint16_t), true, ib), DeviceResult::Ok);
     void* data = nullptr;
     ASSERT_EQ(vb->Lock(0, 0, &data, LockDiscard), DeviceResult::Ok);
-    auto* v = static_cast<CPVertex*>(data);
-    for (int i = 0; i < 8; ++i) v[i] = CPVertex{};
+    auto* v = static_cast<Vertex*>(data);
+    for (int i = 0; i < 8; ++i) v[i] = Vertex{};
     // Vertices 0-3 a red square on the left half, 4-7 a blue one on the right half; identity
     // transforms, so positions are clip coordinates.
     const float xs[2][2] = {{-1, 0}, {0, 1}};
     for (int q = 0; q < 2; ++q)
         for (int i = 0; i < 4; ++i) {
-            v[q * 4 + i].position = Vec3(xs[q][i & 1], (i & 2) ? -1.0f : 1.0f, 0.5f);
+            v[q * 4 + i].position = {xs[q][i & 1], (i & 2) ? -1.0f : 1.0f, 0.5f};
             v[q * 4 + i].diffuse = q ? 0xFF0000FF : 0xFFFF0000;
         }
     ASSERT_EQ(vb->Unlock(), DeviceResult::Ok);
     ASSERT_EQ(ib->Lock(0, 0, &data, LockDiscard), DeviceResult::Ok);
-    const CPIndex indices[6] = {0, 1, 2, 1, 3, 2};
+    const uint16_t indices[6] = {0, 1, 2, 1, 3, 2};
     std::memcpy(data, indices, sizeof indices);
     ASSERT_EQ(ib->Unlock(), DeviceResult::Ok);
 
     device_->SetFVF(kFvfVertex);
-    device_->SetStreamSource(vb.get(), sizeof(CPVertex));
+    device_->SetStreamSource(vb.get(), sizeof(Vertex));
     device_->SetIndices(ib.get());
     device_->Clear(ClearTarget, 0xFF000000, 1, 0);
     ASSERT_EQ(device_->DrawIndexedPrimitive(PrimitiveType::TriangleList, 4, 0, 4, 0, 2), DeviceResult::Ok);
@@ -96,8 +105,8 @@ TEST_F(DeviceResourcesTest, IndexedDrawFromLockedBuffersUsesTheBaseVertex) {
     EXPECT_EQ(At(p, 50, 20), 0xFF0000FFu);
 
     // A no-overwrite lock of part of the buffer changes only that part.
-    ASSERT_EQ(vb->Lock(4 * sizeof(CPVertex), sizeof(CPVertex), &data, LockNoOverwrite), DeviceResult::Ok);
-    static_cast<CPVertex*>(data)->diffuse = 0xFF00FF00;
+    ASSERT_EQ(vb->Lock(4 * sizeof(Vertex), sizeof(Vertex), &data, LockNoOverwrite), DeviceResult::Ok);
+    static_cast<Vertex*>(data)->diffuse = 0xFF00FF00;
     ASSERT_EQ(vb->Unlock(), DeviceResult::Ok);
     ASSERT_EQ(device_->DrawIndexedPrimitive(PrimitiveType::TriangleList, 0, 0, 4, 0, 2), DeviceResult::Ok);
     p = Read();
@@ -126,7 +135,7 @@ void main() { outColor = g_vColor * texture(tex0, vec2(0.5)) + vAmbient; }
     EXPECT_TRUE(program->HasParameter("g_vColor"));
     EXPECT_FALSE(program->HasParameter("g_missing"));
     std::unique_ptr<Texture> tex;
-    const auto tga = RenderSupport::SolidTga(2, 2, 0xFF808080);
+    const auto tga = TgaSupport::SolidTga(2, 2, 0xFF808080);
     ASSERT_EQ(device_->CreateTextureFromMemory(tga.data(), tga.size(), TextureOptions{}, tex), DeviceResult::Ok);
 
     const float color[4] = {1, 0.5f, 0, 1};
@@ -138,11 +147,11 @@ void main() { outColor = g_vColor * texture(tex0, vec2(0.5)) + vAmbient; }
     scale(0, 0) = scale(1, 1) = 0.5f;
     device_->SetTransform(TransformType::World, scale);
     device_->Clear(ClearTarget, 0xFF000000, 1, 0);
-    CPVertex quad[4] = {};
+    Vertex quad[4] = {};
     const float corners[4][2] = {{-1, 1}, {1, 1}, {-1, -1}, {1, -1}};
-    for (int i = 0; i < 4; ++i) quad[i].position = Vec3(corners[i][0], corners[i][1], 0.5f);
+    for (int i = 0; i < 4; ++i) quad[i].position = {corners[i][0], corners[i][1], 0.5f};
     device_->SetFVF(kFvfVertex);
-    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(CPVertex)), DeviceResult::Ok);
+    ASSERT_EQ(device_->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(Vertex)), DeviceResult::Ok);
     const auto p = Read();
     const uint32_t mid = At(p, W / 2, H / 2);
     EXPECT_NEAR(static_cast<int>((mid >> 16) & 0xFF), 128, 2);
@@ -188,7 +197,7 @@ TEST_F(DeviceResourcesTest, RenderTargetsAndCopiesKeepTheTopRowOnTop) {
         }
     }
     std::unique_ptr<Texture> plain;
-    const auto tga = RenderSupport::SolidTga(2, 2, 0xFFFFFFFF);
+    const auto tga = TgaSupport::SolidTga(2, 2, 0xFFFFFFFF);
     ASSERT_EQ(device_->CreateTextureFromMemory(tga.data(), tga.size(), TextureOptions{}, plain), DeviceResult::Ok);
     EXPECT_EQ(device_->SetRenderTarget(plain.get()), DeviceResult::InvalidCall);
 }

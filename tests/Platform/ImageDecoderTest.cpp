@@ -7,7 +7,7 @@
 
 #include "Platform/DdsReader.h"
 #include "Platform/ImageDecoder.h"
-#include "Render/RenderTestSupport.h"
+#include "Platform/TgaTestSupport.h"
 
 using namespace Platform;
 
@@ -52,7 +52,7 @@ std::vector<uint8_t> Rgba(const Image& image, int face, int x, int y) {
 }
 
 TEST(ImageDecoderTest, TgaDecodesTopRowFirst) {
-    const auto tga = RenderSupport::MakeTga(2, 2, {0xFFFF0000, 0xFF00FF00, 0x800000FF, 0xFFFFFFFF});
+    const auto tga = TgaSupport::MakeTga(2, 2, {0xFFFF0000, 0xFF00FF00, 0x800000FF, 0xFFFFFFFF});
     Image image;
     ASSERT_TRUE(DecodeImage(tga.data(), tga.size(), image));
     EXPECT_EQ(image.width, 2);
@@ -152,7 +152,7 @@ TEST(ImageDecoderTest, SixSquaresSideBySideSplitIntoACube) {
     std::vector<uint32_t> strip(12 * 2);
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 12; ++x) strip[y * 12 + x] = 0xFF000000u | static_cast<uint32_t>(x / 2) << 16;
-    const auto tga = RenderSupport::MakeTga(12, 2, strip);
+    const auto tga = TgaSupport::MakeTga(12, 2, strip);
     Image image;
     ASSERT_TRUE(DecodeImage(tga.data(), tga.size(), image));
     ASSERT_TRUE(SplitCubeStrip(image));
@@ -160,7 +160,7 @@ TEST(ImageDecoderTest, SixSquaresSideBySideSplitIntoACube) {
     EXPECT_EQ(image.width, 2);
     for (int f = 0; f < 6; ++f) EXPECT_EQ(Rgba(image, f, 1, 1)[0], f);
     Image square;
-    const auto sq = RenderSupport::SolidTga(4, 4, 0xFFFFFFFF);
+    const auto sq = TgaSupport::SolidTga(4, 4, 0xFFFFFFFF);
     ASSERT_TRUE(DecodeImage(sq.data(), sq.size(), square));
     EXPECT_FALSE(SplitCubeStrip(square));
 }

@@ -3,6 +3,8 @@
 //
 // A bad argument raises a Lua error, which unwinds with longjmp: every argument check comes before
 // the first C++ object with a destructor in each function.
+#include "ScriptFunctions/CommandFunctions.h"
+
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -148,8 +150,8 @@ int ToInt(lua_State* L) {
     return 1;
 }
 
-// In the order scripts see them registered. The object, rendering, interface and music functions of
-// this table are added by their own code through RegisterScriptTable(ScriptTable::Core, ...).
+// In the order scripts see them registered; they open the core table. The object, rendering,
+// interface and music functions of this table are added after them by their own groups.
 const ScriptFunctionEntry kCoreFunctions[] = {
     {"GetDeltaTime", GetDeltaTime},
     {"AddRef", AddRef},
@@ -171,4 +173,4 @@ const ScriptFunctionEntry kCoreFunctions[] = {
 
 } // namespace
 
-std::span<const ScriptFunctionEntry> CoreScriptFunctions() { return kCoreFunctions; }
+void RegisterCommandScriptFunctions() { RegisterScriptTable(ScriptTable::Core, kCoreFunctions); }

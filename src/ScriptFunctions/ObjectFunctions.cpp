@@ -3,7 +3,7 @@
 //
 // A bad argument raises a Lua error, which unwinds with longjmp: every argument check comes before
 // the first C++ object with a destructor in each function.
-#include "Core/PObjectScriptFunctions.h"
+#include "ScriptFunctions/ObjectFunctions.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "Platform/Device.h"
-#include "Render/PVertex.h"
 
 using namespace Platform;
 
@@ -14,7 +13,7 @@ TEST(DeviceFormatTest, StrideOfEachVertexFormat) {
         uint32_t stride;
     };
     const Case cases[] = {
-        {kFvfVertex, sizeof(CPVertex)},
+        {kFvfVertex, 48},
         {kFvfScreen, 28},
         {FvfXyz, 12},
         {FvfXyz | FvfDiffuse, 16},
