@@ -1,6 +1,7 @@
 // The entry point: the application on the real backends (SDL2 window and events, GTK dialogs, the
-// OpenGL device, the desktop shell).
+// OpenGL device, OpenAL sound, the desktop shell).
 #include "Application/PApplication.h"
+#include "Platform/Audio.h"
 #include "Platform/GtkDialogs.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     Platform::GtkDialogBackend dialogs;
     ApplicationPlatform platform;
     platform.dialogs = &dialogs;
+    Platform::OpenAlAudioDevice audio;
+    platform.audio = &audio;
     platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
     platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
         return std::make_unique<Platform::SdlMessageSource>(width, height);

@@ -189,10 +189,11 @@ RunResult CPApplication::Run() {
     kernel->AddTask(music);
 
     DrawLoadingScreen(20);
+    audio->SetDevice(platform_.audio);
     audio->Init(window_.get());
-    const float zero[3] = {0, 0, 0}, front[3] = {0, 0, 1}, top[3] = {0, -1, 0};
+    const float zero[3] = {0, 0, 0}, top[3] = {0, 0, 1}, front[3] = {0, -1, 0};
     audio->SetListenerPosition(zero, zero);
-    audio->SetListenerOrientation(front, top);
+    audio->SetListenerOrientation(top, front);
 
     CPRefPtr<CPGlobalTimer> timer(new CPGlobalTimer);
     timer->SetPriority(10);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Core/PResult.h"
+#include "Platform/Audio.h"
 #include "Platform/Device.h"
 #include "Platform/Dialog.h"
 #include "Platform/Message.h"
@@ -21,6 +22,8 @@ struct ApplicationPlatform {
     // The window handle the device presents into.
     std::function<void*(Platform::Window&)> deviceWindow;
     Platform::DialogBackend* dialogs = nullptr;
+    // The sound device (music included); null runs silent.
+    Platform::AudioDevice* audio = nullptr;
     // A launcher button pressed in place of showing the dialog (--start); 0 shows it.
     int startButton = 0;
 };

@@ -1,23 +1,44 @@
 #pragma once
-// The sound manager: named sounds, the 3D listener and the global volumes. Until the sound device
-// exists it keeps the listener and the (empty) name table that start-up and shutdown use.
+// The sound manager: opens the sound device, owns the 3D listener and the table of named sounds of
+// "Data\Sounds\Sounds.dat", and applies the sound and music volumes. Without a device (none given,
+// or none could be opened) the game is silent and every named sound is missing.
+#include <string>
+
 #include "Core/PHashMap.h"
 #include "Core/PManagedObject.h"
-
-class CNSound : public CPManagedObject {
-public:
-    int GetObjectSize() const override { return sizeof(*this); }
-    const char* GetTypeName() const override { return "CNSound"; }
-};
+#include "Core/PResult.h"
+#include "Platform/Audio.h"
+#include "Sound/NSound.h"
 
 class CNAudio {
 public:
     CNAudio();
     virtual ~CNAudio();
 
-    void Init(void* mainWindow);
+    // The device the application chose; null keeps the game silent. Set before Init.
+    void SetDevice(Platform::AudioDevice* device) { device_ = device; }
+    Platform::AudioDevice* GetDevice() const { return device_ && device_->IsOpen() ? device_ : nullptr; }
+
+    // Applies the volume settings, opens the device at "frequency", sets the listener and loads
+    // the named sounds. E_FAIL (one log line, a silent game) without a device.
+    HRESULT Init(void* mainWindow);
+
+    // The named sound (a new reference), or none. An unknown name gets an empty entry.
+    CPRefPtr<CNSound> GetSound(const std::string& name);
+    // A sound of its own for the file under "Data\Sounds" (a new reference), or none.
+    CPRefPtr<CNSound> CreateSound(const std::string& file, int kind3D, bool forceNew);
+
+    void SetSoundPosition(CNSound* sound, const float position[3], const float velocity[3]);
+    void SetSoundDistances(CNSound* sound, float minimum, float maximum);
+    // The listener's top and front directions, in that order.
+    void SetListenerOrientation(const float top[3], const float front[3]);
     void SetListenerPosition(const float position[3], const float velocity[3]);
-    void SetListenerOrientation(const float front[3], const float top[3]);
+    // The current camera's eye and directions, each frame (velocity stays zero).
+    void UpdateListener(const float position[3], const float front[3], const float top[3]);
+
+    // Store the setting and apply it: to every sound, or to the music.
+    void SetSoundVolume(float volume);
+    void SetMusicVolume(float volume);
 
     CPHashMap<CPRefPtr<CNSound>>& GetSounds() { return sounds_; }
     const float* GetListenerPosition() const { return position_; }
@@ -25,21 +46,18 @@ public:
     const float* GetListenerTop() const { return top_; }
 
 private:
-    CPHashMap<CPRefPtr<CNSound>> sounds_;
+    void LoadSoundTable();
+    void ApplyListener();
+
+    Platform::AudioDevice* device_ = nullptr;
+    bool open_ = false;
+    CNSoundCache* ownCache_ = nullptr;
+    CPHashMap<CPRefPtr<CNSound>> sounds_{100};
     float position_[3] = {0, 0, 0};
     float velocity_[3] = {0, 0, 0};
-    float front_[3] = {0, 0, 1};
-    float top_[3] = {0, 1, 0};
+    // No listener until start-up sets one.
+    float front_[3] = {0, 0, 0};
+    float top_[3] = {0, 0, 0};
 };
 
 CNAudio* GetSoundManager();
-
-// The sounds started through the cache; stopped together at shutdown.
-class CNSoundCache {
-public:
-    CNSoundCache();
-    virtual ~CNSoundCache();
-    void StopAll();
-};
-
-CNSoundCache* GetSoundCache();

@@ -196,7 +196,7 @@ std::string DescribeLoadingScreen(const Platform::NullDevice& device) {
     if (CNAudio* audio = GetSoundManager()) {
         const float* top = audio->GetListenerTop();
         const float* front = audio->GetListenerFront();
-        if (front[2] == 1.0f && top[1] == -1.0f && GetSoundManager()->GetListenerPosition()[0] == 0.0f)
+        if (top[2] == 1.0f && front[1] == -1.0f && GetSoundManager()->GetListenerPosition()[0] == 0.0f)
             text += " +listener";
     }
     return text;
