@@ -9,6 +9,7 @@ jobs="$(nproc)"
 
 # Style and layering are checked before anything is built.
 scripts/check-format.sh || exit 1
+scripts/check-layers.sh || exit 1
 
 # No screen, no sound card: the tests use offscreen GL and a silent audio device.
 export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-offscreen}"
