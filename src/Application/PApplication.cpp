@@ -5,7 +5,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "Core/Launcher.h"
+#include "Application/Launcher.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PLog.h"

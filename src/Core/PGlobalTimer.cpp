@@ -12,7 +12,6 @@ float TimeScale = 1.0f;
 bool AppActive = true;
 
 namespace {
-CPGlobalTimer* g_timer = nullptr;
 
 float FixedFrameFromEnvironment() {
     const char* text = std::getenv("VASTREL_FRAME_DT");
@@ -24,16 +23,9 @@ float FixedFrameFromEnvironment() {
 }
 } // namespace
 
-CPGlobalTimer* GetGlobalTimer() { return g_timer; }
+CPGlobalTimer::CPGlobalTimer() : fixedFrame_(FixedFrameFromEnvironment()) { priority_ = kDefaultPriority; }
 
-CPGlobalTimer::CPGlobalTimer() : fixedFrame_(FixedFrameFromEnvironment()) {
-    priority_ = kDefaultPriority;
-    g_timer = this;
-}
-
-CPGlobalTimer::~CPGlobalTimer() {
-    if (g_timer == this) g_timer = nullptr;
-}
+CPGlobalTimer::~CPGlobalTimer() = default;
 
 int64_t CPGlobalTimer::Read() const {
     Platform::Clock& clock = Platform::GetClock();

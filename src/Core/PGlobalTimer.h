@@ -2,6 +2,7 @@
 // The frame clock and the frame globals every per-frame computation reads.
 #include <cstdint>
 
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 
 extern int FrameCounter; // timer updates since the timer first started
@@ -10,7 +11,7 @@ extern double TotalTime; // sum of every FrameDelta since the timer first starte
 extern float TimeScale;  // game-time factor, 1 at start
 extern bool AppActive;   // written by the main window's procedure; no task runs while false
 
-class CPGlobalTimer : public CPTask {
+class CPGlobalTimer : public CPTask, public CPSingleton<CPGlobalTimer> {
 public:
     CPGlobalTimer();
     ~CPGlobalTimer() override;
@@ -35,4 +36,4 @@ private:
     float fixedFrame_ = -1.0f;
 };
 
-CPGlobalTimer* GetGlobalTimer();
+inline CPGlobalTimer* GetGlobalTimer() { return CPSingleton<CPGlobalTimer>::Instance(); }

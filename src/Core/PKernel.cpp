@@ -3,18 +3,11 @@
 #include "Core/PGlobalTimer.h"
 #include "Core/PSettings.h"
 
-namespace {
-CPKernel* g_kernel = nullptr;
-}
-
-CPKernel* GetKernel() { return g_kernel; }
-
-CPKernel::CPKernel() { g_kernel = this; }
+CPKernel::CPKernel() = default;
 
 CPKernel::~CPKernel() {
     suspended_.clear();
     running_.clear();
-    if (g_kernel == this) g_kernel = nullptr;
 }
 
 bool CPKernel::IsRunning(const CPTask* task) const {

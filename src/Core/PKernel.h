@@ -6,10 +6,11 @@
 #include <list>
 #include <vector>
 
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 #include "Platform/Message.h"
 
-class CPKernel {
+class CPKernel : public CPSingleton<CPKernel> {
 public:
     using TaskList = std::list<CPRefPtr<CPTask>>;
     using WindowProc = std::function<void(const Platform::Message&)>;
@@ -62,4 +63,4 @@ private:
     TaskList::iterator walk_;
 };
 
-CPKernel* GetKernel();
+inline CPKernel* GetKernel() { return CPSingleton<CPKernel>::Instance(); }

@@ -6,7 +6,6 @@
 #include "Core/PUtils.h"
 
 namespace {
-CPScriptManager* g_scriptManager = nullptr;
 
 int KindOfTypeWord(const std::string& word) {
     if (word == "t_level") return CPTask::KindLevel;
@@ -16,9 +15,7 @@ int KindOfTypeWord(const std::string& word) {
 }
 } // namespace
 
-CPScriptManager* GetScriptManager() { return g_scriptManager; }
-
-CPScriptManager::CPScriptManager() { g_scriptManager = this; }
+CPScriptManager::CPScriptManager() = default;
 
 CPScriptManager::~CPScriptManager() {
     // Name-table order; a script may still send commands from its last update, so the tables stay
@@ -27,7 +24,6 @@ CPScriptManager::~CPScriptManager() {
         if (entry.second) entry.second->ReleaseAll();
     names_.Clear();
     categories_.Clear();
-    if (g_scriptManager == this) g_scriptManager = nullptr;
 }
 
 bool CPScriptManager::LoadList() {

@@ -7,8 +7,9 @@
 
 #include "Core/PHashMap.h"
 #include "Core/PLuaScript.h"
+#include "Core/PSingleton.h"
 
-class CPScriptManager {
+class CPScriptManager : public CPSingleton<CPScriptManager> {
 public:
     using NameTable = CPHashMap<CPRefPtr<CPLuaScript>>;
     using CategoryTable = CPHashMap<std::vector<CPRefPtr<CPLuaScript>>>;
@@ -44,4 +45,4 @@ private:
     CategoryTable categories_;
 };
 
-CPScriptManager* GetScriptManager();
+inline CPScriptManager* GetScriptManager() { return CPSingleton<CPScriptManager>::Instance(); }

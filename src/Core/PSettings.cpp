@@ -45,8 +45,6 @@ float g_aniso;
 
 namespace {
 
-CPSettingsManager* g_settings = nullptr;
-
 struct SettingRow {
     const char* key;
     int* intVariable;
@@ -113,8 +111,6 @@ const bool g_defaultsApplied = (CPSettingsManager::ResetDefaults(), true);
 
 int WeightDivisor() { return g_weightDiv > 0 ? g_weightDiv : 1; }
 
-CPSettingsManager* GetSettingsManager() { return g_settings; }
-
 template <typename T>
 void CPTypedDator<T>::SetText(const std::string& text) {
     ExtractNumber(text, *variable_);
@@ -149,15 +145,11 @@ std::string CPTypedDator<float>::GetText() const {
 template class CPTypedDator<int>;
 template class CPTypedDator<float>;
 
-CPSettingsManager::CPSettingsManager() {
-    g_settings = this;
-    RegisterAll();
-}
+CPSettingsManager::CPSettingsManager() { RegisterAll(); }
 
 CPSettingsManager::~CPSettingsManager() {
     ReleaseDators();
     table_.Clear();
-    if (g_settings == this) g_settings = nullptr;
 }
 
 void CPSettingsManager::ResetDefaults() {

@@ -5,6 +5,7 @@
 
 #include "Core/PHashMap.h"
 #include "Core/PManagedObject.h"
+#include "Core/PSingleton.h"
 
 extern int g_screenWidth;
 extern int g_screenHeight;
@@ -73,7 +74,7 @@ private:
 using CPIntDator = CPTypedDator<int>;
 using CPFloatDator = CPTypedDator<float>;
 
-class CPSettingsManager {
+class CPSettingsManager : public CPSingleton<CPSettingsManager> {
 public:
     CPSettingsManager();
     virtual ~CPSettingsManager();
@@ -99,4 +100,4 @@ private:
     CPHashMap<CPRefPtr<CPDator>> table_;
 };
 
-CPSettingsManager* GetSettingsManager();
+inline CPSettingsManager* GetSettingsManager() { return CPSingleton<CPSettingsManager>::Instance(); }

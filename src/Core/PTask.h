@@ -1,11 +1,12 @@
 #pragma once
 // A long-lived worker the kernel visits once per turn, in ascending priority.
 #include "Core/PManagedObject.h"
+#include "Core/TaskPriorities.h"
 
 class CPTask : public CPManagedObject {
 public:
     enum Kind { KindLevel = 1, KindInterface = 2, KindSystem = 3 };
-    static constexpr int kDefaultPriority = 5000;
+    static constexpr int kDefaultPriority = TaskPriority::Default;
 
     // false when the task is already running; otherwise clears killed and sets running.
     virtual bool Start();

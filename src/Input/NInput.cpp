@@ -9,8 +9,6 @@
 
 namespace {
 
-CNInput* g_input = nullptr;
-
 struct NamedKey {
     int code;
     const char* name;
@@ -85,13 +83,9 @@ int FindKeyCode(const std::string& name) {
     return -1;
 }
 
-CNInput* GetInput() { return g_input; }
+CNInput::CNInput() = default;
 
-CNInput::CNInput() { g_input = this; }
-
-CNInput::~CNInput() {
-    if (g_input == this) g_input = nullptr;
-}
+CNInput::~CNInput() = default;
 
 bool CNInput::Start() {
     if (FAILED(LoadActions("Actions.cfg"))) return false;

@@ -6,6 +6,7 @@
 
 #include "Core/PHashMap.h"
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 
 struct CNActionBinding {
@@ -23,7 +24,7 @@ const char* GetKeyName(int scanCode);
 int FindKeyCode(const std::string& name);
 constexpr int kKeyNameCount = 212;
 
-class CNInput : public CPTask {
+class CNInput : public CPTask, public CPSingleton<CNInput> {
 public:
     CNInput();
     ~CNInput() override;
@@ -55,4 +56,4 @@ private:
     std::list<std::string> actionList_;
 };
 
-CNInput* GetInput();
+inline CNInput* GetInput() { return CPSingleton<CNInput>::Instance(); }

@@ -1,10 +1,11 @@
 #pragma once
+#include "Core/PSingleton.h"
 // The bitmap fonts of "Data\Fonts\fonts.dat".
-class CPFontManager {
+class CPFontManager : public CPSingleton<CPFontManager> {
 public:
     CPFontManager();
     virtual ~CPFontManager();
     void LoadFonts() {}
 };
 
-CPFontManager* GetFontManager();
+inline CPFontManager* GetFontManager() { return CPSingleton<CPFontManager>::Instance(); }

@@ -1,13 +1,5 @@
 #include "Particles/PParticlesManager.h"
 
-namespace {
-CPParticlesManager* g_particles = nullptr;
-}
+CPParticlesManager::CPParticlesManager() = default;
 
-CPParticlesManager* GetParticlesManager() { return g_particles; }
-
-CPParticlesManager::CPParticlesManager() { g_particles = this; }
-
-CPParticlesManager::~CPParticlesManager() {
-    if (g_particles == this) g_particles = nullptr;
-}
+CPParticlesManager::~CPParticlesManager() = default;

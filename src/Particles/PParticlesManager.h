@@ -1,8 +1,9 @@
 #pragma once
 // The particle manager task: every live particle, emitted by name.
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 
-class CPParticlesManager : public CPTask {
+class CPParticlesManager : public CPTask, public CPSingleton<CPParticlesManager> {
 public:
     CPParticlesManager();
     ~CPParticlesManager() override;
@@ -12,4 +13,4 @@ public:
     const char* GetTypeName() const override { return "CPParticlesManager"; }
 };
 
-CPParticlesManager* GetParticlesManager();
+inline CPParticlesManager* GetParticlesManager() { return CPSingleton<CPParticlesManager>::Instance(); }

@@ -1,10 +1,11 @@
 #pragma once
+#include "Core/PSingleton.h"
 // The persistent game data: catalogs, car configurations, profile, records, missions, scores.
-class CPGameData {
+class CPGameData : public CPSingleton<CPGameData> {
 public:
     CPGameData();
     virtual ~CPGameData();
     void Init() {}
 };
 
-CPGameData* GetGameData();
+inline CPGameData* GetGameData() { return CPSingleton<CPGameData>::Instance(); }

@@ -1,13 +1,5 @@
 #include "Race/PPhysics.h"
 
-namespace {
-CPPhysics* g_physics = nullptr;
-}
+CPPhysics::CPPhysics() = default;
 
-CPPhysics* GetPhysics() { return g_physics; }
-
-CPPhysics::CPPhysics() { g_physics = this; }
-
-CPPhysics::~CPPhysics() {
-    if (g_physics == this) g_physics = nullptr;
-}
+CPPhysics::~CPPhysics() = default;

@@ -1,8 +1,9 @@
 #pragma once
 // The physics task: owns the physics world during a race and writes poses back.
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 
-class CPPhysics : public CPTask {
+class CPPhysics : public CPTask, public CPSingleton<CPPhysics> {
 public:
     CPPhysics();
     ~CPPhysics() override;
@@ -12,4 +13,4 @@ public:
     const char* GetTypeName() const override { return "CPPhysics"; }
 };
 
-CPPhysics* GetPhysics();
+inline CPPhysics* GetPhysics() { return CPSingleton<CPPhysics>::Instance(); }

@@ -1,9 +1,10 @@
 #pragma once
+#include "Core/PSingleton.h"
 // The vertex animations shared by name.
-class CPAnimationManager {
+class CPAnimationManager : public CPSingleton<CPAnimationManager> {
 public:
     CPAnimationManager();
     virtual ~CPAnimationManager();
 };
 
-CPAnimationManager* GetAnimationManager();
+inline CPAnimationManager* GetAnimationManager() { return CPSingleton<CPAnimationManager>::Instance(); }

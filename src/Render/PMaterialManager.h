@@ -1,7 +1,8 @@
 #pragma once
+#include "Core/PSingleton.h"
 // The material manager: shared (type, effect, texture block) triples. Until effects and texture
 // blocks exist it is the singleton start-up creates and the kernel's loop end clears.
-class CPMaterialManager {
+class CPMaterialManager : public CPSingleton<CPMaterialManager> {
 public:
     CPMaterialManager();
     virtual ~CPMaterialManager();
@@ -9,4 +10,4 @@ public:
     void ClearMaterialBlocks() {}
 };
 
-CPMaterialManager* GetMaterialManager();
+inline CPMaterialManager* GetMaterialManager() { return CPSingleton<CPMaterialManager>::Instance(); }

@@ -1,9 +1,10 @@
 #pragma once
+#include "Core/PSingleton.h"
 // The description loader that builds game objects from ".rdf" descriptions and mesh files.
-class CPMeshManager {
+class CPMeshManager : public CPSingleton<CPMeshManager> {
 public:
     CPMeshManager();
     virtual ~CPMeshManager();
 };
 
-CPMeshManager* GetMeshManager();
+inline CPMeshManager* GetMeshManager() { return CPSingleton<CPMeshManager>::Instance(); }

@@ -13,20 +13,15 @@
 
 namespace {
 
-CNAudio* g_audio = nullptr;
-
 bool Finite3(const float v[3]) { return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]); }
 
 } // namespace
 
-CNAudio* GetSoundManager() { return g_audio; }
-
-CNAudio::CNAudio() { g_audio = this; }
+CNAudio::CNAudio() = default;
 
 CNAudio::~CNAudio() {
     sounds_.Clear();
     delete ownCache_;
-    if (g_audio == this) g_audio = nullptr;
 }
 
 HRESULT CNAudio::Init(void* /*mainWindow*/) {

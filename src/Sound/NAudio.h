@@ -7,10 +7,11 @@
 #include "Core/PHashMap.h"
 #include "Core/PManagedObject.h"
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Platform/Audio.h"
 #include "Sound/NSound.h"
 
-class CNAudio {
+class CNAudio : public CPSingleton<CNAudio> {
 public:
     CNAudio();
     virtual ~CNAudio();
@@ -60,4 +61,4 @@ private:
     float top_[3] = {0, 0, 0};
 };
 
-CNAudio* GetSoundManager();
+inline CNAudio* GetSoundManager() { return CPSingleton<CNAudio>::Instance(); }

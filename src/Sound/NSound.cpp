@@ -11,7 +11,6 @@ namespace {
 std::list<CNSound*> g_liveSounds;
 float g_globalVolume = 1.0f;
 float g_globalPitch = 1.0f;
-CNSoundCache* g_cache = nullptr;
 
 // The device's frequency range; outside it a frequency is refused.
 constexpr int kMinFrequency = 100;
@@ -144,13 +143,9 @@ float CNSound::GetGlobalPitch() { return g_globalPitch; }
 
 const std::list<CNSound*>& CNSound::LiveSounds() { return g_liveSounds; }
 
-CNSoundCache* GetSoundCache() { return g_cache; }
+CNSoundCache::CNSoundCache() = default;
 
-CNSoundCache::CNSoundCache() { g_cache = this; }
-
-CNSoundCache::~CNSoundCache() {
-    if (g_cache == this) g_cache = nullptr;
-}
+CNSoundCache::~CNSoundCache() = default;
 
 CPRefPtr<CNSound> CNSoundCache::LoadSound(const std::string& file, int kind3D, bool forceNew) {
     if (!forceNew) {

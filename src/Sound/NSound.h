@@ -7,6 +7,7 @@
 
 #include "Core/PManagedObject.h"
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Platform/Audio.h"
 #include "Sound/NWaveStream.h"
 
@@ -78,7 +79,7 @@ private:
 
 // Loads sounds from "Data\Sounds". Its list of named sounds is never added to, so each load makes
 // a new sound.
-class CNSoundCache {
+class CNSoundCache : public CPSingleton<CNSoundCache> {
 public:
     CNSoundCache();
     virtual ~CNSoundCache();
@@ -100,4 +101,4 @@ private:
     std::list<Entry> list_;
 };
 
-CNSoundCache* GetSoundCache();
+inline CNSoundCache* GetSoundCache() { return CPSingleton<CNSoundCache>::Instance(); }

@@ -5,18 +5,9 @@
 #include "Core/PScriptManager.h"
 #include "Sound/NSound.h"
 
-namespace {
-CPMusic* g_music = nullptr;
-}
+CPMusic::CPMusic() = default;
 
-CPMusic* GetMusic() { return g_music; }
-
-CPMusic::CPMusic() { g_music = this; }
-
-CPMusic::~CPMusic() {
-    stream_.reset();
-    if (g_music == this) g_music = nullptr;
-}
+CPMusic::~CPMusic() { stream_.reset(); }
 
 void CPMusic::SetDevice(Platform::AudioDevice* device) {
     if (device == device_) return;

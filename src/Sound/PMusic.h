@@ -6,10 +6,11 @@
 #include <string>
 
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 #include "Platform/Audio.h"
 
-class CPMusic : public CPTask {
+class CPMusic : public CPTask, public CPSingleton<CPMusic> {
 public:
     CPMusic();
     ~CPMusic() override;
@@ -48,4 +49,4 @@ private:
     bool started_ = false;
 };
 
-CPMusic* GetMusic();
+inline CPMusic* GetMusic() { return CPSingleton<CPMusic>::Instance(); }

@@ -1,13 +1,5 @@
 #include "Weapons/PWeaponsSystem.h"
 
-namespace {
-CPWeaponsSystem* g_weapons = nullptr;
-}
+CPWeaponsSystem::CPWeaponsSystem() = default;
 
-CPWeaponsSystem* GetWeaponsSystem() { return g_weapons; }
-
-CPWeaponsSystem::CPWeaponsSystem() { g_weapons = this; }
-
-CPWeaponsSystem::~CPWeaponsSystem() {
-    if (g_weapons == this) g_weapons = nullptr;
-}
+CPWeaponsSystem::~CPWeaponsSystem() = default;

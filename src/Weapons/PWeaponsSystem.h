@@ -1,8 +1,9 @@
 #pragma once
 // The weapons task: shot prototypes and the per-name shot pools.
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 
-class CPWeaponsSystem : public CPTask {
+class CPWeaponsSystem : public CPTask, public CPSingleton<CPWeaponsSystem> {
 public:
     CPWeaponsSystem();
     ~CPWeaponsSystem() override;
@@ -12,4 +13,4 @@ public:
     const char* GetTypeName() const override { return "CPWeaponsSystem"; }
 };
 
-CPWeaponsSystem* GetWeaponsSystem();
+inline CPWeaponsSystem* GetWeaponsSystem() { return CPSingleton<CPWeaponsSystem>::Instance(); }

@@ -1,5 +1,5 @@
 // The launcher and Options dialogs' logic, driven through the scripted dialog backend.
-#include "Core/Launcher.h"
+#include "Application/Launcher.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

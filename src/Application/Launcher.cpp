@@ -1,4 +1,4 @@
-#include "Core/Launcher.h"
+#include "Application/Launcher.h"
 
 #include <cstdio>
 
