@@ -2,6 +2,7 @@
 // OpenGL device, OpenAL sound, the desktop shell).
 #include "Application/PApplication.h"
 #include "Platform/Audio.h"
+#include "Platform/GlDevice.h"
 #include "Platform/GtkDialogs.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
     platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
         return std::make_unique<Platform::SdlMessageSource>(width, height);
     };
+    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
     platform.deviceWindow = [](Platform::Window& window) -> void* {
         return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
     };

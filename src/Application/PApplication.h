@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Platform/Audio.h"
 #include "Platform/Device.h"
 #include "Platform/Dialog.h"
@@ -17,7 +18,8 @@ struct ApplicationPlatform {
     std::function<std::unique_ptr<Platform::Window>()> makeWindow;
     // The message source of a main window with this client size.
     std::function<std::unique_ptr<Platform::MessageSource>(Platform::Window&, int width, int height)> makeMessages;
-    // The device backend of the renderer; null keeps the renderer's own (OpenGL).
+    // The device backend of the renderer: OpenGL for the program, the null device for tests.
+    // Without one the renderer cannot start.
     std::function<std::unique_ptr<Platform::DeviceBackend>()> makeDevice;
     // The window handle the device presents into.
     std::function<void*(Platform::Window&)> deviceWindow;
@@ -35,7 +37,7 @@ enum class RunResult {
     Finished,       // the main loop ran and ended
 };
 
-class CPApplication {
+class CPApplication : public CPSingleton<CPApplication> {
 public:
     explicit CPApplication(ApplicationPlatform platform);
     virtual ~CPApplication();
@@ -49,7 +51,7 @@ private:
     std::unique_ptr<Platform::MessageSource> messages_;
 };
 
-CPApplication* GetApplication();
+inline CPApplication* GetApplication() { return CPSingleton<CPApplication>::Instance(); }
 
 // Creates the main window: windowed (centred) or full screen, client area width x height.
 HRESULT CreateMainWindow(Platform::Window& window, bool windowed, int width, int height, const char* title);

@@ -10,6 +10,7 @@
 #include "Core/PRayQuery.h"
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
+#include "Core/TaskPriorities.h"
 
 Mat4 ShadowMatrix;
 
@@ -342,7 +343,7 @@ void CPGameObject::StartFlames() {
         // A flame type past the flame list makes no flame; the type is cleared all the same.
         CPRefPtr<CPTask> flame = g_flameSource ? g_flameSource(node->flameType_) : nullptr;
         if (flame) {
-            AddToKernel(flame.Get(), 200);
+            AddToKernel(flame.Get(), TaskPriority::RaceObject);
             CPRefPtr<CPGameObject> holder(new CPGameObject("flame"));
             holder->renderType_ = RenderParticles;
             holder->renderPart_ = flame;

@@ -1,63 +1,22 @@
 #include "Render/PRender.h"
 
-#include <cmath>
-
 #include "Core/Math/Mat4.h"
-#include "Core/PFileReader.h"
-#include "Core/PLog.h"
 #include "Core/PSettings.h"
-#include "Platform/GlDevice.h"
+#include "Render/DeviceCheck.h"
 #include "Render/DeviceMatrix.h"
+#include "Render/RenderStates.h"
 
 using namespace Platform;
 
-namespace {
-
-CPRender* g_render = nullptr;
-
-// A pre-transformed vertex of format 0x144: pixels with y down, rhw, colour, one texture pair.
-struct ScreenVertex {
-    float x, y, z, rhw;
-    uint32_t color;
-    float u, v;
-};
-static_assert(sizeof(ScreenVertex) == 28);
-
-const char* Describe(DeviceResult r) {
-    switch (r) {
-    case DeviceResult::Ok: return "The call succeeded.";
-    case DeviceResult::InvalidCall: return "The call is invalid: a parameter or the device state is wrong.";
-    case DeviceResult::OutOfMemory: return "Not enough memory for the call.";
-    case DeviceResult::DeviceLost: return "The device is lost and cannot be reset yet.";
-    case DeviceResult::DeviceNotReset: return "The device is lost and can be reset now.";
-    case DeviceResult::NotAvailable: return "The device or the requested feature is not available.";
-    case DeviceResult::Fail: break;
-    }
-    return "The device call failed.";
-}
-
-} // namespace
-
-#define DEVICE_CHECK(call) Check((call), #call, __LINE__)
-
-CPRender* GetRender() { return g_render; }
-
-CPRender::CPRender() { g_render = this; }
+CPRender::CPRender() = default;
 
 CPRender::~CPRender() {
     ReleaseDevice();
     submittedBlocks_.clear();
     dynamicBlock_.Reset();
-    if (g_render == this) g_render = nullptr;
 }
 
 void CPRender::SetBackend(std::unique_ptr<DeviceBackend> backend) { backend_ = std::move(backend); }
-
-bool CPRender::Check(DeviceResult result, const char* call, int line) {
-    if (DeviceOk(result)) return true;
-    GetLog().Write(0, "DXError if %s on line %d\n%s\n%s\n", call, line, DeviceResultName(result), Describe(result));
-    return false;
-}
 
 float CPRender::DesktopAspect() const {
     if (desktopWidth_ <= 0 || desktopHeight_ <= 0) return 1.0f;
@@ -69,7 +28,6 @@ float CPRender::DesktopAspect() const {
 
 bool CPRender::Start() {
     if (!CPTask::Start()) return false;
-    if (!backend_) backend_ = CreateGlBackend();
     if (!backend_) {
         running_ = false;
         return false;
@@ -91,17 +49,12 @@ bool CPRender::Start() {
     anisoMin_ = anisoMag_ = caps.TextureFilterCaps != 0;
 
     RestoreRenderStates();
-    InitLayerCameras();
-    AcquireShadowMaterial();
 
+    // One black frame, so the window shows no garbage before the first loading screen.
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0));
     DEVICE_CHECK(device_->BeginScene());
     DEVICE_CHECK(device_->EndScene());
     DEVICE_CHECK(device_->Present());
-
-    BuildBlurGrid();
-    AttachSky();
-    BloomInit();
     return true;
 }
 
@@ -149,8 +102,7 @@ HRESULT CPRender::CreateDevice() {
 
 void CPRender::ReleaseDevice() {
     // The loading-screen textures live on the device, so they go first.
-    loadingBackground_.reset();
-    loadingBar_.reset();
+    loadingScreen_.Release();
     ForgetBoundBuffers();
     device_.reset();
 }
@@ -158,7 +110,6 @@ void CPRender::ReleaseDevice() {
 void CPRender::Stop() {
     ReleaseDevice();
     backend_.reset();
-    BloomRelease();
     CPTask::Stop();
 }
 
@@ -199,13 +150,6 @@ void CPRender::SetStoredAmbient(uint32_t color, float r, float g, float b, float
     ambient_[3] = a;
 }
 
-void CPRender::SetFade(float level) {
-    if (std::isnan(level)) return;
-    level = level < 0.0f ? 0.0f : level > 1.0f ? 1.0f : level;
-    float fade = static_cast<float>(fadeMaximum_) * level;
-    fadeLevel_ = fade < 0.0f ? 0.0f : fade > 256.0f ? 256.0f : fade;
-}
-
 void CPRender::DrawLine(uint32_t color, const Vec3& from, const Vec3& to) {
     CPVertex a{};
     a.position = from;
@@ -221,48 +165,16 @@ void CPRender::DrawLine(uint32_t color, const Vec3& from, const Vec3& to) {
 void CPRender::RestoreRenderStates() {
     if (!device_) return;
     Device& d = *device_;
-    const float aspect = DesktopAspect();
+    // The default camera looks down at the origin from 14.5 units above it.
     const Mat4 view = MatLookAtLH(Vec3(0, 0, 14.5f), Vec3(0, 0, 0), Vec3(0, 0, 1));
-    const Mat4 projection = MatPerspectiveFovLH(1.0995574f, aspect, 0.1f, 1000.0f);
+    const Mat4 projection = MatPerspectiveFovLH(1.0995574f, DesktopAspect(), 0.1f, 1000.0f);
     DEVICE_CHECK(d.SetTransform(TransformType::View, ToDeviceMatrix(view)));
     DEVICE_CHECK(d.SetTransform(TransformType::Projection, ToDeviceMatrix(projection)));
 
-    DEVICE_CHECK(d.SetRenderState(RenderState::SpecularEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::Lighting, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::AlphaBlendEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZWriteEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha));
-    DEVICE_CHECK(d.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha));
-
+    ApplyStates(d, kDefaultStates);
     SetFilters();
-
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorOp, OpModulate));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorArg1, ArgTexture));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorArg2, ArgDiffuse));
-    DEVICE_CHECK(d.SetSamplerState(0, SamplerState::AddressU, AddressWrap));
-    DEVICE_CHECK(d.SetSamplerState(0, SamplerState::AddressV, AddressWrap));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaOp, OpDisable));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaArg1, ArgTexture));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaArg2, ArgDiffuse));
-
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZFunc, CmpLessEqual));
-    DEVICE_CHECK(d.SetRenderState(RenderState::DitherEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::Clipping, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::CullMode, CullCCW));
     DEVICE_CHECK(d.SetRenderState(RenderState::Ambient, ambientColor_));
-    DEVICE_CHECK(d.SetFVF(kFvfVertex));
-
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::ColorOp, OpDisable));
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::AlphaOp, OpDisable));
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::ColorArg1, ArgTexture));
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::ColorArg2, ArgCurrent));
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::AlphaArg1, ArgTexture));
-    DEVICE_CHECK(d.SetTextureStageState(1, StageState::AlphaArg2, ArgCurrent));
-    DEVICE_CHECK(d.SetSamplerState(1, SamplerState::AddressU, AddressClamp));
-    DEVICE_CHECK(d.SetSamplerState(1, SamplerState::AddressV, AddressClamp));
-    DEVICE_CHECK(d.SetTextureStageState(2, StageState::ColorOp, OpDisable));
-    DEVICE_CHECK(d.SetTextureStageState(2, StageState::AlphaOp, OpDisable));
+    DEVICE_CHECK(d.SetRenderState(RenderState::FogColor, fogColor_));
 
     Material material;
     material.Diffuse = {1, 1, 1, 1};
@@ -271,16 +183,6 @@ void CPRender::RestoreRenderStates() {
     material.Emissive = {0, 0, 0, 0};
     material.Power = 10.0f;
     DEVICE_CHECK(d.SetMaterial(material));
-    DEVICE_CHECK(d.SetRenderState(RenderState::DiffuseMaterialSource, SourceMaterial));
-    DEVICE_CHECK(d.SetRenderState(RenderState::SpecularMaterialSource, SourceMaterial));
-    DEVICE_CHECK(d.SetRenderState(RenderState::AmbientMaterialSource, SourceMaterial));
-
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogVertexMode, FogLinear));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogDensity, FloatBits(0.0f)));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogStart, FloatBits(50.0f)));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogEnd, FloatBits(692.0f)));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogColor, fogColor_));
 }
 
 void CPRender::SetFilters() {
@@ -303,14 +205,14 @@ void CPRender::SetFilters() {
 }
 
 void CPRender::Update() {
-    // 1-2: queue the dynamic block and fill every submitted block.
+    // The turn's blocks: the dynamic one joins the submitted ones, and every one fills its buffers.
     if (dynamicBlock_) dynamicBlock_->Submit();
     std::vector<CPRefPtr<CPRenderBlock>> blocks;
     blocks.swap(submittedBlocks_);
     for (const CPRefPtr<CPRenderBlock>& block : blocks) block->Fill();
     blocks.clear();
 
-    // 3: a device that cannot draw skips the frame; this turn's queued items are dropped.
+    // A device that cannot draw skips the frame; this turn's queued items are dropped.
     if (!device_ || device_->TestCooperativeLevel() != DeviceResult::Ok) {
         if (dynamicBlock_) dynamicBlock_->ResetFrame();
         EmptyLightQueue();
@@ -320,22 +222,16 @@ void CPRender::Update() {
         return;
     }
 
-    // 4
     ForgetBoundBuffers();
     DEVICE_CHECK(device_->BeginScene());
-    BloomFrameStart();
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0x00000000, 1.0f, 0));
-    // 5-7
-    SetCameraValues();
-    DrawSkyPass();
+    DrawStage(CPRenderPass::Stage::Background);
     DEVICE_CHECK(device_->SetFVF(kFvfVertex));
-    DrawRenderQueue();
-    // 8
+    DrawStage(CPRenderPass::Stage::Scene);
+    // The scene's passes bound their own buffers and used up the frame's lights.
     ForgetBoundBuffers();
     EmptyLightQueue();
-    // 9
-    if (fadeLevel_ < static_cast<float>(fadeMaximum_)) DrawFadeQuad();
-    // 10
+    DrawStage(CPRenderPass::Stage::Overlay);
     DEVICE_CHECK(device_->EndScene());
     DEVICE_CHECK(device_->Present());
     if (dynamicBlock_) dynamicBlock_->ResetFrame();
@@ -346,106 +242,21 @@ void CPRender::Update() {
     drawnObjects_ = 0;
 }
 
-void CPRender::DrawFadeQuad() {
-    if (!device_) return;
-    Device& d = *device_;
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorArg2, ArgDiffuse));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaArg2, ArgDiffuse));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaOp, OpSelectArg2));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::Lighting, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZWriteEnable, 0));
-    DEVICE_CHECK(d.SetFVF(kFvfScreen));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorOp, OpSelectArg2));
-    DEVICE_CHECK(d.SetRenderState(RenderState::CullMode, CullNone));
-    DEVICE_CHECK(d.SetRenderState(RenderState::AlphaBlendEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::SrcBlend, BlendSrcAlpha));
-    DEVICE_CHECK(d.SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha));
-
-    const int alpha = static_cast<int>(255.0f - fadeLevel_);
-    const uint32_t c = static_cast<uint32_t>(alpha < 0 ? 0 : alpha > 255 ? 255 : alpha) << 24;
-    const float w = static_cast<float>(g_screenWidth), h = static_cast<float>(g_screenHeight);
-    const ScreenVertex quad[4] = {
-        {w - 0.5f, -0.5f, 1, 1, c, 1, 0},
-        {w - 0.5f, h - 0.5f, 1, 1, c, 1, 1},
-        {-0.5f, -0.5f, 1, 1, c, 0, 0},
-        {-0.5f, h - 0.5f, 1, 1, c, 0, 1},
-    };
-    DEVICE_CHECK(d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(ScreenVertex)));
-
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogEnable, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::Lighting, 1));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZWriteEnable, 1));
-    DEVICE_CHECK(d.SetFVF(kFvfVertex));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::AlphaOp, OpDisable));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorOp, OpModulate));
-    DEVICE_CHECK(d.SetRenderState(RenderState::AlphaBlendEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::CullMode, CullCCW));
+void CPRender::DrawStage(CPRenderPass::Stage stage) {
+    for (CPRenderPass* pass : passes_)
+        if (pass->GetStage() == stage) pass->Draw(*device_);
 }
 
-void CPRender::LoadScreenTexture(std::unique_ptr<Texture>& texture, const char* path) {
-    CPFileReader reader(path);
-    // An unreadable file leaves the texture empty; the next call tries again.
-    if (FAILED(reader.Load()) || reader.GetLength() <= 0) return;
-    TextureOptions options;
-    options.Mipmaps = true;
-    DEVICE_CHECK(
-        device_->CreateTextureFromMemory(reader.GetData(), static_cast<size_t>(reader.GetLength()), options, texture));
+void CPRender::DrawFadeQuad() {
+    if (device_) fade_.DrawQuad(*device_);
 }
 
 void CPRender::DrawLoadingScreen(int percent) {
-    if (!device_) return;
-    Device& d = *device_;
-    if (!loadingBackground_) LoadScreenTexture(loadingBackground_, "data\\textures\\publisher.jpg");
-    if (!loadingBar_) LoadScreenTexture(loadingBar_, "data\\textures\\load.tga");
-
-    DEVICE_CHECK(d.Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0));
-    DEVICE_CHECK(d.BeginScene());
-    DEVICE_CHECK(d.SetTransform(TransformType::World, Matrix::Identity()));
-    DEVICE_CHECK(d.SetTransform(TransformType::Projection, Matrix::Identity()));
-    DEVICE_CHECK(d.SetTransform(TransformType::View, Matrix::Identity()));
-
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorOp, OpSelectArg1));
-    DEVICE_CHECK(d.SetTextureStageState(0, StageState::ColorArg1, ArgTexture));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZWriteEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::ZEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::Lighting, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::CullMode, CullNone));
-    DEVICE_CHECK(d.SetRenderState(RenderState::AlphaBlendEnable, 0));
-    DEVICE_CHECK(d.SetRenderState(RenderState::FogEnable, 0));
-    DEVICE_CHECK(d.SetFVF(kFvfScreen));
-
-    const float w = static_cast<float>(g_screenWidth), h = static_cast<float>(g_screenHeight);
-    // Only the top three quarters of the background image are shown.
-    const ScreenVertex background[4] = {
-        {w - 0.5f, -0.5f, 1, 1, 0, 1, 0},
-        {w - 0.5f, h - 0.5f, 1, 1, 0, 1, 0.75f},
-        {-0.5f, -0.5f, 1, 1, 0, 0, 0},
-        {-0.5f, h - 0.5f, 1, 1, 0, 0, 0.75f},
-    };
-    DEVICE_CHECK(d.SetTexture(0, loadingBackground_.get()));
-    DEVICE_CHECK(d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, background, sizeof(ScreenVertex)));
-
-    const float x = w * static_cast<float>(percent) * 0.01f;
-    const float y = h * 0.9869792f;
-    const ScreenVertex bar[4] = {
-        {x, y, 1, 1, 0xFFFFFFFF, 1, 0},
-        {x, h, 1, 1, 0xFFFFFFFF, 1, 1},
-        {0, y, 1, 1, 0xFFFFFFFF, 0, 0},
-        {0, h, 1, 1, 0xFFFFFFFF, 0, 1},
-    };
-    DEVICE_CHECK(d.SetTexture(0, loadingBar_.get()));
-    DEVICE_CHECK(d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, bar, sizeof(ScreenVertex)));
-
-    DEVICE_CHECK(d.EndScene());
-    DEVICE_CHECK(d.Present());
+    if (device_) loadingScreen_.Draw(*device_, percent);
 }
 
 void CPRender::ResetDevice() {
     NotifyLostDevice();
-    BloomReleaseTargets();
     if (!device_) return;
     ForgetBoundBuffers();
     const DeviceResult result = device_->Reset(presentParams_);
@@ -457,5 +268,4 @@ void CPRender::ResetDevice() {
     }
     NotifyResetDevice();
     RestoreRenderStates();
-    BloomInit();
 }

@@ -1,23 +1,27 @@
 #pragma once
-// The renderer: the device and the frame. One kernel turn draws one frame, after every other task
-// of the turn (priority 10000), from what the turn queued into the dynamic render block.
+// The renderer: the device and the frame driver. One kernel turn draws one frame, after every other
+// task of the turn, from what the turn queued into the dynamic render block; the frame's drawing is
+// done by its passes (Render/PRenderPass.h), the renderer keeps their order.
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "Core/Math/Vector.h"
 #include "Core/PResult.h"
+#include "Core/PSingleton.h"
 #include "Core/PTask.h"
 #include "Platform/Device.h"
+#include "Render/PFadePass.h"
 #include "Render/PLight.h"
+#include "Render/PLoadingScreen.h"
 #include "Render/PRenderBlock.h"
+#include "Render/PRenderPass.h"
 #include "Render/PVertex.h"
 
-class CPRender : public CPTask {
+class CPRender : public CPTask, public CPSingleton<CPRender> {
 public:
-    static constexpr int kPriority = 10000;
     static constexpr int kMaxLights = 30;
-    static constexpr int kFadeMaximum = 256;
+    static constexpr int kFadeMaximum = CPFadePass::kFadeMaximum;
     static constexpr int kVertexProcessingHardware = 64;
     static constexpr int kVertexProcessingSoftware = 32;
 
@@ -37,7 +41,8 @@ public:
     void Suspend() override {}
     void Resume() override {}
 
-    // The backend devices are made with; the GL backend unless one was given before Start.
+    // The backend devices are made with, given by whoever composes the program before Start;
+    // without one the renderer cannot start.
     void SetBackend(std::unique_ptr<Platform::DeviceBackend> backend);
     Platform::DeviceBackend* GetBackend() const { return backend_.get(); }
     // The window the device presents into (an SDL_Window* for the GL backend), set by the
@@ -53,13 +58,13 @@ public:
     // Hands the queued lights to the device, disables the other slots and empties the queue.
     void ApplyLights();
     void SetAmbient(uint32_t color, float r, float g, float b);
-    void SetFade(float level);
+    void SetFade(float level) { fade_.SetFade(level); }
     void DrawLoadingScreen(int percent);
     void ResetDevice();
     void RestoreRenderStates();
     void SetFilters();
     void DrawLine(uint32_t color, const Vec3& from, const Vec3& to);
-    // Draws the fade quad over the current target (step 9 of the frame).
+    // Draws the fade quad over the current target at the current fade level.
     void DrawFadeQuad();
 
     const CPRefPtr<CPRenderBlock>& GetDynamicRenderBlock() const { return dynamicBlock_; }
@@ -69,8 +74,8 @@ public:
     int GetLightCount() const { return lightCount_; }
     const LightRecord& GetQueuedLight(int i) const { return lights_[i]; }
     const LightRecord& GetDirectionalLight() const { return directionalLight_; }
-    float GetFadeLevel() const { return fadeLevel_; }
-    int GetFadeMaximum() const { return fadeMaximum_; }
+    float GetFadeLevel() const { return fade_.GetLevel(); }
+    int GetFadeMaximum() const { return fade_.GetMaximum(); }
     float GetLightCoeff() const { return lightCoeff_; }
     void SetLightCoeff(float k) { lightCoeff_ = k; }
     uint32_t GetAmbientColor() const { return ambientColor_; }
@@ -109,27 +114,13 @@ public:
     float DesktopAspect() const;
 
 private:
-    // Work of other parts of the renderer, called where the frame needs it.
-    void InitLayerCameras() {}      // the render queue's screen cameras
-    void AcquireShadowMaterial() {} // the type-16 "shad2.fx" material held for the renderer's life
-    void BuildBlurGrid() {}         // speed-blur grid of 4 x 4 cells
-    void AttachSky() {}             // hands the device to the sky's drawer
-    void BloomInit() {}
-    void BloomFrameStart() {}
-    void BloomReleaseTargets() {}
-    void BloomRelease() {}
-    void SetCameraValues() {} // sky view and projection, shared effect parameters
-    void DrawSkyPass() {}     // only while a level exists
-    void DrawRenderQueue() {} // layers in ascending order, post passes between them
-
-    // Reports a failed device call on the process log; answers whether it succeeded.
-    bool Check(Platform::DeviceResult result, const char* call, int line);
+    // Draws the passes of one stage of the frame, in the order they were added.
+    void DrawStage(CPRenderPass::Stage stage);
     void EmptyLightQueue() { lightCount_ = 0; }
     void ForgetBoundBuffers() {
         boundVertexBuffer_ = nullptr;
         boundIndexBuffer_ = nullptr;
     }
-    void LoadScreenTexture(std::unique_ptr<Platform::Texture>& texture, const char* path);
     void ReleaseDevice();
 
     float lightCoeff_ = 2.0f;
@@ -149,8 +140,6 @@ private:
     int vertexProcessing_ = kVertexProcessingSoftware;
     CPRefPtr<CPRenderBlock> dynamicBlock_;
     CPRefPtr<CPRenderBlock> staticBlock_;
-    float fadeLevel_ = 256.0f;
-    int fadeMaximum_ = kFadeMaximum;
     uint32_t ambientColor_ = 0;
     float ambient_[4] = {0, 0, 0, 1};
     int motionBlur_ = 0;
@@ -160,8 +149,10 @@ private:
     bool anisoMin_ = false;
     bool anisoMag_ = false;
     LightRecord directionalLight_;
-    std::unique_ptr<Platform::Texture> loadingBackground_;
-    std::unique_ptr<Platform::Texture> loadingBar_;
+    CPLoadingScreen loadingScreen_;
+    CPFadePass fade_;
+    // The frame's passes; a pass not built yet is simply not here.
+    std::vector<CPRenderPass*> passes_{&fade_};
     int desktopWidth_ = 0;
     int desktopHeight_ = 0;
     uint32_t fogColor_ = 0;
@@ -170,4 +161,4 @@ private:
     int lastDrawnObjects_ = 0;
 };
 
-CPRender* GetRender();
+inline CPRender* GetRender() { return CPSingleton<CPRender>::Instance(); }

@@ -11,6 +11,7 @@
 
 #include "Core/PGlobalTimer.h"
 #include "Core/PSettings.h"
+#include "Platform/GlDevice.h"
 #include "Platform/NullDevice.h"
 #include "Render/PDeviceListener.h"
 #include "Render/PRender.h"
@@ -623,6 +624,7 @@ TEST(RenderStartTest, WithoutAVideoSystemTheRendererRefusesToStartAndSaysWhy) {
     {
         CPRefPtr<CPRender> render(new CPRender());
         ::testing::internal::CaptureStderr();
+        render->SetBackend(CreateGlBackend());
         EXPECT_FALSE(render->Start());
         const std::string said = ::testing::internal::GetCapturedStderr();
         EXPECT_NE(said.find("video system cannot start"), std::string::npos) << said;

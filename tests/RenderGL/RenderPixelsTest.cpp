@@ -9,6 +9,7 @@
 #include "Core/Math/Math.h"
 #include "Core/PSettings.h"
 #include "Platform/Device.h"
+#include "Platform/GlDevice.h"
 #include "Render/DeviceMatrix.h"
 #include "Render/PRender.h"
 #include "Render/RenderTestSupport.h"
@@ -50,6 +51,7 @@ protected:
         g_screenHeight = H;
         g_fullScreen = 0;
         render_ = CPRefPtr<CPRender>(new CPRender());
+        render_->SetBackend(CreateGlBackend());
         if (!render_->Start()) GTEST_SKIP() << "no OpenGL 3.3 context can be made here";
         device_ = render_->GetDevice();
     }
