@@ -272,7 +272,10 @@ void Body::ReleaseContents() {
         simulator->GeometryPool().Return(g);
     }
     geometryCursor = nullptr;
-    // Joints are not built yet: nothing can create one, so the joint list is always empty here.
+    // Each joint leaves both its bodies and its group; the partner and the group go on.
+    while (jointHead != nullptr) {
+        simulator->DetachJoint(jointHead->joint);
+    }
     while (supportedBy.head != nullptr) {
         supportedBy.head->record->Release();
     }

@@ -69,6 +69,8 @@ public:
     bool HasWorldBox() const { return geometries.count > 0 || callbackCollision != 0; }
     void ClearSensorHits();
     bool SharesJoint(const Body* other) const;
+    // Contacts with a body this one shares a joint with are made only when both allow them.
+    void SetCollideWithJointPartners(bool on) { jointedFlags[0] = on ? 1 : 0; }
 
     // Pieces of releasing a body; Simulator::FreeBody runs them.
     void ReleaseContents();

@@ -37,6 +37,22 @@ std::string DumpBodies(const Simulator& simulator) {
                       a->IsMoved() ? " moved" : "");
         out += line;
     }
+    const Pool<Joint>& joints = simulator.JointPool();
+    for (int i = 0; i < joints.Capacity(); ++i) {
+        const Joint* j = joints.At(i);
+        if (j->inUse == 0) {
+            continue;
+        }
+        const char* kind = j->kind == kJointBall ? "ball" : j->kind == kJointHinge ? "hinge" : "slider";
+        char partner[32] = "world";
+        if (j->bodyB != nullptr) {
+            std::snprintf(partner, sizeof(partner), "%d", j->bodyB->GetId());
+        }
+        char line[256];
+        std::snprintf(line, sizeof(line), "joint %s a %d b %s angle %.4f %s\n", kind, j->bodyA->GetId(), partner,
+                      j->kind == kJointHinge ? j->signedAngle : j->angle, j->active != 0 ? "active" : "inactive");
+        out += line;
+    }
     return out;
 }
 

@@ -8,6 +8,7 @@ namespace Physics {
 
 class Body;
 class Controller;
+class ControllerCallback;
 class RigidBody;
 class Simulator;
 struct Joint;
@@ -74,9 +75,39 @@ struct Joint {
     JointMotor secondMotor;
     int32_t kind = kJointBall;
 
+    // Set-up; each refuses non-finite input and answers false for it. Frames and points are given
+    // in world space at the bodies' current poses and stored in each body's own frame (in world
+    // space for the world end).
+    bool SetFrames(const Matrix4& worldFrame);
+    bool SetPoint(int index, const Vector4& worldPoint);
+    // Ball and hinge: angle bounds in radians; slider: distance bounds along the axis.
+    bool SetLimit(float lower, float upper, bool enabled = true);
+    // Ball only: the twist about the joint's x axis stays within ±bound.
+    bool SetTwist(float bound, bool enabled = true);
+    // Hinge: target rate in rad/s and torque limit; slider: target speed and force limit.
+    bool SetMotor(float target, float maximum, bool enabled = true);
+    bool SetDamping(float damping);
+    // The iterations the group solve runs at least; -1 leaves it to the solver (4).
+    bool SetIterations(int32_t count);
+    void SetActive(bool on) { active = on ? 1 : 0; }
+    // A periodic force source on both bodies, called after each tick's positions.
+    Controller* CreateController(ControllerCallback* callback, int32_t period);
+
+    // The per-tick stages, in the order the group solve runs them.
+    void UpdateFramesAndAngle();
+    Matrix4 ComputeWorldFrameB() const;
+    void UpdateWorldPoints();
+    void BuildRows();
+    void BuildLimitRows();
+    void BuildAngularLimitRow();
+    void BuildTwistLimitRow();
+    void BuildLinearLimitRow();
+    void BuildMotorRow(const JointMotor& block);
     void UpdateWorldFrames();
     void ApplyDamping();
     void RunControllers(float subStep);
+    // Defaults of a freshly taken joint; pool links are left alone.
+    void Reset();
 
     Joint* next = nullptr;
     Joint* prev = nullptr;

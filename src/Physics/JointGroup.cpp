@@ -98,33 +98,20 @@ void JointGroup::WakeAll() {
 }
 
 void JointGroup::BuildRows(int32_t& iterations) {
-    // The rows of the joints themselves come with the joint kinds; a group already hands the
-    // stacks its bodies rest in to the group solve.
     for (Joint* j = firstJoint; j != nullptr; j = j->next) {
-        if (j->active == 0) {
-            continue;
-        }
-        j->UpdateWorldFrames();
-        if (j->bodyA != nullptr && j->bodyA->stackNode != nullptr) {
-            j->bodyA->EnterStackSolve();
-        }
-        RigidBody* b = RigidSide(j->bodyB);
-        if (b != nullptr && b->stackNode != nullptr) {
-            b->EnterStackSolve();
-        }
-        if (j->iterations > iterations) {
-            iterations = j->iterations;
+        if (j->active != 0) {
+            j->UpdateFramesAndAngle();
+            j->UpdateWorldPoints();
+            j->BuildRows();
+            if (j->iterations > iterations) {
+                iterations = j->iterations;
+            }
         }
         if (j == lastJoint) {
             break;
         }
     }
     visited = 1;
-}
-
-void Joint::UpdateWorldFrames() {
-    worldFrameA = bodyA != nullptr ? ComposeFrames(localFrameA, bodyA->GetWorldTransform()) : localFrameA;
-    worldFrameB = bodyB != nullptr ? ComposeFrames(localFrameB, bodyB->GetWorldTransform()) : localFrameB;
 }
 
 void Joint::ApplyDamping() {
@@ -151,6 +138,7 @@ void Joint::ApplyDamping() {
 
 void Joint::RunControllers(float subStep) {
     RigidBody* b = RigidSide(bodyB);
+    bool pushes = false;
     for (Controller* c = controllers; c != nullptr; c = c->next) {
         if (c->countdown == 0) {
             if (c->jointCallback != nullptr) {
@@ -168,6 +156,13 @@ void Joint::RunControllers(float subStep) {
             b->controllerForceSum += c->forceB;
             b->controllerTorqueSum += c->torqueB;
         }
+        pushes = pushes || AnyComponentAtLeast(c->force, 1e-6f) || AnyComponentAtLeast(c->torque, 1e-6f) ||
+                 AnyComponentAtLeast(c->forceB, 1e-6f) || AnyComponentAtLeast(c->torqueB, 1e-6f);
+    }
+    // A push wakes the whole sleeping group, as a body's own controller wakes its body; otherwise
+    // the sums would be wiped by the next tick's keep-asleep gathering.
+    if (pushes && bodyA != nullptr && (bodyA->IsAsleep() || (b != nullptr && b->IsAsleep()))) {
+        bodyA->WakeGroup();
     }
 }
 

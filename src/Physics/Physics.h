@@ -7,7 +7,8 @@
 //   SimulatorDesc (bodies, particles, animated bodies, geometries, sensors, controllers, joints,
 //   joint groups, overlap pairs); nothing grows afterwards, and a Create... call on an empty pool
 //   answers null with a message through the error callback. Free... gives a record back to its
-//   pool together with what it owns (a body takes its geometries, sensors and controllers along). DestroySimulator frees the lot.
+//   pool together with what it owns (a body takes its geometries, sensors, controllers and joints
+//   along; its joint partners and their group go on). DestroySimulator frees the lot.
 // - Step(dt, n) runs n equal ticks of dt / n. Each tick, in order: sensor hits cleared, world boxes
 //   and the broadphase updated, body pairs collided, bodies against the static world collided
 //   (triangles come from the TriangleQueryCallback), forces and controllers gathered, velocities
@@ -23,7 +24,9 @@
 //
 // What a caller uses
 //   create   CreateSimulator, Simulator::CreateRigidBody / CreateRigidParticle /
-//            CreateAnimatedBody, Body::CreateGeometry / CreateSensor, RigidBody::CreateController
+//            CreateAnimatedBody, Body::CreateGeometry / CreateSensor, RigidBody::CreateController,
+//            Simulator::CreateBallJoint / CreateHingeJoint / CreateSliderJoint / CreateJoint,
+//            Joint::CreateController
 //   set up   Geometry::SetBox / SetCapsule / SetMesh / SetMaterial / SetLocalMatrix,
 //            RigidBody::SetMass / SetInertia (BoxInertia, CylinderInertia) / SetPosition /
 //            SetOrientation, Simulator::SetMaterial, GetCollisionGroups, the callbacks
@@ -31,7 +34,7 @@
 //            ApplyImpulseAtPoint / SetLinearVelocity, AnimatedBody::SetPosition / SetOrientation
 //   query    pose and velocity getters, Sensor hit getters, IsAsleep, ContactReport in the contact
 //            callback, DumpBodies for a text table of every enabled body
-//   free     Simulator::FreeBody, DestroySimulator
+//   free     Simulator::FreeBody, FreeJoint, DestroySimulator
 // The solver's working records (constraint rows, contact stacks, the broadphase, shape tests) sit
 // behind these types; their headers are the engine's own and may change without notice.
 
@@ -43,6 +46,7 @@
 #include "Physics/Controller.h"
 #include "Physics/Geometry.h"
 #include "Physics/Inertia.h"
+#include "Physics/Joint.h"
 #include "Physics/Matrix4.h"
 #include "Physics/Quaternion.h"
 #include "Physics/RigidBody.h"

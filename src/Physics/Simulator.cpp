@@ -241,6 +241,20 @@ void Simulator::FreeBody(Body* body) {
                                       : "Trying to Free invalid RigidBody.\n");
 }
 
+bool Simulator::IsLiveBody(const Body* body) const {
+    auto* self = const_cast<Simulator*>(this);
+    if (const AnimatedBody* animated = FindInPool(self->animatedPool_, body)) {
+        return animated->inUse != 0;
+    }
+    if (const RigidBody* rigid = FindInPool(self->rigidPool_, body)) {
+        return rigid->inUse != 0;
+    }
+    if (const RigidBody* particle = FindInPool(self->particlePool_, body)) {
+        return particle->inUse != 0;
+    }
+    return false;
+}
+
 void Simulator::FreeAllBodies() {
     IntrusiveList<RigidBody>* rigidLists[] = {&enabledRigid_, &disabledRigid_, &enabledParticles_, &disabledParticles_};
     for (IntrusiveList<RigidBody>* list : rigidLists) {

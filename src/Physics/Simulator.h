@@ -80,6 +80,21 @@ public:
     AnimatedBody* CreateAnimatedBody();
     void FreeBody(Body* body);
 
+    // Joints. b null (or the world body) holds the other end in the world. The joint enters both
+    // bodies' joint lists and a group, merging the bodies' groups when they differ. Null for
+    // bodies that are not live bodies of this world, a that is not rigid, a = b, an unknown kind
+    // or empty pools.
+    Joint* CreateJoint(int32_t kind, RigidBody* a, Body* b);
+    // Ready-made joints at the bodies' current poses: anchor and axis in world space.
+    Joint* CreateBallJoint(RigidBody* a, Body* b, const Vector4& anchor);
+    Joint* CreateHingeJoint(RigidBody* a, Body* b, const Vector4& anchor, const Vector4& axis);
+    Joint* CreateSliderJoint(RigidBody* a, Body* b, const Vector4& anchor, const Vector4& axis);
+    // Takes the joint out of its bodies and group and frees its controllers; a body left without
+    // joints leaves the group, so it collides with its former partner again.
+    void FreeJoint(Joint* joint);
+    // True for a body taken from one of this world's pools and not freed.
+    bool IsLiveBody(const Body* body) const;
+
     // Advances the world by dt in n equal sub-steps; returns the new step count.
     int32_t Step(float dt, int32_t n, StepStats* stats);
 
@@ -115,6 +130,7 @@ public:
     Pool<Sensor>& SensorPool() { return sensorPool_; }
     Pool<Controller>& ControllerPool() { return controllerPool_; }
     Pool<Joint>& JointPool() { return jointPool_; }
+    const Pool<Joint>& JointPool() const { return jointPool_; }
     Pool<JointGroup>& JointGroupPool() { return jointGroupPool_; }
     Pool<StackNode>& StackNodePool() { return stackNodePool_; }
     Pool<ContactStack>& ContactStackPool() { return contactStackPool_; }
@@ -166,6 +182,11 @@ private:
     void ReleaseAnimated(AnimatedBody* body);
     void FreeAllBodies();
 
+public:
+    // Joint release without checks: Body::ReleaseContents and FreeJoint run it.
+    void DetachJoint(Joint* joint);
+
+private:
     // One sub-step and its phases, in order.
     void Tick();
     void ClearAllSensorHits();
