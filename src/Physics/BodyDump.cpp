@@ -1,5 +1,6 @@
 #include "Physics/BodyDump.h"
 
+#include "Physics/ConvexHull.h"
 #include "Physics/Quaternion.h"
 #include "Physics/Simulator.h"
 
@@ -20,15 +21,41 @@ void AppendRigid(std::string& out, const char* kind, const RigidBody& b) {
     out += line;
 }
 
+// The shapes that boxes and capsules did not have get a line each under their body.
+void AppendShapes(std::string& out, const Body& body) {
+    for (const Geometry* g = body.GetGeometries().head; g != nullptr; g = g->next) {
+        char line[256];
+        const Vector4& t = g->local.row[3];
+        if (g->type == kGeometrySphere) {
+            std::snprintf(line, sizeof(line), "  sphere r %.4f at (%.4f, %.4f, %.4f)\n", g->Radius(), t.x, t.y, t.z);
+        } else if (g->type == kGeometrySingleTriangle && g->meshVertices != nullptr) {
+            const Vector4 p[3] = {Vertex(g->meshVertices, g->triangleVertex[0]),
+                                  Vertex(g->meshVertices, g->triangleVertex[1]),
+                                  Vertex(g->meshVertices, g->triangleVertex[2])};
+            std::snprintf(line, sizeof(line),
+                          "  triangle (%.4f, %.4f, %.4f) (%.4f, %.4f, %.4f) (%.4f, %.4f, %.4f) at (%.4f, %.4f, %.4f)\n",
+                          p[0].x, p[0].y, p[0].z, p[1].x, p[1].y, p[1].z, p[2].x, p[2].y, p[2].z, t.x, t.y, t.z);
+        } else if (g->type == kGeometryConvexHull && g->hull != nullptr) {
+            std::snprintf(line, sizeof(line), "  hull faces %d vertices %d at (%.4f, %.4f, %.4f)\n", g->hull->faceCount,
+                          g->hull->vertexCount, t.x, t.y, t.z);
+        } else {
+            continue;
+        }
+        out += line;
+    }
+}
+
 } // namespace
 
 std::string DumpBodies(const Simulator& simulator) {
     std::string out;
     for (const RigidBody* r = simulator.EnabledRigidBodies().head; r != nullptr; r = r->next) {
         AppendRigid(out, "rigid", *r);
+        AppendShapes(out, *r);
     }
     for (const RigidBody* p = simulator.EnabledParticles().head; p != nullptr; p = p->next) {
         AppendRigid(out, "particle", *p);
+        AppendShapes(out, *p);
     }
     for (const AnimatedBody* a = simulator.EnabledAnimatedBodies().head; a != nullptr; a = a->next) {
         char line[256];
@@ -36,6 +63,7 @@ std::string DumpBodies(const Simulator& simulator) {
         std::snprintf(line, sizeof(line), "animated %d pos (%.4f, %.4f, %.4f)%s\n", a->GetId(), x.x, x.y, x.z,
                       a->IsMoved() ? " moved" : "");
         out += line;
+        AppendShapes(out, *a);
     }
     const Pool<Joint>& joints = simulator.JointPool();
     for (int i = 0; i < joints.Capacity(); ++i) {

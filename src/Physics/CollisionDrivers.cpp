@@ -4,6 +4,7 @@
 #include "Physics/Geometry.h"
 #include "Physics/MeshCollision.h"
 #include "Physics/ShapeCollision.h"
+#include "Physics/SphereCollision.h"
 
 namespace Physics {
 
@@ -50,9 +51,25 @@ void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& wor
         CollideBoxMesh(row, a, worldA, b);
     } else if (a.type == kGeometryCapsule && b.type == kGeometryTriangleMesh) {
         CollideCapsuleMesh(row, a, worldA, b);
+    } else if (a.type == kGeometryBox && b.type == kGeometrySphere) {
+        CollideBoxSphere(row, a, worldA, b, worldB);
+    } else if (a.type == kGeometrySphere && b.type == kGeometryBox) {
+        CollideBoxSphere(row, b, worldB, a, worldA);
+        swapped = true;
+    } else if (a.type == kGeometrySphere && b.type == kGeometrySphere) {
+        CollideSphereSphere(row, a, worldA, b, worldB);
+    } else if (a.type == kGeometryCapsule && b.type == kGeometrySphere) {
+        CollideCapsuleSphere(row, a, worldA, b, worldB);
+    } else if (a.type == kGeometrySphere && b.type == kGeometryCapsule) {
+        CollideCapsuleSphere(row, b, worldB, a, worldA);
+        swapped = true;
+    } else if (a.type == kGeometrySphere && b.type == kGeometryTriangleMesh) {
+        CollideSphereMesh(row, a, worldA, b);
+    } else if (a.type == kGeometryBox && b.type == kGeometrySingleTriangle) {
+        CollideBoxSingleTriangle(row, a, worldA, b, worldB);
     }
-    // Single triangles, spheres and hulls have their tests elsewhere; until they exist such a
-    // pair yields no contact, as does every pair without a test.
+    // Every other pair has no test and yields no contact: a single triangle as the first shape
+    // or against anything but a box, spheres against triangles and hulls, capsules against hulls.
     if (swapped && row.found != 0) {
         row.normal = -row.normal;
         const Vector4 pointA = row.worldPointA;

@@ -40,11 +40,53 @@ void Geometry::SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const
     meshPreparedCount = 0;
 }
 
+void Geometry::SetSphere(float radius) {
+    if (!(radius > 0.0f) || !std::isfinite(radius)) {
+        return;
+    }
+    type = kGeometrySphere;
+    param[0] = radius;
+    param[1] = radius * radius;
+    param[2] = 0.0f;
+}
+
+void Geometry::SetTriangle(const int32_t indexes[3], const float* vertices, int32_t vertexCount) {
+    if (indexes == nullptr || vertices == nullptr) {
+        return;
+    }
+    for (int k = 0; k < 3; ++k) {
+        if (indexes[k] < 0 || indexes[k] >= vertexCount) {
+            return;
+        }
+    }
+    type = kGeometrySingleTriangle;
+    for (int k = 0; k < 3; ++k) {
+        triangleVertex[k] = indexes[k];
+    }
+    meshVertices = vertices;
+    triangleVertexCount = vertexCount;
+}
+
 void Geometry::SetMaterial(int32_t index) {
     if (index < 0 || index > 255) {
         return;
     }
     material = index;
+}
+
+template <class F>
+void Geometry::VertexBox(Vector4& min, Vector4& max, F&& vertex, int count) const {
+    for (int i = 0; i < 3; ++i) {
+        min[i] = 1e30f;
+        max[i] = -1e30f;
+    }
+    for (int k = 0; k < count; ++k) {
+        const Vector4 p = TransformPoint(vertex(k), local);
+        for (int i = 0; i < 3; ++i) {
+            min[i] = std::fmin(min[i], p[i]);
+            max[i] = std::fmax(max[i], p[i]);
+        }
+    }
 }
 
 void Geometry::GetLocalBox(Vector4& min, Vector4& max) const {
@@ -77,9 +119,21 @@ void Geometry::GetLocalBox(Vector4& min, Vector4& max) const {
             max[i] = t[i] + Radius();
         }
         break;
+    case kGeometrySingleTriangle:
+        // The vertices through the local matrix, so a body of one triangle gets a real box.
+        if (meshVertices != nullptr) {
+            VertexBox(
+                min, max, [this](int k) { return Vertex(meshVertices, triangleVertex[k]); }, 3);
+        }
+        break;
+    case kGeometryConvexHull:
+        if (hullVertices != nullptr && hullVertexCount > 0) {
+            VertexBox(
+                min, max, [this](int k) { return Vertex(hullVertices, k); }, hullVertexCount);
+        }
+        break;
     default:
-        // Meshes, single triangles, and the point-set and hull shapes (whose point data comes with
-        // their own shape code) contribute no box here.
+        // Meshes and point sets contribute no box here.
         break;
     }
 }
@@ -97,6 +151,11 @@ void Geometry::Reset() {
     meshPrepared = nullptr;
     meshPreparedList = nullptr;
     meshPreparedCount = 0;
+    triangleVertex[0] = triangleVertex[1] = triangleVertex[2] = 0;
+    triangleVertexCount = 0;
+    hull = nullptr;
+    hullVertices = nullptr;
+    hullVertexCount = 0;
     pieceInertia = BoxInertia({1.0f, 1.0f, 1.0f, 0.0f}, 1.0f);
     breakAxis = Vector4();
     breakMass = 1.0f;

@@ -7,6 +7,7 @@
 
 namespace Physics {
 
+struct ConvexHull;
 struct PreparedTriangle;
 
 enum GeometryType : int32_t {
@@ -28,6 +29,14 @@ public:
     void SetLocalMatrix(const Matrix4& local);
     void SetMesh(const int32_t* triangleIndexes, int32_t indexCount, const CollisionTriangle* triangles,
                  int32_t triangleCount, const float* vertices);
+    // A sphere about the local translation. A radius that is not positive and finite is ignored.
+    void SetSphere(float radius);
+    // One triangle of a vertex array (four floats per vertex) in the geometry's frame; the array
+    // is lent, not copied. Ignored when an index lies outside 0..vertexCount - 1.
+    void SetTriangle(const int32_t indexes[3], const float* vertices, int32_t vertexCount);
+    // A convex hull block (see ConvexHull.h), lent, not copied. False, and the shape stays, when
+    // the block's counts, indexes or lists run out of range.
+    bool SetConvexHull(const ConvexHull* hull);
     // Indexes past the material table are ignored.
     void SetMaterial(int32_t index);
     int32_t GetMaterial() const { return material; }
@@ -36,6 +45,9 @@ public:
 
     // The shape's box in the body frame; shapes without a box leave min and max as they are.
     void GetLocalBox(Vector4& min, Vector4& max) const;
+    // The box of `count` vertices (in the shape's frame) through the local matrix.
+    template <class F>
+    void VertexBox(Vector4& min, Vector4& max, F&& vertex, int count) const;
 
     void Reset();
 
@@ -59,6 +71,14 @@ public:
     // The same as pointers, read in preference to meshPrepared; they may repeat a triangle.
     const PreparedTriangle* const* meshPreparedList = nullptr;
     int32_t meshPreparedCount = 0;
+
+    // Single triangle: indexes into meshVertices; its vertex count.
+    int32_t triangleVertex[3] = {0, 0, 0};
+    int32_t triangleVertexCount = 0;
+    // Convex hull: the block, its vertices and their count.
+    const ConvexHull* hull = nullptr;
+    const float* hullVertices = nullptr;
+    int32_t hullVertexCount = 0;
 
     Matrix4 local;
     float boundingValue = 0.0f; // |half extents|, kept for the box; nothing reads it

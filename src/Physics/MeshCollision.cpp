@@ -32,32 +32,6 @@ void WriteRow(ConstraintRow& row, const PairContact& best, int32_t material) {
     row.found = 1;
 }
 
-// Calls f with each listed triangle in working form, in list order, skipping unreadable ones.
-template <class F>
-void ForEachTriangle(const Geometry& mesh, F&& f) {
-    if (mesh.meshPreparedList != nullptr) {
-        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
-            f(mesh.meshPreparedList[k]->frame);
-        }
-        return;
-    }
-    if (mesh.meshPrepared != nullptr) {
-        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
-            f(mesh.meshPrepared[k].frame);
-        }
-        return;
-    }
-    if (mesh.meshIndexes == nullptr) {
-        return;
-    }
-    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
-        TriangleFrame triangle;
-        if (triangle.Build(mesh, mesh.meshIndexes[k])) {
-            f(triangle);
-        }
-    }
-}
-
 float Min3(float a, float b, float c) {
     const float m = a < b ? a : b;
     return m < c ? m : c;

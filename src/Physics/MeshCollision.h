@@ -34,6 +34,34 @@ struct PreparedTriangle {
     void Prepare(const TriangleFrame& triangle);
 };
 
+// Calls f with each listed triangle of a mesh in working form, in list order, skipping
+// unreadable ones; the prepared static-world triangles when the pass has them, so every shape
+// test reads the same values either way.
+template <class F>
+void ForEachTriangle(const Geometry& mesh, F&& f) {
+    if (mesh.meshPreparedList != nullptr) {
+        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
+            f(mesh.meshPreparedList[k]->frame);
+        }
+        return;
+    }
+    if (mesh.meshPrepared != nullptr) {
+        for (int32_t k = 0; k < mesh.meshPreparedCount; ++k) {
+            f(mesh.meshPrepared[k].frame);
+        }
+        return;
+    }
+    if (mesh.meshIndexes == nullptr) {
+        return;
+    }
+    for (int32_t k = 0; k < mesh.meshIndexCount; ++k) {
+        TriangleFrame triangle;
+        if (triangle.Build(mesh, mesh.meshIndexes[k])) {
+            f(triangle);
+        }
+    }
+}
+
 // A ray o + t·d against one triangle, as the mesh ray test makes it: true when the ray crosses
 // the triangle's plane at 0 <= t <= 1 inside the triangle (edges included), with t, the point
 // and d · n.
