@@ -37,6 +37,13 @@ public:
     // A convex hull block (see ConvexHull.h), lent, not copied. False, and the shape stays, when
     // the block's counts, indexes or lists run out of range.
     bool SetConvexHull(const ConvexHull* hull);
+    // Makes the geometry breakable: mode 1 or 4 detaches it, any other non-zero mode only limits
+    // the sideways impulse, 0 ends it. axis: in the geometry's frame; threshold: the sideways
+    // impulse it takes; fraction: the piece's share of it; mass and inertia: the piece's. False,
+    // with nothing changed, for non-finite values, a negative threshold, a fraction outside 0..1
+    // or a mass that is not positive.
+    bool SetBreakOff(int32_t mode, const Vector4& axis, float threshold, float fraction, float mass,
+                     const Vector4& inertia);
     // Indexes past the material table are ignored.
     void SetMaterial(int32_t index);
     int32_t GetMaterial() const { return material; }

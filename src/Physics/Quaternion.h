@@ -40,4 +40,34 @@ inline Matrix3 QuatToRows(const Vector4& q) {
     return r;
 }
 
+// The inverse of QuatToRows for a rotation: the largest of w², x², y², z² is taken from the
+// diagonal, the others from the off-diagonal sums and differences; w >= 0, unit length.
+inline Vector4 RowsToQuat(const Matrix3& r) {
+    const float m00 = r.row[0].x, m01 = r.row[0].y, m02 = r.row[0].z;
+    const float m10 = r.row[1].x, m11 = r.row[1].y, m12 = r.row[1].z;
+    const float m20 = r.row[2].x, m21 = r.row[2].y, m22 = r.row[2].z;
+    const float w2 = 1.0f + m00 + m11 + m22;
+    const float x2 = 1.0f + m00 - m11 - m22;
+    const float y2 = 1.0f - m00 + m11 - m22;
+    const float z2 = 1.0f - m00 - m11 + m22;
+    Vector4 q;
+    if (w2 >= x2 && w2 >= y2 && w2 >= z2) {
+        const float s = 2.0f * std::sqrt(w2);
+        q = {(m12 - m21) / s, (m20 - m02) / s, (m01 - m10) / s, 0.25f * s};
+    } else if (x2 >= y2 && x2 >= z2) {
+        const float s = 2.0f * std::sqrt(x2);
+        q = {0.25f * s, (m01 + m10) / s, (m20 + m02) / s, (m12 - m21) / s};
+    } else if (y2 >= z2) {
+        const float s = 2.0f * std::sqrt(y2);
+        q = {(m01 + m10) / s, 0.25f * s, (m12 + m21) / s, (m20 - m02) / s};
+    } else {
+        const float s = 2.0f * std::sqrt(z2);
+        q = {(m20 + m02) / s, (m12 + m21) / s, 0.25f * s, (m01 - m10) / s};
+    }
+    if (q.w < 0.0f) {
+        q = QuatScale(q, -1.0f);
+    }
+    return QuatNormalize(q);
+}
+
 } // namespace Physics

@@ -98,6 +98,11 @@ public:
     // Advances the world by dt in n equal sub-steps; returns the new step count.
     int32_t Step(float dt, int32_t n, StepStats* stats);
 
+    // Break-off: limits a contact impulse on a breakable geometry and, past its threshold,
+    // detaches the geometry into a new body (1 when it did and the callback was told).
+    int32_t TestBreakOff(Body* body, Geometry* geometry, const Vector4& point, Vector4& impulse);
+    RigidBody* BreakOffGeometry(Geometry* geometry, Body* body);
+
     // Writes the message into the shared buffer and reports it at level 1.
     void ReportMessage(const char* text);
     void ReportError(int level);

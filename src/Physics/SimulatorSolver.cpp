@@ -79,11 +79,29 @@ void Simulator::ApplyContactImpulse(Body* a, Body* b, ConstraintRow& row, int mo
         return;
     }
     const Vector4 world = (row.tangent1 * j.x + row.tangent2 * j.y + row.normal * j.z) * scale;
+    if (breakOffCallback_ == nullptr) {
+        if (ra != nullptr) {
+            ra->ApplyImpulse(world, row.offsetA);
+        }
+        if (rb != nullptr) {
+            rb->ApplyImpulse(-world, row.offsetB);
+        }
+        return;
+    }
+    // Each breakable side first passes its impulse through the break-off test.
+    Vector4 onA = world;
+    Vector4 onB = -world;
+    if (row.geometryA != nullptr && row.geometryA->breakMode != 0) {
+        TestBreakOff(a, row.geometryA, row.worldPointA, onA);
+    }
+    if (row.geometryB != nullptr && row.geometryB->breakMode != 0 && b != nullptr) {
+        TestBreakOff(b, row.geometryB, row.worldPointB, onB);
+    }
     if (ra != nullptr) {
-        ra->ApplyImpulse(world, row.offsetA);
+        ra->ApplyImpulse(onA, row.offsetA);
     }
     if (rb != nullptr) {
-        rb->ApplyImpulse(-world, row.offsetB);
+        rb->ApplyImpulse(onB, row.offsetB);
     }
 }
 
