@@ -11,3 +11,7 @@ for f in config.cfg Actions.cfg; do
 done
 cp -r "$src/data/Data" "$game/"
 "$build/bin/mkdata" "$game"
+# The demo fonts, rendered from Debian's DejaVu fonts (their lines are in Data/Fonts/fonts.dat).
+dejavu=/usr/share/fonts/truetype/dejavu
+"$build/bin/mkfont" "$dejavu/DejaVuSans.ttf" 16 small "$game" >/dev/null
+"$build/bin/mkfont" "$dejavu/DejaVuSans-Bold.ttf" 32 title "$game" >/dev/null
