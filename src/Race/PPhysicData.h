@@ -1,17 +1,24 @@
 #pragma once
-// Minimal physics data of a game object: its body description and shape list, as a copied object
-// takes them over, and the two pose setters the object calls. Creating engine bodies, and moving
-// them in the setters, come with the race world's physics task.
+// The physics part of a game object: the body's box and mass, the collision shapes, the engine body
+// made from them (none until the physics task makes it) and the road triangles gathered near the
+// body in the last step. Masses are divided by the "weight_div" setting as they are stored.
 #include <vector>
 
 #include "Core/Math/Quat.h"
 #include "Core/Math/Vector.h"
 #include "Core/PGameObjectParts.h"
+#include "Render/PhysicShapes.h"
 
 class CPGameObject;
+namespace Physics {
+class RigidBody;
+class AnimatedBody;
+} // namespace Physics
 
-class CPPhysicData : public CPBodyLink {
+class CPPhysicData : public CPBodyLink, public CPPhysicShapes {
 public:
+    static constexpr int kMaxGathered = 1000;
+
     struct BodyDescription {
         int kind = 0; // 0 box, 1 cylinder
         float a = 0.0f, b = 0.0f, c = 0.0f;
@@ -30,22 +37,29 @@ public:
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPPhysicData"; }
 
-    // Move and turn the engine body when there is one; nothing without a body.
-    void SetPosition(const Vec3& position) override { (void)position; }
-    void SetOrientation(const Quat& rotation) override { (void)rotation; }
-    virtual bool HasBody() const { return false; }
+    void SetBodyBox(float a, float b, float c, float mass) override;
+    void AddBoxShape(const Vec3& position, const Quat& rotation, float a, float b, float c, float mass) override;
+    // A cylinder carries 5.0 in its a and c sizes.
+    void AddCylinderShape(const Vec3& position, const Quat& rotation, float diameter, float length,
+                          float mass) override;
+
+    // Move and turn the kinematic body when there is one, else the rigid body; nothing without one.
+    void SetPosition(const Vec3& position) override;
+    void SetOrientation(const Quat& rotation) override;
+    virtual bool HasBody() const { return rigidBody != nullptr || animatedBody != nullptr; }
     // The body description and shape list for the copy; no engine body.
-    CPRefPtr<CPBodyLink> CloneForOwner(CPGameObject* owner) const override {
-        CPRefPtr<CPPhysicData> copy(new CPPhysicData(owner));
-        copy->body = body;
-        copy->shapes = shapes;
-        return copy;
-    }
+    CPRefPtr<CPBodyLink> CloneForOwner(CPGameObject* owner) const override;
 
     CPGameObject* GetOwner() const { return owner_; }
 
     BodyDescription body;
     std::vector<Shape> shapes;
+    // The engine bodies; at most one of the two exists. The physics task makes and removes them.
+    Physics::RigidBody* rigidBody = nullptr;
+    Physics::AnimatedBody* animatedBody = nullptr;
+    // Road triangle indices near the body, refilled whenever the engine asks for the road.
+    int gathered[kMaxGathered] = {};
+    int gatheredCount = 0;
 
 private:
     CPGameObject* owner_; // no reference: the owner holds its physics data

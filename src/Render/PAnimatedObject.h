@@ -39,6 +39,15 @@ public:
     // Plays the named animation of the table from its start, at TotalTime plus the request's offset;
     // the vertex effects start over with it.
     void StartAnimation(const AnimationRequest& request, bool restart) override;
+    // Stores the animation under the name (dropping one stored there before); the first one the
+    // part gets becomes its current animation and clears the stopped flag.
+    void AddAnimation(const std::string& name, const CPRefPtr<CPAnimation>& animation) {
+        animations.Set(name, animation);
+        if (!currentAnimation) {
+            currentAnimation = animation;
+            stopped = false;
+        }
+    }
 
     void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
     const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
@@ -58,6 +67,7 @@ public:
     int currentFrame = -1; // -1: none yet
     bool stopped = false;
     std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
+    bool hasVertexEffects = false;
 
 private:
     CPGameObject* owner_;

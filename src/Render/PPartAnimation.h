@@ -1,6 +1,9 @@
 #pragma once
 // Minimal key-frame animation task of one game object: what the object copies and adds to the
 // kernel. Key frames, their playback and the end-of-pass call come with the renderer's animation.
+#include <vector>
+
+#include "Core/Math/Mat4.h"
 #include "Core/PGameObjectParts.h"
 
 class CPGameObject;
@@ -12,7 +15,11 @@ public:
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPPartAnimation"; }
 
-    virtual void CopyFrom(const CPPartAnimation& source) { loop = source.loop; }
+    virtual void CopyFrom(const CPPartAnimation& source) {
+        keyMatrices = source.keyMatrices;
+        keyDurations = source.keyDurations;
+        loop = source.loop;
+    }
 
     CPRefPtr<CPObjectAnimation> CopyForTarget(CPGameObject* target) override {
         CPRefPtr<CPPartAnimation> copy(new CPPartAnimation());
@@ -20,4 +27,8 @@ public:
         copy->SetTarget(target);
         return copy;
     }
+
+    // One matrix and one duration (seconds) per key, in file order.
+    std::vector<Mat4> keyMatrices;
+    std::vector<float> keyDurations;
 };

@@ -103,6 +103,8 @@ HRESULT CPRender::CreateDevice() {
 void CPRender::ReleaseDevice() {
     // The loading-screen textures live on the device, so they go first.
     loadingScreen_.Release();
+    // Static meshes hold device buffers; their records go with the device (the renderer stops).
+    staticMeshes_.Clear();
     ForgetBoundBuffers();
     device_.reset();
 }

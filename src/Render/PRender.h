@@ -17,6 +17,7 @@
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderPass.h"
 #include "Render/PVertex.h"
+#include "Render/StaticMeshCache.h"
 
 class CPRender : public CPTask, public CPSingleton<CPRender> {
 public:
@@ -66,6 +67,16 @@ public:
     void DrawLine(uint32_t color, const Vec3& from, const Vec3& to);
     // Draws the fade quad over the current target at the current fade level.
     void DrawFadeQuad();
+
+    // The static-mesh cache (scenery drawn from buffers filled once), on this renderer's device.
+    StaticMeshEntry* CreateStaticMesh(const std::string& name, const CPVertex* vertices, const CPIndex* indices,
+                                      int vertexCount, int indexCount) {
+        return staticMeshes_.Create(device_.get(), name, vertices, indices, vertexCount, indexCount);
+    }
+    void PurgeLevelMeshes() { staticMeshes_.PurgeLevelMeshes(); }
+    // Buffers made once stay valid across device resets in GL; nothing to evict.
+    void EvictManagedResources() {}
+    CPStaticMeshCache& GetStaticMeshes() { return staticMeshes_; }
 
     const CPRefPtr<CPRenderBlock>& GetDynamicRenderBlock() const { return dynamicBlock_; }
     // The static block is never made, so this answers an empty handle.
@@ -159,6 +170,7 @@ private:
     int tuningIndex_ = 0;
     int drawnObjects_ = 0;
     int lastDrawnObjects_ = 0;
+    CPStaticMeshCache staticMeshes_;
 };
 
 inline CPRender* GetRender() { return CPSingleton<CPRender>::Instance(); }

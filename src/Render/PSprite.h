@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "Core/Math/Vector.h"
 #include "Core/PGameObject.h"
 #include "Core/PManagedObject.h"
 #include "Render/PMaterial.h"
@@ -18,6 +19,11 @@ public:
     const char* GetTypeName() const override { return "CPSprite"; }
 
     float GetHalfEdge() const { return halfEdge_; }
+    // The facing axis and the angle limit (radians) beyond which the sprite is not drawn.
+    void SetDirection(const Vec3& axis, float limit) {
+        direction = axis;
+        angleLimit = limit;
+    }
     void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
     const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
     CPGameObject* GetOwner() const { return owner_; }
@@ -40,6 +46,9 @@ public:
     uint32_t colour = 0xFFFFFFFFu;
     float texRect[4] = {0.0f, 0.0f, 1.0f, 1.0f}; // left, top, right, bottom
     std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
+    bool hasVertexEffects = false;
+    Vec3 direction;
+    float angleLimit = 0.0f; // 0: always drawn
 
 private:
     float halfEdge_;
