@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "Application/MeshParts.h"
 #include "Application/PApplication.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
@@ -77,8 +78,17 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          });
      },
      nullptr, [](CPSubsystems& s) { s.materials_.reset(); }},
-    {Meshes, 0, Refusal::Ignored, nullptr, [](CPSubsystems& s) { s.meshes_ = std::make_unique<CPMeshManager>(); },
-     nullptr, [](CPSubsystems& s) { s.meshes_.reset(); }},
+    {Meshes, 0, Refusal::Ignored, nullptr,
+     [](CPSubsystems& s) {
+         s.meshes_ = std::make_unique<CPMeshManager>();
+         s.meshParts_ = std::make_unique<CPMeshParts>();
+         s.meshes_->SetPartMaker(s.meshParts_.get());
+     },
+     nullptr,
+     [](CPSubsystems& s) {
+         s.meshes_.reset();
+         s.meshParts_.reset();
+     }},
     {SoundManager, 0, Refusal::Ignored, nullptr, [](CPSubsystems& s) { s.audio_ = std::make_unique<CNAudio>(); },
      nullptr, [](CPSubsystems& s) { s.audio_.reset(); }},
     {SoundCache, 0, Refusal::Ignored, nullptr,

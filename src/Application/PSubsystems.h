@@ -17,6 +17,7 @@ class CPKernel;
 class CPLuaScript;
 class CPMaterialManager;
 class CPMeshManager;
+class CPMeshParts;
 class CPMusic;
 class CPParticlesManager;
 class CPPhysics;
@@ -101,6 +102,8 @@ private:
     std::unique_ptr<CPScriptManager> scripts_;
     std::unique_ptr<CPMaterialManager> materials_;
     std::unique_ptr<CPMeshManager> meshes_;
+    // What descriptions build of the race world and the particles.
+    std::unique_ptr<CPMeshParts> meshParts_;
     std::unique_ptr<CNAudio> audio_;
     std::unique_ptr<CNSoundCache> soundCache_;
     std::unique_ptr<CPAnimationManager> animations_;

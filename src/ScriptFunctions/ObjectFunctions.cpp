@@ -14,6 +14,7 @@
 #include "Core/PLuaScript.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
+#include "Render/PMeshManager.h"
 
 namespace {
 
@@ -104,11 +105,27 @@ int DeactivateObject(lua_State* L) {
     return 0;
 }
 
+// LoadRenderObject (description name, layer offset): the object comes with one reference, which
+// the script gives back with Release; a null object when nothing was built.
+int LoadRenderObject(lua_State* L) {
+    const char* name = luaL_checkstring(L, 1);
+    const int32_t offset = ToInt32(luaL_checknumber(L, 2));
+    CPGameObject* object = nullptr;
+    if (CPMeshManager* meshes = GetMeshManager()) {
+        CPRefPtr<CPGameObject> built = meshes->LoadRenderObject(name, offset);
+        object = built.Get();
+        if (object) object->AddRef();
+    }
+    PushObject(L, object);
+    return 1;
+}
+
 const ScriptFunctionEntry kObjectFunctions[] = {
     {"SetPTransformation", SetPTransformation},
     {"GetChildObject", GetChildObject},
     {"SetVisible", SetVisible},
     {"SetCollision", SetCollision},
+    {"LoadRenderObject", LoadRenderObject},
     {"SetAnimation", SetAnimation},
     {"GetParentObject", GetParentObject},
     {"ActivateObject", ActivateObject},

@@ -1,11 +1,15 @@
 #include "ScriptFunctions/ScriptFunctions.h"
 
+#include "ScriptFunctions/CameraFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/RenderCoreFunctions.h"
+#include "ScriptFunctions/SceneObjectFunctions.h"
 
 void RegisterAllScriptFunctions() {
     RegisterCommandScriptFunctions();
     RegisterObjectScriptFunctions();
     RegisterRenderCoreScriptFunctions();
+    RegisterSceneObjectScriptFunctions();
+    RegisterCameraScriptFunctions();
 }

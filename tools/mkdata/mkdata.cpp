@@ -13,6 +13,8 @@
 #include <stb/stb_easy_font.h>
 #include <stb/stb_image_write.h>
 
+#include "DemoMeshes.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -153,5 +155,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mkdata: cannot write load.tga\n");
         return 1;
     }
+    if (!WriteDemoMeshes(argv[1])) return 1;
     return 0;
 }

@@ -1,0 +1,32 @@
+-- The showroom: the demo objects under the renderer's fixed perspective camera (layer 225), queued
+-- every turn; the car turns on its spot and its wheels spin.
+local car = LoadRenderObject("car.rdf", 225)
+local crate = LoadRenderObject("crate.rdf", 225)
+local lamp = LoadRenderObject("lamp.rdf", 225)
+local sign = LoadRenderObject("sign.rdf", 225)
+SetPosition(crate, 1.5, -3.4, 0)
+SetPosition(lamp, 2.5, 3.2, 0)
+SetPosition(sign, 3.5, -1.2, 0)
+
+local wheels = {}
+for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
+    wheels[#wheels + 1] = FindObject(car, name)
+end
+
+local heading, spin = 0, 0
+while true do
+    while SetNextCommand(globalObject) do
+    end
+    local dt = GetDeltaTime()
+    heading = heading + dt * 0.5
+    spin = spin - dt * 4
+    SetRotation(car, 0, 0, heading)
+    for _, wheel in ipairs(wheels) do
+        SetRotation(wheel, spin, 0, 0)
+    end
+    DrawDynamicObject(car)
+    DrawDynamicObject(crate)
+    DrawDynamicObject(lamp)
+    DrawDynamicObject(sign)
+    Update()
+end

@@ -1,0 +1,4 @@
+#pragma once
+
+// Adds the library's camera and rendering functions to the library table.
+void RegisterCameraScriptFunctions();

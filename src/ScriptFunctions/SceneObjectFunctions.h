@@ -1,0 +1,4 @@
+#pragma once
+
+// Adds the library's object functions (SetPosition ... StopScript) to the library table.
+void RegisterSceneObjectScriptFunctions();
