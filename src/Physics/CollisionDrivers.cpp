@@ -1,9 +1,11 @@
 #include "Physics/CollisionDrivers.h"
 
 #include "Physics/Body.h"
+#include "Physics/ConvexCollision.h"
 #include "Physics/Geometry.h"
 #include "Physics/MeshCollision.h"
 #include "Physics/ShapeCollision.h"
+#include "Physics/Simulator.h"
 #include "Physics/SphereCollision.h"
 
 namespace Physics {
@@ -23,8 +25,8 @@ Matrix4 WorldOf(const Geometry& g, const Matrix4& body, bool sideB) {
 }
 
 bool Test(ConstraintRow& row, const Geometry& a, const Matrix4& ta, const Geometry& b, const Matrix4& tb,
-          const Vector4& offset) {
-    CollideGeometries(row, a, WorldOf(a, ta, false), b, WorldOf(b, tb, true), offset);
+          const Vector4& offset, ConvexScratch* scratch) {
+    CollideGeometries(row, a, WorldOf(a, ta, false), b, WorldOf(b, tb, true), offset, scratch);
     return row.found != 0;
 }
 
@@ -35,7 +37,7 @@ Matrix4 GeometryWorldTransform(const Geometry& geometry, const Matrix4& body) {
 }
 
 void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& worldA, const Geometry& b,
-                       const Matrix4& worldB, const Vector4& /*offset*/) {
+                       const Matrix4& worldB, const Vector4& offset, ConvexScratch* scratch) {
     row.found = 0;
     bool swapped = false;
     if (a.type == kGeometryBox && b.type == kGeometryBox) {
@@ -67,6 +69,16 @@ void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& wor
         CollideSphereMesh(row, a, worldA, b);
     } else if (a.type == kGeometryBox && b.type == kGeometrySingleTriangle) {
         CollideBoxSingleTriangle(row, a, worldA, b, worldB);
+    } else if (b.type == kGeometryConvexHull && (a.type == kGeometryBox || a.type == kGeometryConvexHull)) {
+        ConvexScratch own;
+        CollideConvexPair(row, a, worldA, b, worldB, offset, scratch != nullptr ? *scratch : own);
+    } else if (a.type == kGeometryConvexHull && b.type == kGeometryBox) {
+        ConvexScratch own;
+        CollideConvexPair(row, b, worldB, a, worldA, -offset, scratch != nullptr ? *scratch : own);
+        swapped = true;
+    } else if (a.type == kGeometryConvexHull && b.type == kGeometryTriangleMesh) {
+        ConvexScratch own;
+        CollideConvexMesh(row, a, worldA, b, scratch != nullptr ? *scratch : own);
     }
     // Every other pair has no test and yields no contact: a single triangle as the first shape
     // or against anything but a box, spheres against triangles and hulls, capsules against hulls.
@@ -83,6 +95,7 @@ void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& wor
 void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& transformA, const Body& b,
                           const Matrix4& transformB, const Vector4& offset) {
     row.found = 0;
+    ConvexScratch* scratch = a.simulator != nullptr ? &a.simulator->GetConvexScratch() : nullptr;
     const int countA = a.geometries.count;
     const int countB = b.geometries.count;
     if (countA == 0 || countB == 0) {
@@ -93,11 +106,11 @@ void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& tran
     if (countA == 1 && countB == 1) {
         geometryA = a.geometries.head;
         geometryB = b.geometries.head;
-        if (!Test(row, *geometryA, transformA, *geometryB, transformB, offset)) {
+        if (!Test(row, *geometryA, transformA, *geometryB, transformB, offset, scratch)) {
             return;
         }
     } else {
-        if (!Test(row, a.header, transformA, b.header, transformB, offset)) {
+        if (!Test(row, a.header, transformA, b.header, transformB, offset, scratch)) {
             row.found = 0;
             return;
         }
@@ -105,7 +118,7 @@ void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& tran
         ConstraintRow best = row;
         float bestDepth = 0.0f;
         auto consider = [&](const Geometry* ga, const Geometry* gb) {
-            if (Test(candidate, *ga, transformA, *gb, transformB, offset) && candidate.depth > bestDepth) {
+            if (Test(candidate, *ga, transformA, *gb, transformB, offset, scratch) && candidate.depth > bestDepth) {
                 best = candidate;
                 bestDepth = candidate.depth;
                 geometryA = ga;
@@ -127,12 +140,12 @@ void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& tran
             int nA = 0;
             int nB = 0;
             for (const Geometry* ga = a.geometries.head; ga != nullptr && nA < kCandidateCapacity; ga = ga->next) {
-                if (Test(candidate, *ga, transformA, b.header, transformB, offset)) {
+                if (Test(candidate, *ga, transformA, b.header, transformB, offset, scratch)) {
                     listA[nA++] = ga;
                 }
             }
             for (const Geometry* gb = b.geometries.head; gb != nullptr && nB < kCandidateCapacity; gb = gb->next) {
-                if (Test(candidate, a.header, transformA, *gb, transformB, offset)) {
+                if (Test(candidate, a.header, transformA, *gb, transformB, offset, scratch)) {
                     listB[nB++] = gb;
                 }
             }

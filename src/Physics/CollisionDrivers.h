@@ -6,6 +6,7 @@
 namespace Physics {
 
 class Body;
+struct ConvexScratch;
 class Geometry;
 
 // World transform of a geometry: its local matrix times its body's world transform.
@@ -17,7 +18,8 @@ void CollideGeometryLists(ConstraintRow& row, const Body& a, const Matrix4& tran
                           const Matrix4& transformB, const Vector4& offset);
 
 // One shape pair, dispatched by shape types; geometry transforms are world transforms.
+// The polyhedron tests work in `scratch` (the Simulator's); without one they use their own.
 void CollideGeometries(ConstraintRow& row, const Geometry& a, const Matrix4& worldA, const Geometry& b,
-                       const Matrix4& worldB, const Vector4& offset);
+                       const Matrix4& worldB, const Vector4& offset, ConvexScratch* scratch = nullptr);
 
 } // namespace Physics

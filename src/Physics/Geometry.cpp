@@ -1,5 +1,6 @@
 #include "Physics/Geometry.h"
 
+#include "Physics/ConvexHull.h"
 #include "Physics/Inertia.h"
 
 #include <cmath>
@@ -65,6 +66,17 @@ void Geometry::SetTriangle(const int32_t indexes[3], const float* vertices, int3
     }
     meshVertices = vertices;
     triangleVertexCount = vertexCount;
+}
+
+bool Geometry::SetConvexHull(const ConvexHull* block) {
+    if (!ConvexHull::IsValid(block)) {
+        return false;
+    }
+    type = kGeometryConvexHull;
+    hull = block;
+    hullVertices = reinterpret_cast<const float*>(block->Vertices());
+    hullVertexCount = block->vertexCount;
+    return true;
 }
 
 void Geometry::SetMaterial(int32_t index) {

@@ -33,6 +33,10 @@ Simulator::Simulator() { worldBody_.Reset(); }
 
 Simulator::~Simulator() {
     FreeAllBodies();
+    for (int i = 0; i < hulls_.Size(); ++i) {
+        allocator_->Free(hulls_[i]);
+    }
+    hulls_.Release();
     profiler_.reset();
     activeStacks_.Release();
     scratchNodes_.Release();
@@ -239,6 +243,21 @@ void Simulator::FreeBody(Body* body) {
     }
     ReportMessage(body == &worldBody_ ? "Trying to Free invalid AnimatedBody.\n"
                                       : "Trying to Free invalid RigidBody.\n");
+}
+
+ConvexHull* Simulator::CreateConvexHull(const Vector4* points, int count) {
+    const char* error = nullptr;
+    ConvexHull* hull = BuildConvexHull(points, count, allocator_, &error);
+    if (hull == nullptr) {
+        ReportMessage(error != nullptr ? error : "Failed to allocate memory.\n");
+        return nullptr;
+    }
+    if ((hulls_.Capacity() == 0 && !hulls_.Init(allocator_, 16, 16)) || !hulls_.Append(hull)) {
+        allocator_->Free(hull);
+        ReportMessage("Failed to allocate memory.\n");
+        return nullptr;
+    }
+    return hull;
 }
 
 bool Simulator::IsLiveBody(const Body* body) const {

@@ -7,6 +7,7 @@
 #include "Physics/ConstraintRow.h"
 #include "Physics/ContactReport.h"
 #include "Physics/ContactStack.h"
+#include "Physics/ConvexCollision.h"
 #include "Physics/Joint.h"
 #include "Physics/MeshCollision.h"
 #include "Physics/PhaseProfiler.h"
@@ -79,6 +80,12 @@ public:
     RigidBody* CreateRigidParticle();
     AnimatedBody* CreateAnimatedBody();
     void FreeBody(Body* body);
+
+    // Builds the convex hull of a point cloud into a block the world owns (freed with it): null,
+    // with the reason through the error callback, for fewer than 4, non-finite, collinear or
+    // coplanar points, or more than 100 faces.
+    ConvexHull* CreateConvexHull(const Vector4* points, int count);
+    ConvexScratch& GetConvexScratch() { return convexScratch_; }
 
     // Joints. b null (or the world body) holds the other end in the world. The joint enters both
     // bodies' joint lists and a group, merging the bodies' groups when they differ. Null for
@@ -292,6 +299,9 @@ private:
     uint8_t lastIteration_ = 0;
     ConstraintRow pairRow_{};
     ContactReport pairReport_;
+
+    ConvexScratch convexScratch_;
+    WorkArray<ConvexHull*> hulls_;
 
     StepStats* stats_ = nullptr;
     std::unique_ptr<PhaseProfiler> profiler_;

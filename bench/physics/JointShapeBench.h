@@ -1,0 +1,5 @@
+#pragma once
+
+// Joints, spheres, hulls, terrain and mixed-mass scenes; returns the number of failed scenes.
+// `only` (or null) names the one scene to run.
+int RunJointShapeScenes(bool smoke, const char* only);
