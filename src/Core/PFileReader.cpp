@@ -49,6 +49,18 @@ HRESULT CPFileReader::Load() {
     return S_OK;
 }
 
+void CPFileReader::LoadBytes(const void* bytes, int size) {
+    std::vector<uint8_t> data;
+    if (bytes != nullptr && size > 0)
+        data.assign(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + size);
+    if (m_scrambled) UnscrambleBytes(data.data(), data.size());
+    m_size = static_cast<int>(data.size());
+    data.push_back(0);
+    m_data = std::move(data);
+    m_position = 0;
+    m_overrun = false;
+}
+
 void CPFileReader::Read(void* destination, int n) {
     if (destination == nullptr || n <= 0) return;
     const int available = Remaining();

@@ -19,6 +19,9 @@ public:
     // Reads the file; may be called again (the read position is kept). E_FAIL when the file is
     // neither loose nor packed, or cannot be read whole.
     HRESULT Load();
+    // Takes the bytes as the loaded file (unscrambled as Load would), for readers of data already
+    // in memory; the read position and the overrun flag start over.
+    void LoadBytes(const void* bytes, int size);
 
     // The loaded bytes, followed by one zero byte that GetLength does not count, so text can be
     // handed on as a C string.
@@ -34,6 +37,8 @@ public:
     std::string ReadString();
 
     int GetPosition() const { return m_position; }
+    // Bytes left after the read position.
+    int GetRemaining() const { return Remaining(); }
     // True once any read since the last Load ran past the data.
     bool Overrun() const { return m_overrun; }
 

@@ -3,8 +3,10 @@
 #include "ScriptFunctions/CameraFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
+#include "ScriptFunctions/ProfileFunctions.h"
 #include "ScriptFunctions/RenderCoreFunctions.h"
 #include "ScriptFunctions/SceneObjectFunctions.h"
+#include "ScriptFunctions/ShopFunctions.h"
 
 void RegisterAllScriptFunctions() {
     RegisterCommandScriptFunctions();
@@ -12,4 +14,6 @@ void RegisterAllScriptFunctions() {
     RegisterRenderCoreScriptFunctions();
     RegisterSceneObjectScriptFunctions();
     RegisterCameraScriptFunctions();
+    RegisterShopScriptFunctions();
+    RegisterProfileScriptFunctions();
 }
