@@ -1,6 +1,7 @@
 // mkdata GAME_ROOT: writes the generated part of the demo data set into a game root:
 //   Data/Textures/publisher.jpg  the loading screen's background (a night road under the title)
 //   Data/Textures/load.tga       the loading screen's progress bar
+//   Data/admin.sav               the stored level records (times to beat, a rival run on level 1)
 // Both are drawn here in code, so the repository holds no image it cannot remake.
 #include <cmath>
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include "DemoMeshes.h"
 
 namespace fs = std::filesystem;
+
+bool WriteAdminSave(const fs::path& root);
 
 namespace {
 
@@ -156,5 +159,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!WriteDemoMeshes(argv[1])) return 1;
+    if (!WriteAdminSave(argv[1])) {
+        std::fprintf(stderr, "mkdata: cannot write Data/admin.sav\n");
+        return 1;
+    }
     return 0;
 }
