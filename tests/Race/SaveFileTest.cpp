@@ -4,11 +4,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
 
 #include "Core/PPackFile.h"
 #include "Race/PSaveFile.h"
+#include "ScriptHarness.h"
 
 namespace {
 
@@ -274,6 +276,24 @@ TEST(SaveFileTest, MutantsNeverCrashAndFailCleanly) {
             ASSERT_EQ(out[5][0].name, "sentinel");
         }
     }
+}
+
+// Twenty three-minute runs: 72,000 frames, 11.5 MB through the file layer and back.
+TEST(SaveFileTest, TwentyLongRunsSaveAndLoad) {
+    ScriptHarness::GameRoot root("");
+    SaveFileData d = MakeSave({});
+    for (SaveLevelRecord& r : d.records) {
+        r.name = "coupe_t";
+        r.frames.resize(3600);
+        for (size_t i = 0; i < r.frames.size(); ++i) r.frames[i].time = 0.05f * static_cast<float>(i);
+    }
+    ASSERT_TRUE(SUCCEEDED(SaveSaveFile("Data\\Saves\\save1.sav", d)));
+    EXPECT_EQ(std::filesystem::file_size("Data/Saves/save1.sav"),
+              WriteSaveBytes(MakeSave({})).size() + 20u * (4 + 7) + 20u * 3600 * 160);
+    SaveFileData read;
+    ASSERT_TRUE(LoadSaveFile("data/saves/SAVE1.SAV", read));
+    EXPECT_EQ(read.records[19].frames.size(), 3600u);
+    EXPECT_FLOAT_EQ(read.records[19].frames[3599].time, 179.95f);
 }
 
 TEST(SaveFileTest, SaveTimesCompareByDateAndClockOnly) {
