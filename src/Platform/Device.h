@@ -221,6 +221,9 @@ public:
     virtual int GetWidth() const = 0;
     virtual int GetHeight() const = 0;
     virtual int GetLevelCount() const = 0;
+    // The most detailed mip level drawn from (0 = the top level); clamped to the levels there are.
+    virtual DeviceResult SetLOD(int level) = 0;
+    virtual int GetLOD() const = 0;
 };
 
 // A compiled GLSL program with named parameters. Every program sees the device state as built-in
@@ -266,8 +269,12 @@ public:
     virtual DeviceResult SetRenderState(RenderState state, uint32_t value) = 0;
     virtual uint32_t GetRenderState(RenderState state) const = 0;
     virtual DeviceResult SetTextureStageState(int stage, StageState state, uint32_t value) = 0;
+    // 0 for a stage or sampler outside the device's range.
+    virtual uint32_t GetTextureStageState(int stage, StageState state) const = 0;
     virtual DeviceResult SetSamplerState(int sampler, SamplerState state, uint32_t value) = 0;
+    virtual uint32_t GetSamplerState(int sampler, SamplerState state) const = 0;
     virtual DeviceResult SetTexture(int stage, Texture* texture) = 0;
+    virtual Texture* GetTexture(int stage) const = 0;
     virtual DeviceResult SetFVF(uint32_t fvf) = 0;
 
     virtual DeviceResult CreateVertexBuffer(uint32_t length, bool dynamic, std::unique_ptr<VertexBuffer>& out) = 0;

@@ -21,8 +21,15 @@ struct DeviceState {
 
     uint32_t Get(RenderState s) const { return renderStates[static_cast<int>(s)]; }
     float GetFloat(RenderState s) const { return BitsFloat(Get(s)); }
-    uint32_t Get(int stage, StageState s) const { return stageStates[stage][static_cast<int>(s)]; }
-    uint32_t Get(int sampler, SamplerState s) const { return samplerStates[sampler][static_cast<int>(s)]; }
+    uint32_t Get(int stage, StageState s) const {
+        return stage >= 0 && stage < kMaxStages && s < StageState::Count ? stageStates[stage][static_cast<int>(s)] : 0;
+    }
+    uint32_t Get(int sampler, SamplerState s) const {
+        return sampler >= 0 && sampler < kMaxSamplers && s < SamplerState::Count
+                   ? samplerStates[sampler][static_cast<int>(s)]
+                   : 0;
+    }
+    Texture* GetTexture(int stage) const { return stage >= 0 && stage < kMaxStages ? textures[stage] : nullptr; }
     const Matrix& Transform(TransformType t) const { return transforms[static_cast<int>(t)]; }
 
     // Setters that check their index; false for a slot or state outside the device's range.

@@ -234,6 +234,16 @@ public:
     int GetWidth() const override { return w_; }
     int GetHeight() const override { return h_; }
     int GetLevelCount() const override { return levels_; }
+    DeviceResult SetLOD(int level) override {
+        lod_ = std::clamp(level, 0, std::max(levels_ - 1, 0));
+        if (!ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
+        glActiveTexture(GL_TEXTURE0 + kTextureUnits - 1);
+        glBindTexture(Target(), name_);
+        glTexParameteri(Target(), GL_TEXTURE_BASE_LEVEL, lod_);
+        glBindTexture(Target(), 0);
+        return DeviceResult::Ok;
+    }
+    int GetLOD() const override { return lod_; }
     GLenum Target() const { return kind_ == TextureKind::Cube ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D; }
     GLuint name_ = 0;
     GLuint fbo_ = 0, depth_ = 0;
@@ -242,6 +252,7 @@ private:
     ContextRef ctx_;
     TextureKind kind_;
     int w_, h_, levels_;
+    int lod_ = 0;
 };
 
 class GlDevice;
@@ -437,12 +448,15 @@ public:
     DeviceResult SetTextureStageState(int stage, StageState s, uint32_t v) override {
         return state_.SetStageState(stage, s, v) ? DeviceResult::Ok : DeviceResult::InvalidCall;
     }
+    uint32_t GetTextureStageState(int stage, StageState s) const override { return state_.Get(stage, s); }
     DeviceResult SetSamplerState(int sampler, SamplerState s, uint32_t v) override {
         return state_.SetSamplerState(sampler, s, v) ? DeviceResult::Ok : DeviceResult::InvalidCall;
     }
+    uint32_t GetSamplerState(int sampler, SamplerState s) const override { return state_.Get(sampler, s); }
     DeviceResult SetTexture(int stage, Texture* texture) override {
         return state_.SetTexture(stage, texture) ? DeviceResult::Ok : DeviceResult::InvalidCall;
     }
+    Texture* GetTexture(int stage) const override { return state_.GetTexture(stage); }
     DeviceResult SetFVF(uint32_t fvf) override {
         if (FvfStride(fvf) == 0) return DeviceResult::InvalidCall;
         state_.fvf = fvf;

@@ -37,8 +37,10 @@ layout(std140) uniform VastrelDevice {
     vec4 vLightSpot[30];      // cos(theta / 2), cos(phi / 2)
 };
 
+// Pixel centres sit on integer coordinates for the renderer and half-way between them for GL:
+// moving every position by half a pixel right and down keeps screen-space layers texel-exact.
 vec4 VsToClip(vec4 p) {
-    return vec4(p.x, p.y * vTarget.z, 2.0 * p.z - p.w, p.w);
+    return vec4(p.x + p.w / vTarget.x, (p.y - p.w / vTarget.y) * vTarget.z, 2.0 * p.z - p.w, p.w);
 }
 
 vec4 VsScreenToClip(vec4 p) {

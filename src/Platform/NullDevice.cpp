@@ -43,10 +43,16 @@ public:
     int GetWidth() const override { return w_; }
     int GetHeight() const override { return h_; }
     int GetLevelCount() const override { return levels_; }
+    DeviceResult SetLOD(int level) override {
+        lod_ = std::clamp(level, 0, std::max(levels_ - 1, 0));
+        return DeviceResult::Ok;
+    }
+    int GetLOD() const override { return lod_; }
 
 private:
     TextureKind kind_;
     int w_, h_, levels_;
+    int lod_ = 0;
 };
 
 class NullProgram final : public Program {
@@ -240,8 +246,12 @@ DeviceResult NullDevice::StretchRect(Texture*, Texture* destination) {
 }
 
 DeviceResult NullDevice::CreateProgram(const std::string&, const std::string&, std::unique_ptr<Program>& out,
-                                       std::string*) {
+                                       std::string* errors) {
     Record("CreateProgram");
+    if (failPrograms) {
+        if (errors) *errors += "0:1(1): error: the null device refuses programs\n";
+        return DeviceResult::Fail;
+    }
     out = std::make_unique<NullProgram>();
     return DeviceResult::Ok;
 }

@@ -27,6 +27,8 @@ public:
     // Count of recorded calls starting with the given text.
     int CountCalls(const std::string& prefix) const;
     bool inScene = false;
+    // When set, CreateProgram fails as a driver would on GLSL it cannot compile.
+    bool failPrograms = false;
 
     const DeviceCaps& GetDeviceCaps() const override { return caps_; }
     DeviceResult TestCooperativeLevel() override;
@@ -44,8 +46,11 @@ public:
     DeviceResult SetRenderState(RenderState state, uint32_t value) override;
     uint32_t GetRenderState(RenderState state) const override { return state_.Get(state); }
     DeviceResult SetTextureStageState(int stage, StageState state, uint32_t value) override;
+    uint32_t GetTextureStageState(int stage, StageState state) const override { return state_.Get(stage, state); }
     DeviceResult SetSamplerState(int sampler, SamplerState state, uint32_t value) override;
+    uint32_t GetSamplerState(int sampler, SamplerState state) const override { return state_.Get(sampler, state); }
     DeviceResult SetTexture(int stage, Texture* texture) override;
+    Texture* GetTexture(int stage) const override { return state_.GetTexture(stage); }
     DeviceResult SetFVF(uint32_t fvf) override;
     DeviceResult CreateVertexBuffer(uint32_t length, bool dynamic, std::unique_ptr<VertexBuffer>& out) override;
     DeviceResult CreateIndexBuffer(uint32_t length, bool dynamic, std::unique_ptr<IndexBuffer>& out) override;
