@@ -1,6 +1,5 @@
 #pragma once
-// Minimal light render part: the light record placed at its owner. Queuing lights comes with the
-// renderer.
+// The light render part: a light record placed at its owner game object and queued with it.
 #include <cstdint>
 
 #include "Core/Math/Color.h"
@@ -41,6 +40,8 @@ public:
         copy->light = light;
         return copy;
     }
+    // The record placed at the owner's world position (the translation of its world matrix).
+    virtual const LightRecord& GetLightRecord();
 
     LightRecord light;
 

@@ -73,7 +73,10 @@ protected:
 class RecordingBlock : public CPRenderBlock {
 public:
     explicit RecordingBlock(NullDevice& device) : device_(device) {}
-    void Fill() override { device_.calls.push_back("Fill"); }
+    bool Fill() override {
+        device_.calls.push_back("Fill");
+        return true;
+    }
     void ResetFrame() override { device_.calls.push_back("ResetFrame"); }
 
 private:
