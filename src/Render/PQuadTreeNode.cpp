@@ -51,7 +51,9 @@ void CPQuadTreeNode::SetChild(int index, CPQuadTreeNode* node) {
 
 void CPQuadTreeNode::Build(const std::vector<CPRefPtr<CPGameObject>>& objects, int depth) {
     if (!box_) SetBox(Vec3(), Vec3());
-    if (depth >= LeafDepth()) {
+    // An empty quadrant is not split further: its children would hold nothing and leave its box as
+    // it is, and a deep tree of them only costs memory.
+    if (depth >= LeafDepth() || objects.empty()) {
         for (const auto& o : objects) {
             if (!o) continue;
             objects_.push_back(o);

@@ -137,8 +137,8 @@ TEST_F(RenderQueueTest, PostPassesRunBeforeTheirLayersOnlyWithBloomOn) {
         if (c.rfind("DrawIndexedPrimitive", 0) == 0) marks.push_back("draw" + std::to_string(++draws));
         if (c.rfind("SpeedBlur", 0) == 0 || c == "Bloom") marks.push_back(c);
     }
-    const std::vector<std::string> expected = {"draw1",  "SpeedBlur 5.000000", "draw2", "draw3", "SpeedBlur 0.500000",
-                                               "Bloom", "draw4", "draw5"};
+    const std::vector<std::string> expected = {
+        "draw1", "SpeedBlur 5.000000", "draw2", "draw3", "SpeedBlur 0.500000", "Bloom", "draw4", "draw5"};
     EXPECT_EQ(marks, expected);
     Frame(false);
     EXPECT_TRUE(Calls("SpeedBlur").empty());
