@@ -2,6 +2,9 @@
 // writer's text reads back to the same file.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "Render/PEffectFile.h"
@@ -150,6 +153,25 @@ TEST(EffectFileTest, NulByteIsRefusedWithItsLine) {
     std::string error;
     EXPECT_FALSE(ReadEffectFile(text, file, error));
     EXPECT_EQ(error, "line 2: NUL byte");
+}
+
+} // namespace
+
+namespace {
+
+// Every effect of the demo data set reads; the GL tests compile them.
+TEST(EffectFileTest, DemoDataEffectsRead) {
+    const std::filesystem::path dir = std::filesystem::path(VASTREL_SOURCE_DIR) / "data" / "Data" / "Effects";
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EffectFile file;
+        std::string error;
+        EXPECT_TRUE(ReadEffectFile(text, file, error)) << entry.path() << ": " << error;
+        ++count;
+    }
+    EXPECT_GE(count, 3);
 }
 
 } // namespace

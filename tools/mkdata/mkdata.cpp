@@ -2,6 +2,10 @@
 //   Data/Textures/publisher.jpg  the loading screen's background (a night road under the title)
 //   Data/Textures/load.tga       the loading screen's progress bar
 //   Data/admin.sav               the stored level records (times to beat, a rival run on level 1)
+//   Data/Textures/error.tga      the stand-in for a texture that cannot be read (magenta checks)
+//   Data/Textures/ground.tga     asphalt with a painted line
+//   Data/Textures/flare.tga      a round glow, its alpha falling off from the centre
+//   Data/Textures/frame.tga      a screen frame: an opaque border around a clear middle
 // Both are drawn here in code, so the repository holds no image it cannot remake.
 #include <cmath>
 #include <cstdint>
@@ -134,6 +138,56 @@ bool WriteTga(const fs::path& path, const Image& image) {
     return std::fclose(f) == 0 && ok;
 }
 
+Image ErrorTexture() {
+    Image image(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool on = ((x / 4) + (y / 4)) % 2 == 0;
+            image.Set(x, y, on ? 1.0f : 0.0f, 0.0f, on ? 1.0f : 0.0f);
+        }
+    return image;
+}
+
+Image Ground() {
+    const int n = 128;
+    Image image(n, n);
+    uint32_t seed = 12345;
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            const float noise = ((seed >> 16) & 0xFF) / 255.0f * 0.08f;
+            float v = 0.32f + noise;
+            float r = v, g = v, b = v * 1.05f;
+            if (std::abs(x - n / 2) < 3 && (y / 16) % 2 == 0) r = 0.9f, g = 0.85f, b = 0.3f;
+            image.Set(x, y, r, g, b);
+        }
+    return image;
+}
+
+Image Flare() {
+    const int n = 64;
+    Image image(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float dx = (x + 0.5f) / n * 2 - 1, dy = (y + 0.5f) / n * 2 - 1;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float a = d >= 1.0f ? 0.0f : (1.0f - d) * (1.0f - d);
+            image.Set(x, y, 1.0f, 0.9f, 0.6f, a);
+        }
+    return image;
+}
+
+Image Frame() {
+    const int n = 64;
+    Image image(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const bool border = x < 4 || y < 4 || x >= n - 4 || y >= n - 4;
+            image.Set(x, y, 0.1f, 0.6f, 1.0f, border ? 1.0f : 0.0f);
+        }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -154,9 +208,19 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mkdata: cannot write publisher.jpg\n");
         return 1;
     }
-    if (!WriteTga(textures / "load.tga", ProgressBar())) {
-        std::fprintf(stderr, "mkdata: cannot write load.tga\n");
-        return 1;
+    const struct {
+        const char* name;
+        Image image;
+    } tgas[] = {{"load.tga", ProgressBar()},
+                {"error.tga", ErrorTexture()},
+                {"ground.tga", Ground()},
+                {"flare.tga", Flare()},
+                {"frame.tga", Frame()}};
+    for (const auto& t : tgas) {
+        if (!WriteTga(textures / t.name, t.image)) {
+            std::fprintf(stderr, "mkdata: cannot write %s\n", t.name);
+            return 1;
+        }
     }
     if (!WriteDemoMeshes(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {

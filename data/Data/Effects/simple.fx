@@ -1,0 +1,9 @@
+// The stand-in for an effect file that cannot be read, and the plain look of a description without
+// an effect: the device's fixed-function drawing, texture times lit colour.
+param texture2D tex0;
+
+technique Fixed {
+    pass P0 {
+        fixed;
+    }
+}
