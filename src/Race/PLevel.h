@@ -28,10 +28,15 @@ public:
     bool GetNamedPosition(const std::string& key, float position[3]) const;
     void SetNamedPosition(const std::string& key, const float position[3]);
 
+    // The player's speed as the gauges show it.
+    float GetCurrentSpeed() const { return currentSpeed_; }
+    void SetCurrentSpeed(float speed) { currentSpeed_ = speed; }
+
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPLevel"; }
 
 private:
+    float currentSpeed_ = 0.0f;
     std::string carKey_;
     std::vector<CPReplayFrame> ownRunFrames_;
     std::unordered_map<std::string, std::array<float, 3>> namedPositions_;

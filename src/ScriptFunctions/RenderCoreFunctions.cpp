@@ -1,8 +1,10 @@
 #include "ScriptFunctions/RenderCoreFunctions.h"
 
+#include "Core/PGameObject.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Render/PRender.h"
+#include "Render/PRenderBlock.h"
 
 namespace {
 
@@ -13,7 +15,16 @@ int SetFade(lua_State* L) {
     return 0;
 }
 
+// DrawDynamicObject (object): the object and its visible children into this frame's dynamic block.
+int DrawDynamicObject(lua_State* L) {
+    auto* object = ScriptArgObject<CPGameObject>(L, 1);
+    CPRender* render = GetRender();
+    if (object && render && render->GetDynamicRenderBlock()) render->GetDynamicRenderBlock()->DrawDynamicObject(object);
+    return 0;
+}
+
 const ScriptFunctionEntry kRenderCoreFunctions[] = {
+    {"DrawDynamicObject", DrawDynamicObject},
     {"SetFade", SetFade},
 };
 

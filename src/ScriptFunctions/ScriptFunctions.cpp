@@ -5,6 +5,7 @@
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
 #include "ScriptFunctions/RenderCoreFunctions.h"
+#include "ScriptFunctions/RenderFunctions.h"
 #include "ScriptFunctions/SceneObjectFunctions.h"
 #include "ScriptFunctions/ShopFunctions.h"
 
@@ -16,4 +17,5 @@ void RegisterAllScriptFunctions() {
     RegisterCameraScriptFunctions();
     RegisterShopScriptFunctions();
     RegisterProfileScriptFunctions();
+    RegisterRenderScriptFunctions();
 }
