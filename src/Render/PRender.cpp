@@ -4,9 +4,15 @@
 #include "Core/PSettings.h"
 #include "Render/DeviceCheck.h"
 #include "Render/DeviceMatrix.h"
+#include "Render/PEffectManager.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PPerspectiveCamera.h"
 #include "Render/RenderStates.h"
 
 using namespace Platform;
+
+Mat4 SkyViewMatrix = MatIdentity();
+Mat4 SkyViewInverse = MatIdentity();
 
 CPRender::CPRender() = default;
 
@@ -41,14 +47,24 @@ bool CPRender::Start() {
         return false;
     }
 
+    // Textures and effects are made on this device from now on.
+    if (CPMaterialManager* materials = GetMaterialManager()) materials->SetDevice(device_.get());
     dynamicBlock_ = CPRefPtr<CPRenderBlock>(new CPRenderBlock());
-    dynamicBlock_->Init(false, g_static ? 2 : 4);
+    dynamicBlock_->Init(device_.get(), false, g_static ? 2 : 4);
+    // The level's static path writes into a block of its own, which must exist when it is on.
+    if (g_static) {
+        staticBlock_ = CPRefPtr<CPRenderBlock>(new CPRenderBlock());
+        if (!staticBlock_->Init(device_.get(), true, 1)) staticBlock_.Reset();
+    }
 
     const DeviceCaps& caps = device_->GetDeviceCaps();
     maxAnisotropy_ = static_cast<int>(caps.MaxAnisotropy);
     anisoMin_ = anisoMag_ = caps.TextureFilterCaps != 0;
 
     RestoreRenderStates();
+    InitLayerCameras();
+    if (CPMaterialManager* materials = GetMaterialManager())
+        shadowMaterial_ = materials->GetMaterial(16, "shad2.fx", {});
 
     // One black frame, so the window shows no garbage before the first loading screen.
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0xFF000000, 1.0f, 0));
@@ -106,6 +122,7 @@ void CPRender::ReleaseDevice() {
     // Static meshes hold device buffers; their records go with the device (the renderer stops).
     staticMeshes_.Clear();
     ForgetBoundBuffers();
+    if (CPMaterialManager* materials = GetMaterialManager()) materials->SetDevice(nullptr);
     device_.reset();
 }
 
@@ -227,6 +244,7 @@ void CPRender::Update() {
     ForgetBoundBuffers();
     DEVICE_CHECK(device_->BeginScene());
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0x00000000, 1.0f, 0));
+    SetCameraValues();
     DrawStage(CPRenderPass::Stage::Background);
     DEVICE_CHECK(device_->SetFVF(kFvfVertex));
     DrawStage(CPRenderPass::Stage::Scene);
@@ -242,6 +260,26 @@ void CPRender::Update() {
     debugLineList_.clear();
     lastDrawnObjects_ = drawnObjects_;
     drawnObjects_ = 0;
+}
+
+void CPRender::InitLayerCameras() { queue_.InitLayerCameras(g_screenWidth, g_screenHeight); }
+
+void CPRender::SetCameraValues() {
+    const CPPerspectiveCamera* camera = CurrentCamera.Get();
+    if (!camera) return;
+    // The sky looks from the origin along the camera's direction.
+    const Vec3 direction = Normalize(camera->lookAt - camera->eye);
+    SkyViewMatrix = MatLookAtLH(Vec3(0, 0, 0), direction, camera->up);
+    if (!MatInverse(SkyViewInverse, nullptr, SkyViewMatrix)) SkyViewInverse = MatIdentity();
+    skyProjection_ = MatPerspectiveFovLH(1.0471976f, DesktopAspect(), 1.0f, 2000.0f);
+    CPEffectManager* effects = GetEffectManager();
+    if (!effects || !effects->GetSharedEffect()) return;
+    const float k = lightCoeff_;
+    const LightRecord& sun = directionalLight_;
+    effects->SetSharedParameters(camera->viewInverse, Vec4(sun.Direction.x, sun.Direction.y, sun.Direction.z, 1.0f),
+                                 Vec4(sun.Diffuse.r * k, sun.Diffuse.g * k, sun.Diffuse.b * k, k),
+                                 Vec4(ambient_[0] * k, ambient_[1] * k, ambient_[2] * k, ambient_[3] * k),
+                                 Vec4(camera->eye.x, camera->eye.y, camera->eye.z, 1.0f));
 }
 
 void CPRender::DrawStage(CPRenderPass::Stage stage) {

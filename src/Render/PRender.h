@@ -14,8 +14,11 @@
 #include "Render/PFadePass.h"
 #include "Render/PLight.h"
 #include "Render/PLoadingScreen.h"
+#include "Render/PMaterial.h"
+#include "Render/PQueuePass.h"
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderPass.h"
+#include "Render/PRenderQueue.h"
 #include "Render/PVertex.h"
 #include "Render/StaticMeshCache.h"
 
@@ -79,8 +82,24 @@ public:
     CPStaticMeshCache& GetStaticMeshes() { return staticMeshes_; }
 
     const CPRefPtr<CPRenderBlock>& GetDynamicRenderBlock() const { return dynamicBlock_; }
-    // The static block is never made, so this answers an empty handle.
+    // The block the level's static path appends to: made at Start (static, one slot) when the
+    // "static" setting is on; otherwise empty and its users skip the path.
     CPRefPtr<CPRenderBlock> GetStaticBlock() const { return staticBlock_; }
+
+    // The render queue (layers, their cameras and world matrices).
+    CPRenderQueue& GetRenderQueue() { return queue_; }
+    void RegisterMaterial(CPMaterial* material) { queue_.RegisterMaterial(material); }
+    void SetLayerCamera(int layer, CPBaseCamera* camera) { queue_.SetLayerCamera(layer, camera); }
+    void ReleaseLayer(int layer) { queue_.ReleaseLayer(layer); }
+    void SetLayerTransform(const Mat4& matrix, int layer) { queue_.SetLayerTransform(matrix, layer); }
+    // Layer 195's screen camera and layer 225's showroom camera, from the screen size.
+    void InitLayerCameras();
+    // The blur and bloom the queue's walk runs between layers.
+    void SetPostPasses(CPPostPasses* post) { queuePass_.SetPostPasses(post); }
+    // The layer-16 "shad2.fx" material held for the renderer's life.
+    const CPRefPtr<CPMaterial>& GetShadowMaterial() const { return shadowMaterial_; }
+    // The sky's projection of the last frame with a current camera.
+    const Mat4& GetSkyProjection() const { return skyProjection_; }
 
     int GetLightCount() const { return lightCount_; }
     const LightRecord& GetQueuedLight(int i) const { return lights_[i]; }
@@ -127,6 +146,9 @@ public:
 private:
     // Draws the passes of one stage of the frame, in the order they were added.
     void DrawStage(CPRenderPass::Stage stage);
+    // Frame step 5, with a current camera: the sky's view and projection and the shared effect
+    // parameters.
+    void SetCameraValues();
     void EmptyLightQueue() { lightCount_ = 0; }
     void ForgetBoundBuffers() {
         boundVertexBuffer_ = nullptr;
@@ -163,7 +185,11 @@ private:
     CPLoadingScreen loadingScreen_;
     CPFadePass fade_;
     // The frame's passes; a pass not built yet is simply not here.
-    std::vector<CPRenderPass*> passes_{&fade_};
+    CPRenderQueue queue_;
+    CPQueuePass queuePass_{queue_};
+    std::vector<CPRenderPass*> passes_{&queuePass_, &fade_};
+    CPRefPtr<CPMaterial> shadowMaterial_;
+    Mat4 skyProjection_ = MatIdentity();
     int desktopWidth_ = 0;
     int desktopHeight_ = 0;
     uint32_t fogColor_ = 0;
@@ -174,3 +200,8 @@ private:
 };
 
 inline CPRender* GetRender() { return CPSingleton<CPRender>::Instance(); }
+
+// The sky's view of the current frame (a look-at from the origin along the camera's direction) and
+// its inverse; the sky's clouds read them.
+extern Mat4 SkyViewMatrix;
+extern Mat4 SkyViewInverse;
