@@ -38,9 +38,12 @@ layout(std140) uniform VastrelDevice {
 };
 
 // Pixel centres sit on integer coordinates for the renderer and half-way between them for GL:
-// moving every position by half a pixel right and down keeps screen-space layers texel-exact.
+// every position moves right and down by just under half a pixel, so screen-space layers are
+// texel-exact and an edge on a pixel centre covers it on the top and left sides only.
+const float kHalfPixel = 0.9921875; // in clip units per pixel: 2 * (0.5 - 1 / 256)
 vec4 VsToClip(vec4 p) {
-    return vec4(p.x + p.w / vTarget.x, (p.y - p.w / vTarget.y) * vTarget.z, 2.0 * p.z - p.w, p.w);
+    return vec4(p.x + p.w * kHalfPixel / vTarget.x, (p.y - p.w * kHalfPixel / vTarget.y) * vTarget.z, 2.0 * p.z - p.w,
+                p.w);
 }
 
 vec4 VsScreenToClip(vec4 p) {
