@@ -4,6 +4,7 @@
 // written to build/test-output/ as PNG for a look).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,7 @@
 
 #include "Core/Math/Math.h"
 #include "Core/PGlobalTimer.h"
+#include "Core/PPath.h"
 #include "Core/PSettings.h"
 #include "Platform/Device.h"
 #include "Platform/GlDevice.h"
@@ -25,6 +27,7 @@
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "Render/RenderTestSupport.h"
+#include "RenderGL/DemoScene.h"
 #include "RenderGL/PngWriter.h"
 #include "RenderGL/SceneSupport.h"
 
@@ -373,6 +376,109 @@ TEST_F(RenderSceneTest, TheQuadtreeDrawsExactlyTheLeavesItQueuesAndCulledOnesLea
     }
     EXPECT_GT(seen, 3);
     EXPECT_GT(hidden, 3);
+}
+
+} // namespace
+
+namespace {
+
+// The demo scene through the real queue at 1024 x 768, from four places on the camera's orbit.
+// The frames go to build/test-output/ as PNG.
+class DemoSceneTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        (void)g_videoDriverChosen;
+        CPSettingsManager::ResetDefaults();
+        g_screenWidth = 1024;
+        g_screenHeight = 768;
+        FrameCounter = 0;
+        root_ = std::make_unique<RenderSupport::ScopedGameRoot>();
+        const std::filesystem::path data = std::filesystem::path(VASTREL_SOURCE_DIR) / "data" / "Data" / "Effects";
+        for (const auto& e : std::filesystem::directory_iterator(data)) {
+            std::ifstream in(e.path(), std::ios::binary);
+            root_->Put("Data/Effects/" + e.path().filename().string(),
+                       std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        }
+        const std::string mkdata = std::string(VASTREL_BINARY_DIR) + "/bin/mkdata .";
+        ASSERT_EQ(std::system(mkdata.c_str()), 0);
+        InvalidatePathCache();
+        materials_ = std::make_unique<CPMaterialManager>();
+        render_ = CPRefPtr<CPRender>(new CPRender());
+        render_->SetBackend(CreateGlBackend());
+        if (!render_->Start()) GTEST_SKIP() << "no OpenGL 3.3 context can be made here";
+        scene_ = std::make_unique<DemoScene>(*render_, *materials_);
+    }
+    void TearDown() override {
+        scene_.reset();
+        CurrentCamera.Reset();
+        if (render_ && render_->GetDevice()) render_->Stop();
+        render_.Reset();
+        CPManagedObject::CollectGarbage();
+        materials_.reset();
+        CPManagedObject::CollectGarbage();
+        root_.reset();
+        CPSettingsManager::ResetDefaults();
+    }
+    std::vector<uint32_t> Frame() {
+        ++FrameCounter;
+        scene_->Queue();
+        render_->Update();
+        std::vector<uint32_t> pixels;
+        int w = 0, h = 0;
+        EXPECT_EQ(render_->GetDevice()->ReadBackBuffer(pixels, w, h), DeviceResult::Ok);
+        return pixels;
+    }
+    uint32_t At(const std::vector<uint32_t>& p, const Vec3& world) const {
+        const Vec3 clip = Vec3TransformCoord(world, scene_->camera->viewProjection);
+        const int x = int(std::lround((clip.x + 1) * 0.5f * 1024 - 0.5f));
+        const int y = int(std::lround((1 - clip.y) * 0.5f * 768 - 0.5f));
+        return p[static_cast<size_t>(std::clamp(y, 0, 767)) * 1024 + std::clamp(x, 0, 1023)];
+    }
+    std::unique_ptr<RenderSupport::ScopedGameRoot> root_;
+    std::unique_ptr<CPMaterialManager> materials_;
+    CPRefPtr<CPRender> render_;
+    std::unique_ptr<DemoScene> scene_;
+};
+
+TEST_F(DemoSceneTest, TheSceneLooksRightFromEveryPlaceOnTheOrbit) {
+    const std::filesystem::path out = std::filesystem::path(VASTREL_BINARY_DIR) / "test-output";
+    for (int step = 0; step < 4; ++step) {
+        const float angle = 1.5707963f * static_cast<float>(step) + 0.3f;
+        scene_->SetOrbit(angle);
+        auto p = Frame();
+        PngWriter::Write(out / ("scene-" + std::to_string(step) + ".png"), p, 1024, 768);
+        // The screen frame's border, one texel per 16 x 12 pixels, in its own colour.
+        for (auto [x, y] : {std::pair{8, 8}, std::pair{1015, 760}, std::pair{512, 40}})
+            EXPECT_TRUE(Near(p[static_cast<size_t>(y) * 1024 + x], 26, 153, 255, 1)) << step << ": " << x << "," << y;
+        // A crate between the camera and the middle of the yard: its top in wood colours.
+        const Vec3 eye = scene_->camera->eye;
+        const float half = (DemoScene::kGrid - 1) * DemoScene::kSpacing * 0.5f;
+        auto snap = [&](float v) {
+            const float i = std::round((v + half) / DemoScene::kSpacing);
+            return -half + DemoScene::kSpacing * std::clamp(i, 0.0f, float(DemoScene::kGrid - 1));
+        };
+        const Vec3 top(snap(eye.x * 0.2f), snap(eye.y * 0.2f), 2 * DemoScene::kCrateHalf);
+        const uint32_t wood = At(p, top);
+        EXPECT_GT(Channel(wood, 16), Channel(wood, 8)) << step;
+        EXPECT_GT(Channel(wood, 8), Channel(wood, 0)) << step;
+        EXPECT_GT(Channel(wood, 16) - Channel(wood, 0), 40) << step;
+    }
+    // The ground between four crates, seen past them: grey asphalt, lit.
+    scene_->SetOrbit(0);
+    auto p = Frame();
+    const uint32_t ground = At(p, Vec3(0, 0, 0));
+    EXPECT_LT(std::abs(Channel(ground, 16) - Channel(ground, 8)), 24);
+    EXPECT_GT(Channel(ground, 8), 40);
+    // The translucent panel blends over whatever the same frame shows without it.
+    const Vec3 onPanel(0, -10, 12);
+    scene_->panel->SetVisible(false);
+    const uint32_t behind = At(Frame(), onPanel);
+    scene_->panel->SetVisible(true);
+    const uint32_t blended = At(Frame(), onPanel);
+    const float a = 0x60 / 255.0f;
+    EXPECT_TRUE(Near(blended, int(std::lround(a * 0x40 + (1 - a) * Channel(behind, 16))),
+                     int(std::lround(a * 0xA0 + (1 - a) * Channel(behind, 8))),
+                     int(std::lround(a * 0xFF + (1 - a) * Channel(behind, 0))), 3));
 }
 
 } // namespace
