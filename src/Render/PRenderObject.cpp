@@ -35,14 +35,14 @@ void CPRenderObject::Fill(CPVertex* vertexDest, CPIndex* indexDest, uint16_t bas
         bool first = true;
         for (const CPRefPtr<CPVertexEffect>& effect : vertexEffects) {
             if (!effect) continue;
-            effect->Apply(first ? worldVertices.data() : vertexDest, vertexDest, isStaticcast<int>(count));
+            effect->Apply(first ? worldVertices.data() : vertexDest, vertexDest, static_cast<int>(count));
             first = false;
         }
         if (first) std::copy_n(worldVertices.data(), count, vertexDest);
     } else {
         std::copy_n(worldVertices.data(), count, vertexDest);
     }
-    for (size_t i = 0; i < indices.size(); ++i) indexDest[i] = isStaticcast<CPIndex>(indices[i] + base);
+    for (size_t i = 0; i < indices.size(); ++i) indexDest[i] = static_cast<CPIndex>(indices[i] + base);
 }
 
 void CPRenderObject::FillExtra(CPIndex* destination, int, int& first, int& last) {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Render/PRenderBlock.h"
-#include "Render/PStaticMesh.h"
 #include "Render/RenderObjects.h"
 #include "Render/RendererFixture.h"
+#include "Render/StaticMeshCache.h"
 
 using namespace Platform;
 using namespace RenderSupport;
