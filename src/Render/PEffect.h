@@ -19,7 +19,7 @@ public:
     // "CPEffect - " followed by the name.
     const char* GetTypeName() const override { return typeName_.c_str(); }
 
-    // Reads and compiles the effect of the specification; an unreadable file compiles "simple.fx"
+    // Reads and compiles the effect its name and options ask for; an unreadable file compiles "simple.fx"
     // without the pool instead. False when no effect object results.
     bool Load(const std::string& specification);
     // Binds texture i of the block to "tex<i>" for i below both counts; further parameters keep

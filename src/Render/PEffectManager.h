@@ -19,7 +19,7 @@ public:
     CPEffectManager();
     virtual ~CPEffectManager();
 
-    // The effect of the specification, cached under the whole text. An effect that cannot be made
+    // The effect a name-and-options text asks for, cached under the whole text. An effect that cannot be made
     // is replaced by "error.fx", entered under the requested specification.
     CPRefPtr<CPEffect> GetEffect(const std::string& specification);
     void RemoveEffect(CPEffect* effect);

@@ -30,7 +30,7 @@ public:
     CPTextureManager();
     virtual ~CPTextureManager();
 
-    // The texture of the specification: a plain file name that loaded once is shared; one with
+    // The texture a name-and-options text asks for: a plain file name that loaded once is shared; one with
     // options, or one that failed (then "error.tga" stands in), loads anew on every request.
     CPRefPtr<CPTexture> GetTexture(const std::string& specification);
     // The block of these textures in this order, shared by equal requests.
