@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
         return std::make_unique<Platform::SdlMessageSource>(width, height);
     };
     platform.makeDevice = [] { return Platform::CreateGlBackend(); };
+    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
+        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
+    };
     platform.deviceWindow = [](Platform::Window& window) -> void* {
         return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
     };

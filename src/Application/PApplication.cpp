@@ -16,6 +16,7 @@
 #include "Core/PSettings.h"
 #include "Input/NInput.h"
 #include "Render/PRender.h"
+#include "ScriptFunctions/OptionsFunctions.h"
 
 bool g_exitFlag = false;
 
@@ -139,11 +140,13 @@ int VastrelMain(int argc, char** argv, ApplicationPlatform platform, Platform::S
         }
     }
 
+    SetScriptShell(&shell);
     RunResult result;
     {
         CPApplication application(std::move(platform));
         result = application.Run();
     }
+    SetScriptShell(nullptr);
     g_exitFlag = true;
 
     if (result == RunResult::LauncherFailed) {

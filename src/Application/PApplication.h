@@ -9,6 +9,7 @@
 #include "Platform/Audio.h"
 #include "Platform/Device.h"
 #include "Platform/Dialog.h"
+#include "Platform/Input.h"
 #include "Platform/Message.h"
 #include "Platform/Shell.h"
 #include "Platform/Window.h"
@@ -24,6 +25,8 @@ struct ApplicationPlatform {
     // The window handle the device presents into.
     std::function<void*(Platform::Window&)> deviceWindow;
     Platform::DialogBackend* dialogs = nullptr;
+    // The keyboard and mouse fed by the main window's message source; null reads nothing.
+    std::function<Platform::InputDevice*(Platform::MessageSource&)> inputDevice;
     // The sound device (music included); null runs silent.
     Platform::AudioDevice* audio = nullptr;
     // A launcher button pressed in place of showing the dialog (--start); 0 shows it.

@@ -12,6 +12,7 @@
 #include "Core/TaskPriorities.h"
 #include "Input/NInput.h"
 #include "Interface/PFontManager.h"
+#include "Interface/PInterfaceDispatch.h"
 #include "Particles/PParticlesManager.h"
 #include "Race/PGameData.h"
 #include "Race/PPhysics.h"
@@ -29,6 +30,8 @@ namespace {
 constexpr const char* kTitle = "Vastrel";
 // The loading screen's progress once every subsystem has started.
 constexpr int kLoadingScreenDone = 75;
+// How the input system reaches the interface screens.
+CPInterfaceDispatch g_interfaceDispatch;
 
 // What a refused start means for the run.
 enum class Refusal {
@@ -185,6 +188,9 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
      [](CPSubsystems& s) {
          s.input_ = CPRefPtr<CNInput>(new CNInput);
          s.input_->SetPriority(TaskPriority::Input);
+         s.input_->SetDispatch(&g_interfaceDispatch);
+         // The keyboard and mouse come with the main window's message source.
+         if (s.platform_.inputDevice && s.messages_) s.input_->SetDevice(s.platform_.inputDevice(*s.messages_));
      },
      [](CPSubsystems& s) { return s.kernel_->AddTask(s.input_); }, [](CPSubsystems& s) { s.input_.Reset(); }},
     // Made and loaded in one step, between two loading screens.

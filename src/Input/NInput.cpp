@@ -1,9 +1,15 @@
 #include "Input/NInput.h"
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "Core/PFileReader.h"
 #include "Core/PFileWriter.h"
+#include "Core/PGlobalTimer.h"
+#include "Core/PScriptManager.h"
+#include "Core/PSettings.h"
 #include "Core/PTextReader.h"
 #include "Core/PTokenizer.h"
 
@@ -92,9 +98,163 @@ bool CNInput::Start() {
     return CPTask::Start();
 }
 
+namespace {
+
+// Key codes of the fixed menu keys.
+enum : int {
+    kEsc = 0x01,
+    kBackspace = 0x0E,
+    kEnter = 0x1C,
+    kPad8 = 0x48,
+    kPad4 = 0x4B,
+    kPad6 = 0x4D,
+    kPad2 = 0x50,
+    kPadEnter = 0x9C,
+    kUp = 0xC8,
+    kLeft = 0xCB,
+    kRight = 0xCD,
+    kDown = 0xD0,
+};
+
+} // namespace
+
+void CNInput::SendKeyAction(const std::string& params) {
+    if (CPScriptManager* scripts = GetScriptManager())
+        scripts->SendCommandByCategory("action_listener", "key_action", params);
+}
+
+void CNInput::SendStandardAction(const char* params) {
+    if (CPScriptManager* scripts = GetScriptManager())
+        scripts->SendCommandByCategory("action_listener", "standart_action", params);
+}
+
+void CNInput::GetMousePosition(int& x, int& y) const {
+    x = static_cast<int>(cursorX_);
+    y = static_cast<int>(cursorY_);
+}
+
+void CNInput::UpdateCursorAxis(float& cursor, int delta, float factor, int size) {
+    float d = static_cast<float>(delta) * factor;
+    // A sensitivity that isn't a number moves nothing.
+    if (!std::isfinite(d)) return;
+    float moved = cursor + d;
+    if (d > 0) {
+        float limit = static_cast<float>(size - 1);
+        if (moved > limit) moved = limit;
+    } else if (moved < 0) {
+        moved = 0;
+    }
+    cursor = moved;
+}
+
 void CNInput::Update() {
-    // Keyboard and mouse devices are read here once the input devices exist; until then the
-    // bindings are all this task keeps.
+    // 1. Device upkeep.
+    if (device_) device_->Acquire(AppActive);
+
+    // 2. Mouse (the keyboard comes with it and is taken in step 7).
+    Platform::InputState state;
+    if (device_) device_->Read(state);
+    dx_ = state.dx;
+    dy_ = state.dy;
+    dz_ = state.dz;
+
+    // 3. Wheel, whatever the actions-enabled flag.
+    if (dz_ > 0) SendKeyAction("prev_weapon,0");
+    else if (dz_ < 0) SendKeyAction("next_weapon,0");
+
+    // 4. Cursor.
+    const float factor = g_mouse + 1.0f;
+    const float oldX = cursorX_, oldY = cursorY_;
+    UpdateCursorAxis(cursorX_, dx_, factor, g_screenWidth);
+    UpdateCursorAxis(cursorY_, dy_, factor, g_screenHeight);
+
+    // 5. Buttons 0, 1, 2: the dispatch first, then buttons 1 and 2 send theirs (",0" down, ",1" up).
+    for (int button = 0; button < 3; ++button) {
+        bool down = (state.buttons[button] & 0x80) != 0;
+        if (down == held_[button]) continue;
+        if (down) {
+            if (dispatch_) dispatch_->MouseDown(button, cursorX_, cursorY_);
+        } else if (dispatch_) {
+            dispatch_->MouseUp(button, cursorX_, cursorY_);
+        }
+        if (button > 0) SendKeyAction("mouse" + std::to_string(button) + (down ? ",0" : ",1"));
+        held_[button] = down;
+    }
+
+    // 6. Cursor moved.
+    if ((cursorX_ != oldX || cursorY_ != oldY) && dispatch_) dispatch_->MouseMove(cursorX_, cursorY_);
+
+    // 7. Keyboard.
+    std::memcpy(previousKeys_, keys_, sizeof(keys_));
+    std::memcpy(keys_, state.keys, sizeof(keys_));
+
+    // 8. Every scan code in ascending order.
+    bool anyUp = false;
+    for (int code = 0; code < 256; ++code) {
+        const bool was = (previousKeys_[code] & 0x80) != 0, is = (keys_[code] & 0x80) != 0;
+        if (was == is) continue;
+        const CNActionBinding& binding = keyBindings_[code];
+        if (!is) {
+            if (keyAssignMode) {
+                keyAssignMode = false;
+                // Keys past the name table (the Windows keys and beyond) have no name of their own.
+                const char* name = GetKeyName(code);
+                if (CPScriptManager* scripts = GetScriptManager())
+                    scripts->SendCommandByCategory("interface", "key_assign",
+                                                   std::string(name ? name : "undefined key") + ",false");
+            }
+            if (actionsEnabled && binding.bound) SendKeyAction(binding.text + ",0");
+            anyUp = true;
+            switch (code) {
+            case kEsc: SendStandardAction("escape,0"); break;
+            case kBackspace: SendStandardAction("backspace,0"); break;
+            case kLeft:
+            case kPad4: SendStandardAction("left,0"); break;
+            case kRight:
+            case kPad6: SendStandardAction("right,0"); break;
+            case kEnter:
+            case kPadEnter:
+                SendStandardAction("enter,0");
+                if (dispatch_) dispatch_->EnterUp();
+                break;
+            default: break;
+            }
+        } else {
+            if (actionsEnabled && binding.bound) SendKeyAction(binding.text + ",1");
+            switch (code) {
+            case kUp:
+            case kPad8:
+                if (dispatch_) dispatch_->MenuDown();
+                break;
+            case kDown:
+            case kPad2:
+                if (dispatch_) dispatch_->MenuUp();
+                break;
+            case kLeft:
+            case kPad4:
+                SendStandardAction("left,1");
+                if (dispatch_) dispatch_->MenuLeft();
+                break;
+            case kRight:
+            case kPad6:
+                SendStandardAction("right,1");
+                if (dispatch_) dispatch_->MenuRight();
+                break;
+            case kEnter:
+            case kPadEnter:
+                SendStandardAction("enter,1");
+                if (dispatch_) dispatch_->EnterDown();
+                break;
+            case kEsc: SendStandardAction("escape,1"); break;
+            case kBackspace: SendStandardAction("backspace,1"); break;
+            default: break;
+            }
+        }
+    }
+
+    // 9. One "any_key" for every key that went up this turn.
+    if (anyUp)
+        if (CPScriptManager* scripts = GetScriptManager()) scripts->SendCommandByName("main", "any_key", "");
 }
 
 HRESULT CNInput::LoadActions(const std::string& fileName) {
@@ -131,14 +291,30 @@ HRESULT CNInput::LoadActions(const std::string& fileName) {
     return S_OK;
 }
 
-HRESULT CNInput::SaveActions(const std::string& fileName) const {
+namespace {
+
+// A field holding ";" or a quote is written in quotes (inner quotes doubled), so it reads back as
+// it was written; every other field is written as it is.
+std::string QuoteField(const std::string& field) {
+    if (field.find_first_of(";\"") == std::string::npos) return field;
+    std::string quoted = "\"";
+    for (char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+} // namespace
+
+HRESULT CNInput::SaveActions(const std::string& fileName) {
     CPFileWriter writer(fileName, false);
     for (const std::string& action : actionList_) {
-        const CNActionBinding* entry = actionMap_.Find(action);
-        CNActionBinding empty;
-        if (!entry) entry = &empty;
-        std::string key = entry->numeric ? std::to_string(entry->code) : entry->keyName;
-        std::string line = action + ";" + entry->text + ";" + key + ";" + (entry->numeric ? "true" : "false") + "\r\n";
+        // An action without a map entry is written with an empty one, which it keeps.
+        const CNActionBinding& entry = actionMap_[action];
+        std::string key = entry.numeric ? std::to_string(entry.code) : entry.keyName;
+        std::string line = QuoteField(action) + ";" + QuoteField(entry.text) + ";" + QuoteField(key) + ";" +
+                           (entry.numeric ? "true" : "false") + "\r\n";
         writer.Write(line.data(), static_cast<int>(line.size()));
     }
     return writer.SaveReplacing();

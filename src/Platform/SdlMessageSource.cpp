@@ -13,10 +13,11 @@ SdlMessageSource::SdlMessageSource(int clientWidth, int clientHeight) {
 bool SdlMessageSource::TakeMessage(Message& out) {
     std::vector<Message> made;
     SDL_Event event;
-    while (pending_.empty() && SDL_PollEvent(&event)) {
+    while (SDL_PollEvent(&event)) {
         made.clear();
         translator_.Translate(event, made);
         pending_.insert(pending_.end(), made.begin(), made.end());
+        input_.Feed(event);
     }
     if (pending_.empty()) return false;
     out = pending_.front();

@@ -1,7 +1,10 @@
 #pragma once
-// The main window's messages from SDL's event queue.
+// The main window's messages from SDL's event queue, and the one pump of that queue: every call
+// drains all pending events, window events into messages, input events into the keyboard and mouse
+// state the input system reads.
 #include <deque>
 
+#include "Platform/Input.h"
 #include "Platform/Message.h"
 #include "Platform/SdlEventTranslator.h"
 
@@ -12,14 +15,16 @@ public:
     // The window's client size as created; Size messages are measured against it.
     SdlMessageSource(int clientWidth, int clientHeight);
 
-    // Posted and already translated messages first; otherwise SDL events are taken until one makes
-    // a message or none is left. Events that make no message (mouse motion, plain keys) are used up
-    // on the way: SDL has already updated the device state from them.
+    // Drains SDL's queue, then answers the oldest posted or translated message.
     bool TakeMessage(Message& out) override;
     void Post(const Message& message) override { pending_.push_back(message); }
 
+    // The keyboard and mouse built from the events this source drains.
+    InputDevice& Input() { return input_; }
+
 private:
     SdlEventTranslator translator_;
+    SdlInput input_;
     std::deque<Message> pending_;
 };
 

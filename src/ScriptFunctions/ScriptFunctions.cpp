@@ -2,12 +2,15 @@
 
 #include "ScriptFunctions/CameraFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
+#include "ScriptFunctions/InputFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
+#include "ScriptFunctions/OptionsFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
 #include "ScriptFunctions/RenderCoreFunctions.h"
 #include "ScriptFunctions/RenderFunctions.h"
 #include "ScriptFunctions/SceneObjectFunctions.h"
 #include "ScriptFunctions/ShopFunctions.h"
+#include "ScriptFunctions/SoundFunctions.h"
 
 void RegisterAllScriptFunctions() {
     RegisterCommandScriptFunctions();
@@ -18,4 +21,7 @@ void RegisterAllScriptFunctions() {
     RegisterShopScriptFunctions();
     RegisterProfileScriptFunctions();
     RegisterRenderScriptFunctions();
+    RegisterSoundScriptFunctions();
+    RegisterInputScriptFunctions();
+    RegisterOptionsScriptFunctions();
 }

@@ -36,6 +36,7 @@ public:
     bool IsLoaded() const { return loaded_; }
     bool IsLooping() const { return loop_; }
     float GetVolume() const { return volume_; }
+    Platform::MusicStream* GetStream() const { return stream_.get(); }
 
 private:
     void ApplyVolume();

@@ -6,7 +6,8 @@
 //   Data/Textures/ground.tga     asphalt with a painted line
 //   Data/Textures/flare.tga      a round glow, its alpha falling off from the centre
 //   Data/Textures/frame.tga      a screen frame: an opaque border around a clear middle
-// Both are drawn here in code, so the repository holds no image it cannot remake.
+//   Data/Sounds/*.wav, Data/Music/tune.ogg  the sounds and the music (Sounds.cpp)
+// All are made here in code, so the repository holds no image or sound it cannot remake.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -23,6 +24,7 @@
 namespace fs = std::filesystem;
 
 bool WriteAdminSave(const fs::path& root);
+bool WriteDemoSounds(const fs::path& root);
 
 namespace {
 
@@ -225,6 +227,10 @@ int main(int argc, char** argv) {
     if (!WriteDemoMeshes(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {
         std::fprintf(stderr, "mkdata: cannot write Data/admin.sav\n");
+        return 1;
+    }
+    if (!WriteDemoSounds(argv[1])) {
+        std::fprintf(stderr, "mkdata: cannot write the sounds\n");
         return 1;
     }
     return 0;

@@ -25,6 +25,10 @@ local function quit()
     SaveGame()
     KillAllTasks()
 end
+-- The tune plays from the start; "fire" sounds the horn; steering left or right runs the engine
+-- sound from that side for as long as the key is held.
+
+PlayMusic("tune.ogg")
 
 local function handle(command, params)
     if command == "key" then
@@ -34,6 +38,17 @@ local function handle(command, params)
     elseif command == "standart_action" then
         if params[1] == "escape" and params[2] == "1" then
             quit()
+        end
+    elseif command == "key_action" then
+        local action, down = params[1], params[2] == "1"
+        if action == "fire" and down then
+            PlaySpecialSound("horn")
+        elseif action == "left" or action == "right" then
+            if down then
+                PlaySpecialSound3D("engine", action == "left" and -5 or 5, 0, 0, true)
+            else
+                StopSpecialSound("engine")
+            end
         end
     end
 end
