@@ -141,6 +141,9 @@ public:
     };
     class Stream;
 
+    NullAudioDevice() = default;
+    // Streams that outlive the device stop recording into it.
+    ~NullAudioDevice() override;
     bool Open(int frequency) override;
     bool IsOpen() const override { return open_; }
     void SetListener(const float position[3], const float velocity[3], const float front[3],
@@ -176,6 +179,7 @@ private:
     bool open_ = false;
     VoiceId next_ = 1;
     std::vector<std::pair<VoiceId, Voice>> voices_;
+    std::vector<Stream*> streams_;
     Stream* lastStream_ = nullptr;
 };
 

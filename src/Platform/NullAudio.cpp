@@ -16,6 +16,10 @@ std::string Vec(const float v[3]) {
 std::string VoiceText(VoiceId id) { return "voice " + std::to_string(id); }
 } // namespace
 
+NullAudioDevice::~NullAudioDevice() {
+    for (Stream* stream : streams_) stream->Detach();
+}
+
 bool NullAudioDevice::Open(int rate) {
     calls.push_back("open " + std::to_string(rate));
     if (failOpen) return false;
@@ -125,11 +129,14 @@ std::unique_ptr<MusicStream> NullAudioDevice::CreateMusicStream() {
     if (!open_) return nullptr;
     auto stream = std::make_unique<Stream>(*this);
     lastStream_ = stream.get();
+    streams_.push_back(stream.get());
     return stream;
 }
 
 NullAudioDevice::Stream::~Stream() {
-    if (device_ && device_->lastStream_ == this) device_->lastStream_ = nullptr;
+    if (!device_) return;
+    if (device_->lastStream_ == this) device_->lastStream_ = nullptr;
+    std::erase(device_->streams_, this);
 }
 
 void NullAudioDevice::Stream::Record(const std::string& call) {

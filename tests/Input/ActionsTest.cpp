@@ -108,4 +108,23 @@ TEST_F(ActionsTest, SetActionRebindsInTheActionMapOnly) {
     EXPECT_EQ(input->GetActionMap().Find("jump")->keyName, "Space");
 }
 
+TEST_F(ActionsTest, FieldsWithSeparatorsOrQuotesReadBackAsWritten) {
+    // A title holding ";" or a quote is quoted (inner quotes doubled); plain lines keep their bytes.
+    Write("fire;\"Fire; or \"\"shoot\"\"\";Space;false\r\nx;Slot;5;true\r\n");
+    CPRefPtr<CNInput> input(new CNInput);
+    ASSERT_EQ(input->LoadActions("Actions.cfg"), S_OK);
+    EXPECT_EQ(input->GetActionMap().Find("fire")->text, "Fire; or \"shoot\"");
+    ASSERT_EQ(input->SaveActions("Actions.cfg"), S_OK);
+    EXPECT_EQ(Read(), "fire;\"Fire; or \"\"shoot\"\"\";Space;false\r\nx;Slot;5;true\r\n");
+    ASSERT_EQ(input->LoadActions("Actions.cfg"), S_OK);
+    EXPECT_EQ(input->GetActionMap().Find("fire")->text, "Fire; or \"shoot\"");
+    EXPECT_EQ(input->GetKeyBinding(0x39).text, "fire");
+    // Slots outside 0..127 stay in the action map only; an unknown key binds nothing.
+    Write("big;Big;300;true\r\nneg;Neg;-1;true\r\nodd;Odd;Nowhere;false\r\n");
+    ASSERT_EQ(input->LoadActions("Actions.cfg"), S_OK);
+    EXPECT_EQ(input->GetActionMap().Size(), 3u);
+    EXPECT_EQ(input->GetActionMap().Find("big")->code, 300 & 0xFF);
+    for (int code = 0; code < 256; ++code) EXPECT_FALSE(input->GetKeyBinding(code).bound) << code;
+}
+
 } // namespace

@@ -2,6 +2,7 @@
 // buffer and measured (frequency, level, left against right).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -64,8 +65,11 @@ TEST_F(LoopbackTest, ToneIsHeardAtItsFrequencyAndTheVolumeCurve) {
     // 0.5 is -437 hundredths of a decibel: 0.6046 of the level, applied to the playing sound.
     audio.SetSoundVolume(0.5f);
     Mix(512); // let the gain change settle
-    double half = Rms(Channel(Mix(), 0));
+    std::vector<float> halfMix = Mix();
+    double half = Rms(Channel(halfMix, 0));
     EXPECT_NEAR(half / fullLevel, 0.6046, 0.006);
+    std::printf("heard: %.2f Hz, RMS %.4f at volume 1, %.4f at 0.5 (ratio %.4f)\n", Frequency(Channel(full, 0), kRate),
+                fullLevel, half, half / fullLevel);
 }
 
 TEST_F(LoopbackTest, ThreeDSoundsComeFromTheirSide) {
@@ -89,6 +93,9 @@ TEST_F(LoopbackTest, ThreeDSoundsComeFromTheirSide) {
     EXPECT_GE(leftL, 10 * leftR) << leftL << " " << leftR;
     auto [nearL, nearR] = levels(0, -1, 0);
     auto [farL, farR] = levels(0, -2, 0);
+    std::printf("heard: at (5,0,0) L %.4f R %.4f; at (-5,0,0) L %.4f R %.4f; at (0,-1,0) %.4f/%.4f; at (0,-2,0) "
+                "%.4f/%.4f\n",
+                rightL, rightR, leftL, leftR, nearL, nearR, farL, farR);
     EXPECT_NEAR(farL, farR, 0.01 * farL);
     EXPECT_NEAR(farL / nearL, 0.5, 0.01);
     // The listener follows a camera: turned to face +x, a sound at +x is straight ahead.
@@ -103,7 +110,7 @@ TEST_F(LoopbackTest, StopKeepsThePlaceAndPitchAppliesFromTheNextPlay) {
     tone->Play(0, 0);
     Mix(1000);
     tone->Stop();
-    EXPECT_EQ(Rms(Mix(1024)), 0.0);
+    EXPECT_EQ(Rms(Mix(1024)), 0.0); // the next block after Stop is silent
     // Play goes on where it stopped: the first frames after it continue the same sine.
     tone->Play(0, 0);
     EXPECT_GT(Rms(Mix(256)), 0.1);
