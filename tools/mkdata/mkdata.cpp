@@ -190,6 +190,52 @@ Image Frame() {
     return image;
 }
 
+// A soft round blob whose alpha falls off from the centre: smoke and dust puffs, sparks.
+Image Blob(int n, float r, float g, float b, float power) {
+    Image image(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float dx = (x + 0.5f) / n * 2 - 1, dy = (y + 0.5f) / n * 2 - 1;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float a = d >= 1.0f ? 0.0f : std::pow(1.0f - d, power);
+            image.Set(x, y, r, g, b, a);
+        }
+    return image;
+}
+
+// Four columns by two rows of fireballs that grow and cool down, cell by cell.
+Image ExplosionAtlas() {
+    const int cell = 32, columns = 4, rows = 2;
+    Image image(cell * columns, cell * rows);
+    for (int i = 0; i < columns * rows; ++i) {
+        const float t = i / float(columns * rows - 1);
+        const int ox = (i % columns) * cell, oy = (i / columns) * cell;
+        for (int y = 0; y < cell; ++y)
+            for (int x = 0; x < cell; ++x) {
+                const float dx = (x + 0.5f) / cell * 2 - 1, dy = (y + 0.5f) / cell * 2 - 1;
+                const float d = std::sqrt(dx * dx + dy * dy) / (0.4f + 0.6f * t);
+                const float a = d >= 1.0f ? 0.0f : 1.0f - d;
+                image.Set(ox + x, oy + y, 1.0f, 0.9f - 0.6f * t, 0.4f - 0.4f * t, a);
+            }
+    }
+    return image;
+}
+
+// A dark burnt patch with a ragged edge.
+Image Scorch() {
+    const int n = 64;
+    Image image(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float dx = (x + 0.5f) / n * 2 - 1, dy = (y + 0.5f) / n * 2 - 1;
+            const float edge = 0.8f + 0.15f * std::sin(std::atan2(dy, dx) * 7.0f);
+            const float d = std::sqrt(dx * dx + dy * dy) / edge;
+            const float a = d >= 1.0f ? 0.0f : 0.85f * (1.0f - d * d);
+            image.Set(x, y, 0.06f, 0.05f, 0.04f, a);
+        }
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -217,7 +263,12 @@ int main(int argc, char** argv) {
                 {"error.tga", ErrorTexture()},
                 {"ground.tga", Ground()},
                 {"flare.tga", Flare()},
-                {"frame.tga", Frame()}};
+                {"frame.tga", Frame()},
+                {"puff.tga", Blob(64, 0.75f, 0.75f, 0.75f, 1.5f)},
+                {"spark.tga", Blob(16, 1.0f, 0.85f, 0.5f, 2.0f)},
+                {"dust.tga", Blob(64, 0.6f, 0.5f, 0.35f, 1.2f)},
+                {"explosion.tga", ExplosionAtlas()},
+                {"scorch.tga", Scorch()}};
     for (const auto& t : tgas) {
         if (!WriteTga(textures / t.name, t.image)) {
             std::fprintf(stderr, "mkdata: cannot write %s\n", t.name);

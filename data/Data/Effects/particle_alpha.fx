@@ -1,0 +1,20 @@
+// Blended particles (smoke, dust): the texture times the vertex colour over what is behind.
+// Billboards and streaks are wound both ways, so nothing is culled.
+param texture2D tex0;
+
+technique ParticleAlpha {
+    pass P0 {
+        fixed;
+        Lighting = false;
+        FogEnable = false;
+        ZWriteEnable = false;
+        AlphaBlendEnable = true;
+        SrcBlend = SrcAlpha;
+        DestBlend = InvSrcAlpha;
+        CullMode = None;
+        Stage[0].ColorOp = Modulate;
+        Stage[0].AlphaOp = Modulate;
+        Stage[0].AlphaArg1 = Texture;
+        Stage[0].AlphaArg2 = Diffuse;
+    }
+}
