@@ -206,8 +206,11 @@ public:
     const CPBoundingBox& GetCollisionBounds() const { return collisionBounds_; }
     const CPBoundingBox& GetVisibilityBounds() const { return visibilityBounds_; }
 
-private:
+protected:
+    // Renames the object (its type name follows).
     void SetName(const std::string& name);
+
+private:
     // The per-object part of UpdateTransform before and after the children.
     void BeginTransform();
     void FinishTransform();

@@ -1,6 +1,10 @@
 #include "Interface/PFontManager.h"
 
+#include "Core/PFileReader.h"
 #include "Core/PLog.h"
+#include "Core/PSettings.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PRenderObject.h"
 
 namespace {
 // A size the data can make zero divides by 1 instead.
@@ -70,4 +74,41 @@ CPFontManager::~CPFontManager() = default;
 SPFont* CPFontManager::GetFont(const std::string& name) const {
     const CPRefPtr<SPFont>* font = fonts_.Find(name);
     return font ? font->Get() : nullptr;
+}
+
+void CPFontManager::LoadFonts() {
+    CPFileReader list("Data\\Fonts\\fonts.dat");
+    if (FAILED(list.Load())) {
+        GetLog().Write(0, "no fonts.dat\n");
+        return;
+    }
+    for (const FontListEntry& entry : ParseFontList(list.GetData(), list.GetLength())) {
+        CPFileReader fnt("Data\\Fonts\\" + entry.name + ".fnt");
+        FontFileData file;
+        if (FAILED(fnt.Load()) || !ParseFontFile(fnt.GetData(), fnt.GetLength(), file)) {
+            GetLog().Write(0, "font %s skipped\n", entry.name.c_str());
+            continue;
+        }
+        CPRefPtr<SPFont> font(new SPFont);
+        font->SetCells(file, entry.margin, static_cast<float>(entry.spacing));
+        if (CPMaterialManager* materials = GetMaterialManager())
+            font->material = materials->GetMaterial(201 + entry.layerOffset, "interface.fx", {entry.name + ".tga"});
+        fonts_.Set(entry.name, font);
+    }
+}
+
+CPRefPtr<CPGameObject> CPFontManager::SetText(CPGameObject* textObject, float x, float y, const std::string& font,
+                                              const std::string& text) {
+    if (!textObject || textObject->GetRenderType() != CPGameObject::RenderMesh) return nullptr;
+    auto* part = dynamic_cast<CPRenderObject*>(textObject->GetRenderPart().Get());
+    if (!part) return nullptr;
+    part->vertices.clear();
+    part->worldVertices.clear();
+    part->indices.clear();
+    const SPFont* f = GetFont(font);
+    if (!f) return nullptr;
+    part->SetMaterial(f->material);
+    LayoutText(*f, x, y, text, g_screenWidth / 1024.0f, g_screenHeight / 768.0f, part->vertices, part->indices);
+    part->worldVertices = part->vertices;
+    return CPRefPtr<CPGameObject>(textObject);
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Core/PGameObject.h"
 #include "Core/PHashMap.h"
 #include "Core/PManagedObject.h"
 #include "Core/PSingleton.h"
@@ -48,7 +49,14 @@ class CPFontManager : public CPSingleton<CPFontManager> {
 public:
     CPFontManager();
     virtual ~CPFontManager();
-    void LoadFonts() {}
+    // Reads "fonts.dat" and every font it lists; a font whose ".fnt" is missing or malformed is
+    // skipped.
+    void LoadFonts();
+    // Lays the text out in the object's render object at (x, y) (screen pixels) in the named font.
+    // Answers the object, or null when it is not a mesh object or the font is not loaded (the object
+    // is then left empty).
+    CPRefPtr<CPGameObject> SetText(CPGameObject* textObject, float x, float y, const std::string& font,
+                                   const std::string& text);
 
     // The font of that name, or null.
     SPFont* GetFont(const std::string& name) const;

@@ -58,3 +58,9 @@ void InterfacesEnterDown() {
 void InterfacesEnterUp() {
     ForEach([](CPInterfaceHandlers& h) { h.OnEnterUp(); });
 }
+void InterfacesFocusNext() {
+    ForEach([](CPInterfaceHandlers& h) { h.OnFocusNext(); });
+}
+void InterfacesFocusPrev() {
+    ForEach([](CPInterfaceHandlers& h) { h.OnFocusPrev(); });
+}

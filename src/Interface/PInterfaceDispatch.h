@@ -19,9 +19,11 @@ public:
     virtual void OnMenuRight() = 0;
     virtual void OnEnterDown() = 0;
     virtual void OnEnterUp() = 0;
+    virtual void OnFocusNext() = 0;
+    virtual void OnFocusPrev() = 0;
 };
 
-// The active interfaces, in the order they were activated.
+// Every interface, in creation order.
 std::list<CPInterfaceHandlers*>& GetInterfaceList();
 
 // Sends "mouse_move" (x / screenWidth, y / screenHeight) and "mouse_move2" (x, y in pixels) to the
@@ -35,6 +37,9 @@ void InterfacesMenuLeft();
 void InterfacesMenuRight();
 void InterfacesEnterDown();
 void InterfacesEnterUp();
+// Called by the script functions IMenuRight and IMenuLeft.
+void InterfacesFocusNext();
+void InterfacesFocusPrev();
 
 // The input system's view of the functions above.
 class CPInterfaceDispatch final : public CNInterfaceDispatch {

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <cstring>
+
 #include "Platform/Input.h"
 
 namespace Platform {
@@ -43,6 +45,15 @@ bool InjectWheel(int dz) {
     event.type = SDL_MOUSEWHEEL;
     event.wheel.y = dz;
     event.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    return Push(event);
+}
+
+bool InjectText(const char* utf8) {
+    SDL_Event event{};
+    const size_t length = std::strlen(utf8);
+    if (length >= sizeof(event.text.text)) return false;
+    event.type = SDL_TEXTINPUT;
+    std::memcpy(event.text.text, utf8, length + 1);
     return Push(event);
 }
 

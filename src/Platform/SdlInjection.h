@@ -9,5 +9,7 @@ bool InjectKey(int code, bool down);
 bool InjectMouseButton(int button, bool down); // 0 left, 1 right, 2 middle
 bool InjectMouseMotion(int dx, int dy);
 bool InjectWheel(int dz);
+// Typed text in UTF-8, as SDL_TEXTINPUT carries it; longer than one event holds is refused.
+bool InjectText(const char* utf8);
 
 } // namespace Platform

@@ -3,6 +3,7 @@
 #include "ScriptFunctions/CameraFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
 #include "ScriptFunctions/InputFunctions.h"
+#include "ScriptFunctions/InterfaceFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/OptionsFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
@@ -18,6 +19,7 @@ void RegisterAllScriptFunctions() {
     RegisterRenderCoreScriptFunctions();
     RegisterSceneObjectScriptFunctions();
     RegisterCameraScriptFunctions();
+    RegisterInterfaceScriptFunctions();
     RegisterShopScriptFunctions();
     RegisterProfileScriptFunctions();
     RegisterRenderScriptFunctions();
