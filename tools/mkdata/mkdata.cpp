@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 
 bool WriteAdminSave(const fs::path& root);
 bool WriteDemoSounds(const fs::path& root);
+bool WriteMenuTexture(const std::string& path);
 
 namespace {
 
@@ -274,6 +275,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "mkdata: cannot write %s\n", t.name);
             return 1;
         }
+    }
+    if (!WriteMenuTexture((textures / "menu.tga").string())) {
+        std::fprintf(stderr, "mkdata: cannot write menu.tga\n");
+        return 1;
     }
     if (!WriteDemoMeshes(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {

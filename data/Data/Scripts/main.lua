@@ -54,6 +54,9 @@ local function handle(command, params)
 end
 
 loadProfile()
+-- The menu screen; activating it starts its owner script "menu", which runs the menu and the HUD.
+local menu = CreateInterface("menu", 0)
+ActivateInterface(menu)
 while true do
     while SetNextCommand(globalObject) do
         handle(GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) })

@@ -2,13 +2,22 @@
 -- presses one; typed letters and digits fill the driver's name, Backspace takes one back. "start"
 -- swaps the menu for the HUD with a running clock, "options" shows a hint, "exit" quits.
 
-local menu = CreateInterface("menu", 0)
+-- The script "main" creates and activates the menu, which starts this script: the screen's handle
+-- is the first command here.
+local menu
+while not menu do
+    while SetNextCommand(globalObject) do
+        if GetCurrentCommand(globalObject) == "add_object" then
+            menu = StringToPointer(GetCurrentParams(globalObject))
+        end
+    end
+    if not menu then Update() end
+end
 local hud = CreateInterface("hud", 0)
 -- The panel lies under the buttons: disabled, it is drawn but never takes the hover or the focus.
 SetWindowActive(menu, "panel", false)
 SetWindowActive(menu, "field", false)
 SetWindowActive(hud, "bar", false)
-ActivateInterface(menu)
 IMenuRight()
 
 local showing = menu
