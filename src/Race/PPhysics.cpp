@@ -6,14 +6,20 @@
 #include "Core/PGameObject.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PLog.h"
+#include "Core/PScriptManager.h"
+#include "Race/PCar.h"
 #include "Race/PPhysicData.h"
+#include "Race/PRaceEffects.h"
+#include "Sound/NAudio.h"
+#include "Sound/NSound.h"
 
 float PlayerGroundHeight = 0.0f;
 
 namespace {
 
-// The game object whose player car the road query watches; the level sets it.
+// The player's car object, whose road height the query reports; the level sets it.
 const CPGameObject* g_groundWatched = nullptr;
+bool (*g_raceOver)() = nullptr;
 
 Physics::Vector4 ToEngine(const Vec3& v) { return {v.x, v.y, v.z, 0.0f}; }
 
@@ -45,6 +51,46 @@ void LogEngineError(const char* message) { GetLog().Write(1, "physics: %s\n", me
 
 } // namespace
 
+void SetPlayerCarObject(CPGameObject* car) { g_groundWatched = car; }
+void SetRaceOverQuery(bool (*query)()) { g_raceOver = query; }
+
+void OnPhysicsContact(Physics::ContactReport* report) {
+    // Rule 1: a car body (material 1) touching the road (material 0).
+    const bool aIsCar = report->materialA == 1 && report->materialB == 0;
+    const bool bIsCar = report->materialB == 1 && report->materialA == 0;
+    if (aIsCar || bIsCar) {
+        Physics::Body* body = aIsCar ? report->bodyA : report->bodyB;
+        auto* object = body ? static_cast<CPGameObject*>(body->GetUserData()) : nullptr;
+        auto* car = object ? dynamic_cast<CPCar*>(object->GetCar().Get()) : nullptr;
+        if (car) {
+            car->offRoad = false;
+            const Vec3 up = Vec3TransformNormal({0, 0, 1}, MatRotationQuaternion(object->GetRotation()));
+            const float angle = std::acos(std::clamp(up.z, -1.0f, 1.0f));
+            if (angle >= 2.0943952f && !car->dead && !(g_raceOver && g_raceOver())) {
+                car->dead = true;
+                if (CPScriptManager* scripts = GetScriptManager()) {
+                    scripts->SendCommandByName("main", "player_restart", "");
+                    scripts->SendCommandByName("jeep", "game_over", "");
+                }
+            }
+        }
+    }
+    // Rule 2: a car or mine (material 1) hitting an explosive object (material 2), both rigid.
+    if (report->codeA == 1 && report->codeB == 1) {
+        Physics::Body* explosive = nullptr;
+        if (report->materialA == 1 && report->materialB == 2) explosive = report->bodyB;
+        if (report->materialA == 2 && report->materialB == 1) explosive = report->bodyA;
+        auto* object = explosive ? static_cast<CPGameObject*>(explosive->GetUserData()) : nullptr;
+        if (object && !object->IsContactSeen()) {
+            if (CPRaceEffects* effects = GetRaceEffects()) {
+                effects->CameraImpact(1.0f);
+                effects->CreateShot("rocket_exp4", object->GetPosition(), {0, 0, 1});
+            }
+            object->SetContactSeen(true);
+        }
+    }
+}
+
 CPPhysics::CPPhysics() = default;
 
 CPPhysics::~CPPhysics() { DestroyWorld(); }
@@ -69,6 +115,7 @@ void CPPhysics::InitWorld(const Vec3& low, const Vec3& high, int a, int b, int c
     world_ = Physics::CreateSimulator(desc, nullptr, &gravity);
     if (!world_) return;
     world_->SetErrorCallback(LogEngineError);
+    world_->SetContactCallback(OnPhysicsContact);
     const float materials[6][2] = {{1.0f, 1.0f}, {0.0f, 0.0f}, {0.5f, 0.5f}, {0.0f, 0.0f}, {0.5f, 0.5f}, {1.0f, 0.5f}};
     for (int i = 0; i < 6; ++i) world_->SetMaterial(i, materials[i][0], materials[i][1]);
     Physics::CollisionGroupMatrix& groups = world_->GetCollisionGroups();
@@ -133,6 +180,35 @@ void CPPhysics::CreateBody(CPPhysicData& data, const Vec3& position, const Quat&
         data.rigidBody = body;
     }
     bodyOwners_.push_back(CPRefPtr<CPPhysicData>(&data));
+}
+
+void CPPhysics::AddCar(CPGameObject* carObject, bool player, int rearWheelChoice) {
+    if (!carObject) return;
+    CPRefPtr<CPCar> car(new CPCar(carObject));
+    carObject->SetCar(car);
+    car->Init(world_, player, rearWheelChoice);
+    CNAudio* audio = GetSoundManager();
+    if (!audio) return;
+    if (player) {
+        car->engineSound = audio->CreateSound("racer_main.wav", 0, false);
+        car->boostSound = audio->CreateSound("nitro.wav", 0, false);
+        return;
+    }
+    const std::string name = (car->classBits & 4) ? "traffic" : carObject->GetName();
+    const std::string files[] = {name + "_main.wav", name + "_c.wav", name + "_d.wav",    name + "_d_unlimited.wav",
+                                 "car_brake.wav",    "vizg.wav",      name + "_over.wav", name + "_zadniy.wav"};
+    for (const std::string& file : files) {
+        CPRefPtr<CNSound> sound = audio->CreateSound(file, 1, true);
+        if (!sound) continue;
+        audio->SetSoundDistances(sound.Get(), 0.0f, 200.0f);
+        car->rivalSounds.push_back(sound);
+    }
+    if (!car->rivalSounds.empty()) car->engineSound = car->rivalSounds[0];
+}
+
+void CPPhysics::SetCarInput(CPGameObject* carObject, float throttle, float lift) {
+    if (!carObject) return;
+    if (auto* car = dynamic_cast<CPCar*>(carObject->GetCar().Get())) car->SetThrottle(throttle, lift);
 }
 
 bool CPPhysics::IsWrittenBack(const CPGameObject* object) const {

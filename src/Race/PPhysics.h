@@ -14,7 +14,17 @@
 #include "Render/ShadowDecal.h"
 
 class CPGameObject;
+class CPCar;
 class CPPhysicData;
+
+// The engine's contact callback: a car on its roof ends the run; an explosive object goes off once.
+void OnPhysicsContact(Physics::ContactReport* report);
+// The car object whose road height the query reports and whose flip ends the race; the level sets
+// it (null: none).
+void SetPlayerCarObject(CPGameObject* car);
+// Whether the race is over for the flip rule (finished, or a damage message showing); the level
+// installs it (null: never over).
+void SetRaceOverQuery(bool (*query)());
 
 // The height of the road under the player's car, written by the road query, read by the camera.
 extern float PlayerGroundHeight;
@@ -46,6 +56,10 @@ public:
     void RestoreObject(CPGameObject* object);
     // The inverse: out of the written-back objects, physics data and body disabled.
     void RemoveObject(CPGameObject* object);
+    // Gives a car object its vehicle model (initialised with this world) and its sounds.
+    void AddCar(CPGameObject* car, bool player, int rearWheelChoice = 0);
+    // Hands the inputs to the car model unchanged.
+    void SetCarInput(CPGameObject* car, float throttle, float lift);
     // Parks the body below the level, disables it and forgets it; it is freed when its record
     // expires.
     void RemoveBody(CPPhysicData& data);

@@ -524,7 +524,7 @@ TEST_F(GameObjectTest, CopyTakesWhatItShouldAndNothingElse) {
     source->SetContactSeen(true);
     RecordingController controller;
     source->SetEnemyController(&controller);
-    source->SetCar(CPRefPtr<CPCar>(new CPCar));
+    source->SetCar(CPRefPtr<CPCar>(new CPCar(nullptr)));
     source->GetDescription().Parse("<car><physics mass=\"3\"/></car>");
     source->UpdateTransform();
     source->Activate(200);
