@@ -687,6 +687,15 @@ struct Result {
 
 // The lowest point of a body below the ground under it.
 float Penetration(const BodySpec& b, const Pose& p, const Ground& ground) {
+    if (b.shape == Shape::Hull) {
+        // Each vertex against the ground under it: a hull's origin may lie outside it.
+        float deepest = -1000000.0f;
+        for (const V3& q : b.points) {
+            const V3 w = p.ToWorld(q);
+            deepest = std::max(deepest, ground.Height(w[0], w[1]) - w[2]);
+        }
+        return deepest;
+    }
     const float floor = ground.Height(p.x[0], p.x[1]);
     float lowest = p.x[2];
     switch (b.shape) {
@@ -696,11 +705,7 @@ float Penetration(const BodySpec& b, const Pose& p, const Ground& ground) {
         break;
     case Shape::Capsule: lowest -= b.size[0] + b.size[1] * std::fabs(p.r[1][2]); break;
     case Shape::Sphere: lowest -= b.size[0]; break;
-    case Shape::Hull:
-        for (const V3& q : b.points) {
-            lowest = std::min(lowest, p.ToWorld(q)[2]);
-        }
-        break;
+    case Shape::Hull: break;
     }
     return floor - lowest;
 }

@@ -56,6 +56,23 @@ Vector4 Unit(const Vector4& v) {
 
 Vector4 Position(const Matrix4& m) { return {m.row[3].x, m.row[3].y, m.row[3].z, 0.0f}; }
 
+// The centre the axis scores measure from. A box's is its origin; a hull's frame origin may lie
+// outside it (or near a face), and a score measured from there takes overlapping shapes for
+// separated ones, so a hull is measured from the mean of its vertices, which lies inside.
+Vector4 Centre(const Geometry& g, const Matrix4& m) {
+    if (g.type != kGeometryConvexHull) {
+        return Position(m);
+    }
+    const ConvexHull* hull = g.hull;
+    Vector4 sum{0.0f, 0.0f, 0.0f, 0.0f};
+    for (int v = 0; v < hull->vertexCount; ++v) {
+        sum = sum + hull->Vertices()[v];
+    }
+    Vector4 c = TransformPoint(sum * (1.0f / static_cast<float>(hull->vertexCount)), m);
+    c.w = 0.0f;
+    return c;
+}
+
 void BuildCorners(const Geometry& box, Vector4* corners) {
     for (int k = 0; k < 8; ++k) {
         corners[k] = {(k & 4) != 0 ? box.param[0] : -box.param[0], (k & 2) != 0 ? box.param[1] : -box.param[1],
@@ -81,8 +98,18 @@ float ScoreFace(AxisSearch& search, int f, ConvexScratch& scratch, bool& improve
     const AxisPlane plane = search.sideA->WorldFacePlane(f);
     const int s = SupportVertex(*search.sideB, plane);
     AxisPlane offset;
-    const float score = OffsetAxisScore(plane, -search.sideB->WorldVertex(s), offset, scratch);
-    if (score < 0.0f && score > search.score) {
+    float score = OffsetAxisScore(plane, -search.sideB->WorldVertex(s), offset, scratch);
+    // A face separates exactly when the support vertex lies in front of it (e < 0). The score's
+    // sign says the same while both centres lie deeper inside their shapes than the fixed nudge
+    // of G; in a thinner hull it would call an overlap a gap, so there the face ranks last (yet
+    // above the start value, so a search always ends with a face).
+    if (offset.e < 0.0f) {
+        return score >= 0.0f ? score : 0.0f;
+    }
+    if (score >= 0.0f) {
+        score = 0.5f * kStartScore;
+    }
+    if (score > search.score) {
         search.score = score;
         search.featureA = f;
         search.featureB = s;
@@ -417,7 +444,7 @@ bool ConvexSeparatingAxes(ConstraintRow& p, const Geometry& a, const Matrix4& ta
     InitSide(sideA, a, ta, scratch.cornersA);
     InitSide(sideB, b, tb, scratch.cornersB);
     const Vector4 offset =
-        (Position(ta) + Vector4{0.1f, 0.1f, 0.1f, 0.0f}) - (Position(tb) + Vector4{0.2f, 0.2f, 0.2f, 0.0f});
+        (Centre(a, ta) + Vector4{0.1f, 0.1f, 0.1f, 0.0f}) - (Centre(b, tb) + Vector4{0.2f, 0.2f, 0.2f, 0.0f});
     scratch.SetOffset(offset);
 
     AxisSearch first;
@@ -471,10 +498,15 @@ void CollideConvexPair(ConstraintRow& row, const Geometry& a, const Matrix4& ta,
     row.found = 1;
 }
 
-bool CollideConvexTriangle(PairContact& p, const Geometry& a, const Matrix4& ta, const Vector4& centroid,
-                           ConvexScratch& scratch) {
+namespace {
+
+// The triangle test, keeping besides what the mesh test needs: whether the contact is the
+// triangle's own face contact, and that face contact (the triangle face against A's support vertex).
+bool TriangleContact(PairContact& p, PairContact& face, bool& ownFace, const Geometry& a, const Matrix4& ta,
+                     const Vector4& centreA, const Vector4& centroid, ConvexScratch& scratch) {
     p.found = false;
     p.edge = false;
+    ownFace = false;
     const Matrix4 identity;
     ShapeSide sideA;
     ShapeSide sideB;
@@ -482,7 +514,7 @@ bool CollideConvexTriangle(PairContact& p, const Geometry& a, const Matrix4& ta,
     sideB.isBox = 0;
     sideB.view.InitTriangle(scratch.triangleVertices, scratch.trianglePlanes);
     sideB.transform = &identity;
-    const Vector4 offset = (Position(ta) + Vector4{0.1f, 0.1f, 0.1f, 0.0f}) - centroid;
+    const Vector4 offset = (centreA + Vector4{0.1f, 0.1f, 0.1f, 0.0f}) - centroid;
     scratch.SetOffset(offset);
 
     AxisSearch first;
@@ -512,13 +544,68 @@ bool CollideConvexTriangle(PairContact& p, const Geometry& a, const Matrix4& ta,
                                 faceOfB ? second.featureA : first.featureB, found, scratch)) {
         return false;
     }
+    FaceContact(second, true, face.pointA, face.pointB, face.normal, face.depth);
+    face.found = true;
+    face.edge = false;
     if (found && EdgeContact(edges, p.pointA, p.pointB, p.normal, p.depth)) {
         p.edge = true;
     } else {
         FaceContact(faceOfB ? second : first, faceOfB, p.pointA, p.pointB, p.normal, p.depth);
+        ownFace = faceOfB;
     }
     p.found = true;
     return true;
+}
+
+bool SamePoint(const Vector4& a, const Vector4& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+
+// Tested alone, a triangle takes its edges for rims, and its winning axis may tip the normal over
+// one (an edge axis, or a face of A against the triangle's corner), pushing the hull sideways
+// into the ground next to it. Where another listed triangle shares that edge, such a normal stands
+// only when it points out of the neighbour too (over a ridge); on flat or folded-in ground the
+// triangle's face contact does.
+bool NormalFitsNeighbours(const Geometry& mesh, int self, const TriangleFrame& t, const Vector4& normal) {
+    constexpr float kTolerance = 1e-3f;
+    bool fits = true;
+    int index = 0;
+    ForEachTriangle(mesh, [&](const TriangleFrame& u) {
+        if (index++ == self || !fits || u.IsDegenerate()) {
+            return;
+        }
+        for (int k = 0; k < 3; ++k) {
+            const Vector4& p0 = t.p[k];
+            const Vector4& p1 = t.p[(k + 1) % 3];
+            for (int j = 0; j < 3; ++j) {
+                const Vector4& q0 = u.p[j];
+                const Vector4& q1 = u.p[(j + 1) % 3];
+                if ((SamePoint(q0, p0) && SamePoint(q1, p1)) || (SamePoint(q0, p1) && SamePoint(q1, p0))) {
+                    // The neighbour's in-plane vector from the shared edge away from it.
+                    const Vector4 out = -Unit(Cross(u.n, u.e[j]));
+                    fits = fits && Dot(normal, out) >= -kTolerance;
+                }
+            }
+        }
+    });
+    return fits;
+}
+
+void FillTriangleScratch(const TriangleFrame& t, ConvexScratch& scratch) {
+    const float d = Dot(t.n, t.p[0]);
+    for (int k = 0; k < 3; ++k) {
+        scratch.triangleVertices[k] = {t.p[k].x, t.p[k].y, t.p[k].z, 0.0f};
+        scratch.triangleEdges[k] = Unit(Cross(t.n, t.e[k]));
+    }
+    scratch.trianglePlanes[0] = {t.n.x, t.n.y, t.n.z, d};
+    scratch.trianglePlanes[1] = {-t.n.x, -t.n.y, -t.n.z, -d};
+}
+
+} // namespace
+
+bool CollideConvexTriangle(PairContact& p, const Geometry& a, const Matrix4& ta, const Vector4& centroid,
+                           ConvexScratch& scratch) {
+    PairContact face;
+    bool ownFace = false;
+    return TriangleContact(p, face, ownFace, a, ta, Centre(a, ta), centroid, scratch);
 }
 
 void CollideConvexMesh(ConstraintRow& row, const Geometry& a, const Matrix4& ta, const Geometry& mesh,
@@ -529,21 +616,28 @@ void CollideConvexMesh(ConstraintRow& row, const Geometry& a, const Matrix4& ta,
     bool any = false;
     int32_t material = 0;
     PairContact p;
+    PairContact face;
+    const Vector4 centreA = Centre(a, ta);
+    int index = 0;
     ForEachTriangle(mesh, [&](const TriangleFrame& t) {
+        const int self = index++;
         // A triangle without area has no faces to test.
         if (t.IsDegenerate()) {
             return;
         }
-        const float d = Dot(t.n, t.p[0]);
-        for (int k = 0; k < 3; ++k) {
-            scratch.triangleVertices[k] = {t.p[k].x, t.p[k].y, t.p[k].z, 0.0f};
-            scratch.triangleEdges[k] = Unit(Cross(t.n, t.e[k]));
-        }
-        scratch.trianglePlanes[0] = {t.n.x, t.n.y, t.n.z, d};
-        scratch.trianglePlanes[1] = {-t.n.x, -t.n.y, -t.n.z, -d};
+        FillTriangleScratch(t, scratch);
         Vector4 centroid = (t.p[0] + t.p[1] + t.p[2]) * 0.33333334f;
         centroid.w = 0.0f;
-        if (CollideConvexTriangle(p, a, ta, centroid, scratch) && p.depth > best.depth) {
+        bool ownFace = false;
+        if (!TriangleContact(p, face, ownFace, a, ta, centreA, centroid, scratch)) {
+            return;
+        }
+        // Lifting A off the triangle's plane parts them by the face contact's depth, so a deeper
+        // contact (an axis the score preferred for a far centroid) never stands.
+        if (!ownFace && (p.depth > face.depth || !NormalFitsNeighbours(mesh, self, t, p.normal))) {
+            p = face;
+        }
+        if (p.depth > best.depth) {
             best = p;
             any = true;
             material = t.material;

@@ -420,3 +420,153 @@ TEST(ConvexHulls, DroppedHullsRestOnAFaceAndSleep) {
         g_floor = nullptr;
     }
 }
+
+namespace {
+
+// A flat floor at z = 0 of square cells, each split into two triangles along a diagonal; the
+// query hands over only the cells under the box, as a game's would.
+struct GridFloor {
+    TriangleSoup soup;
+    float cell = 1.0f;
+    float origin = 0.0f;
+    int count = 0;
+    std::vector<int32_t> listed;
+
+    GridFloor(float cellSize, float half)
+        : cell(cellSize), origin(-half), count(static_cast<int>(2.0f * half / cellSize)) {
+        for (int j = 0; j < count; ++j) {
+            for (int i = 0; i < count; ++i) {
+                soup.AddQuad(origin + (static_cast<float>(i) + 0.5f) * cell,
+                             origin + (static_cast<float>(j) + 0.5f) * cell, 0.5f * cell, 0.0f);
+            }
+        }
+    }
+    int Cell(float v) const { return std::clamp(static_cast<int>((v - origin) / cell), 0, count - 1); }
+    void Gather(const Vector4& lo, const Vector4& hi) {
+        listed.clear();
+        for (int j = Cell(lo.y); j <= Cell(hi.y); ++j) {
+            for (int i = Cell(lo.x); i <= Cell(hi.x); ++i) {
+                listed.push_back(2 * (j * count + i));
+                listed.push_back(2 * (j * count + i) + 1);
+            }
+        }
+    }
+};
+
+GridFloor* g_grid = nullptr;
+void QueryGrid(const Vector4& lo, const Vector4& hi, int32_t** indexes, CollisionTriangle** triangles, float** vertices,
+               int32_t* indexCount, int32_t* triangleCount, Body*) {
+    g_grid->Gather(lo, hi);
+    *indexes = g_grid->listed.data();
+    *triangles = g_grid->soup.triangles.data();
+    *vertices = g_grid->soup.vertices.data();
+    *indexCount = static_cast<int32_t>(g_grid->listed.size());
+    *triangleCount = static_cast<int32_t>(g_grid->soup.triangles.size());
+}
+
+struct HullCase {
+    const char* name;
+    std::vector<Vector4> points;
+};
+
+std::vector<HullCase> FloorHulls() {
+    std::vector<Vector4> slab;
+    std::vector<Vector4> raised;
+    for (int k = 0; k < 8; ++k) {
+        const Vector4 c{(k & 4) != 0 ? 0.4f : -0.4f, (k & 2) != 0 ? 0.3f : -0.3f, (k & 1) != 0 ? 0.04f : -0.04f};
+        slab.push_back(c);
+        // Its frame origin lies outside it, as a model's base point may.
+        raised.push_back(c * 0.8f + Vector4{0.3f, 0.0f, 0.5f});
+    }
+    return {{"tetrahedron", {{-0.5f, -0.4f, -0.2f}, {0.6f, -0.3f, -0.2f}, {0, 0.6f, -0.2f}, {0.1f, 0, 0.6f}}},
+            {"irregular", LumpyPoints(24, 0.5f, 3)},
+            {"thin slab", slab},
+            {"off its origin", raised}};
+}
+
+float LowestVertex(const ConvexHull* hull, const Matrix4& m) {
+    float lowest = 1e9f;
+    for (int v = 0; v < hull->vertexCount; ++v) {
+        lowest = std::min(lowest, TransformPoint(hull->Vertices()[v], m).z);
+    }
+    return lowest;
+}
+
+} // namespace
+
+// Resting on a tessellated floor, a hull's contact is the floor's whichever triangle it touches
+// (an edge shared by two triangles is no rim to slide off), as on one large triangle; also for a
+// hull thinner than the search's fixed offset, and for one whose frame origin lies outside it.
+TEST(ConvexHulls, RestingContactOnATessellatedFloorIsTheFloors) {
+    World world;
+    for (const HullCase& c : FloorHulls()) {
+        const ConvexHull* hull = world->CreateConvexHull(c.points.data(), static_cast<int>(c.points.size()));
+        ASSERT_NE(hull, nullptr) << c.name;
+        const Geometry shape = HullShape(hull);
+        // Cells of 100 m meet under the poses: large triangles touched near their corners.
+        for (float cell : {0.25f, 1.0f, 4.0f, 100.0f, 0.0f}) {
+            SCOPED_TRACE(testing::Message() << c.name << ", cells of " << cell << " m (0: one triangle)");
+            TriangleSoup soup;
+            if (cell > 0.0f) {
+                GridFloor grid(cell, std::max(4.0f, cell));
+                soup = grid.soup;
+            } else {
+                soup.Add({-50, -50, 0}, {50, -50, 0}, {0, 50, 0});
+            }
+            const Geometry floor = soup.Mesh();
+            int wrong = 0;
+            for (int k = 0; k < 300; ++k) {
+                // Poses spread over the turns and over the cells.
+                const float t = static_cast<float>(k);
+                const Vector4 axis{std::sin(t * 1.7f), std::cos(t * 2.3f), std::sin(t * 0.9f + 1.0f)};
+                const Matrix4 turn = At(0, 0, 0, AxisAngle(axis, 0.37f * t));
+                const float sink = 0.01f;
+                const Matrix4 pose = At(std::fmod(t * 0.731f, 3.0f) - 1.5f, std::fmod(t * 0.417f, 3.0f) - 1.5f,
+                                        -LowestVertex(hull, turn) - sink, AxisAngle(axis, 0.37f * t));
+                ConstraintRow row{};
+                CollideGeometries(row, shape, pose, floor, Matrix4(), {});
+                const bool floors = row.found == 1 && row.normal.z > 0.999f && std::fabs(row.depth - sink) < 1e-3f;
+                wrong += floors ? 0 : 1;
+            }
+            EXPECT_EQ(wrong, 0);
+        }
+    }
+}
+
+// Dropped in many poses onto floors of several cell sizes, each hull comes to rest on top of the
+// floor and sleeps there (landing from 1 m it may dip a few centimetres for a tick or two).
+TEST(ConvexHulls, HullsDroppedOnGriddedFloorsRestOnTop) {
+    for (const HullCase& c : FloorHulls()) {
+        for (float cell : {0.25f, 0.5f, 1.0f, 2.0f, 4.0f}) {
+            for (int k = 0; k < 40; ++k) {
+                SCOPED_TRACE(testing::Message() << c.name << ", cells of " << cell << " m, pose " << k);
+                GridFloor grid(cell, 8.0f);
+                g_grid = &grid;
+                World world(GameDesc(), &kGameGravity);
+                world->SetTriangleQueryCallback(&QueryGrid);
+                const ConvexHull* hull = world->CreateConvexHull(c.points.data(), static_cast<int>(c.points.size()));
+                ASSERT_NE(hull, nullptr);
+                RigidBody* body = world->CreateRigidBody();
+                ASSERT_TRUE(body->CreateGeometry()->SetConvexHull(hull));
+                body->SetMass(2.0f);
+                body->SetInertia({0.1f, 0.1f, 0.1f});
+                body->UpdateBounds();
+                const float t = static_cast<float>(k);
+                const Vector4 axis{std::sin(t * 1.7f), std::cos(t * 2.3f), std::sin(t * 0.9f + 1.0f)};
+                body->SetOrientation(AxisAngle(axis, 0.37f * t + 0.5f));
+                body->SetPosition({std::fmod(t * 0.731f, 3.0f) - 1.5f, std::fmod(t * 0.417f, 3.0f) - 1.5f, 1.0f});
+                int steps = 0;
+                float lowest = 0.0f;
+                while (!body->IsAsleep() && steps < 900) {
+                    world->Step(kTick, 1, nullptr);
+                    lowest = std::min(lowest, LowestVertex(hull, body->GetWorldTransform()));
+                    ++steps;
+                }
+                EXPECT_TRUE(body->IsAsleep());
+                EXPECT_GT(lowest, -0.1f) << "deepest on the way";
+                EXPECT_GT(LowestVertex(hull, body->GetWorldTransform()), -0.03f) << "at rest";
+                g_grid = nullptr;
+            }
+        }
+    }
+}
