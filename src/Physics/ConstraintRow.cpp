@@ -209,11 +209,10 @@ void ConstraintRow::BuildAngularMatrix(const RigidBody* a, const RigidBody* b) {
 }
 
 void ConstraintRow::BuildFramedAngularMatrix(const RigidBody* a, const RigidBody* /*b*/) {
-    if (bodyB == nullptr) {
-        return;
-    }
-    // B's rotation as stored, whatever B's kind; B's inertia only when it takes part.
-    const Matrix3 t = massMatrix * bodyB->WorldRotation();
+    // B's rotation as stored, whatever B's kind; B's inertia only when it takes part. The world
+    // as B stands unturned and immovable: its rotation is the identity and it adds nothing (left
+    // out, the row kept a unit inverse and threw a light body about).
+    const Matrix3 t = bodyB != nullptr ? massMatrix * bodyB->WorldRotation() : massMatrix;
     Matrix3 k = Matrix3::Zero();
     if (a != nullptr) {
         k = Transpose(t) * a->worldInverseInertia * t;

@@ -735,3 +735,41 @@ TEST(Joints, DumpListsTheJoints) {
     EXPECT_NE(dump.find("joint hinge a 0 b 5 angle 0.0000 active\n"), std::string::npos) << dump;
     EXPECT_NE(dump.find("joint ball a 0 b world angle 0.0000 active\n"), std::string::npos) << dump;
 }
+
+// A body hung from the world on a ball joint, twisted by a steady torque about the twist axis,
+// is held at its twist bound: the row weighs the body's own inertia, heavy or light, with the
+// world (unturned, immovable) as the other side.
+TEST(Joints, TwistLimitHoldsABodyHungFromTheWorld) {
+    const float bound = 0.3f;
+    const struct {
+        float inertia;
+        float sign; // which way the torque turns it
+    } cases[] = {{8.0f, 1.0f}, {0.05f, -1.0f}, {1.0f, 1.0f}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "inertia " << c.inertia << ", turned " << c.sign);
+        World world; // no gravity: only the torque turns it
+        RigidBody* body = world->CreateRigidBody();
+        body->CreateGeometry()->SetBox(0.4f, 0.4f, 0.4f);
+        body->SetMass(2.0f);
+        body->SetInertia({c.inertia, c.inertia, c.inertia, 0.0f});
+        body->UpdateBounds();
+        Joint* j = world->CreateBallJoint(body, nullptr, {});
+        ASSERT_NE(j, nullptr);
+        ASSERT_TRUE(j->SetTwist(bound));
+        // The frame's x axis is the twist axis: 40 rad/s² about it.
+        body->SetTorque(kX * (40.0f * c.inertia * c.sign));
+        float worst = 0.0f;
+        float twist = 0.0f;
+        for (int i = 0; i < 450; ++i) {
+            world->Step(kTick, 1, nullptr);
+            const Vector4 q = body->GetOrientation();
+            twist = 2.0f * std::atan2(q.x, q.w);
+            if (i >= 150) {
+                worst = std::fmax(worst, std::fabs(twist - c.sign * bound));
+            }
+        }
+        EXPECT_NEAR(twist, c.sign * bound, 0.002f);
+        EXPECT_LT(worst, 0.002f) << "held after the first second";
+        EXPECT_LT(std::fabs(Dot(body->GetAngularVelocity(), kX)), 0.01f);
+    }
+}
