@@ -10,11 +10,13 @@
 #include "Core/PScriptManager.h"
 #include "Core/PSettings.h"
 #include "Core/TaskPriorities.h"
+#include "DynamicSky/Skyscape.h"
 #include "Input/NInput.h"
 #include "Interface/PFontManager.h"
 #include "Interface/PInterfaceDispatch.h"
 #include "Particles/PParticlesManager.h"
 #include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "Race/PPhysics.h"
 #include "Render/PAnimationManager.h"
 #include "Render/PMaterialManager.h"
@@ -128,6 +130,7 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          s.render_->SetPriority(TaskPriority::Render);
          if (s.platform_.makeDevice) s.render_->SetBackend(s.platform_.makeDevice());
          if (s.platform_.deviceWindow) s.render_->SetDeviceWindow(s.platform_.deviceWindow(*s.window_));
+         s.render_->SetSkyHooks(SkyHooks{&MakeSkyscape, [] { return GetLevel() != nullptr; }, &SkyRenderer::SetDevice});
      },
      [](CPSubsystems& s) { return s.kernel_->AddTask(s.render_); }, [](CPSubsystems& s) { s.render_.Reset(); }},
     {SavedFiles, 0, Refusal::Ignored, nullptr, nullptr, nullptr,

@@ -1,5 +1,7 @@
 #include "Race/PLevel.h"
 
+#include "Render/PRender.h"
+
 bool CPLevel::GetNamedPosition(const std::string& key, float position[3]) const {
     auto it = namedPositions_.find(key);
     if (it == namedPositions_.end()) return false;
@@ -9,4 +11,8 @@ bool CPLevel::GetNamedPosition(const std::string& key, float position[3]) const 
 
 void CPLevel::SetNamedPosition(const std::string& key, const float position[3]) {
     namedPositions_[key] = {position[0], position[1], position[2]};
+}
+
+void CPLevel::SubmitLight() {
+    if (CPRender* render = GetRender()) render->AddLight(light_);
 }

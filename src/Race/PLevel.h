@@ -10,6 +10,7 @@
 #include "Core/PManagedObject.h"
 #include "Core/PSingleton.h"
 #include "Race/PReplayFrame.h"
+#include "Render/PLight.h"
 
 class CPLevel : public CPManagedObject, public CPSingleton<CPLevel> {
 public:
@@ -32,11 +33,22 @@ public:
     float GetCurrentSpeed() const { return currentSpeed_; }
     void SetCurrentSpeed(float speed) { currentSpeed_ = speed; }
 
+    // The level's directional (sun) light; the sky writes it every frame.
+    LightRecord& GetLight() { return light_; }
+    // Copies the sun light into the renderer's light queue (dropped when it is full).
+    void SubmitLight();
+
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPLevel"; }
 
 private:
     float currentSpeed_ = 0.0f;
+    LightRecord light_ = [] {
+        LightRecord l;
+        l.Type = 3; // directional
+        l.Direction = Vec3(0, 0, -1);
+        return l;
+    }();
     std::string carKey_;
     std::vector<CPReplayFrame> ownRunFrames_;
     std::unordered_map<std::string, std::array<float, 3>> namedPositions_;

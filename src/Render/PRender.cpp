@@ -63,6 +63,7 @@ bool CPRender::Start() {
 
     RestoreRenderStates();
     InitLayerCameras();
+    if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(device_.get());
     if (CPMaterialManager* materials = GetMaterialManager())
         shadowMaterial_ = materials->GetMaterial(16, "shad2.fx", {});
 
@@ -119,6 +120,9 @@ HRESULT CPRender::CreateDevice() {
 void CPRender::ReleaseDevice() {
     // The loading-screen textures live on the device, so they go first.
     loadingScreen_.Release();
+    // The sky's buffers and textures live on the device too.
+    DeleteSky();
+    if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
     // Static meshes hold device buffers; their records go with the device (the renderer stops).
     staticMeshes_.Clear();
     ForgetBoundBuffers();
@@ -246,6 +250,8 @@ void CPRender::Update() {
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0x00000000, 1.0f, 0));
     SetCameraValues();
     DrawStage(CPRenderPass::Stage::Background);
+    // The sky bound buffers of its own.
+    ForgetBoundBuffers();
     DEVICE_CHECK(device_->SetFVF(kFvfVertex));
     DrawStage(CPRenderPass::Stage::Scene);
     // The scene's passes bound their own buffers and used up the frame's lights.
@@ -260,6 +266,11 @@ void CPRender::Update() {
     debugLineList_.clear();
     lastDrawnObjects_ = drawnObjects_;
     drawnObjects_ = 0;
+}
+
+void CPRender::CreateSky(int number) {
+    DeleteSky();
+    if (skyPass_.GetHooks().make) skyPass_.SetSky(skyPass_.GetHooks().make(number));
 }
 
 void CPRender::InitLayerCameras() { queue_.InitLayerCameras(g_screenWidth, g_screenHeight); }

@@ -19,6 +19,7 @@
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderPass.h"
 #include "Render/PRenderQueue.h"
+#include "Render/PSky.h"
 #include "Render/PVertex.h"
 #include "Render/StaticMeshCache.h"
 
@@ -98,6 +99,13 @@ public:
     void SetPostPasses(CPPostPasses* post) { queuePass_.SetPostPasses(post); }
     // The layer-16 "shad2.fx" material held for the renderer's life.
     const CPRefPtr<CPMaterial>& GetShadowMaterial() const { return shadowMaterial_; }
+    // The sky: the hooks that make it (installed by the program's composition), the level's sky
+    // from "skyscape<number>.txt" replacing any other, and its removal.
+    void SetSkyHooks(const SkyHooks& hooks) { skyPass_.SetHooks(hooks); }
+    void CreateSky(int number);
+    void DeleteSky() { skyPass_.SetSky(nullptr); }
+    CPSky* GetSky() const { return skyPass_.GetSky(); }
+    const CPSkyPass& GetSkyPass() const { return skyPass_; }
     // The sky's projection of the last frame with a current camera.
     const Mat4& GetSkyProjection() const { return skyProjection_; }
 
@@ -187,7 +195,8 @@ private:
     // The frame's passes; a pass not built yet is simply not here.
     CPRenderQueue queue_;
     CPQueuePass queuePass_{queue_};
-    std::vector<CPRenderPass*> passes_{&queuePass_, &fade_};
+    CPSkyPass skyPass_;
+    std::vector<CPRenderPass*> passes_{&skyPass_, &queuePass_, &fade_};
     CPRefPtr<CPMaterial> shadowMaterial_;
     Mat4 skyProjection_ = MatIdentity();
     int desktopWidth_ = 0;

@@ -8,6 +8,7 @@
 //   Data/Textures/frame.tga      a screen frame: an opaque border around a clear middle
 //   Data/Sounds/*.wav, Data/Music/tune.ogg  the sounds and the music (Sounds.cpp)
 // All are made here in code, so the repository holds no image or sound it cannot remake.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -222,6 +223,62 @@ Image ExplosionAtlas() {
     return image;
 }
 
+// The sky dome's texture: near white with faint bands of high haze, so the ring colours show
+// through almost unchanged. It repeats four times around the dome.
+Image SkyDome() {
+    const int w = 128, h = 64;
+    Image image(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float u = x / float(w) * 6.2831853f, v = y / float(h) * 6.2831853f;
+            const float haze = 0.5f + 0.25f * std::sin(u * 2 + std::sin(v * 3)) + 0.25f * std::sin(v * 2 + u);
+            const float k = 0.94f + 0.06f * haze;
+            image.Set(x, y, k, k, k, 1.0f);
+        }
+    return image;
+}
+
+// A sky body: a bright core with a soft halo that fades to nothing at the edge.
+Image SkyBody(int n, float r, float g, float b, float core) {
+    Image image(n, n);
+    for (int y = 0; y < n; ++y)
+        for (int x = 0; x < n; ++x) {
+            const float dx = (x + 0.5f) / n * 2 - 1, dy = (y + 0.5f) / n * 2 - 1;
+            const float d = std::sqrt(dx * dx + dy * dy);
+            const float halo = d >= 1.0f ? 0.0f : std::pow(1.0f - d, 2.0f);
+            const float a = d <= core ? 1.0f : halo;
+            image.Set(x, y, r, g, b, a);
+        }
+    return image;
+}
+
+// The clouds' 4 x 4 atlas: sixteen white puffs of different shapes, each a few overlapping soft
+// lobes whose alpha falls off to the cell's edge.
+Image CloudAtlas() {
+    const int cell = 64, cells = 4;
+    Image image(cell * cells, cell * cells);
+    for (int i = 0; i < cells * cells; ++i) {
+        const int ox = (i % cells) * cell, oy = (i / cells) * cell;
+        for (int y = 0; y < cell; ++y)
+            for (int x = 0; x < cell; ++x) {
+                const float px = (x + 0.5f) / cell * 2 - 1, py = (y + 0.5f) / cell * 2 - 1;
+                float a = 0.0f;
+                for (int lobe = 0; lobe < 4; ++lobe) {
+                    const float angle = (i * 2.3f + lobe * 1.7f);
+                    const float cx = 0.3f * std::cos(angle), cy = 0.3f * std::sin(angle * 1.3f);
+                    const float radius = 0.45f + 0.1f * ((i + lobe) % 3);
+                    const float d = std::sqrt((px - cx) * (px - cx) + (py - cy) * (py - cy)) / radius;
+                    if (d < 1.0f) a = std::max(a, 1.0f - d * d);
+                }
+                const float edge = std::sqrt(px * px + py * py);
+                if (edge >= 1.0f) a = 0.0f;
+                const float shade = 0.85f + 0.15f * (1.0f - (py + 1.0f) * 0.5f);
+                image.Set(ox + x, oy + y, shade, shade, shade, a * 0.9f);
+            }
+    }
+    return image;
+}
+
 // A dark burnt patch with a ragged edge.
 Image Scorch() {
     const int n = 64;
@@ -269,7 +326,11 @@ int main(int argc, char** argv) {
                 {"spark.tga", Blob(16, 1.0f, 0.85f, 0.5f, 2.0f)},
                 {"dust.tga", Blob(64, 0.6f, 0.5f, 0.35f, 1.2f)},
                 {"explosion.tga", ExplosionAtlas()},
-                {"scorch.tga", Scorch()}};
+                {"scorch.tga", Scorch()},
+                {"skydome.tga", SkyDome()},
+                {"sun.tga", SkyBody(64, 1.0f, 0.95f, 0.8f, 0.25f)},
+                {"moon.tga", SkyBody(64, 0.8f, 0.85f, 0.95f, 0.45f)},
+                {"cloud.tga", CloudAtlas()}};
     for (const auto& t : tgas) {
         if (!WriteTga(textures / t.name, t.image)) {
             std::fprintf(stderr, "mkdata: cannot write %s\n", t.name);
