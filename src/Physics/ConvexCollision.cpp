@@ -109,7 +109,9 @@ float ScoreFace(AxisSearch& search, int f, ConvexScratch& scratch, bool& improve
     if (score >= 0.0f) {
         score = 0.5f * kStartScore;
     }
-    if (score > search.score) {
+    // A tie moves on too: a hull's flat side is two coplanar triangles of one score, and a climb
+    // that stopped at the first would never cross the side to the faces beyond.
+    if (score >= search.score) {
         search.score = score;
         search.featureA = f;
         search.featureB = s;
@@ -453,10 +455,12 @@ bool ConvexSeparatingAxes(ConstraintRow& p, const Geometry& a, const Matrix4& ta
     if (!SearchFaceAxes(first, 0, scratch)) {
         return false;
     }
+    // B's faces climb by their own scores: starting from A's best, the climb stopped where no
+    // face next to the start beat it, short of B's best face (a hull lying on a larger hull got a
+    // side face's metre-deep contact). The two bests are compared afterwards as before.
     AxisSearch second;
     second.sideA = &sideB;
     second.sideB = &sideA;
-    second.score = first.score;
     const int edge = sideB.view.VertexEdge(first.featureB, 0);
     const int start = edge != ConvexHull::kListEnd ? sideB.view.EdgeFace(edge, 0) : 0;
     scratch.SetOffset(-offset);

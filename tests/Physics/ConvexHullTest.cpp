@@ -570,3 +570,37 @@ TEST(ConvexHulls, HullsDroppedOnGriddedFloorsRestOnTop) {
         }
     }
 }
+
+// A hull lying on a larger hull (or box) gets the contact of the face it lies on. The larger
+// hull's flat sides are pairs of coplanar triangles: its face search climbs across them to its top.
+TEST(ConvexHulls, AHullRestingOnALargerHullTouchesItsTop) {
+    World world;
+    for (float half : {2.0f, 10.0f}) {
+        const std::vector<Vector4> cube = CubePoints(half);
+        const Geometry block = HullShape(world->CreateConvexHull(cube.data(), 8));
+        const Geometry box = Box(half, half, half);
+        for (const HullCase& c : FloorHulls()) {
+            const ConvexHull* hull = world->CreateConvexHull(c.points.data(), static_cast<int>(c.points.size()));
+            const Geometry shape = HullShape(hull);
+            for (const Geometry* floor : {&block, &box}) {
+                SCOPED_TRACE(testing::Message()
+                             << c.name << " on a " << 2.0f * half << " m " << (floor == &box ? "box" : "hull cube"));
+                int wrong = 0;
+                for (int k = 0; k < 200; ++k) {
+                    const float t = static_cast<float>(k);
+                    const Vector4 q =
+                        AxisAngle({std::sin(t * 1.7f), std::cos(t * 2.3f), std::sin(t * 0.9f + 1.0f)}, 0.37f * t);
+                    const float sink = 0.01f;
+                    const Matrix4 pose = At(std::fmod(t * 0.731f, 2.0f) - 1.0f, std::fmod(t * 0.417f, 2.0f) - 1.0f,
+                                            -LowestVertex(hull, At(0, 0, 0, q)) - sink, q);
+                    ConstraintRow row{};
+                    CollideGeometries(row, shape, pose, *floor, At(0, 0, -half), {});
+                    const bool top =
+                        row.found == 1 && std::fabs(row.normal.z) > 0.999f && std::fabs(row.depth - sink) < 1e-3f;
+                    wrong += top ? 0 : 1;
+                }
+                EXPECT_EQ(wrong, 0);
+            }
+        }
+    }
+}
