@@ -206,6 +206,8 @@ TEST_F(CloudsTest, BillboardTexturesCycleAndColoursFollowTheAlpha) {
     EXPECT_EQ(b.GetVertices()[3].diffuse, 0x80000014u);
     b.SelectEffect(0);
     EXPECT_EQ(b.GetEffectIndex(), 0);
+    b.SelectEffect(7); // neither 0 nor 1: the default, 1
+    EXPECT_EQ(b.GetEffectIndex(), 1);
 }
 
 TEST_F(CloudsTest, BillboardsFaceTheViewerUprightAndVerticalOnesStayFinite) {

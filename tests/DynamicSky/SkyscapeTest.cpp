@@ -279,6 +279,16 @@ TEST_F(SkyscapeTest, SkiesThatCannotBeDrawnStayEmptyAndChangeNothing) {
         EXPECT_TRUE(Device().calls.empty());
         EXPECT_EQ(render_->GetFogColor(), 0x12345678u);
     }
+    // A state naming no field of the sky shows none, and a texture that cannot be read says so.
+    root_.Put("Data/Clouds/states.txt", Bytes(StatesText({StateText{5, 0.1f, 0, "nofield.txt"}, StateText{}})));
+    auto unknown = Load(SkyText{});
+    ASSERT_TRUE(unknown->IsDrawable());
+    EXPECT_TRUE(unknown->GetActiveFields().empty());
+    Device().calls.clear();
+    for (int frame = 0; frame < 3; ++frame) unknown->Render(0.1f);
+    EXPECT_FALSE(unknown->GetActiveFields().empty()); // the next state's field fades in
+    EXPECT_EQ(unknown->LoadTexture("data\\textures\\none.tga"), E_FAIL);
+    EXPECT_NE(unknown->GetTexture(), nullptr); // kept as it was
     auto missing = std::make_unique<Skyscape>();
     missing->Load("nothing-here.txt");
     EXPECT_FALSE(missing->IsDrawable());
