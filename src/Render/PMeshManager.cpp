@@ -293,8 +293,13 @@ void CPMeshManager::ApplySection(CPGameObject& object, const RdfSection& section
         material = materials->GetMaterial(std::atoi(RdfValue(section, "type").c_str()) + layerOffset, effect, textures);
 
     // Chosen by the shadow flag as it was before this section's "shadow" key.
-    if (object.IsShadowBox() && materials != nullptr && effect == "holey.fx")
-        object.SetShadowMaterial(materials->GetMaterial(16, "holey_shadow.fx", textures));
+    if (object.IsShadowBox()) {
+        if (effect == "holey.fx") {
+            if (materials != nullptr) object.SetShadowMaterial(materials->GetMaterial(16, "holey_shadow.fx", textures));
+        } else if (GetRender() != nullptr) {
+            object.SetShadowMaterial(GetRender()->GetShadowMaterial());
+        }
+    }
 
     CPManagedObject* part = object.GetRenderPart().Get();
     auto* mesh = object.GetRenderType() == CPGameObject::RenderMesh ? dynamic_cast<CPRenderObject*>(part) : nullptr;

@@ -1,5 +1,6 @@
 #include "ScriptFunctions/RenderFunctions.h"
 
+#include <cmath>
 #include <lua.hpp>
 
 #include "Core/PGameObject.h"
@@ -7,6 +8,7 @@
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
 #include "Race/PLevel.h"
+#include "Render/PMeshManager.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 
@@ -17,6 +19,21 @@ constexpr float kDegree = 0.0174532924f;
 CPRenderBlock* DynamicBlock() {
     CPRender* render = GetRender();
     return render ? render->GetDynamicRenderBlock().Get() : nullptr;
+}
+
+// CreateArrow (name, n): the description built in layer n + 200, one reference for the script.
+int CreateArrow(lua_State* L) {
+    const char* name = ScriptArgString(L, 1);
+    const double n = ScriptArgNumber(L, 2);
+    const int layer = (std::isfinite(n) && std::fabs(n) < 1e9 ? static_cast<int>(n) : 0) + 200;
+    CPGameObject* arrow = nullptr;
+    if (CPMeshManager* meshes = GetMeshManager()) {
+        CPRefPtr<CPGameObject> built = meshes->LoadRenderObject(name, layer);
+        arrow = built.Get();
+        if (arrow) arrow->AddRef();
+    }
+    PushObject(L, arrow);
+    return 1;
 }
 
 // DrawLine (x1, y1, z1, x2, y2, z2): a red line into the renderer's debug-line list.
@@ -127,6 +144,7 @@ const ScriptFunctionEntry kRenderFunctions[] = {
     {"DrawArrow2", DrawArrow2},       {"DrawArrow3", DrawArrow3},       {"InitSky", InitSky},
     {"SetLightCoeff", SetLightCoeff}, {"SetLensFlare", SetLensFlare},   {"GetCurrentResolution", GetCurrentResolution},
     {"GetScreenSize", GetScreenSize}, {"SetAnisoParam", SetAnisoParam}, {"GetAnisoParam", GetAnisoParam},
+    {"CreateArrow", CreateArrow},
 };
 
 } // namespace

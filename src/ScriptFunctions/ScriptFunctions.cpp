@@ -1,6 +1,5 @@
 #include "ScriptFunctions/ScriptFunctions.h"
 
-#include "ScriptFunctions/CameraFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
 #include "ScriptFunctions/InputFunctions.h"
 #include "ScriptFunctions/InterfaceFunctions.h"
@@ -18,7 +17,6 @@ void RegisterAllScriptFunctions() {
     RegisterObjectScriptFunctions();
     RegisterRenderCoreScriptFunctions();
     RegisterSceneObjectScriptFunctions();
-    RegisterCameraScriptFunctions();
     RegisterInterfaceScriptFunctions();
     RegisterShopScriptFunctions();
     RegisterProfileScriptFunctions();

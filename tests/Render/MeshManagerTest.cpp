@@ -353,6 +353,43 @@ TEST_F(MeshManagerTest, StaticMeshesShareBuffersAndEmptyTheirArraysExceptTheRoad
     EXPECT_EQ(backend_->lastDevice->CountCalls("CreateVertexBuffer"), buffers);
 }
 
+// The shadow flag as it stood before the section's own "shadow" key picks the shadow material:
+// "holey.fx" objects get their own with the section's textures, the others share the renderer's.
+TEST_F(MeshManagerTest, ShadowMaterialsFollowTheEffectAndTheEarlierShadowFlag) {
+    StartRender();
+    Mesh mesh;
+    Node scene = Quad("Scene");
+    scene.children = {Quad("Fence"), Quad("Wall"), Quad("Hedge"), Quad("Bare")};
+    mesh.nodes = {scene};
+    PutMesh("yard.msh", mesh);
+    PutRdf("yard.rdf", "m=yard.msh\nsprite = glow, 0, 0, 1, 0.5, wall\n"
+                       "[fence]\neffectfile=holey.fx\ntexturefile1=fence.tga\n"
+                       "[wall]\neffectfile=simple.fx\n"
+                       "[hedge]\neffectfile=holey.fx\nshadow=0\n"
+                       "[glow]\neffectfile=simple.fx\n");
+
+    CPRefPtr<CPGameObject> yard = Load("yard.rdf", 0);
+    ASSERT_TRUE(yard);
+    ASSERT_TRUE(render_->GetShadowMaterial());
+    auto shadowOf = [&](const char* name) {
+        CPRefPtr<CPGameObject> part = yard->FindChild(name);
+        return part ? dynamic_cast<CPMaterial*>(part->GetExtraMaterial().Get()) : nullptr;
+    };
+    CPMaterial* fence = shadowOf("fence");
+    ASSERT_NE(fence, nullptr);
+    EXPECT_EQ(fence->GetType(), 16);
+    EXPECT_NE(fence, render_->GetShadowMaterial().Get());
+    ASSERT_NE(fence->GetTextureBlock(), nullptr);
+    EXPECT_EQ(fence->GetTextureBlock()->GetCount(), 1);
+    EXPECT_EQ(shadowOf("wall"), render_->GetShadowMaterial().Get());
+    EXPECT_EQ(shadowOf("bare"), render_->GetShadowMaterial().Get()); // no section: no material either
+    // "shadow=0" clears the flag only after this section chose its shadow material.
+    EXPECT_NE(shadowOf("hedge"), nullptr);
+    EXPECT_FALSE(yard->FindChild("hedge")->IsShadowBox());
+    // Sprites start without the flag.
+    EXPECT_EQ(shadowOf("glow"), nullptr);
+}
+
 TEST_F(MeshManagerTest, StaticMeshCacheIgnoresCaseAndPurgesOnlyLevelMeshes) {
     StartRender();
     const std::vector<CPVertex> v = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
