@@ -57,6 +57,15 @@ const CPBaseCamera* CPRenderQueue::GetLayerCamera(int layer) const {
     return l ? l->camera.Get() : nullptr;
 }
 
+const CPBaseCamera* CPRenderQueue::GetCameraInEffect(int layer) const {
+    for (auto it = layers_.upper_bound(layer); it != layers_.begin();) {
+        --it;
+        const CPRenderLayer* l = it->second.get();
+        if (l && l->camera && l->userCount >= 1) return l->camera.Get();
+    }
+    return nullptr;
+}
+
 void CPRenderQueue::RegisterMaterial(CPMaterial* material) {
     if (!material) return;
     CPRenderLayer& layer = Layer(material->GetType());

@@ -85,6 +85,9 @@ public:
     const std::map<int, std::unique_ptr<CPRenderLayer>>& GetLayers() const { return layers_; }
     CPRenderLayer* FindLayer(int layer) const;
     const CPBaseCamera* GetLayerCamera(int layer) const;
+    // The camera the walk has set when it reaches this layer: that of the nearest layer at or below
+    // it that has one and is in use (a layer without a camera keeps the view and projection before it).
+    const CPBaseCamera* GetCameraInEffect(int layer) const;
     // Draw calls of the last walk (dynamic and static).
     int GetDrawCount() const { return drawCount_; }
 

@@ -9,7 +9,7 @@
 
 const CPBaseCamera* CPSprite::FallbackCamera(int layer) {
     CPRenderQueue* queue = GetRenderQueue();
-    const CPBaseCamera* camera = queue ? queue->GetLayerCamera(layer) : nullptr;
+    const CPBaseCamera* camera = queue ? queue->GetCameraInEffect(layer) : nullptr;
     if (!camera) return nullptr;
     // A look-at view has orthonormal rows; a screen (orthographic) view is scaled.
     const Mat4& v = camera->view;

@@ -47,8 +47,8 @@ public:
     bool UpdateVisibility();
     bool IsVisible() const { return visible_; }
 
-    // The camera a sprite faces when there is no current camera (menus): the layer camera of its
-    // material, when that camera's view is a look-at.
+    // The camera a sprite faces when there is no current camera (menus): the camera its material's
+    // layer is drawn with, when that camera's view is a look-at.
     static const CPBaseCamera* FallbackCamera(int layer);
 
     bool hasVertexEffects = false;

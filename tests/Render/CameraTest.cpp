@@ -5,6 +5,7 @@
 #include <cmath>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "Core/Math/Math.h"
 #include "Render/PQuadTreeNode.h"
@@ -259,6 +260,17 @@ TEST_F(SpriteTest, WithoutACurrentCameraSpritesFaceTheirLayersLookAtCamera) {
     // The screen camera is no look-at: the quad stays in the xy plane around its owner.
     EXPECT_FLOAT_EQ(v[0].position.x, 92);
     EXPECT_FLOAT_EQ(v[2].position.y, 58);
+
+    // A layer without a camera is drawn with the camera of the layer below it: a sprite of a
+    // description loaded at 225 with type 1 faces the showroom camera too; below every camera
+    // there is nothing to face.
+    for (const auto& [layer, facesShowroom] : {std::pair{226, true}, std::pair{20, false}}) {
+        auto c = SpriteObject("c", materials_->GetMaterial(layer, "simple.fx", {}), Vec3(0, 0, 1.3f), 1.0f);
+        auto* sc = dynamic_cast<CPSprite*>(c->GetRenderPart().Get());
+        sc->Fill(v, idx, 0, 0);
+        EXPECT_EQ(std::fabs(v[0].position.x - v[2].position.x) < 0.2f, facesShowroom) << layer;
+        EXPECT_EQ(std::fabs(v[0].position.z - v[2].position.z) > 1.5f, facesShowroom) << layer;
+    }
 }
 
 } // namespace

@@ -358,8 +358,9 @@ TEST_F(RenderSceneTest, TheQuadtreeDrawsExactlyTheLeavesItQueuesAndCulledOnesLea
         const bool inView = std::fabs(std::atan2(pos.x, pos.y)) < half - 0.05f;
         const bool nearEnough = LengthSq(pos) < 30.0f * 30.0f;
         // The quadtree queues exactly what is in view and near enough.
-        if (std::fabs(std::atan2(pos.x, pos.y)) < half + 0.05f && std::fabs(LengthSq(pos) - 900.0f) > 1.0f)
+        if (std::fabs(std::atan2(pos.x, pos.y)) < half + 0.05f && std::fabs(LengthSq(pos) - 900.0f) > 1.0f) {
             EXPECT_EQ(queued.count(o) == 1, inView && nearEnough) << pos.x << "," << pos.y;
+        }
         if (!inView) continue;
         float x, y;
         Project(*view, pos, x, y);

@@ -4,14 +4,17 @@
 //   Data/Meshes/lamp.msh    a lamp post whose arm carries the description's glow sprite and light
 //   Data/Meshes/wrong.msh   the stand-in for descriptions that cannot be read
 //   Data/Meshes/shadow.msh  the car's ground shadow
+//   Data/Meshes/floor.msh   the showroom's floor
 //   Data/Textures/*.tga     their textures
 // The descriptions (.rdf) naming them are text in data/Data/Meshes.
 #include "DemoMeshes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <stb/stb_easy_font.h>
@@ -174,6 +177,15 @@ Mesh Wrong() {
     return mesh;
 }
 
+Mesh Floor() {
+    Node floor;
+    floor.name = "floor";
+    FlatQuad(floor, -4.0f, -7.0f, 10.0f, 7.0f, 0.0f);
+    Mesh mesh;
+    mesh.nodes = {floor};
+    return mesh;
+}
+
 Mesh Shadow() {
     Node shadow;
     shadow.name = "shadow";
@@ -303,8 +315,15 @@ Pixels Sign() {
         c[1] = frame ? 0.6f : 0.25f;
         c[2] = frame ? 0.1f : 0.12f;
     });
-    p.Text("SHOW", 20, 22, 5, 240, 230, 200);
-    p.Text("ROOM", 20, 72, 5, 240, 230, 200);
+    for (const auto& [text, top] : {std::pair{"SHOW", 26}, std::pair{"ROOM", 72}}) {
+        const int width = stb_easy_font_width(const_cast<char*>(text)) * 4;
+        p.Text(text, (p.w - width) / 2, top, 4, 240, 230, 200);
+    }
+    // A sprite puts the texture's first row along its bottom edge: stored upside down, it reads upright.
+    for (int y = 0; y < p.h / 2; ++y)
+        std::swap_ranges(p.rgba.begin() + static_cast<ptrdiff_t>(y) * p.w * 4,
+                         p.rgba.begin() + static_cast<ptrdiff_t>(y + 1) * p.w * 4,
+                         p.rgba.begin() + static_cast<ptrdiff_t>(p.h - 1 - y) * p.w * 4);
     return p;
 }
 
@@ -315,6 +334,18 @@ Pixels Checker() {
         c[0] = odd ? 1.0f : 0.1f;
         c[1] = 0.0f;
         c[2] = odd ? 1.0f : 0.1f;
+    });
+    return p;
+}
+
+// Grey tiles with darker joints, eight by eight.
+Pixels Tiles() {
+    Pixels p(128, 128);
+    p.Fill([](float u, float v, float c[4]) {
+        const float tu = std::fmod(u * 8.0f, 1.0f), tv = std::fmod(v * 8.0f, 1.0f);
+        const bool joint = tu < 0.06f || tv < 0.06f;
+        const bool odd = (static_cast<int>(u * 8) + static_cast<int>(v * 8)) % 2 != 0;
+        c[0] = c[1] = c[2] = joint ? 0.22f : (odd ? 0.55f : 0.62f);
     });
     return p;
 }
@@ -349,11 +380,13 @@ bool WriteDemoMeshes(const fs::path& gameRoot) {
               Put(meshes / "crate.msh", WriteMesh(Crate(), MeshKind::Older)) &&
               Put(meshes / "lamp.msh", WriteMesh(Lamp(), MeshKind::Older)) &&
               Put(meshes / "wrong.msh", WriteMesh(Wrong(), MeshKind::Older)) &&
-              Put(meshes / "shadow.msh", WriteMesh(Shadow(), MeshKind::Older));
+              Put(meshes / "shadow.msh", WriteMesh(Shadow(), MeshKind::Older)) &&
+              Put(meshes / "floor.msh", WriteMesh(Floor(), MeshKind::Older));
     ok = ok && Save(textures / "car.tga", CarPaint()) && Save(textures / "tyre.tga", Tyre()) &&
          Save(textures / "crate.tga", Wood()) && Save(textures / "metal.tga", Metal()) &&
          Save(textures / "glow.tga", Glow()) && Save(textures / "sign.tga", Sign()) &&
-         Save(textures / "wrong.tga", Checker()) && Save(textures / "shadow.tga", ShadowBlot());
+         Save(textures / "wrong.tga", Checker()) && Save(textures / "shadow.tga", ShadowBlot()) &&
+         Save(textures / "floor.tga", Tiles());
     if (!ok) std::fprintf(stderr, "mkdata: cannot write the demo meshes\n");
     return ok;
 }

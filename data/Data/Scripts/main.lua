@@ -6,6 +6,11 @@
 local PROFILE = "Player"
 
 local function loadProfile()
+-- The showroom floor; activating it starts its script "showroom", which shows the demo objects and
+-- holds the floor from then on.
+local floor = LoadRenderObject("floor.rdf", 225)
+ActivateObject(floor, 20)
+Release(floor)
     SetProfileName(PROFILE)
     local count, names = GetSaves()
     for i = 1, count do
@@ -57,6 +62,11 @@ loadProfile()
 -- The menu screen; activating it starts its owner script "menu", which runs the menu and the HUD.
 local menu = CreateInterface("menu", 0)
 ActivateInterface(menu)
+-- The showroom floor; activating it starts its script "showroom", which shows the demo objects and
+-- holds the floor from then on.
+local floor = LoadRenderObject("floor.rdf", 225)
+ActivateObject(floor, 20)
+Release(floor)
 while true do
     while SetNextCommand(globalObject) do
         handle(GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) })

@@ -1,5 +1,6 @@
 -- The showroom: the demo objects under the renderer's fixed perspective camera (layer 225), queued
--- every turn; the car turns on its spot and its wheels spin.
+-- every turn; the car turns on its spot and its wheels spin. It is the script of the floor
+-- ("floor.rdf"), which main activates: the floor comes as "add_object" and is queued too.
 local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
@@ -13,9 +14,13 @@ for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
     wheels[#wheels + 1] = FindObject(car, name)
 end
 
+local floor
 local heading, spin = 0, 0
 while true do
     while SetNextCommand(globalObject) do
+        if GetCurrentCommand(globalObject) == "add_object" then
+            floor = StringToPointer(GetCurrentParams(globalObject))
+        end
     end
     local dt = GetDeltaTime()
     heading = heading + dt * 0.5
@@ -23,6 +28,9 @@ while true do
     SetRotation(car, 0, 0, heading)
     for _, wheel in ipairs(wheels) do
         SetRotation(wheel, spin, 0, 0)
+    end
+    if floor then
+        DrawDynamicObject(floor)
     end
     DrawDynamicObject(car)
     DrawDynamicObject(crate)
