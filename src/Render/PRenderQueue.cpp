@@ -161,7 +161,9 @@ void CPRenderQueue::DrawBlock(Device& device, CPRenderLayer& layer, CPEffectObje
 
 void CPRenderQueue::Draw(Device& device, CPPostPasses* post, bool bloom) {
     bool blurDone = false, bloomDone = false;
-    worldDirty_ = false;
+    // The device may still hold the world of the last frame's last static item (without a level no
+    // sky pass sets identity): the frame's first dynamic block sets its layer's world.
+    worldDirty_ = true;
     drawCount_ = 0;
     for (auto it = layers_.begin(); it != layers_.end();) {
         auto current = it++;
@@ -189,7 +191,10 @@ void CPRenderQueue::Draw(Device& device, CPPostPasses* post, bool bloom) {
             device.SetTransform(TransformType::View, ToDeviceMatrix(layer.camera->view));
             device.SetTransform(TransformType::Projection, ToDeviceMatrix(layer.camera->projection));
         }
-        if (layer.hasWorld) device.SetTransform(TransformType::World, ToDeviceMatrix(layer.world));
+        if (layer.hasWorld) {
+            device.SetTransform(TransformType::World, ToDeviceMatrix(layer.world));
+            worldDirty_ = false;
+        }
         layer.lastDrawnFrame = FrameCounter;
 
         for (size_t e = 0; e < layer.effects.size();) {

@@ -2,6 +2,7 @@
 // pair, static items with the passes outside, post-pass insertion points, and expiry of buckets.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -121,6 +122,34 @@ TEST_F(RenderQueueTest, StaticItemsDrawWithThePassesOutsideAndTheirOwnWorld) {
     EXPECT_EQ(order[4], stat);
     // The dynamic pair once, the static mesh once: items sharing a mesh keep it bound.
     EXPECT_EQ(Calls("SetStreamSource").size(), 2u);
+}
+
+// Without a level no sky pass sets an identity world before the queue: the next frame's first
+// dynamic block must not be drawn with the world the last static item left on the device.
+TEST_F(RenderQueueTest, AFramesFirstDynamicBlockDoesNotInheritTheLastStaticItemsWorld) {
+    auto m = materials_->GetMaterial(20, "two.fx", {});
+    StaticMeshEntry mesh;
+    device_->CreateVertexBuffer(48 * 4, false, mesh.vertexBuffer);
+    device_->CreateIndexBuffer(12, false, mesh.indexBuffer);
+    mesh.vertexCount = 4;
+    mesh.primitiveCount = 2;
+    auto still = MeshObject("s", m, Vec3());
+    auto* part = dynamic_cast<CPRenderObject*>(still->GetRenderPart().Get());
+    part->SetStatic(true);
+    part->staticMesh = &mesh;
+    part->worldMatrix = MatTranslation(10, 0, 0);
+    block_->AddObject(still.Get());
+    Frame();
+
+    auto moving = MeshObject("d", m, Vec3());
+    block_->AddObject(moving.Get());
+    Frame();
+    ASSERT_EQ(Calls("DrawIndexedPrimitive").size(), 2u);
+    ASSERT_EQ(Calls("SetTransform World").size(), 1u);
+    Platform::Matrix world;
+    const Platform::Matrix identity = Platform::Matrix::Identity();
+    device_->GetTransform(Platform::TransformType::World, world);
+    EXPECT_EQ(std::memcmp(&world, &identity, sizeof(world)), 0);
 }
 
 TEST_F(RenderQueueTest, PostPassesRunBeforeTheirLayersOnlyWithBloomOn) {
