@@ -1,6 +1,7 @@
 -- The showroom: the demo objects under the renderer's fixed perspective camera (layer 225), queued
 -- every turn; the car turns on its spot and its wheels spin. It is the script of the floor
--- ("floor.rdf"), which main activates: the floor comes as "add_object" and is queued too.
+-- ("floor.rdf"), which main activates: the floor comes as "add_object" with the reference its
+-- activation gave, and is queued too.
 local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
@@ -18,8 +19,15 @@ local floor
 local heading, spin = 0, 0
 while true do
     while SetNextCommand(globalObject) do
-        if GetCurrentCommand(globalObject) == "add_object" then
+        local command = GetCurrentCommand(globalObject)
+        if command == "add_object" then
             floor = StringToPointer(GetCurrentParams(globalObject))
+        elseif command == "release_all" then
+            -- Shutdown: give back what this script holds, the floor's reference included.
+            for _, object in pairs({ car, crate, lamp, sign, floor }) do
+                Release(object)
+            end
+            return
         end
     end
     local dt = GetDeltaTime()
