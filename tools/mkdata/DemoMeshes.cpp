@@ -4,7 +4,7 @@
 //   Data/Meshes/lamp.msh    a lamp post whose arm carries the description's glow sprite and light
 //   Data/Meshes/wrong.msh   the stand-in for descriptions that cannot be read
 //   Data/Meshes/shadow.msh  the car's ground shadow
-//   Data/Meshes/floor.msh   the showroom's floor
+//   Data/Meshes/floor.msh   the showroom's turntable floor under the car
 //   Data/Textures/*.tga     their textures
 // The descriptions (.rdf) naming them are text in data/Data/Meshes.
 #include "DemoMeshes.h"
@@ -180,7 +180,7 @@ Mesh Wrong() {
 Mesh Floor() {
     Node floor;
     floor.name = "floor";
-    FlatQuad(floor, -4.0f, -7.0f, 10.0f, 7.0f, 0.0f);
+    FlatQuad(floor, -2.5f, -2.5f, 2.5f, 2.5f, 0.0f);
     Mesh mesh;
     mesh.nodes = {floor};
     return mesh;

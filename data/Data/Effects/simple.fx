@@ -5,5 +5,9 @@ param texture2D tex0;
 technique Fixed {
     pass P0 {
         fixed;
+        // Opaque solids test and write depth even where the state before (the loading screen's,
+        // until a level restores the defaults) has it off.
+        ZEnable = true;
+        ZWriteEnable = true;
     }
 }

@@ -6,9 +6,13 @@ local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
 local sign = LoadRenderObject("sign.rdf", 225)
-SetPosition(crate, 1.5, -3.4, 0)
-SetPosition(lamp, 2.5, 3.2, 0)
-SetPosition(sign, 3.5, -1.2, 0)
+-- The menu takes the middle of the screen: the car turns on the right under the lamp, the crate
+-- and the sign stand on the left.
+local spot = { 10, 9, 0 }
+SetPosition(car, spot[1], spot[2], spot[3])
+SetPosition(crate, 1, -3.9, 0)
+SetPosition(lamp, 16, 12.5, 0)
+SetPosition(sign, 3, -5.6, 0)
 
 local wheels = {}
 for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
@@ -22,6 +26,7 @@ while true do
         local command = GetCurrentCommand(globalObject)
         if command == "add_object" then
             floor = StringToPointer(GetCurrentParams(globalObject))
+            SetPosition(floor, spot[1], spot[2], spot[3])
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
             for _, object in pairs({ car, crate, lamp, sign, floor }) do
