@@ -53,6 +53,24 @@ TEST_F(ParticlesManagerTest, LoadsTypesDefinitionsAndFlamesWithLaterLinesWinning
     EXPECT_FALSE(manager->CreateFlame(-1));
 }
 
+TEST_F(ParticlesManagerTest, StartFlamesTakesItsFlamesFromTheManager) {
+    ASSERT_TRUE(StartWith(kFiles));
+    CPRefPtr<CPGameObject> root(new CPGameObject("truck"));
+    CPRefPtr<CPGameObject> tank(new CPGameObject("tank"));
+    root->AddChild(tank);
+    root->SetFlameType(0);
+    tank->SetFlameType(3); // past the flame list: no flame
+    root->StartFlames();
+    EXPECT_EQ(root->GetFlameType(), -1);
+    EXPECT_EQ(tank->GetFlameType(), -1);
+    CPRefPtr<CPGameObject> holder = root->FindChild("flame");
+    ASSERT_TRUE(holder);
+    auto* flame = dynamic_cast<CPParticleSystem*>(holder->GetRenderPart().Get());
+    ASSERT_NE(flame, nullptr);
+    EXPECT_FLOAT_EQ(flame->duration, 10.0f);
+    EXPECT_FALSE(tank->FindChild("flame"));
+}
+
 TEST_F(ParticlesManagerTest, StartStopsAtTheFirstMissingFileAndThenEmitsNothing) {
     root_.Put("Data/particles.dat", Text("plain puff.tga particle_alpha.fx 1 1 1 0 0\n"));
     EXPECT_FALSE(manager->Start());
