@@ -18,6 +18,12 @@ public:
     virtual void EmitDust(const std::string& type, const Vec3& point) = 0;
     // The particle-emitter object of a description line ("fire1, 0, 0, ..."); null when none.
     virtual CPRefPtr<CPGameObject> CreateEmitterObject(const std::string& line) = 0;
+    // The level's teardown and start: shots cleared, the weapons task stopped and added again, the
+    // particles cleared.
+    virtual void ClearShots() = 0;
+    virtual void StopWeapons() = 0;
+    virtual void RestartWeapons() = 0;
+    virtual void ClearParticles() = 0;
 };
 
 void SetRaceEffects(CPRaceEffects* effects);

@@ -7,6 +7,7 @@
 #include "Core/PSettings.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
+#include "Race/PPlayer.h"
 #include "ScriptFunctions/ScriptArgs.h"
 
 namespace {
@@ -125,10 +126,17 @@ int SetPlayerName(lua_State* L) {
 
 // Without an argument the player name; with an object the car's model name. No car class exists
 // yet to answer that, so every object (and nil) reads as not a car: "".
+// GetPlayerName ([car]): the player's name, or with a car its model name ("" for nil).
 int GetPlayerName(lua_State* L) {
+    const bool withCar = lua_gettop(L) > 0;
+    const CPPlayer* car = withCar ? ScriptArgObject<CPPlayer>(L, 1) : nullptr;
+    if (withCar) {
+        lua_pushstring(L, car ? car->GetCarKey().c_str() : "");
+        return 1;
+    }
     CPGameData* data = GetGameData();
     if (!data) return 0;
-    lua_pushstring(L, lua_gettop(L) == 0 ? data->GetPlayerName().c_str() : "");
+    lua_pushstring(L, data->GetPlayerName().c_str());
     return 1;
 }
 

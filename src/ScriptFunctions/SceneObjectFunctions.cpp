@@ -16,6 +16,7 @@
 #include "Core/PScriptRegistry.h"
 #include "Physics/Physics.h"
 #include "Race/PPhysicData.h"
+#include "Race/PPlayer.h"
 
 namespace {
 
@@ -105,6 +106,14 @@ int Jump(lua_State* L) {
     return 0;
 }
 
+// ApplyImpulse (car, x, y, z): the impulse at the car's position on its body; only cars are pushed.
+int ApplyImpulse(lua_State* L) {
+    auto* car = ScriptArgObject<CPPlayer>(L, 1);
+    const Vec3 impulse(Number(L, 2), Number(L, 3), Number(L, 4));
+    if (car) car->ApplyImpulse(car->GetPosition(), impulse);
+    return 0;
+}
+
 // The copy comes back holding no reference: the collector takes it at the end of the turn unless
 // the script keeps it with AddRef. A nil object copies nothing and answers a null object.
 int Clone(lua_State* L) {
@@ -170,6 +179,7 @@ const ScriptFunctionEntry kSceneObjectFunctions[] = {
     {"GetBBoxInfo", GetBBoxInfo},
     {"GetObjectSpeed", GetObjectSpeed},
     {"IsRigid", IsRigid},
+    {"ApplyImpulse", ApplyImpulse},
     {"Jump", Jump},
     {"Clone", Clone},
     {"FindObject", FindObject},

@@ -1,8 +1,11 @@
 #include "ScriptFunctions/ScriptFunctions.h"
 
+#include "ScriptFunctions/CameraFunctions.h"
+#include "ScriptFunctions/CarFunctions.h"
 #include "ScriptFunctions/CommandFunctions.h"
 #include "ScriptFunctions/InputFunctions.h"
 #include "ScriptFunctions/InterfaceFunctions.h"
+#include "ScriptFunctions/LevelFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/OptionsFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
@@ -24,4 +27,7 @@ void RegisterAllScriptFunctions() {
     RegisterSoundScriptFunctions();
     RegisterInputScriptFunctions();
     RegisterOptionsScriptFunctions();
+    RegisterCameraScriptFunctions();
+    RegisterLevelScriptFunctions();
+    RegisterCarScriptFunctions();
 }

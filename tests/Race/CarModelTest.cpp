@@ -41,6 +41,10 @@ public:
         return CPRefPtr<CPGameObject>(new CPGameObject("fire"));
     }
     void CameraImpact(float) override {}
+    void ClearShots() override {}
+    void StopWeapons() override {}
+    void RestartWeapons() override {}
+    void ClearParticles() override {}
     std::vector<std::string> shots, dust, emitters;
 };
 
