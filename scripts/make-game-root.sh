@@ -11,6 +11,9 @@ for f in config.cfg Actions.cfg; do
 done
 cp -r "$src/data/Data" "$game/"
 "$build/bin/mkdata" "$game"
+# Level 1's layout, from its text form.
+mkdir -p "$game/Data/Levels"
+"$build/bin/mklevel" "$src/tools/mklevel/level1.txt" "$game/Data/Levels/level1.lvl"
 # The demo fonts, rendered from Debian's DejaVu fonts (their lines are in Data/Fonts/fonts.dat).
 dejavu=/usr/share/fonts/truetype/dejavu
 "$build/bin/mkfont" "$dejavu/DejaVuSans.ttf" 16 small "$game" >/dev/null

@@ -5,6 +5,9 @@
 //   Data/Meshes/wrong.msh   the stand-in for descriptions that cannot be read
 //   Data/Meshes/shadow.msh  the car's ground shadow
 //   Data/Meshes/floor.msh   the showroom's turntable floor under the car
+//   Data/Meshes/road_phys1.msh, road_vis.p3d  level 1's road for the physics grid, and what is seen
+//   Data/Meshes/coupe_t.p3d the race car with the parts the race looks up by name
+//   Data/Meshes/tunnel.p3d, stolb_start_*.p3d, flag.p3d, banner.p3d  level 1's props
 //   Data/Textures/*.tga     their textures
 // The descriptions (.rdf) naming them are text in data/Data/Meshes.
 #include "DemoMeshes.h"
@@ -195,6 +198,203 @@ Mesh Shadow() {
     return mesh;
 }
 
+// ---- the race: level1's road, terrain, props and the car "coupe_t" ----
+
+// The height of the road at x: 100 m flat, two hills, a ramp with a drop after it (the jump), flat,
+// a dip, flat to the end. The road runs along +X, 8 m wide, from x = -50 to 650.
+float RoadHeight(float x) {
+    constexpr float kPi = 3.14159265f;
+    if (x < 100.0f) return 0.0f;
+    if (x < 250.0f) return 1.5f * (1.0f - std::cos(2.0f * kPi * (x - 100.0f) / 75.0f));
+    if (x < 300.0f) return 4.0f * (x - 250.0f) / 50.0f;
+    if (x < 310.0f) return 4.0f - 3.5f * (x - 300.0f) / 10.0f;
+    if (x < 330.0f) return 0.5f - 0.5f * (x - 310.0f) / 20.0f;
+    if (x < 380.0f) return 0.0f;
+    if (x < 460.0f) return -1.5f * (1.0f - std::cos(2.0f * kPi * (x - 380.0f) / 80.0f));
+    return 0.0f;
+}
+
+constexpr float kRoadStart = -50.0f, kRoadEnd = 650.0f, kRoadStep = 2.5f, kRoadHalfWidth = 4.0f;
+
+// A strip of quads along x between two edges y0 < y1, each edge at the road height plus a lift that
+// may vary with x; the texture repeats every `repeat` metres along x and once across.
+void Strip(Node& node, float y0, float y1, const std::function<float(float)>& lift0,
+           const std::function<float(float)>& lift1, float repeat) {
+    const int columns = static_cast<int>((kRoadEnd - kRoadStart) / kRoadStep);
+    const uint16_t base = static_cast<uint16_t>(node.vertices.size());
+    for (int i = 0; i <= columns; ++i) {
+        const float x = kRoadStart + kRoadStep * static_cast<float>(i);
+        for (int side = 0; side < 2; ++side) {
+            CPVertex v;
+            const float y = side ? y1 : y0;
+            v.position = Vec3(x, y, RoadHeight(x) + (side ? lift1(x) : lift0(x)));
+            v.normal = Vec3(0, 0, 1);
+            v.diffuse = 0xFFFFFFFFu;
+            v.tu = (x - kRoadStart) / repeat;
+            v.tv = side ? 1.0f : 0.0f;
+            node.vertices.push_back(v);
+        }
+    }
+    // Normals from the slope along x.
+    for (int i = 0; i <= columns; ++i) {
+        const float x = kRoadStart + kRoadStep * static_cast<float>(i);
+        const float slope = (RoadHeight(x + 0.5f) - RoadHeight(x - 0.5f));
+        const Vec3 n = Normalize(Vec3(-slope, 0, 1));
+        node.vertices[base + 2 * i].normal = n;
+        node.vertices[base + 2 * i + 1].normal = n;
+    }
+    for (int i = 0; i < columns; ++i) {
+        const uint16_t a = static_cast<uint16_t>(base + 2 * i), b = static_cast<uint16_t>(a + 1),
+                       c = static_cast<uint16_t>(a + 2), d = static_cast<uint16_t>(a + 3);
+        // Facing up: the front of a triangle is the side its (b - a) x (c - a) points to.
+        node.indices.insert(node.indices.end(), {a, d, b, a, c, d});
+    }
+}
+
+float Flat(float) { return 0.0f; }
+
+// The road the physics grid is built from: one node "road", 8 m x 2.5 m quads.
+Mesh RoadPhysics() {
+    Node road;
+    road.name = "road";
+    Strip(road, -kRoadHalfWidth, kRoadHalfWidth, Flat, Flat, 10.0f);
+    Mesh mesh;
+    mesh.nodes = {road};
+    return mesh;
+}
+
+// What the player sees of it: the asphalt, a verge on the near side, and fields rising to hills on
+// the far side (the camera looks at the road from +y).
+Mesh RoadVisible() {
+    Node road;
+    road.name = "asphalt";
+    Strip(road, -kRoadHalfWidth, kRoadHalfWidth, Flat, Flat, 10.0f);
+    Node verge;
+    verge.name = "verge";
+    Strip(
+        verge, kRoadHalfWidth, 40.0f, Flat, [](float) { return -0.3f; }, 12.0f);
+    Node fields;
+    fields.name = "fields";
+    Strip(
+        fields, -40.0f, -kRoadHalfWidth, [](float x) { return 0.5f - 2.0f - RoadHeight(x) * 0.5f; }, Flat, 12.0f);
+    Node hills;
+    hills.name = "hills";
+    Strip(
+        hills, -160.0f, -40.0f,
+        [](float x) {
+            return 14.0f + 9.0f * std::sin(x * 0.021f) + 5.0f * std::sin(x * 0.057f + 1.0f) - RoadHeight(x);
+        },
+        [](float x) { return 0.5f - 2.0f - RoadHeight(x) * 0.5f; }, 24.0f);
+    road.children = {verge, fields, hills};
+    Mesh mesh;
+    mesh.nodes = {road};
+    return mesh;
+}
+
+// A box node of its own, for the small parts of the car and the props.
+Node BoxNode(const char* name, const Vec3& lo, const Vec3& hi) {
+    Node node;
+    node.name = name;
+    Box(node, lo, hi);
+    return node;
+}
+
+// One axle's wheels: a tyre at each side of the car, turning about x.
+Node Axle(const char* name, float y, float radius) {
+    Node axle;
+    axle.name = name;
+    axle.pose.position = {0, y, -0.3f};
+    for (float side : {-0.75f, 0.75f}) {
+        Node tyre;
+        const size_t first = tyre.vertices.size();
+        Wheel(tyre, radius, 0.28f, 12);
+        for (size_t i = first; i < tyre.vertices.size(); ++i) tyre.vertices[i].position.x += side;
+        axle.vertices.insert(axle.vertices.end(), tyre.vertices.begin(), tyre.vertices.end());
+        for (CPIndex index : tyre.indices)
+            axle.indices.push_back(static_cast<CPIndex>(index + axle.vertices.size() - tyre.vertices.size()));
+    }
+    return axle;
+}
+
+// The player's car: a low coupe whose front is at -y (the race turns it a quarter turn to face +X),
+// with the parts the race and the upgrade levels look up by name.
+Mesh Coupe() {
+    Node body;
+    body.name = "coupe_t";
+    Box(body, {-0.8f, -1.8f, -0.25f}, {0.8f, 1.8f, 0.2f});
+    Box(body, {-0.7f, -0.4f, 0.2f}, {0.7f, 1.1f, 0.62f});
+    body.body = BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 10.0f);
+    body.shapes = {BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 10.0f)};
+    body.children.push_back(Axle("w0", -1.4f, 0.35f));
+    body.children.push_back(Axle("w2", 1.4f, 0.35f));
+    body.children.push_back(Axle("w2_1", 1.4f, 0.37f));
+    body.children.push_back(Axle("w2_2", 1.4f, 0.39f));
+    body.children.push_back(Axle("w2_3", 1.4f, 0.41f));
+    // Exhaust flames behind the car, flickering while the throttle is open.
+    const char* flares[] = {"flare", "flare01", "flare02", "flare03", "flare04", "flare05", "flare06", "flare07"};
+    for (int i = 0; i < 8; ++i) {
+        const float x = -0.6f + 0.17f * static_cast<float>(i);
+        body.children.push_back(BoxNode(flares[i], {x, 1.8f, -0.15f}, {x + 0.12f, 2.3f, -0.03f}));
+    }
+    body.children.push_back(BoxNode("engine1", {-0.35f, -1.3f, 0.2f}, {0.35f, -0.8f, 0.38f}));
+    body.children.push_back(BoxNode("engine2", {-0.25f, -1.25f, 0.38f}, {0.25f, -0.85f, 0.5f}));
+    body.children.push_back(BoxNode("biker", {-0.45f, 0.1f, 0.3f}, {-0.05f, 0.5f, 0.75f}));
+    body.children.push_back(BoxNode("lflarerear", {-0.78f, 1.79f, 0.0f}, {-0.5f, 1.83f, 0.15f}));
+    body.children.push_back(BoxNode("rflarerear", {0.5f, 1.79f, 0.0f}, {0.78f, 1.83f, 0.15f}));
+    Mesh mesh;
+    mesh.nodes = {body};
+    return mesh;
+}
+
+// A tunnel over the road: its walls stand beside the road and its roof 6 m above; a kinematic body
+// (negative mass), so the cars' wheel rays look through it.
+Mesh Tunnel() {
+    Node tunnel;
+    tunnel.name = "tunnel";
+    Box(tunnel, {-12.0f, -5.2f, -1.0f}, {12.0f, -4.6f, 6.0f});
+    Box(tunnel, {-12.0f, 4.6f, -1.0f}, {12.0f, 5.2f, 6.0f});
+    Box(tunnel, {-12.0f, -5.2f, 6.0f}, {12.0f, 5.2f, 6.8f});
+    tunnel.body = BoxShape(24.0f, 7.8f, 10.4f, {0, 0, -1.0f}, -1.0f);
+    tunnel.shapes = {BoxShape(24.0f, 0.8f, 10.4f, {0, 0, 6.0f}, -1.0f)};
+    Mesh mesh;
+    mesh.nodes = {tunnel};
+    return mesh;
+}
+
+Mesh Pillar(const char* name) {
+    Node pillar;
+    pillar.name = name;
+    Box(pillar, {-0.3f, -0.3f, 0.0f}, {0.3f, 0.3f, 5.0f});
+    pillar.shapes = {BoxShape(0.6f, 5.0f, 0.6f, {}, 0.0f)};
+    Mesh mesh;
+    mesh.nodes = {pillar};
+    return mesh;
+}
+
+// The checkpoint flag and the finish banner over the road.
+Mesh Flag() {
+    Node pole;
+    pole.name = "flag";
+    Box(pole, {-0.06f, -0.06f, 0.0f}, {0.06f, 0.06f, 3.0f});
+    pole.children.push_back(BoxNode("cloth", {0.06f, -0.02f, 2.1f}, {1.3f, 0.02f, 2.9f}));
+    Mesh mesh;
+    mesh.nodes = {pole};
+    return mesh;
+}
+
+// The finish board beside the far edge of the road, facing the camera's side.
+Mesh FinishBanner() {
+    Node banner;
+    banner.name = "finish";
+    Box(banner, {-4.2f, -6.3f, 0.0f}, {-3.9f, -6.0f, 4.6f});
+    Box(banner, {3.9f, -6.3f, 0.0f}, {4.2f, -6.0f, 4.6f});
+    banner.children.push_back(BoxNode("cloth", {-3.9f, -6.25f, 2.2f}, {3.9f, -6.05f, 4.4f}));
+    banner.shapes = {BoxShape(8.4f, 4.6f, 0.3f, {0, -6.15f, 0}, 0.0f)};
+    Mesh mesh;
+    mesh.nodes = {banner};
+    return mesh;
+}
+
 // ---- textures ----
 
 struct Pixels {
@@ -361,6 +561,82 @@ Pixels ShadowBlot() {
     return p;
 }
 
+// ---- race textures ----
+
+Pixels Asphalt() {
+    Pixels p(128, 128);
+    p.Fill([](float u, float v, float c[4]) {
+        const float grain = 0.03f * std::sin(u * 91.0f) * std::sin(v * 57.0f);
+        c[0] = c[1] = c[2] = 0.22f + grain;
+        // Edge lines along the road and a dashed centre line (u runs along the road).
+        if (v < 0.04f || v > 0.96f) c[0] = c[1] = c[2] = 0.9f;
+        if (std::fabs(v - 0.5f) < 0.02f && u < 0.5f) {
+            c[0] = c[1] = 0.9f;
+            c[2] = 0.3f;
+        }
+    });
+    return p;
+}
+
+Pixels Grass() {
+    Pixels p(128, 128);
+    p.Fill([](float u, float v, float c[4]) {
+        const float n = 0.06f * std::sin(u * 40.0f + std::sin(v * 13.0f) * 3.0f) + 0.04f * std::sin(v * 71.0f);
+        c[0] = 0.22f + n;
+        c[1] = 0.48f + n;
+        c[2] = 0.16f;
+    });
+    return p;
+}
+
+Pixels Hills() {
+    Pixels p(128, 128);
+    p.Fill([](float u, float v, float c[4]) {
+        const float n = 0.05f * std::sin(u * 23.0f + v * 9.0f);
+        c[0] = 0.30f + n + 0.2f * v;
+        c[1] = 0.45f + n;
+        c[2] = 0.25f + 0.25f * v;
+    });
+    return p;
+}
+
+Pixels CoupePaint() {
+    Pixels p(128, 128);
+    p.Fill([](float u, float v, float c[4]) {
+        // Blue paint with two white stripes; the cabin band dark.
+        c[0] = 0.08f;
+        c[1] = 0.25f;
+        c[2] = 0.75f;
+        if (std::fabs(u - 0.42f) < 0.04f || std::fabs(u - 0.58f) < 0.04f) c[0] = c[1] = c[2] = 0.95f;
+        if (v < 0.2f) {
+            c[0] = 0.1f;
+            c[1] = 0.12f;
+            c[2] = 0.15f;
+        }
+    });
+    return p;
+}
+
+Pixels Flame() {
+    Pixels p(32, 32);
+    p.Fill([](float u, float v, float c[4]) {
+        c[0] = 1.0f;
+        c[1] = 0.45f + 0.4f * v;
+        c[2] = 0.1f;
+        (void)u;
+    });
+    return p;
+}
+
+Pixels Banner() {
+    Pixels p(256, 64);
+    p.Fill([](float u, float v, float c[4]) {
+        const bool check = (static_cast<int>(u * 16) + static_cast<int>(v * 4)) % 2 != 0;
+        c[0] = c[1] = c[2] = check ? 0.95f : 0.05f;
+    });
+    p.Text("FINISH", 70, 18, 4, 230, 30, 30);
+    return p;
+}
 bool Put(const fs::path& path, const std::vector<uint8_t>& bytes) {
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
@@ -387,6 +663,17 @@ bool WriteDemoMeshes(const fs::path& gameRoot) {
          Save(textures / "glow.tga", Glow()) && Save(textures / "sign.tga", Sign()) &&
          Save(textures / "wrong.tga", Checker()) && Save(textures / "shadow.tga", ShadowBlot()) &&
          Save(textures / "floor.tga", Tiles());
+    ok = ok && Put(meshes / "road_phys1.msh", WriteMesh(RoadPhysics(), MeshKind::Older)) &&
+         Put(meshes / "road_vis.p3d", WriteMesh(RoadVisible(), MeshKind::P3d)) &&
+         Put(meshes / "coupe_t.p3d", WriteMesh(Coupe(), MeshKind::P3d)) &&
+         Put(meshes / "tunnel.p3d", WriteMesh(Tunnel(), MeshKind::P3d)) &&
+         Put(meshes / "stolb_start_left.p3d", WriteMesh(Pillar("stolb_start_left"), MeshKind::P3d)) &&
+         Put(meshes / "stolb_start_right.p3d", WriteMesh(Pillar("stolb_start_right"), MeshKind::P3d)) &&
+         Put(meshes / "flag.p3d", WriteMesh(Flag(), MeshKind::P3d)) &&
+         Put(meshes / "banner.p3d", WriteMesh(FinishBanner(), MeshKind::P3d));
+    ok = ok && Save(textures / "asphalt.tga", Asphalt()) && Save(textures / "grass.tga", Grass()) &&
+         Save(textures / "hills.tga", Hills()) && Save(textures / "coupe.tga", CoupePaint()) &&
+         Save(textures / "flame.tga", Flame()) && Save(textures / "banner.tga", Banner());
     if (!ok) std::fprintf(stderr, "mkdata: cannot write the demo meshes\n");
     return ok;
 }

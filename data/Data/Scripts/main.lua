@@ -30,8 +30,8 @@ local function quit()
     SaveGame()
     KillAllTasks()
 end
--- The tune plays from the start; "fire" sounds the horn; steering left or right runs the engine
--- sound from that side for as long as the key is held.
+-- The tune plays from the start; "fire" sounds the horn; outside a race, steering left or right runs
+-- the engine sound from that side for as long as the key is held.
 
 PlayMusic("tune.ogg")
 
@@ -48,7 +48,7 @@ local function handle(command, params)
         local action, down = params[1], params[2] == "1"
         if action == "fire" and down then
             PlaySpecialSound("horn")
-        elseif action == "left" or action == "right" then
+        elseif (action == "left" or action == "right") and not IsRaceStarted() then
             if down then
                 PlaySpecialSound3D("engine", action == "left" and -5 or 5, 0, 0, true)
             else

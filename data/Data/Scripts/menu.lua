@@ -1,6 +1,7 @@
 -- The demo's menu and HUD. The mouse or the arrow keys move over the buttons, Enter or a click
 -- presses one; typed letters and digits fill the driver's name, Backspace takes one back. "start"
--- swaps the menu for the HUD with a running clock, "options" shows a hint, "exit" quits.
+-- swaps the menu for the HUD with a running clock and starts the race on level 1 (the script "jeep"
+-- drives the car from the keys), "options" shows a hint, "exit" quits.
 
 -- The script "main" creates and activates the menu, which starts this script: the screen's handle
 -- is the first command here.
@@ -31,6 +32,12 @@ local function startRace()
     SetText(hud, "driver", name)
     clock = 0
     showing = hud
+    -- Level 1: its layout, road and car; the sky is plain white light; the clocks run.
+    InitLevel("level1")
+    InitSky()
+    StartLevel()
+    SetLevelStarted(true)
+    SetUpdateTime(true)
 end
 
 local function handle(command, params)

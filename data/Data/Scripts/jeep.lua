@@ -1,0 +1,45 @@
+-- The player's car in the race. The car's description names this script: "add_object" brings the
+-- car's handle when the race activates it. The driving keys set its inputs: Up accelerates, Down
+-- reverses, Left lifts the nose, Space holds the wheels. "game_over" (finish, time up, burned)
+-- holds the car for good.
+local car
+local accelerate, brake, lift = false, false, false
+local over = false
+
+local function drive()
+    if not car then return end
+    local throttle = (accelerate and 1 or 0) - (brake and 1 or 0)
+    SetCarParams(car, throttle, lift and 30 or 0)
+end
+
+local function handle(command, params)
+    if command == "add_object" then
+        car = StringToPointer(params[1])
+        over = false
+        drive()
+    elseif command == "delete_object" then
+        car = nil
+    elseif command == "game_over" then
+        over = true
+        LockPlayer(true)
+    elseif command == "key_action" and not over then
+        local action, down = params[1], params[2] == "1"
+        if action == "accelerate" then
+            accelerate = down
+        elseif action == "brake" then
+            brake = down
+        elseif action == "left" then
+            lift = down
+        elseif action == "handbrake" then
+            LockPlayer(down)
+        end
+        drive()
+    end
+end
+
+while true do
+    while SetNextCommand(globalObject) do
+        handle(GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) })
+    end
+    Update()
+end

@@ -1,0 +1,177 @@
+// The race as a player drives it: the application in this process on the demo data (mkdata's
+// meshes, mklevel's level 1) on SDL (offscreen) and the GL device. Enter on the menu starts the
+// race; Up is held, and a probe reads the car every turn: it must move along the road, stay on it
+// (never beside it, never under it) and reach the finish. One frame of the race view is written to
+// build/test-output/race.png.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "Application/PApplication.h"
+#include "Core/PKernel.h"
+#include "Core/PScriptRegistry.h"
+#include "Core/PSettings.h"
+#include "Platform/GlDevice.h"
+#include "Platform/SdlInjection.h"
+#include "Platform/SdlMessageSource.h"
+#include "Platform/SdlWindow.h"
+#include "Race/PCar.h"
+#include "Race/PLevel.h"
+#include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
+#include "Race/PRoadGrid.h"
+#include "Render/PRender.h"
+#include "RenderGL/PngWriter.h"
+#include "ScriptHarness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kEnter = 0x1C, kUp = 0xC8, kEsc = 0x01;
+constexpr int kShotTurn = 240;
+
+struct Sample {
+    int turn;
+    Vec3 position;
+    float ground;
+    float speed;
+};
+
+// The height of the road under (x, y) from the physics grid's triangles; not a number off the road.
+float RoadHeightAt(float x, float y) {
+    const CPPhysics* physics = GetPhysics();
+    if (!physics) return NAN;
+    const CPRoadGrid& grid = physics->GetRoadGrid();
+    for (const auto& triangle : grid.GetTriangles()) {
+        const Vec3 a = grid.GetVertex(triangle.vertex[0]), b = grid.GetVertex(triangle.vertex[1]),
+                   c = grid.GetVertex(triangle.vertex[2]);
+        const float d = (b.y - c.y) * (a.x - c.x) + (c.x - b.x) * (a.y - c.y);
+        if (d == 0.0f) continue;
+        const float u = ((b.y - c.y) * (x - c.x) + (c.x - b.x) * (y - c.y)) / d;
+        const float v = ((c.y - a.y) * (x - c.x) + (a.x - c.x) * (y - c.y)) / d;
+        if (u >= -1e-4f && v >= -1e-4f && 1.0f - u - v >= -1e-4f) return u * a.z + v * b.z + (1.0f - u - v) * c.z;
+    }
+    return NAN;
+}
+
+int g_turn = 0;
+int g_finishTurn = 0;
+std::vector<Sample> g_samples;
+bool g_shot = false;
+
+void DriveTurn() {
+    ++g_turn;
+    using namespace Platform;
+    if (g_turn == 5) InjectKey(kEnter, true);
+    if (g_turn == 6) InjectKey(kEnter, false);
+    if (g_turn == 20) InjectKey(kUp, true);
+    const CPLevel* level = GetLevel();
+    const CPPlayer* car = level ? level->GetPlayerCar() : nullptr;
+    if (car) {
+        const CPCar* model = car->GetCar();
+        const Vec3& p = car->GetPosition();
+        g_samples.push_back({g_turn, p, RoadHeightAt(p.x, p.y), model ? model->speed : 0.0f});
+        if (level->IsFinished() && !g_finishTurn) g_finishTurn = g_turn;
+    }
+    // The frame drawn last turn is still in the back buffer.
+    if (g_turn == kShotTurn) {
+        std::vector<uint32_t> pixels;
+        int width = 0, height = 0;
+        CPRender* render = GetRender();
+        if (render && render->GetDevice() &&
+            render->GetDevice()->ReadBackBuffer(pixels, width, height) == Platform::DeviceResult::Ok)
+            g_shot = PngWriter::Write(fs::path(VASTREL_BINARY_DIR) / "test-output" / "race.png", pixels, width, height);
+    }
+    if (g_turn == (g_finishTurn ? g_finishTurn + 60 : 3000)) InjectKey(kEsc, true);
+}
+
+int StartDriving(lua_State*) {
+    CPRefPtr<ScriptHarness::ProbeTask> probe(new ScriptHarness::ProbeTask(11, DriveTurn));
+    GetKernel()->AddTask(probe);
+    return 0;
+}
+
+TEST(RaceE2ETest, TheCarDrivesAlongTheRoadOfLevelOneToTheFinish) {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    ScriptHarness::GameRoot root("");
+    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
+    const std::string bin = std::string(VASTREL_BINARY_DIR) + "/bin/";
+    ASSERT_EQ(std::system((bin + "mkdata . >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system(
+                  (bin + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl").c_str()),
+              0);
+    {
+        std::string main = root.ReadFile("Data/Scripts/main.lua");
+        std::ofstream("Data/Scripts/main.lua") << "StartDriving()\n" << main;
+    }
+    const ScriptFunctionEntry probe[] = {{"StartDriving", StartDriving}};
+    RegisterScriptTable(ScriptTable::Library, probe);
+    CPSettingsManager::ResetDefaults();
+    AppActive = true;
+    setenv("VASTREL_FRAME_DT", "0.02", 1);
+    g_turn = g_finishTurn = 0;
+    g_samples.clear();
+    g_shot = false;
+
+    ApplicationPlatform platform;
+    platform.startButton = Platform::ControlStartWindowed;
+    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
+    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
+        return std::make_unique<Platform::SdlMessageSource>(width, height);
+    };
+    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
+        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
+    };
+    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
+    platform.deviceWindow = [](Platform::Window& window) -> void* {
+        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
+    };
+    RunResult result;
+    {
+        CPApplication application(platform);
+        result = application.Run();
+    }
+    unsetenv("VASTREL_FRAME_DT");
+    CPManagedObject::CollectGarbage();
+    CPSettingsManager::ResetDefaults();
+    ASSERT_EQ(result, RunResult::Finished);
+
+    ASSERT_FALSE(g_samples.empty()) << "the menu's start made no level with a car";
+    // Settled on the road before the throttle.
+    const Sample& start = g_samples.front();
+    EXPECT_NEAR(start.position.x, 0.0f, 1.0f);
+    float furthest = -1e9f, fastest = 0.0f, lowest = 1e9f, highest = -1e9f;
+    int beside = 0, under = 0, flying = 0;
+    for (const Sample& s : g_samples) {
+        ASSERT_TRUE(std::isfinite(s.position.x) && std::isfinite(s.position.y) && std::isfinite(s.position.z));
+        furthest = std::max(furthest, s.position.x);
+        fastest = std::max(fastest, s.speed);
+        // The road is 8 m wide, the car 1.6 m.
+        if (std::fabs(s.position.y) > 3.2f || std::isnan(s.ground)) ++beside;
+        if (s.position.z < s.ground) ++under;
+        if (!std::isnan(s.ground)) {
+            lowest = std::min(lowest, s.position.z - s.ground);
+            highest = std::max(highest, s.position.z - s.ground);
+        }
+        if (s.position.z > s.ground + 3.0f) ++flying;
+    }
+    EXPECT_EQ(beside, 0) << "turns with the car off the side of the road";
+    EXPECT_EQ(under, 0) << "turns with the car under the road";
+    // Only the jump lifts the car clear of the road, and briefly.
+    EXPECT_LT(flying, 40);
+    EXPECT_GT(fastest, 10.0f);
+    EXPECT_GE(furthest, 570.0f);
+    EXPECT_GT(g_finishTurn, 0) << "the finish was never reached";
+    EXPECT_TRUE(g_shot) << "no frame read back";
+    std::printf("race: %zu turns sampled, finish at turn %d, furthest x %.1f, top speed %.1f, flying %d turns, "
+                "height over the road %.2f..%.2f\n",
+                g_samples.size(), g_finishTurn, furthest, fastest, flying, lowest, highest);
+}
+
+} // namespace
