@@ -280,9 +280,9 @@ Mesh RoadVisible() {
     Node hills;
     hills.name = "hills";
     Strip(
-        hills, -160.0f, -40.0f,
+        hills, -260.0f, -40.0f,
         [](float x) {
-            return 14.0f + 9.0f * std::sin(x * 0.021f) + 5.0f * std::sin(x * 0.057f + 1.0f) - RoadHeight(x);
+            return 42.0f + 12.0f * std::sin(x * 0.021f) + 6.0f * std::sin(x * 0.057f + 1.0f) - RoadHeight(x);
         },
         [](float x) { return 0.5f - 2.0f - RoadHeight(x) * 0.5f; }, 24.0f);
     road.children = {verge, fields, hills};

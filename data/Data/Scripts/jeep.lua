@@ -18,7 +18,10 @@ local function handle(command, params)
         over = false
         drive()
     elseif command == "delete_object" then
-        car = nil
+        -- Each activation handed this script a reference to the car; its deactivation ends it.
+        local gone = StringToPointer(params[1])
+        Release(gone)
+        if gone == car then car = nil end
     elseif command == "game_over" then
         over = true
         LockPlayer(true)

@@ -1,0 +1,163 @@
+// The level's loader with models: every description falls back to one stand-in mesh, so each
+// layout record that names a model loads one. What goes where by base name, the player's start
+// and the checkpoints' order; the kernel runs the physics task once per turn across a restart.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "Core/PGlobalTimer.h"
+#include "Core/PKernel.h"
+#include "Core/PSettings.h"
+#include "Platform/NullDevice.h"
+#include "Race/PCamera.h"
+#include "Race/PLevel.h"
+#include "Race/PLevelBranch.h"
+#include "Race/PLevelFile.h"
+#include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
+#include "Render/MeshFile.h"
+#include "Render/PAnimationManager.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PMeshManager.h"
+#include "Render/PRender.h"
+#include "ScriptHarness.h"
+
+namespace {
+
+LevelObjectRecord Record(const std::string& name, float x, float y = 0, float z = 0) {
+    LevelObjectRecord r;
+    r.name = name;
+    r.position = {x, y, z};
+    return r;
+}
+
+class LevelLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CPSettingsManager::ResetDefaults();
+        render_ = CPRefPtr<CPRender>(new CPRender());
+        render_->SetBackend(std::make_unique<Platform::NullBackend>());
+        ASSERT_TRUE(render_->Start());
+        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
+        // The stand-in every unknown description becomes: a unit cube of the older mesh kind.
+        MeshFile::Node cube;
+        cube.name = "wrong";
+        for (int i = 0; i < 3; ++i) {
+            CPVertex v;
+            v.position = Vec3(float(i == 1), float(i == 2), 0);
+            cube.vertices.push_back(v);
+            cube.indices.push_back(static_cast<CPIndex>(i));
+        }
+        cube.boxes = {MeshFile::CollisionRecord::Make({0, 0, 0.5f}, {0.5f, 0.5f, 0.5f})};
+        MeshFile::Mesh mesh;
+        mesh.nodes = {cube};
+        Put("Data/Meshes/wrong.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
+        const std::string rdf = "mesh = wrong.msh\n[wrong]\neffectfile = simple.fx\n";
+        Put("Data/Meshes/wrong.rdf", std::vector<uint8_t>(rdf.begin(), rdf.end()));
+    }
+    void TearDown() override {
+        physics_->DestroyWorld();
+        physics_.Reset();
+        render_->Stop();
+        render_.Reset();
+        CPManagedObject::CollectGarbage();
+        CPSettingsManager::ResetDefaults();
+    }
+    static void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        InvalidatePathCache();
+    }
+    static void PutLayout(const std::string& name, const std::vector<LevelObjectRecord>& objects) {
+        LevelFile layout;
+        layout.objects = objects;
+        Put("Data/Levels/" + name + ".lvl", WriteLevelBytes(layout));
+    }
+
+    ScriptHarness::GameRoot root_{""};
+    CPAnimationManager animations_;
+    CPMaterialManager materials_;
+    CPMeshManager meshes_;
+    CPRefPtr<CPRender> render_;
+    CPRefPtr<CPPhysics> physics_;
+};
+
+TEST_F(LevelLoadTest, RecordsGoWhereTheirBaseNamesSay) {
+    LevelObjectRecord start = Record("player12", 7, 8, 9);
+    start.rotation = {0, 0, 0.70710677f, 0.70710677f};
+    PutLayout("level7",
+              {Record("bonu", 1), Record("bonus_repair3", 2), Record("chk3_flag", 30), Record("chk1_pole", 10),
+               Record("chk12_x", 120), Record("player_a", 5), Record("Object2", 6), Record("enemy1", 3), start,
+               Record("stolb_start_left", 0, 5), Record("stolb_start_right", 0, -5)});
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level7"));
+    EXPECT_EQ(level->GetBonuses().size(), 2u);
+    ASSERT_EQ(level->GetCheckpoints().size(), 3u);
+    EXPECT_EQ(level->GetCheckpoints()[0].number, 1);
+    EXPECT_EQ(level->GetCheckpoints()[0].modelName, "pole");
+    EXPECT_EQ(level->GetCheckpoints()[1].number, 3);
+    EXPECT_EQ(level->GetCheckpoints()[2].number, 12);
+    EXPECT_FALSE(level->GetCheckpoints()[1].model->IsVisible());
+    EXPECT_EQ(level->GetCheckpoints()[1].model->GetPosition(), Vec3(30, 0, 0));
+    // "player_a", "Object2" (object_a in level 7) and the two pillars are plain models in the tree.
+    EXPECT_EQ(level->GetStaticList().size(), 4u);
+    EXPECT_EQ(level->GetTree()->GetObjects().size(), 4u);
+    EXPECT_EQ(level->GetStartLineDirection(), Vec3(0, 10, 0));
+    EXPECT_EQ(level->GetStartLineMiddle(), Vec3(0, 0, 0));
+    // The start: the record's position raised by 5, its rotation as stored.
+    ASSERT_NE(level->GetPlayerCar(), nullptr);
+    EXPECT_EQ(level->GetPlayerCar()->GetPosition(), Vec3(7, 8, 14));
+    EXPECT_NEAR(level->GetPlayerCar()->GetForward().x, 1.0f, 1e-5f);
+    EXPECT_NEAR(level->PlayerHeading(), 0.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(level->GetRaceTarget().z, 14);
+    // Without a "fin" record the finish is never reached.
+    EXPECT_TRUE(std::isinf(level->GetFinish().low));
+    // The car has no description: its presets keep angle_div and distance_div at 0, which drop the
+    // speed terms instead of dividing by zero.
+    level->Start();
+    FrameDelta = 0.02f;
+    for (int i = 0; i < 3; ++i) level->RaceUpdate();
+    FrameDelta = 0.0f;
+    EXPECT_FALSE(level->IsFinished());
+    const CPCamera* camera = level->GetCamera();
+    EXPECT_TRUE(std::isfinite(camera->pitch));
+    EXPECT_TRUE(std::isfinite(camera->followDistance));
+    EXPECT_TRUE(std::isfinite(camera->GetMainCamera()->eye.x) && std::isfinite(camera->GetMainCamera()->eye.z));
+    EXPECT_EQ(camera->lookAt, Vec3(7, 8, 14 + 2.0f)); // the car plus the preset's height
+    level->StopLevel();
+}
+
+TEST_F(LevelLoadTest, WithoutAPlayerRecordTheCarStartsAtTheDefaultPoint) {
+    PutLayout("menu", {Record("crate", 1)});
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("menu"));
+    EXPECT_EQ(level->GetLevelIndex(), 0);
+    ASSERT_NE(level->GetPlayerCar(), nullptr);
+    EXPECT_EQ(level->GetPlayerCar()->GetPosition(), Vec3(100, 100, 6));
+}
+
+TEST_F(LevelLoadTest, StoppingAndStartingInOneTurnRunsPhysicsOnce) {
+    PutLayout("level1", {});
+    ScriptHarness::TurnRunner runner;
+    CPRefPtr<CPLevel> first(new CPLevel);
+    first->Load("level1");
+    first->Start();
+    first->StopLevel();
+    CPRefPtr<CPLevel> second(new CPLevel);
+    second->Load("level1");
+    second->Start();
+    // Three turns of 0.02 s are 0.09 s of physics, 13 or 14 steps; listed twice it would take twice
+    // as many.
+    const int before = physics_->GetStepsTaken();
+    FrameDelta = 0.02f;
+    runner.Run(3, [](int) { FrameDelta = 0.02f; });
+    FrameDelta = 0.0f;
+    EXPECT_GE(physics_->GetStepsTaken() - before, 13);
+    EXPECT_LE(physics_->GetStepsTaken() - before, 14);
+    second->StopLevel();
+}
+
+} // namespace
