@@ -1,28 +1,34 @@
 // The level's loader with models: every description falls back to one stand-in mesh, so each
 // layout record that names a model loads one. What goes where by base name, the player's start
-// and the checkpoints' order; the kernel runs the physics task once per turn across a restart.
+// and the checkpoints' order; the kernel runs the physics task once per turn across a restart; the
+// start and the teardown in their order; "static" without a static block.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PSettings.h"
 #include "Platform/NullDevice.h"
 #include "Race/PCamera.h"
+#include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PLevelBranch.h"
 #include "Race/PLevelFile.h"
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
+#include "Race/PRaceEffects.h"
 #include "Render/MeshFile.h"
 #include "Render/PAnimationManager.h"
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PRender.h"
+#include "Render/StaticMeshCache.h"
 #include "ScriptHarness.h"
 
 namespace {
@@ -158,6 +164,62 @@ TEST_F(LevelLoadTest, StoppingAndStartingInOneTurnRunsPhysicsOnce) {
     EXPECT_GE(physics_->GetStepsTaken() - before, 13);
     EXPECT_LE(physics_->GetStepsTaken() - before, 14);
     second->StopLevel();
+}
+
+// Records what the level asks of the floors above it, in order.
+class OrderEffects : public CPRaceEffects {
+public:
+    void CreateShot(const std::string& name, const Vec3&, const Vec3&) override { calls.push_back("shot " + name); }
+    void CameraImpact(float) override { calls.push_back("impact"); }
+    void EmitDust(const std::string&, const Vec3&) override { calls.push_back("dust"); }
+    CPRefPtr<CPGameObject> CreateEmitterObject(const std::string&) override { return nullptr; }
+    void ClearShots() override { calls.push_back("clear shots"); }
+    void StopWeapons() override { calls.push_back("stop weapons"); }
+    void RestartWeapons() override { calls.push_back("restart weapons"); }
+    void ClearParticles() override {
+        calls.push_back(std::string("clear particles") + (GetGameData()->levelStarted ? " (started)" : ""));
+    }
+    std::vector<std::string> calls;
+};
+
+TEST_F(LevelLoadTest, StartAndTeardownRunInOrder) {
+    PutLayout("level1", {Record("crate", 1)});
+    OrderEffects effects;
+    SetRaceEffects(&effects);
+    CPGameData data;
+    ScriptHarness::TurnRunner runner;
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level1"));
+    EXPECT_EQ(LevelLoaded, 1); // meshes made from here on belong to the level
+    level->Start();
+    EXPECT_TRUE(physics_->IsRunning());
+    EXPECT_EQ(level->GetCountdown(), 600.0f);
+    data.levelStarted = true;
+    level->SetRaceActive(true);
+    level->StopLevel();
+    SetRaceEffects(nullptr);
+    // Shots first, then the weapons task with the physics task, then the particles while the race
+    // still counts as started; the started flag goes after them.
+    EXPECT_EQ(effects.calls, (std::vector<std::string>{"restart weapons", "clear shots", "stop weapons",
+                                                       "clear particles (started)"}));
+    EXPECT_FALSE(data.levelStarted);
+    EXPECT_FALSE(physics_->IsRunning());
+    EXPECT_FALSE(level->IsRaceActive());
+    EXPECT_TRUE(level->IsStopped());
+    EXPECT_EQ(LevelLoaded, 0);
+    EXPECT_FALSE(level->GetPlayerCar()->IsActive());
+    EXPECT_TRUE(level->GetTree()->GetObjects().empty());
+}
+
+TEST_F(LevelLoadTest, StaticOnWithoutAStaticBlockLoadsThePlainWay) {
+    // The renderer started with "static" off, so it made no static block.
+    ASSERT_EQ(render_->GetStaticBlock().Get(), nullptr);
+    g_static = 1;
+    PutLayout("level1", {Record("crate", 1), Record("lamp", 2)});
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level1"));
+    EXPECT_EQ(level->GetTree()->GetObjects().size(), 2u);
+    level->StopLevel();
 }
 
 } // namespace
