@@ -32,7 +32,8 @@ local function startRace()
     SetText(hud, "driver", name)
     clock = 0
     showing = hud
-    -- Level 1: its layout, road and car; the sky is plain white light; the clocks run.
+    -- Level 1: its layout, road and car, under its sky; the showroom makes way; the clocks run.
+    SendCommandByName("showroom", "hide", "")
     InitLevel("level1")
     InitSky()
     StartLevel()

@@ -1,7 +1,7 @@
 -- The showroom: the demo objects under the renderer's fixed perspective camera (layer 225), queued
 -- every turn; the car turns on its spot and its wheels spin. It is the script of the floor
 -- ("floor.rdf"), which main activates: the floor comes as "add_object" with the reference its
--- activation gave, and is queued too.
+-- activation gave, and is queued too. "hide" (a race starting) stops the queueing.
 local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
@@ -20,6 +20,7 @@ for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
 end
 
 local floor
+local shown = true
 local heading, spin = 0, 0
 while true do
     while SetNextCommand(globalObject) do
@@ -27,6 +28,9 @@ while true do
         if command == "add_object" then
             floor = StringToPointer(GetCurrentParams(globalObject))
             SetPosition(floor, spot[1], spot[2], spot[3])
+        elseif command == "hide" then
+            -- A race took the screen.
+            shown = false
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
             for _, object in pairs({ car, crate, lamp, sign, floor }) do
@@ -42,12 +46,14 @@ while true do
     for _, wheel in ipairs(wheels) do
         SetRotation(wheel, spin, 0, 0)
     end
-    if floor then
-        DrawDynamicObject(floor)
+    if shown then
+        if floor then
+            DrawDynamicObject(floor)
+        end
+        DrawDynamicObject(car)
+        DrawDynamicObject(crate)
+        DrawDynamicObject(lamp)
+        DrawDynamicObject(sign)
     end
-    DrawDynamicObject(car)
-    DrawDynamicObject(crate)
-    DrawDynamicObject(lamp)
-    DrawDynamicObject(sign)
     Update()
 end
