@@ -184,7 +184,12 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          s.weapons_ = CPRefPtr<CPWeaponsSystem>(new CPWeaponsSystem);
          s.weapons_->SetPriority(TaskPriority::Weapons);
      },
-     [](CPSubsystems& s) { return s.kernel_->AddTask(s.weapons_); }, [](CPSubsystems& s) { s.weapons_.Reset(); }},
+     [](CPSubsystems& s) { return s.kernel_->AddTask(s.weapons_); },
+     // Live shots and pools let go of their sounds, bodies and render parts while those still work.
+     [](CPSubsystems& s) {
+         if (s.weapons_) s.weapons_->ReleaseAll();
+         s.weapons_.Reset();
+     }},
     {Physics, 0, Refusal::Ignored, nullptr, [](CPSubsystems& s) { s.physics_ = CPRefPtr<CPPhysics>(new CPPhysics); },
      nullptr, [](CPSubsystems& s) { s.physics_.Reset(); }},
     {Input, 65, Refusal::SkipsLoop, "the input system could not start (is \"Actions.cfg\" there?)",
@@ -216,13 +221,13 @@ struct StopStep {
     bool collectAfter;
 };
 const StopStep kStopOrder[] = {
-    {CPSubsystems::Fonts, false},        {CPSubsystems::Scripts, false},   {CPSubsystems::SoundOutput, true},
-    {CPSubsystems::SavedFiles, false},   {CPSubsystems::Meshes, false},    {CPSubsystems::GameData, false},
-    {CPSubsystems::Animations, true},    {CPSubsystems::Physics, false},   {CPSubsystems::Input, false},
-    {CPSubsystems::Weapons, false},      {CPSubsystems::Particles, false}, {CPSubsystems::MainScript, false},
-    {CPSubsystems::Timer, false},        {CPSubsystems::Music, false},     {CPSubsystems::Materials, false},
-    {CPSubsystems::Kernel, false},       {CPSubsystems::Settings, false},  {CPSubsystems::SoundCache, false},
-    {CPSubsystems::SoundManager, false}, {CPSubsystems::Renderer, false},  {CPSubsystems::MainWindow, false},
+    {CPSubsystems::Fonts, false},        {CPSubsystems::Scripts, false},    {CPSubsystems::Weapons, false},
+    {CPSubsystems::SoundOutput, true},   {CPSubsystems::SavedFiles, false}, {CPSubsystems::Meshes, false},
+    {CPSubsystems::GameData, false},     {CPSubsystems::Animations, true},  {CPSubsystems::Physics, false},
+    {CPSubsystems::Input, false},        {CPSubsystems::Particles, false},  {CPSubsystems::MainScript, false},
+    {CPSubsystems::Timer, false},        {CPSubsystems::Music, false},      {CPSubsystems::Materials, false},
+    {CPSubsystems::Kernel, false},       {CPSubsystems::Settings, false},   {CPSubsystems::SoundCache, false},
+    {CPSubsystems::SoundManager, false}, {CPSubsystems::Renderer, false},   {CPSubsystems::MainWindow, false},
 };
 static_assert(std::size(kStopOrder) == CPSubsystems::Count, "every subsystem has its place in the shutdown");
 
