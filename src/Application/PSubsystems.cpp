@@ -25,6 +25,7 @@
 #include "ScriptFunctions/ScriptFunctions.h"
 #include "Sound/NAudio.h"
 #include "Sound/PMusic.h"
+#include "Weapons/PWeaponsRaceEffects.h"
 #include "Weapons/PWeaponsSystem.h"
 
 namespace {
@@ -34,6 +35,8 @@ constexpr const char* kTitle = "Vastrel";
 constexpr int kLoadingScreenDone = 75;
 // How the input system reaches the interface screens.
 CPInterfaceDispatch g_interfaceDispatch;
+// How the race world reaches shots, wheel dust and burning emitters.
+CPWeaponsRaceEffects g_weaponsRaceEffects;
 
 // What a refused start means for the run.
 enum class Refusal {
@@ -184,9 +187,14 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          s.weapons_ = CPRefPtr<CPWeaponsSystem>(new CPWeaponsSystem);
          s.weapons_->SetPriority(TaskPriority::Weapons);
      },
-     [](CPSubsystems& s) { return s.kernel_->AddTask(s.weapons_); },
+     [](CPSubsystems& s) {
+         // The race world asks this floor for its shots, dust and emitters.
+         SetRaceEffects(&g_weaponsRaceEffects);
+         return s.kernel_->AddTask(s.weapons_);
+     },
      // Live shots and pools let go of their sounds, bodies and render parts while those still work.
      [](CPSubsystems& s) {
+         SetRaceEffects(nullptr);
          if (s.weapons_) s.weapons_->ReleaseAll();
          s.weapons_.Reset();
      }},

@@ -174,4 +174,35 @@ bool ReadDds(const void* data, size_t size, Image& image, std::string* error) {
     return true;
 }
 
+std::vector<uint8_t> WriteDds(const Image& image) {
+    if (image.width <= 0 || image.height <= 0 || image.faces.empty() ||
+        image.faces[0].size() < static_cast<size_t>(image.width) * image.height * 4)
+        return {};
+    std::vector<uint8_t> out(kHeaderEnd, 0);
+    auto put = [&out](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    put(0, kMagic);
+    put(4, 124);
+    put(8, 0x100F); // caps, height, width, pitch, pixel format
+    put(12, static_cast<uint32_t>(image.height));
+    put(16, static_cast<uint32_t>(image.width));
+    put(20, static_cast<uint32_t>(image.width) * 4);
+    put(28, 1);
+    put(76, 32);
+    put(80, kPfRgb | kPfAlphaPixels);
+    put(88, 32);
+    put(92, 0x00FF0000);
+    put(96, 0x0000FF00);
+    put(100, 0x000000FF);
+    put(104, 0xFF000000);
+    put(108, 0x1000); // texture
+    const std::vector<uint8_t>& rgba = image.faces[0];
+    for (size_t i = 0; i < static_cast<size_t>(image.width) * image.height; ++i) {
+        const uint8_t* px = &rgba[i * 4];
+        out.insert(out.end(), {px[2], px[1], px[0], px[3]});
+    }
+    return out;
+}
+
 } // namespace Platform

@@ -39,6 +39,12 @@ struct CPChanceEntry {
     bool operator==(const CPChanceEntry&) const = default;
 };
 
+// An entry of the level's bonus list: the object (held) and the script's number.
+struct CPBonusEntry {
+    CPRefPtr<CPManagedObject> object;
+    int value = 0;
+};
+
 struct CPMissionLine {
     float t = 0;
     int a = 0, b = 0, c = 0;
@@ -161,7 +167,7 @@ public:
 
     // Fields, public in the manner of a plain record that many script functions read and write.
     int transportCount = 0;
-    std::vector<CPRefPtr<CPManagedObject>> bonusList;
+    std::vector<CPBonusEntry> bonusList;
     ScoreTables scoreTables;
     std::array<CPCatalog, CatalogCount> catalogs;
     CPCarConfiguration editedConfiguration;

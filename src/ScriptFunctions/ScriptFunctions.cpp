@@ -14,6 +14,7 @@
 #include "ScriptFunctions/SceneObjectFunctions.h"
 #include "ScriptFunctions/ShopFunctions.h"
 #include "ScriptFunctions/SoundFunctions.h"
+#include "ScriptFunctions/WeaponFunctions.h"
 
 void RegisterAllScriptFunctions() {
     RegisterCommandScriptFunctions();
@@ -25,6 +26,7 @@ void RegisterAllScriptFunctions() {
     RegisterProfileScriptFunctions();
     RegisterRenderScriptFunctions();
     RegisterSoundScriptFunctions();
+    RegisterWeaponScriptFunctions();
     RegisterInputScriptFunctions();
     RegisterOptionsScriptFunctions();
     RegisterCameraScriptFunctions();

@@ -27,6 +27,8 @@ public:
     virtual CPGameObject* GetPlayerCar() = 0;
     // Adds health to the player car, capped at its maximum; false without a car.
     virtual bool RepairPlayerCar(float amount) = 0;
+    // The race camera's shake after an explosive contact.
+    virtual void CameraImpact(float value) = 0;
 };
 
 void SetShotWorld(CPShotWorld* world);

@@ -148,6 +148,24 @@ TEST(DdsReaderTest, CubeMapsHaveSixFacesAndTruncatedFilesAreRefused) {
     EXPECT_FALSE(ReadDds(Dds(unknown, std::vector<uint8_t>(16)).data(), 128 + 16, image));
 }
 
+TEST(DdsReaderTest, WrittenFilesReadBackExactly) {
+    Image source;
+    source.width = 3;
+    source.height = 2;
+    source.faces.push_back({});
+    for (int i = 0; i < 6; ++i)
+        source.faces[0].insert(source.faces[0].end(),
+                               {uint8_t(10 * i), uint8_t(200 - i), uint8_t(7 * i), uint8_t(255 - 40 * i)});
+    const std::vector<uint8_t> file = WriteDds(source);
+    Image image;
+    ASSERT_TRUE(ReadDds(file.data(), file.size(), image));
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+    ASSERT_EQ(image.faces.size(), 1u);
+    EXPECT_EQ(image.faces[0], source.faces[0]);
+    EXPECT_TRUE(WriteDds(Image{}).empty());
+}
+
 TEST(ImageDecoderTest, SixSquaresSideBySideSplitIntoACube) {
     std::vector<uint32_t> strip(12 * 2);
     for (int y = 0; y < 2; ++y)

@@ -1,5 +1,7 @@
-// The demo's sounds and music, synthesised here: Data/Sounds/click.wav, horn.wav and engine.wav
-// (written with the engine's WAVE writer) and Data/Music/tune.ogg, a 32-second loop.
+// The demo's sounds and music, synthesised here: Data/Sounds/click.wav, horn.wav, engine.wav, the
+// shots' shot.wav, explode.wav and morvane.wav (written with the engine's WAVE writer) and
+// Data/Music/tune.ogg, a 32-second loop.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -52,6 +54,46 @@ std::vector<double> Click(int rate) {
     for (size_t i = 0; i < out.size(); ++i) {
         double t = static_cast<double>(i) / rate;
         out[i] = 0.6 * std::exp(-t * 120) * (std::sin(2 * kPi * 1800 * t) > 0 ? 1 : -1);
+    }
+    return out;
+}
+
+// A gun shot: a burst of noise that dies within a tenth of a second.
+std::vector<double> Shot(int rate) {
+    std::vector<double> out(static_cast<size_t>(rate * 0.15));
+    uint32_t seed = 1;
+    for (size_t i = 0; i < out.size(); ++i) {
+        seed = seed * 214013u + 2531011u;
+        const double noise = ((seed >> 16) & 0x7FFF) / 16383.5 - 1.0;
+        out[i] = 0.8 * std::exp(-static_cast<double>(i) / rate * 30) * noise;
+    }
+    return out;
+}
+
+// An explosion: low rumbling noise, darkened by a running average, fading over a second.
+std::vector<double> Explode(int rate) {
+    std::vector<double> out(static_cast<size_t>(rate * 1.2));
+    uint32_t seed = 3;
+    double low = 0;
+    for (size_t i = 0; i < out.size(); ++i) {
+        seed = seed * 214013u + 2531011u;
+        const double noise = ((seed >> 16) & 0x7FFF) / 16383.5 - 1.0;
+        low += (noise - low) * 0.08;
+        out[i] = std::min(1.0, 3.5 * low * std::exp(-static_cast<double>(i) / rate * 3));
+    }
+    return out;
+}
+
+// A lightning crackle: noise chopped into short bursts over a buzzing tone.
+std::vector<double> Crackle(int rate) {
+    std::vector<double> out(static_cast<size_t>(rate * 0.8));
+    uint32_t seed = 5;
+    for (size_t i = 0; i < out.size(); ++i) {
+        seed = seed * 214013u + 2531011u;
+        const double t = static_cast<double>(i) / rate;
+        const double noise = ((seed >> 16) & 0x7FFF) / 16383.5 - 1.0;
+        const double gate = std::sin(2 * kPi * 23 * t) > 0.3 ? 1.0 : 0.2;
+        out[i] = 0.5 * std::exp(-t * 2.5) * (gate * noise * 0.7 + 0.3 * std::sin(2 * kPi * 120 * t));
     }
     return out;
 }
@@ -161,6 +203,9 @@ bool WriteDemoSounds(const fs::path& root) {
     const int rate = 22050;
     bool ok = WriteWave(sounds / "click.wav", Click(rate), rate, 8) &&
               WriteWave(sounds / "horn.wav", Horn(rate), rate, 16) &&
-              WriteWave(sounds / "engine.wav", Engine(rate), rate, 16);
+              WriteWave(sounds / "engine.wav", Engine(rate), rate, 16) &&
+              WriteWave(sounds / "shot.wav", Shot(rate), rate, 16) &&
+              WriteWave(sounds / "explode.wav", Explode(rate), rate, 16) &&
+              WriteWave(sounds / "morvane.wav", Crackle(rate), rate, 16);
     return ok && Platform::WriteOggVorbis((music / "tune.ogg").string(), Tune(44100), 2, 44100);
 }

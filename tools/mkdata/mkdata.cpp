@@ -6,6 +6,8 @@
 //   Data/Textures/ground.tga     asphalt with a painted line
 //   Data/Textures/flare.tga      a round glow, its alpha falling off from the centre
 //   Data/Textures/frame.tga      a screen frame: an opaque border around a clear middle
+//   Data/Textures/glow_shot.tga, trasser.tga, plazma.tga, razlom.dds  shot flashes, streaks, plasma
+//                                and the lightning bolt
 //   Data/Sounds/*.wav, Data/Music/tune.ogg  the sounds and the music (Sounds.cpp)
 // All are made here in code, so the repository holds no image or sound it cannot remake.
 #include <algorithm>
@@ -21,6 +23,7 @@
 #include <stb/stb_image_write.h>
 
 #include "DemoMeshes.h"
+#include "Platform/DdsReader.h"
 
 namespace fs = std::filesystem;
 
@@ -205,6 +208,54 @@ Image Blob(int n, float r, float g, float b, float power) {
     return image;
 }
 
+// A shot streak: bright along its middle line, fading to the sides and toward its tail (u = 0).
+Image Streak() {
+    const int w = 64, h = 16;
+    Image image(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float across = 1.0f - std::fabs((y + 0.5f) / h * 2 - 1);
+            const float along = (x + 0.5f) / w;
+            image.Set(x, y, 1.0f, 0.9f, 0.6f + 0.4f * across, std::pow(across, 2.0f) * along);
+        }
+    return image;
+}
+
+// Four columns by two rows of blue plasma sparks that swell and shrink, cell by cell.
+Image PlasmaAtlas() {
+    const int cell = 32, columns = 4, rows = 2;
+    Image image(cell * columns, cell * rows);
+    for (int i = 0; i < columns * rows; ++i) {
+        const float size = 0.5f + 0.5f * std::fabs(std::sin(i * 0.8f));
+        const int ox = (i % columns) * cell, oy = (i / columns) * cell;
+        for (int y = 0; y < cell; ++y)
+            for (int x = 0; x < cell; ++x) {
+                const float dx = (x + 0.5f) / cell * 2 - 1, dy = (y + 0.5f) / cell * 2 - 1;
+                const float d = std::sqrt(dx * dx + dy * dy) / size;
+                image.Set(ox + x, oy + y, 0.5f, 0.7f, 1.0f, d >= 1.0f ? 0.0f : std::pow(1.0f - d, 1.5f));
+            }
+    }
+    return image;
+}
+
+// A lightning bolt along the texture (u runs along it): a jagged white-violet line with a glow.
+Image Lightning() {
+    const int w = 128, h = 32;
+    Image image(w, h);
+    float centre = h / 2.0f;
+    uint32_t seed = 7;
+    for (int x = 0; x < w; ++x) {
+        seed = seed * 214013u + 2531011u;
+        centre += ((seed >> 16) % 5) - 2.0f;
+        centre = std::clamp(centre, 6.0f, h - 6.0f);
+        for (int y = 0; y < h; ++y) {
+            const float d = std::fabs(y + 0.5f - centre);
+            image.Set(x, y, 0.85f, 0.8f, 1.0f, d < 1.0f ? 1.0f : std::exp(-(d - 1.0f) * 0.6f));
+        }
+    }
+    return image;
+}
+
 // Four columns by two rows of fireballs that grow and cool down, cell by cell.
 Image ExplosionAtlas() {
     const int cell = 32, columns = 4, rows = 2;
@@ -330,10 +381,30 @@ int main(int argc, char** argv) {
                 {"skydome.tga", SkyDome()},
                 {"sun.tga", SkyBody(64, 1.0f, 0.95f, 0.8f, 0.25f)},
                 {"moon.tga", SkyBody(64, 0.8f, 0.85f, 0.95f, 0.45f)},
-                {"cloud.tga", CloudAtlas()}};
+                {"cloud.tga", CloudAtlas()},
+                {"glow_shot.tga", Blob(64, 1.0f, 0.9f, 0.7f, 1.2f)},
+                {"trasser.tga", Streak()},
+                {"plazma.tga", PlasmaAtlas()}};
     for (const auto& t : tgas) {
         if (!WriteTga(textures / t.name, t.image)) {
             std::fprintf(stderr, "mkdata: cannot write %s\n", t.name);
+            return 1;
+        }
+    }
+    {
+        // The bolt's texture is a DDS, as the scripts name it.
+        const Image bolt = Lightning();
+        Platform::Image dds;
+        dds.width = bolt.width;
+        dds.height = bolt.height;
+        dds.hasAlpha = true;
+        dds.faces.push_back(bolt.rgba);
+        const std::vector<uint8_t> bytes = Platform::WriteDds(dds);
+        FILE* f = std::fopen((textures / "razlom.dds").c_str(), "wb");
+        const bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        if (f) std::fclose(f);
+        if (!ok || bytes.empty()) {
+            std::fprintf(stderr, "mkdata: cannot write razlom.dds\n");
             return 1;
         }
     }

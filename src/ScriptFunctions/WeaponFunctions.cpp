@@ -1,0 +1,170 @@
+#include "ScriptFunctions/WeaponFunctions.h"
+
+#include <cmath>
+
+#include "Core/PRandom.h"
+#include "Core/PScriptManager.h"
+#include "Core/PScriptObject.h"
+#include "Core/PScriptRegistry.h"
+#include "Platform/Clock.h"
+#include "Race/PGameData.h"
+#include "Render/PRender.h"
+#include "Render/PRenderBlock.h"
+#include "ScriptFunctions/ScriptArgs.h"
+#include "Weapons/PTracerShot.h"
+#include "Weapons/PWeaponsSystem.h"
+
+namespace {
+
+Vec3 ReadVec3(lua_State* L, int first) {
+    return {static_cast<float>(ScriptArgNumber(L, first)), static_cast<float>(ScriptArgNumber(L, first + 1)),
+            static_cast<float>(ScriptArgNumber(L, first + 2))};
+}
+
+// Every shot a script asks for uses its kind's own damage, no owner and no extra pointer.
+void ScriptShot(const std::string& name, const Vec3& position, const Vec3& direction) {
+    if (CPWeaponsSystem* weapons = GetWeaponsSystem()) weapons->CreateShot(name, position, direction, -1.0f);
+}
+
+// Explosion (name, x, y, z): the named shot there, without a direction.
+int Explosion(lua_State* L) {
+    ScriptShot(ScriptArgString(L, 1), ReadVec3(L, 2), Vec3());
+    return 0;
+}
+
+// DirectionalExplosion (name, x, y, z, dx, dy, dz).
+int DirectionalExplosion(lua_State* L) {
+    ScriptShot(ScriptArgString(L, 1), ReadVec3(L, 2), ReadVec3(L, 5));
+    return 0;
+}
+
+// SmartBomb (): the super weapon's white-out, while the car has one left.
+int SmartBomb(lua_State*) {
+    CPGameData* data = GetGameData();
+    if (!data || data->raceConfiguration.superCount <= 0) return 0;
+    ScriptShot("super", Vec3(), Vec3());
+    --data->raceConfiguration.superCount;
+    if (CPScriptManager* scripts = GetScriptManager())
+        scripts->SendCommandByName("gamemenu", "update_game_interface", "");
+    return 0;
+}
+
+// SetBonus (x, y, line): maybe drops a pickup of the mission line's bonus list at (x, y, 0).
+int SetBonus(lua_State* L) {
+    const float x = static_cast<float>(ScriptArgNumber(L, 1)), y = static_cast<float>(ScriptArgNumber(L, 2));
+    const int line = ScriptArgInt(L, 3);
+    CPGameData* data = GetGameData();
+    if (!data || line < 0 || line >= static_cast<int>(data->missionLines.size())) return 0;
+    const CPMissionLine& mission = data->missionLines[static_cast<size_t>(line)];
+    const double product = static_cast<double>(mission.bonusChance) * data->coefficients[2];
+    const int chance = std::isfinite(product) ? static_cast<int>(std::clamp(std::trunc(product), -1e9, 1e9)) : 0;
+    EngineSrand(Platform::GetClock().Milliseconds());
+    if (chance < EngineRand() % 100) return 0;
+    const int r = EngineRand() % 100;
+    for (const CPChanceEntry& entry : mission.bonuses) {
+        if (entry.lower <= r && r < entry.upper) {
+            ScriptShot(entry.name, Vec3(x, y, 0), Vec3(x, y, 0));
+            break;
+        }
+    }
+    return 0;
+}
+
+// AddBonus (object, n): the list holds the object.
+int AddBonus(lua_State* L) {
+    CPManagedObject* object = ScriptArgManagedObject(L, 1);
+    CPGameData* data = GetGameData();
+    if (!object || !data) return 0;
+    data->bonusList.push_back({CPRefPtr<CPManagedObject>(object), ScriptArgInt(L, 2)});
+    return 0;
+}
+
+// EraseBonus (object): the first entry of the object only.
+int EraseBonus(lua_State* L) {
+    CPManagedObject* object = ScriptArgManagedObject(L, 1);
+    CPGameData* data = GetGameData();
+    if (!object || !data) return 0;
+    auto& list = data->bonusList;
+    for (auto it = list.begin(); it != list.end(); ++it) {
+        if (it->object.Get() == object) {
+            list.erase(it);
+            break;
+        }
+    }
+    return 0;
+}
+
+int GetBonusesCount(lua_State* L) {
+    const CPGameData* data = GetGameData();
+    lua_pushnumber(L, data ? static_cast<lua_Number>(data->bonusList.size()) : 0);
+    return 1;
+}
+
+int ClearBonuses(lua_State*) {
+    if (CPGameData* data = GetGameData()) data->bonusList.clear();
+    return 0;
+}
+
+// GetBonusList () -> {{object, n}, ...} in list order.
+int GetBonusList(lua_State* L) {
+    lua_newtable(L);
+    const CPGameData* data = GetGameData();
+    if (!data) return 1;
+    int i = 1;
+    for (const CPBonusEntry& entry : data->bonusList) {
+        lua_newtable(L);
+        PushObject(L, entry.object.Get());
+        lua_rawseti(L, -2, 1);
+        lua_pushnumber(L, entry.value);
+        lua_rawseti(L, -2, 2);
+        lua_rawseti(L, -2, i++);
+    }
+    return 1;
+}
+
+// StartLighting (name, x, y, z, dx, dy, dz) -> bolt, which the script holds by one reference.
+int StartLighting(lua_State* L) {
+    CPLightningShot* bolt = new CPLightningShot(ScriptArgString(L, 1));
+    CPRefPtr<CPLightningShot> keep(bolt);
+    bolt->Init(CPLightningShot::DefaultParams());
+    bolt->Launch(ReadVec3(L, 2), ReadVec3(L, 5), 10.0f, CPRefPtr<CPGameObject>(), nullptr);
+    bolt->AddRef();
+    PushObject(L, bolt);
+    return 1;
+}
+
+// UpdateTrasser (bolt) -> state, [hit object]: 1 growing (and drawn), 0 reached a car, -1 done.
+int UpdateTrasser(lua_State* L) {
+    CPLightningShot* bolt = ScriptArgObject<CPLightningShot>(L, 1);
+    if (!bolt) {
+        lua_pushnumber(L, -1);
+        return 1;
+    }
+    CPRefPtr<CPGameObject> hit;
+    const int state = bolt->Step(hit);
+    if (state == 1)
+        if (CPRender* render = GetRender())
+            if (CPRenderBlock* block = render->GetDynamicRenderBlock().Get()) block->DrawDynamicObject(bolt);
+    lua_pushnumber(L, state);
+    if (!hit) return 1;
+    PushObject(L, hit.Get());
+    return 2;
+}
+
+const ScriptFunctionEntry kWeaponFunctions[] = {
+    {"Explosion", Explosion},
+    {"DirectionalExplosion", DirectionalExplosion},
+    {"SmartBomb", SmartBomb},
+    {"SetBonus", SetBonus},
+    {"AddBonus", AddBonus},
+    {"EraseBonus", EraseBonus},
+    {"GetBonusesCount", GetBonusesCount},
+    {"ClearBonuses", ClearBonuses},
+    {"GetBonusList", GetBonusList},
+    {"StartLighting", StartLighting},
+    {"UpdateTrasser", UpdateTrasser},
+};
+
+} // namespace
+
+void RegisterWeaponScriptFunctions() { RegisterScriptTable(ScriptTable::Library, kWeaponFunctions); }

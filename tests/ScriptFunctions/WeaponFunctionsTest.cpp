@@ -1,0 +1,160 @@
+// The shot, bonus and lightning functions called from Lua, with the weapons task on a fake race
+// world.
+#include <gtest/gtest.h>
+
+#include <lua.hpp>
+
+#include "../Weapons/WeaponsTestSupport.h"
+#include "Core/PGlobalTimer.h"
+#include "Core/PScriptRegistry.h"
+#include "Platform/Clock.h"
+#include "Race/PGameData.h"
+#include "ScriptFunctions/ScriptFunctions.h"
+#include "Weapons/PBonusShot.h"
+#include "Weapons/PShotWorld.h"
+#include "Weapons/PTracerShot.h"
+#include "Weapons/PWeaponsSystem.h"
+
+namespace {
+
+class WeaponFunctionsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RegisterAllScriptFunctions();
+        const std::string text = "boom sparks x;1;0.1;1;10;1;1;none\n"
+                                 "super super nosound;none\n"
+                                 "cash bonus b;;;;100;money;none\n"
+                                 "armour bonus b;;;;100;armor;none\n";
+        weapons.LoadText(text.data(), static_cast<int>(text.size()));
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        RegisterScriptFunctions(L);
+        Platform::SetClock(&clock);
+    }
+    void TearDown() override {
+        lua_close(L);
+        Platform::SetClock(nullptr);
+        data.bonusList.clear();
+        CPManagedObject::CollectGarbage();
+    }
+    // The chunk's results joined by ",", "#n" first for their number.
+    std::string Eval(const std::string& code) {
+        const int top = lua_gettop(L);
+        if (luaL_dostring(L, code.c_str()) != 0) {
+            std::string error = lua_tostring(L, -1);
+            lua_settop(L, top);
+            return "error: " + error;
+        }
+        std::string out = "#" + std::to_string(lua_gettop(L) - top);
+        for (int i = top + 1; i <= lua_gettop(L); ++i) {
+            out += ",";
+            if (lua_isboolean(L, i)) out += lua_toboolean(L, i) ? "true" : "false";
+            else if (lua_isnil(L, i)) out += "nil";
+            else if (lua_islightuserdata(L, i)) out += lua_touserdata(L, i) ? "object" : "null";
+            else out += lua_tostring(L, i) ? lua_tostring(L, i) : "?";
+        }
+        lua_settop(L, top);
+        return out;
+    }
+    void SetGlobalObject(const char* name, CPManagedObject* object) {
+        lua_pushlightuserdata(L, object);
+        lua_setglobal(L, name);
+    }
+
+    FakeWorld world;
+    CPWeaponsSystem weapons;
+    CPGameData data;
+    Platform::FakeClock clock;
+    lua_State* L = nullptr;
+};
+
+TEST_F(WeaponFunctionsTest, ExplosionsLaunchByNameWithTheirDirection) {
+    EXPECT_EQ(Eval("return Explosion('cash', 1, 2, 3)"), "#0");
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    EXPECT_FLOAT_EQ(weapons.GetLiveShots()[0]->GetLaunchPosition().z, 3.0f);
+    EXPECT_EQ(Eval("DirectionalExplosion('cash', 0, 0, 0, 0, 1, 0) DirectionalExplosion('nothing', 0, 0, 0)"
+                   " Explosion() Explosion(nil, 1, 2, 3)"),
+              "#0");
+    ASSERT_EQ(weapons.GetLiveShots().size(), 2u);
+    EXPECT_FLOAT_EQ(weapons.GetLiveShots()[1]->GetLaunchDirection().y, 1.0f);
+}
+
+TEST_F(WeaponFunctionsTest, SmartBombSpendsOneSuperWeapon) {
+    data.raceConfiguration.superCount = 0;
+    Eval("SmartBomb()");
+    EXPECT_TRUE(weapons.GetLiveShots().empty());
+    data.raceConfiguration.superCount = 2;
+    Eval("SmartBomb()");
+    EXPECT_EQ(data.raceConfiguration.superCount, 1);
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    EXPECT_EQ(weapons.GetLiveShots()[0]->GetShotName(), "super");
+}
+
+TEST_F(WeaponFunctionsTest, SetBonusDrawsFromTheMissionLine) {
+    CPMissionLine always;
+    always.bonusChance = 99;
+    always.bonuses = {{"cash", 0, 50}, {"armour", 50, 100}};
+    CPMissionLine half = always;
+    half.bonuses = {{"cash", 0, 50}};
+    CPMissionLine rare = always;
+    rare.bonusChance = 0;
+    data.missionLines = {always, half, rare};
+    data.coefficients[2] = 1.0f;
+    // Out of range, or no line at all: nothing.
+    Eval("SetBonus(1, 2, 3) SetBonus(1, 2, -1) SetBonus(1, 2)");
+    // Line 0 draws with the clock's seed; the same clock draws the same pickup.
+    int cash = 0, armour = 0, halfDrops = 0, rareDrops = 0;
+    for (uint32_t ms = 0; ms < 400; ++ms) {
+        clock.SetMilliseconds(ms * 7919u);
+        weapons.ClearShots();
+        Eval("SetBonus(4, 5, 0)");
+        ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+        const auto& shot = weapons.GetLiveShots()[0];
+        (shot->GetShotName() == "cash" ? cash : armour)++;
+        EXPECT_FLOAT_EQ(shot->GetLaunchPosition().x, 4.0f);
+        EXPECT_FLOAT_EQ(shot->GetLaunchPosition().z, 0.0f);
+        EXPECT_FLOAT_EQ(shot->GetLaunchDirection().y, 5.0f);
+        weapons.ClearShots();
+        Eval("SetBonus(4, 5, 1)");
+        halfDrops += static_cast<int>(weapons.GetLiveShots().size());
+        weapons.ClearShots();
+        Eval("SetBonus(4, 5, 2)");
+        rareDrops += static_cast<int>(weapons.GetLiveShots().size());
+    }
+    EXPECT_GT(cash, 120);
+    EXPECT_GT(armour, 120);
+    EXPECT_GT(halfDrops, 120);
+    EXPECT_LT(halfDrops, 280);
+    EXPECT_LT(rareDrops, 20);
+}
+
+TEST_F(WeaponFunctionsTest, BonusListHoldsItsObjects) {
+    CPRefPtr<CPGameObject> a(new CPGameObject("a")), b(new CPGameObject("b"));
+    SetGlobalObject("a", a.Get());
+    SetGlobalObject("b", b.Get());
+    EXPECT_EQ(Eval("AddBonus(a, 1) AddBonus(b, 2) AddBonus(a, 3) AddBonus(nil, 4) return GetBonusesCount()"), "#1,3");
+    EXPECT_EQ(Eval("local l = GetBonusList() return #l, l[1][1] == a, l[1][2], l[2][2], l[3][2]"), "#5,3,true,1,2,3");
+    EXPECT_EQ(Eval("EraseBonus(a) EraseBonus(nil) local l = GetBonusList() return #l, l[1][2], l[2][2]"), "#3,2,2,3");
+    EXPECT_EQ(Eval("ClearBonuses() return GetBonusesCount(), #GetBonusList()"), "#2,0,0");
+}
+
+TEST_F(WeaponFunctionsTest, LightningFromScripts) {
+    world.car = CPRefPtr<CPGameObject>(new CPGameObject("car"));
+    world.car->SetPosition(Vec3(6, 0, 0));
+    FrameDelta = 0.1f;
+    EXPECT_EQ(Eval("bolt = StartLighting('bolt', 0, 0, 0, 3, 0, 0) return bolt ~= nil"), "#1,true");
+    // A car 5 units ahead at 10 units a second: four growing steps, then the hit.
+    EXPECT_EQ(Eval("local s = {} for i = 1, 4 do s[i] = UpdateTrasser(bolt) end return unpack(s)"), "#4,1,1,1,1");
+    EXPECT_EQ(Eval("return UpdateTrasser(bolt)"), "#2,0,object");
+    EXPECT_EQ(Eval("return select('#', UpdateTrasser(nil)), UpdateTrasser(nil)"), "#2,1,-1");
+    EXPECT_EQ(Eval("return select('#', UpdateTrasser(1))"), "#1,1");
+    // No car: it grows for two seconds and is then done.
+    world.car.Reset();
+    EXPECT_EQ(Eval("bolt = StartLighting('b', 0, 0, 0, 0, 1, 0) local n = 0"
+                   " while UpdateTrasser(bolt) == 1 do n = n + 1 end return n, UpdateTrasser(bolt)"),
+              "#2,20,-1");
+    // A zero direction is no bolt.
+    EXPECT_EQ(Eval("return UpdateTrasser(StartLighting('z', 0, 0, 0, 0, 0, 0))"), "#1,-1");
+}
+
+} // namespace
