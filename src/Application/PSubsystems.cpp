@@ -25,6 +25,7 @@
 #include "ScriptFunctions/ScriptFunctions.h"
 #include "Sound/NAudio.h"
 #include "Sound/PMusic.h"
+#include "Weapons/PShotWorld.h"
 #include "Weapons/PWeaponsRaceEffects.h"
 #include "Weapons/PWeaponsSystem.h"
 
@@ -35,8 +36,9 @@ constexpr const char* kTitle = "Vastrel";
 constexpr int kLoadingScreenDone = 75;
 // How the input system reaches the interface screens.
 CPInterfaceDispatch g_interfaceDispatch;
-// How the race world reaches shots, wheel dust and burning emitters.
+// How the race world reaches shots, wheel dust and burning emitters, and how shots see the level.
 CPWeaponsRaceEffects g_weaponsRaceEffects;
+CPLevelShotWorld g_levelShotWorld;
 
 // What a refused start means for the run.
 enum class Refusal {
@@ -190,11 +192,13 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
      [](CPSubsystems& s) {
          // The race world asks this floor for its shots, dust and emitters.
          SetRaceEffects(&g_weaponsRaceEffects);
+         SetShotWorld(&g_levelShotWorld);
          return s.kernel_->AddTask(s.weapons_);
      },
      // Live shots and pools let go of their sounds, bodies and render parts while those still work.
      [](CPSubsystems& s) {
          SetRaceEffects(nullptr);
+         SetShotWorld(nullptr);
          if (s.weapons_) s.weapons_->ReleaseAll();
          s.weapons_.Reset();
      }},

@@ -27,9 +27,20 @@ public:
     virtual CPGameObject* GetPlayerCar() = 0;
     // Adds health to the player car, capped at its maximum; false without a car.
     virtual bool RepairPlayerCar(float amount) = 0;
-    // The race camera's shake after an explosive contact.
-    virtual void CameraImpact(float value) = 0;
 };
 
 void SetShotWorld(CPShotWorld* world);
 CPShotWorld* GetShotWorld();
+
+// The race world of the current level: its rays, its objects near a point, its camera and its player
+// car; without a level, rays hit nothing and nothing is near.
+class CPLevelShotWorld : public CPShotWorld {
+public:
+    bool CrossRay(CPRayQuery& query) override;
+    bool CrossRayWithPlayer(CPRayQuery& query) override;
+    bool CrossCars(CPRayQuery& query) override;
+    void GetObjectsInRadius(const Vec3& position, float radius, std::vector<CPRefPtr<CPGameObject>>& result) override;
+    bool GetCameraPosition(Vec3& eye) override;
+    CPGameObject* GetPlayerCar() override;
+    bool RepairPlayerCar(float amount) override;
+};

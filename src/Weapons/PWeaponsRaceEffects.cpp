@@ -1,8 +1,11 @@
 #include "Weapons/PWeaponsRaceEffects.h"
 
+#include "Core/PKernel.h"
+#include "Particles/PParticlesManager.h"
+#include "Race/PCamera.h"
+#include "Race/PLevel.h"
 #include "Render/PMeshManager.h"
 #include "Weapons/PShot.h"
-#include "Weapons/PShotWorld.h"
 #include "Weapons/PWeaponsSystem.h"
 
 void CPWeaponsRaceEffects::CreateShot(const std::string& name, const Vec3& position, const Vec3& direction) {
@@ -10,7 +13,8 @@ void CPWeaponsRaceEffects::CreateShot(const std::string& name, const Vec3& posit
 }
 
 void CPWeaponsRaceEffects::CameraImpact(float value) {
-    if (CPShotWorld* world = GetShotWorld()) world->CameraImpact(value);
+    CPLevel* level = GetLevel();
+    if (CPCamera* camera = level ? level->GetCamera() : nullptr) camera->impact = value;
 }
 
 void CPWeaponsRaceEffects::EmitDust(const std::string& type, const Vec3& point) {
@@ -21,4 +25,26 @@ void CPWeaponsRaceEffects::EmitDust(const std::string& type, const Vec3& point) 
 CPRefPtr<CPGameObject> CPWeaponsRaceEffects::CreateEmitterObject(const std::string& line) {
     CPMeshManager* meshes = GetMeshManager();
     return meshes ? meshes->CreateEmitterObject(line) : CPRefPtr<CPGameObject>();
+}
+
+void CPWeaponsRaceEffects::ClearShots() {
+    if (CPWeaponsSystem* weapons = GetWeaponsSystem()) weapons->ClearShots();
+}
+
+void CPWeaponsRaceEffects::StopWeapons() {
+    if (CPWeaponsSystem* weapons = GetWeaponsSystem()) weapons->Stop();
+}
+
+void CPWeaponsRaceEffects::RestartWeapons() {
+    CPWeaponsSystem* weapons = GetWeaponsSystem();
+    CPKernel* kernel = GetKernel();
+    // A task that never loaded its file stays out, as at start-up.
+    if (!weapons || !kernel || !weapons->IsLoaded()) return;
+    // Stopped earlier in this turn it is still listed: taken back there, it runs once a turn.
+    if (kernel->IsRunning(weapons)) weapons->Start();
+    else kernel->AddTask(CPRefPtr<CPTask>(weapons));
+}
+
+void CPWeaponsRaceEffects::ClearParticles() {
+    if (CPParticlesManager* particles = GetParticlesManager()) particles->ClearAll();
 }

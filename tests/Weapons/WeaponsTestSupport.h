@@ -49,7 +49,6 @@ public:
         return true;
     }
     CPGameObject* GetPlayerCar() override { return car.Get(); }
-    void CameraImpact(float value) override { impact = value; }
     bool RepairPlayerCar(float amount) override {
         if (!car) return false;
         health = std::min(health + amount, maxHealth);
@@ -61,7 +60,6 @@ public:
     CPRefPtr<CPGameObject> car;
     Vec3 camera{0, 0, 50};
     float health = 0, maxHealth = 100;
-    float impact = 0;
     bool insideBox = false; // hits report no face (a ray from inside a box)
 
 private:
