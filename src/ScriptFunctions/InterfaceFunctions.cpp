@@ -6,10 +6,13 @@
 // before the first C++ object with a destructor in each function.
 #include "ScriptFunctions/InterfaceFunctions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Core/PFileReader.h"
 #include "Core/PScriptObject.h"
@@ -18,7 +21,9 @@
 #include "Interface/PHud.h"
 #include "Interface/PInterface.h"
 #include "Platform/ImageDecoder.h"
+#include "Race/CarParts.h"
 #include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "Render/PRender.h"
 
 namespace {
@@ -266,7 +271,34 @@ int InitGameInterface(lua_State* L) {
 }
 
 int UpdateGameInterface(lua_State*) { return 0; }
-int SetPlayersPanel(lua_State*) { return 0; }
+
+// The six cars' script keys, lowest standing first; a car key with no record gets a fresh one (-1).
+int SetPlayersPanel(lua_State* L) {
+    CPLevel* level = GetLevel();
+    CPGameData* data = GetGameData();
+    if (!level || !data) return 0;
+    static const char* const kOrder[] = {"coupe_t", "scout_4x4", "sedan_z", "crossover_t", "saloon_i7", "hauler"};
+    // 64-bit: counters read from a save must not overflow the product.
+    std::vector<std::pair<int64_t, const char*>> values;
+    for (const char* scriptKey : kOrder) {
+        const std::string carKey = CarKeyOfScriptKey(scriptKey);
+        int64_t value;
+        if (carKey == level->GetCarKey()) {
+            value = int64_t{data->GetStandings()} * data->GetCurrentRound();
+        } else {
+            const CPStandings& record = data->standingsMap[carKey];
+            value = int64_t{record.roundCount} * record.standings;
+        }
+        values.emplace_back(value, scriptKey);
+    }
+    std::stable_sort(values.begin(), values.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    lua_createtable(L, static_cast<int>(values.size()), 0);
+    for (size_t i = 0; i < values.size(); ++i) {
+        lua_pushstring(L, values[i].second);
+        lua_rawseti(L, -2, static_cast<int>(i + 1));
+    }
+    return 1;
+}
 int GetHelthBarCoord(lua_State*) { return 0; }
 
 int LockButton(lua_State* L) {

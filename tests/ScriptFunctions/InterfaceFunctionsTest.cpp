@@ -17,6 +17,7 @@
 #include "Interface/PInterface.h"
 #include "Platform/TgaWriter.h"
 #include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "ScriptFunctions/InterfaceFunctions.h"
 #include "ScriptHarness.h"
 
@@ -222,6 +223,26 @@ TEST_F(InterfaceFunctionsTest, HudWithoutALevel) {
     EXPECT_FLOAT_EQ(ProgressShare(500, 100, 200), 1.0f);
     EXPECT_FLOAT_EQ(ProgressShare(150, 100, 200), 0.25f);
     EXPECT_FLOAT_EQ(ProgressShare(150, 100, 0), 0.0f);
+}
+
+TEST_F(InterfaceFunctionsTest, PlayersPanelOrdersTheSixCarsByStanding) {
+    const char* panel = "unpack(SetPlayersPanel())";
+    CPLevel level;
+    level.SetCarKey("sedan_main"); // the player drives "sedan_z"
+    // A fresh game: every value is -1, so the table's order stands; each rival gets its record.
+    EXPECT_EQ(Eval(panel), "6 coupe_t scout_4x4 sedan_z crossover_t saloon_i7 hauler");
+    EXPECT_EQ(data.standingsMap.Size(), 5u);
+    EXPECT_EQ(data.standingsMap.Find("sedan_main"), nullptr);
+    // The player's standings times the current round; a rival's round count times its standings.
+    data.SetStandings(-2);
+    data.standingsMap["coupe_t"].roundCount = 2;
+    data.standingsMap["coupe_t"].standings = 3;
+    data.standingsMap["hauler_"].standings = -5;
+    EXPECT_EQ(Eval(panel), "6 hauler sedan_z scout_4x4 crossover_t saloon_i7 coupe_t");
+    // Counters from a save too large for their product still order.
+    data.standingsMap["saloon"].roundCount = 2000000000;
+    data.standingsMap["saloon"].standings = 2000000000;
+    EXPECT_EQ(Eval(panel), "6 hauler sedan_z scout_4x4 crossover_t coupe_t saloon_i7");
 }
 
 TEST_F(InterfaceFunctionsTest, HudWindows) {
