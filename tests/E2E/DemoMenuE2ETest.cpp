@@ -1,7 +1,8 @@
 // The demo's menu as a player sees it: the application in this process on the demo data (with the
 // textures and fonts the tools make) drawing with OpenGL into SDL's offscreen window, a probe task
 // reading each frame back after the renderer's turn. The menu is there after loading, the mouse
-// moved onto "options" lights that button, and the frames go to build/test-output/ as PNG.
+// moved onto "options" lights that button, a click on "start" brings the HUD, and the frames go to
+// build/test-output/ as PNG.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -48,7 +49,15 @@ void WatchTurn() {
         InjectMouseMotion(static_cast<int>(500 / factor), static_cast<int>(390 / factor));
         break;
     }
-    case 20: InjectKey(kEsc, true); break;
+    // Up onto "start" and a left click: the HUD comes.
+    case 20: {
+        const float factor = g_mouse + 1.0f;
+        InjectMouseMotion(0, static_cast<int>(-70 / factor));
+        break;
+    }
+    case 22: InjectMouseButton(0, true); break;
+    case 23: InjectMouseButton(0, false); break;
+    case 40: InjectKey(kEsc, true); break;
     default: break;
     }
 }
@@ -96,7 +105,7 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();
 
-    ASSERT_GE(g_frames.size(), 20u);
+    ASSERT_GE(g_frames.size(), 40u);
     const auto& menu = g_frames[10];
     const auto& hovered = g_frames[18];
     if (menu.empty()) GTEST_SKIP() << "no OpenGL frame to read back here";
@@ -104,6 +113,9 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
     const fs::path out = fs::path(VASTREL_BINARY_DIR) / "test-output";
     PngWriter::Write(out / "menu.png", menu, 1024, 768);
     PngWriter::Write(out / "menu-options.png", hovered, 1024, 768);
+    const auto& hud = g_frames[36];
+    ASSERT_FALSE(hud.empty());
+    PngWriter::Write(out / "menu-hud.png", hud, 1024, 768);
 
     // The buttons at file (412, 300 + 70 k, 200, 50): "start" focused (amber), the others slate;
     // with the cursor on "options", that one is amber and "start" slate again.
@@ -123,6 +135,16 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
                 if ((At(menu, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
         EXPECT_GT(ink, 40) << "label of button " << k;
     }
+    // The HUD: the menu is gone, its bar (the panel's texels at file 10, 10, 400, 90) is there with
+    // the clock and the driver's name in white.
+    EXPECT_EQ(At(hud, 420, 312), 0u);
+    EXPECT_EQ(At(hud, 512, 200), 0u);
+    EXPECT_NE(At(hud, 200, 30), 0u);
+    int ink = 0;
+    for (int y = 10; y < 100; ++y)
+        for (int x = 10; x < 410; ++x)
+            if ((At(hud, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
+    EXPECT_GT(ink, 100) << "HUD texts";
 }
 
 } // namespace
