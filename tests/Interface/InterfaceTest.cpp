@@ -2,6 +2,7 @@
 // buttons, with every command the screens send read back from the owner script's queue.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -140,6 +141,18 @@ TEST_F(InterfaceTest, BadFiles) {
     WriteScreen("bad", "menu\nmenu.tga,256,256\nlight,off\nwindow\nw  1,2,3,4\n");
     CPRefPtr<CPInterface> two = Load("bad");
     EXPECT_FLOAT_EQ(two->FindElement("w")->GetX(), -0.5f);
+}
+
+TEST_F(InterfaceTest, AScreenStopsBeforeItsIndicesWrap) {
+    std::string text = "menu\nmenu.tga,256,256\nlight,off\n";
+    for (int i = 0; i < kMaxQuads + 3; ++i) text += "window\nw" + std::to_string(i) + " 0,0,1,1,0,0,1,1\n";
+    WriteScreen("many", text);
+    CPRefPtr<CPInterface> i = Load("many");
+    ASSERT_EQ(i->GetElements().size(), static_cast<size_t>(kMaxQuads + 3));
+    const CPRenderObject& r = *i->GetRenderObject();
+    EXPECT_EQ(r.vertices.size(), 4u * kMaxQuads);
+    EXPECT_EQ(r.indices.size(), 6u * kMaxQuads);
+    EXPECT_EQ(*std::max_element(r.indices.begin(), r.indices.end()), 4 * kMaxQuads - 1);
 }
 
 TEST_F(InterfaceTest, HoverOverOnEveryMoveOutOnce) {
