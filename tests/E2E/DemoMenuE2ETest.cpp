@@ -1,7 +1,7 @@
 // The demo's menu as a player sees it: the application in this process on the demo data (with the
 // textures and fonts the tools make) drawing with OpenGL into SDL's offscreen window, a probe task
 // reading each frame back after the renderer's turn. The menu is there after loading, the mouse
-// moved onto "options" lights that button, a click on "start" brings the HUD, and the frames go to
+// moved onto "options" lights that button, a click on "start" brings the HUD over the race, and the frames go to
 // build/test-output/ as PNG.
 #include <gtest/gtest.h>
 
@@ -135,11 +135,12 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
                 if ((At(menu, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
         EXPECT_GT(ink, 40) << "label of button " << k;
     }
-    // The HUD: the menu is gone, its bar (the panel's texels at file 10, 10, 400, 90) is there with
-    // the clock and the driver's name in white.
-    EXPECT_EQ(At(hud, 420, 312), 0u);
-    EXPECT_EQ(At(hud, 512, 200), 0u);
-    EXPECT_NE(At(hud, 200, 30), 0u);
+    // The HUD (over whatever the start brought behind it): the menu's buttons are gone, and the
+    // bar at file (10, 10, 400, 90) holds the clock and the driver's name in white.
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_NE(fill(hud, k), amber) << k;
+        EXPECT_NE(fill(hud, k), slate) << k;
+    }
     int ink = 0;
     for (int y = 10; y < 100; ++y)
         for (int x = 10; x < 410; ++x)
