@@ -2,12 +2,14 @@
 
 #include <cmath>
 
+#include "Core/Math/Mat4.h"
 #include "Core/PRandom.h"
 #include "Core/PScriptManager.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Platform/Clock.h"
 #include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "ScriptFunctions/ScriptArgs.h"
@@ -24,6 +26,23 @@ Vec3 ReadVec3(lua_State* L, int first) {
 // Every shot a script asks for uses its kind's own damage, no owner and no extra pointer.
 void ScriptShot(const std::string& name, const Vec3& position, const Vec3& direction) {
     if (CPWeaponsSystem* weapons = GetWeaponsSystem()) weapons->CreateShot(name, position, direction, -1.0f);
+}
+
+// Shot (weapon, object, ox, oy, oz, ...): the named shot at a point of the object's own frame, while
+// the level's race has not been stopped.
+int Shot(lua_State* L) {
+    const char* name = luaL_checkstring(L, 1);
+    CPGameObject* object = ScriptArgObject<CPGameObject>(L, 2);
+    CPLevel* level = GetLevel();
+    if (!object || !level || level->IsStopped()) return 0;
+    ScriptShot(name, Vec3TransformCoord(ReadVec3(L, 3), object->GetWorldMatrix()), Vec3());
+    return 0;
+}
+
+// PlayerShot (): the level remembers that the player fired.
+int PlayerShot(lua_State*) {
+    if (CPLevel* level = GetLevel()) level->playerFired = true;
+    return 0;
 }
 
 // Explosion (name, x, y, z): the named shot there, without a direction.
@@ -152,6 +171,8 @@ int UpdateTrasser(lua_State* L) {
 }
 
 const ScriptFunctionEntry kWeaponFunctions[] = {
+    {"Shot", Shot},
+    {"PlayerShot", PlayerShot},
     {"Explosion", Explosion},
     {"DirectionalExplosion", DirectionalExplosion},
     {"SmartBomb", SmartBomb},

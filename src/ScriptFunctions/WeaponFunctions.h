@@ -1,5 +1,6 @@
 #pragma once
-// The script functions of shots, bonuses and the lightning bolt: Explosion, DirectionalExplosion,
+// The script functions of shots, bonuses and the lightning bolt: Shot, PlayerShot, Explosion,
+// DirectionalExplosion,
 // SmartBomb, SetBonus, AddBonus, EraseBonus, GetBonusesCount, ClearBonuses, GetBonusList,
 // StartLighting and UpdateTrasser, in the library table.
 

@@ -4,11 +4,14 @@
 
 #include <lua.hpp>
 
+#include <cmath>
+
 #include "../Weapons/WeaponsTestSupport.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PScriptRegistry.h"
 #include "Platform/Clock.h"
 #include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "ScriptFunctions/ScriptFunctions.h"
 #include "Weapons/PBonusShot.h"
 #include "Weapons/PShotWorld.h"
@@ -77,6 +80,28 @@ TEST_F(WeaponFunctionsTest, ExplosionsLaunchByNameWithTheirDirection) {
               "#0");
     ASSERT_EQ(weapons.GetLiveShots().size(), 2u);
     EXPECT_FLOAT_EQ(weapons.GetLiveShots()[1]->GetLaunchDirection().y, 1.0f);
+}
+
+TEST_F(WeaponFunctionsTest, ShotsFromAPointOfAnObjectWhileTheRaceRuns) {
+    CPRefPtr<CPGameObject> car(new CPGameObject("car"));
+    car->SetPosition(Vec3(10, 0, 0));
+    car->SetRotation(QuatRotationAxis(Vec3(0, 0, 1), 3.14159265f / 2));
+    car->UpdateTransform();
+    SetGlobalObject("car", car.Get());
+    // No level: nothing.
+    EXPECT_EQ(Eval("Shot('cash', car, 1, 0, 2) PlayerShot()"), "#0");
+    EXPECT_TRUE(weapons.GetLiveShots().empty());
+    CPRefPtr<CPLevel> level(new CPLevel());
+    EXPECT_EQ(Eval("Shot('cash', nil, 1, 0, 2) Shot('cash', car, 1, 0, 2, 7, 8, 9) PlayerShot()"), "#0");
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    const Vec3 at = weapons.GetLiveShots()[0]->GetLaunchPosition();
+    // (1, 0, 2) of the car's frame, turned a quarter about Z, from (10, 0, 0).
+    EXPECT_NEAR(at.x, 10.0f, 1e-5f);
+    EXPECT_NEAR(std::fabs(at.y), 1.0f, 1e-5f);
+    EXPECT_NEAR(at.z, 2.0f, 1e-5f);
+    EXPECT_TRUE(level->playerFired);
+    // The weapon name is required.
+    EXPECT_EQ(Eval("return (pcall(Shot))"), "#1,false");
 }
 
 TEST_F(WeaponFunctionsTest, SmartBombSpendsOneSuperWeapon) {
