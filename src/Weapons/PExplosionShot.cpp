@@ -223,7 +223,9 @@ bool CPExplosionShot::Update() {
     for (CPSprite* sprite : sprites_) std::copy(rect.begin(), rect.end(), sprite->texRect);
     UpdateTransform();
     time_ += FrameDelta;
-    cell_ = static_cast<int>(time_ * cellsPerSecond_);
+    // Past the last cell the count is enough; a huge rate must not overflow the conversion.
+    const float cell = time_ * cellsPerSecond_;
+    cell_ = cell >= static_cast<float>(cellCount_) ? cellCount_ : std::max(0, static_cast<int>(cell));
     return true;
 }
 

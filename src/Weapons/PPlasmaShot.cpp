@@ -109,7 +109,8 @@ bool CPPlasmaShot::Update() {
     // Launched without an owner: nothing to ride on.
     if (!anchor_) return false;
     const int frameCount = static_cast<int>(frames_.size());
-    const int frame = frameTime_ > 0.0f ? static_cast<int>(age_ / frameTime_) % frameCount : 0;
+    const float frames = frameTime_ > 0.0f ? std::fmod(age_ / frameTime_, static_cast<float>(frameCount)) : 0.0f;
+    const int frame = std::isfinite(frames) ? std::clamp(static_cast<int>(frames), 0, frameCount - 1) : 0;
     const float remaining = life_ > 0.0f ? (life_ - age_) / life_ : 0.0f;
     const uint32_t alpha = 255u - (static_cast<uint32_t>(static_cast<int>(remaining * 255.0f)) % 256u);
     const uint32_t colour = (alpha << 24) | 0x00FFFFFFu;
