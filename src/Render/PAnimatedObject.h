@@ -1,7 +1,8 @@
 #pragma once
-// Minimal animated-mesh render part: the playback state a game object starts and the table of
-// animations it may start. Frame stepping, the "animation_stopped"/"animation_report" commands and
-// drawing come with the renderer's animation.
+// The animated-mesh render part of a game object: shows one of its vertex animations whole frame by
+// whole frame, chosen from the clock, in the owner's world space. It counts the passes, freezes
+// after a play-count limit and tells its listener script ("animation_stopped", "animation_report",
+// with the listener's own handle) and its owner.
 #include <string>
 #include <vector>
 
@@ -11,21 +12,29 @@
 #include "Core/PManagedObject.h"
 #include "Render/PAnimation.h"
 #include "Render/PMaterial.h"
+#include "Render/PRenderable.h"
 #include "Render/PVertexEffect.h"
 
 class CPGameObject;
 
-class CPAnimatedObject : public CPManagedObject, public CPRenderPart {
+class CPAnimatedObject : public CPRenderable, public CPRenderPart {
 public:
     explicit CPAnimatedObject(CPGameObject* owner = nullptr) : owner_(owner) {}
     int GetObjectSize() const override { return sizeof(*this); }
     const char* GetTypeName() const override { return "CPAnimatedObject"; }
 
-    // Takes over the source's animations and material; the owner stays this part's own.
-    virtual void CopyFrom(const CPAnimatedObject& source) {
-        animations = source.animations;
-        material_ = source.material_;
-    }
+    // Renderable: never static; the counts are those of the frame Fill writes this frame.
+    bool IsStatic() const override { return false; }
+    void SetStatic(bool) override {}
+    int GetVertexCount() override;
+    int GetIndexCount() override;
+    void Fill(CPVertex* vertices, CPIndex* indices, uint16_t base, int flag) override;
+    void FillExtra(CPIndex*, int, int&, int&) override {}
+    CPRefPtr<CPMaterial> GetMaterial() const override { return material_; }
+
+    // Shares the source's animations and copies its playback state and material; the vertex
+    // effects are cloned. The owner stays this part's own.
+    virtual void CopyFrom(const CPAnimatedObject& source);
 
     int GetRenderType() const override { return CPGameObject::RenderAnimatedMesh; }
     CPRefPtr<CPManagedObject> CloneForOwner(CPGameObject* owner) override {
@@ -50,26 +59,40 @@ public:
     }
 
     void SetMaterial(const CPRefPtr<CPMaterial>& material) { material_ = material; }
-    const CPRefPtr<CPMaterial>& GetMaterial() const { return material_; }
     CPGameObject* GetOwner() const { return owner_; }
     void SetOwner(CPGameObject* owner) override { owner_ = owner; }
+
+    // The frame the clock shows now, from the start time and speed, with passes taken off whole;
+    // -1 without frames.
+    int ChooseFrame() const;
+    // The frame the next fill writes (the frozen one when stopped, the second-to-last when this fill
+    // reaches the play-count limit); -1 when nothing is drawn.
+    int FrameToFill() const;
 
     CPHashMap<CPRefPtr<CPAnimation>> animations;
     std::string currentName;
     CPRefPtr<CPAnimation> currentAnimation;
     double startTime = 0.0;
-    int playCount = 0;    // passes before stopping; 0 plays endlessly
+    int playCount = 0;    // passes before stopping; 0 or less plays endlessly
     int reportFrame = -1; // frame that sends "animation_report"; -1 none
     float speed = 1.0f;
     CPRefPtr<CPLuaScript> listener;
     int passCounter = 0;
     int reportedFrame = -1;
-    int currentFrame = -1; // -1: none yet
+    // The frame last shown, as a position in the current animation's frames (-1: none yet). An
+    // index rather than a pointer: a refill of the shared animation replaces its frame records.
+    int currentFrame = -1;
     bool stopped = false;
     std::vector<CPRefPtr<CPVertexEffect>> vertexEffects;
     bool hasVertexEffects = false;
 
 private:
+    int FrameCount() const { return currentAnimation ? static_cast<int>(currentAnimation->frames.size()) : 0; }
+    // The last shown frame kept within the frames the animation has now.
+    int ShownFrame() const;
+    // Sends the command with the listener's handle to the listener.
+    void Tell(const char* command) const;
+
     CPGameObject* owner_;
     CPRefPtr<CPMaterial> material_;
 };
