@@ -1,5 +1,7 @@
 #include "Render/PRender.h"
 
+#include <cmath>
+
 #include "Core/Math/Mat4.h"
 #include "Core/PSettings.h"
 #include "Render/DeviceCheck.h"
@@ -64,6 +66,9 @@ bool CPRender::Start() {
     RestoreRenderStates();
     InitLayerCameras();
     if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(device_.get());
+    bloom_.Init(device_.get());
+    queuePass_.SetPostPasses(&bloom_);
+    BuildBlurGrid();
     if (CPMaterialManager* materials = GetMaterialManager())
         shadowMaterial_ = materials->GetMaterial(16, "shad2.fx", {});
 
@@ -123,6 +128,7 @@ void CPRender::ReleaseDevice() {
     // The sky's buffers and textures live on the device too.
     DeleteSky();
     if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
+    bloom_.Release();
     // Static meshes hold device buffers; their records go with the device (the renderer stops).
     staticMeshes_.Clear();
     ForgetBoundBuffers();
@@ -247,6 +253,7 @@ void CPRender::Update() {
 
     ForgetBoundBuffers();
     DEVICE_CHECK(device_->BeginScene());
+    bloom_.FrameStart();
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0x00000000, 1.0f, 0));
     SetCameraValues();
     DrawStage(CPRenderPass::Stage::Background);
@@ -310,6 +317,7 @@ void CPRender::ResetDevice() {
     NotifyLostDevice();
     if (!device_) return;
     ForgetBoundBuffers();
+    bloom_.ReleaseTargets();
     const DeviceResult result = device_->Reset(presentParams_);
     if (!DEVICE_CHECK(result)) {
         // Listeners stay lost; frames are skipped until a later reset succeeds.
@@ -319,4 +327,61 @@ void CPRender::ResetDevice() {
     }
     NotifyResetDevice();
     RestoreRenderStates();
+    bloom_.Init(device_.get());
+}
+
+void CPRender::BuildBlurGrid() {
+    BlurGrid& g = blurGrid_;
+    const size_t count = (BlurGrid::kColumns + 1) * (BlurGrid::kRows + 1);
+    g.vertices.assign(count, ScreenVertex{});
+    g.vertices2.assign(count, ScreenVertex{});
+    g.directions.assign(count, Vec2());
+    g.indices.assign(BlurGrid::kColumns * BlurGrid::kRows * 6, 0);
+    g.vertexCount = 0;
+    if (g_blur == 0) return;
+    const float w = static_cast<float>(g_screenWidth), h = static_cast<float>(g_screenHeight);
+    for (int j = 0; j <= BlurGrid::kRows; ++j)
+        for (int i = 0; i <= BlurGrid::kColumns; ++i) {
+            ScreenVertex& v = g.vertices[static_cast<size_t>(j * (BlurGrid::kColumns + 1) + i)];
+            v.x = static_cast<float>(i) * w / BlurGrid::kColumns;
+            v.y = static_cast<float>(j) * h / BlurGrid::kRows;
+            if (i == 0 || i == BlurGrid::kColumns) v.x -= 0.5f;
+            if (j == 0 || j == BlurGrid::kRows) v.y -= 0.5f;
+            v.z = 1;
+            v.rhw = 1;
+            v.color = 0xFFFFFFFFu;
+            v.u = static_cast<float>(i) / BlurGrid::kColumns;
+            v.v = static_cast<float>(j) / BlurGrid::kRows;
+        }
+    size_t k = 0;
+    for (int j = 0; j < BlurGrid::kRows; ++j)
+        for (int i = 0; i < BlurGrid::kColumns; ++i) {
+            const uint16_t a = static_cast<uint16_t>(j * (BlurGrid::kColumns + 1) + i);
+            const uint16_t c = static_cast<uint16_t>(a + BlurGrid::kColumns + 1);
+            for (uint16_t index :
+                 {a, static_cast<uint16_t>(a + 1), c, c, static_cast<uint16_t>(a + 1), static_cast<uint16_t>(c + 1)})
+                g.indices[k++] = index;
+        }
+    g.vertexCount = static_cast<int>(count);
+    g.radialBlur = 0.0f;
+    // The directions from the screen's centre, as a recentre on height 0 gives them.
+    const Vec2 centre(w * 0.5f, h * 0.5f);
+    for (size_t n = 0; n < count; ++n) {
+        const Vec2 d(g.vertices[n].x - centre.x, g.vertices[n].y - centre.y);
+        const float length = std::sqrt(d.x * d.x + d.y * d.y);
+        g.directions[n] = length > 0.0f ? Vec2(d.x / length, d.y / length) : Vec2();
+    }
+}
+
+void CPRender::RecentreBlurGrid(float h) {
+    if (g_blur == 0) return;
+    const float w = static_cast<float>(g_screenWidth), height = static_cast<float>(g_screenHeight);
+    const Vec2 centre(w * 0.5f, (h + 1.0f) * height * 0.5f);
+    BlurGrid& g = blurGrid_;
+    for (size_t n = 0; n < g.vertices.size() && n < g.directions.size(); ++n) {
+        const Vec2 d(g.vertices[n].x - centre.x, g.vertices[n].y - centre.y);
+        const float length = std::sqrt(d.x * d.x + d.y * d.y);
+        // A vertex at the centre has no direction (and no NaN).
+        g.directions[n] = length > 0.0f ? Vec2(d.x / length, d.y / length) : Vec2();
+    }
 }

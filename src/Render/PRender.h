@@ -11,6 +11,7 @@
 #include "Core/PSingleton.h"
 #include "Core/PTask.h"
 #include "Platform/Device.h"
+#include "Render/PBloom.h"
 #include "Render/PFadePass.h"
 #include "Render/PLight.h"
 #include "Render/PLoadingScreen.h"
@@ -133,11 +134,35 @@ public:
     bool HasDebugLines() const { return debugLines_; }
     const std::vector<CPVertex>& GetDebugLines() const { return debugLineList_; }
 
-    // The full-screen effect of the gloom view: non-zero on, 0 off. Nothing draws it yet.
-    void SetScreenEffect(int strength) { motionBlur_ = strength; }
-    int GetScreenEffect() const { return motionBlur_; }
-    void SetMotionBlurAmount(float amount) { motionBlurAmount_ = amount; }
+    // The motion blur: a non-zero amount switches it on with that amount, 0 off with amount 0. The
+    // gloom view's full-screen effect is the same switch. No pass draws it.
+    void SetMotionBlur(float amount) {
+        motionBlur_ = amount != 0.0f;
+        motionBlurAmount_ = motionBlur_ ? amount : 0.0f;
+    }
+    void SetScreenEffect(float strength) { SetMotionBlur(strength); }
+    bool IsMotionBlurOn() const { return motionBlur_; }
     float GetMotionBlurAmount() const { return motionBlurAmount_; }
+    void SetRadialBlur(float amount) { blurGrid_.radialBlur = amount; }
+    float GetRadialBlur() const { return blurGrid_.radialBlur; }
+
+    // The speed-blur grid: 5 x 5 screen vertices with their unit directions from the screen's centre
+    // and the indices of its 4 x 4 cells. Built at Start (filled only while "blur" is on); no pass
+    // draws it.
+    struct BlurGrid {
+        static constexpr int kColumns = 4, kRows = 4;
+        std::vector<ScreenVertex> vertices, vertices2;
+        std::vector<Vec2> directions;
+        std::vector<uint16_t> indices;
+        int vertexCount = 0;
+        float radialBlur = 0.0f;
+    };
+    const BlurGrid& GetBlurGrid() const { return blurGrid_; }
+    void BuildBlurGrid();
+    // While "blur" is on, turns every grid direction away from (width / 2, (h + 1) x height / 2).
+    void RecentreBlurGrid(float h);
+    // The speed blur and bloom the queue runs between layers.
+    CPBloom& GetBloom() { return bloom_; }
     void SetByteSetting(uint8_t value) { byteSetting_ = value; }
     uint8_t GetByteSetting() const { return byteSetting_; }
     // Raised and lowered by script functions; the renderer itself never reads it.
@@ -183,7 +208,7 @@ private:
     CPRefPtr<CPRenderBlock> staticBlock_;
     uint32_t ambientColor_ = 0;
     float ambient_[4] = {0, 0, 0, 1};
-    int motionBlur_ = 0;
+    bool motionBlur_ = false;
     float motionBlurAmount_ = 0.0f;
     uint8_t byteSetting_ = 255;
     int maxAnisotropy_ = 1;
@@ -192,6 +217,8 @@ private:
     LightRecord directionalLight_;
     CPLoadingScreen loadingScreen_;
     CPFadePass fade_;
+    CPBloom bloom_{this};
+    BlurGrid blurGrid_;
     // The frame's passes; a pass not built yet is simply not here.
     CPRenderQueue queue_;
     CPQueuePass queuePass_{queue_};

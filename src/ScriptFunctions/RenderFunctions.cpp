@@ -11,6 +11,7 @@
 #include "Render/PMeshManager.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
+#include "ScriptFunctions/ScriptArgs.h"
 
 namespace {
 
@@ -118,6 +119,31 @@ int SetLensFlare(lua_State* L) {
     return 0;
 }
 
+// SetMotionBlur (amount): non-zero on with that amount, 0 off with amount 0.
+int SetMotionBlur(lua_State* L) {
+    const float amount = static_cast<float>(ScriptArgNumber(L, 1));
+    if (CPRender* render = GetRender()) render->SetMotionBlur(amount);
+    return 0;
+}
+
+// SetRadialBlur (amount): kept with the speed-blur grid.
+int SetRadialBlur(lua_State* L) {
+    const float amount = static_cast<float>(ScriptArgNumber(L, 1));
+    if (CPRender* render = GetRender()) render->SetRadialBlur(amount);
+    return 0;
+}
+
+// SetBlurParam (value): the "blur" setting (saved with config.cfg at exit).
+int SetBlurParam(lua_State* L) {
+    g_blur = ScriptArgInt(L, 1);
+    return 0;
+}
+
+int GetBlurParam(lua_State* L) {
+    lua_pushnumber(L, g_blur);
+    return 1;
+}
+
 int GetCurrentResolution(lua_State* L) {
     lua_pushnumber(L, g_screenWidth);
     return 1;
@@ -144,7 +170,8 @@ const ScriptFunctionEntry kRenderFunctions[] = {
     {"DrawArrow2", DrawArrow2},       {"DrawArrow3", DrawArrow3},       {"InitSky", InitSky},
     {"SetLightCoeff", SetLightCoeff}, {"SetLensFlare", SetLensFlare},   {"GetCurrentResolution", GetCurrentResolution},
     {"GetScreenSize", GetScreenSize}, {"SetAnisoParam", SetAnisoParam}, {"GetAnisoParam", GetAnisoParam},
-    {"CreateArrow", CreateArrow},
+    {"CreateArrow", CreateArrow},     {"SetMotionBlur", SetMotionBlur}, {"SetRadialBlur", SetRadialBlur},
+    {"SetBlurParam", SetBlurParam},   {"GetBlurParam", GetBlurParam},
 };
 
 } // namespace

@@ -41,6 +41,8 @@ protected:
         g_screenWidth = 640;
         g_screenHeight = 480;
         g_fullScreen = 0;
+        // The post passes between the layers have tests of their own (PostPassTest).
+        g_bloom = 0;
         render_ = CPRefPtr<CPRender>(new CPRender());
         auto backend = std::make_unique<NullBackend>();
         backend_ = backend.get();
@@ -599,8 +601,13 @@ TEST_F(RenderTest, DeviceValuesOfTheOtherSubsystems) {
     EXPECT_EQ(render_->GetByteSetting(), 255);
     render_->SetByteSetting(150);
     EXPECT_EQ(render_->GetByteSetting(), 150);
-    render_->SetScreenEffect(3);
-    EXPECT_EQ(render_->GetScreenEffect(), 3);
+    // The gloom view's strength is a real: 0.3 is on.
+    render_->SetScreenEffect(0.3f);
+    EXPECT_TRUE(render_->IsMotionBlurOn());
+    EXPECT_FLOAT_EQ(render_->GetMotionBlurAmount(), 0.3f);
+    render_->SetScreenEffect(0);
+    EXPECT_FALSE(render_->IsMotionBlurOn());
+    EXPECT_EQ(render_->GetMotionBlurAmount(), 0.0f);
     EXPECT_EQ(render_->GetTuningIndex(), 0);
     render_->AddDrawnObjects(4);
     render_->AddDrawnObjects(5);

@@ -141,4 +141,19 @@ TEST_F(RenderFunctionsTest, AScriptDrivesTheThirteenFunctions) {
     EXPECT_EQ(Queued(), 7);
 }
 
+TEST_F(RenderFunctionsTest, BlurValuesAndTheBlurSetting) {
+    ASSERT_TRUE(Run("SetMotionBlur(0.3) SetRadialBlur(2.5) SetBlurParam(0) blur = GetBlurParam()"));
+    EXPECT_TRUE(render_->IsMotionBlurOn());
+    EXPECT_FLOAT_EQ(render_->GetMotionBlurAmount(), 0.3f);
+    EXPECT_FLOAT_EQ(render_->GetRadialBlur(), 2.5f);
+    EXPECT_EQ(g_blur, 0);
+    EXPECT_DOUBLE_EQ(Global("blur"), 0);
+    // 0 switches the motion blur off and forgets its amount; the blur setting is an integer.
+    ASSERT_TRUE(Run("SetMotionBlur(0) SetBlurParam(2.9) blur = GetBlurParam()"));
+    EXPECT_FALSE(render_->IsMotionBlurOn());
+    EXPECT_EQ(render_->GetMotionBlurAmount(), 0.0f);
+    EXPECT_EQ(g_blur, 2);
+    EXPECT_DOUBLE_EQ(Global("blur"), 2);
+}
+
 } // namespace
