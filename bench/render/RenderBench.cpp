@@ -1,12 +1,16 @@
 // bench_render: the renderer's costs on one core. Each scene prints one line
 //   scene=<name> ours_ms=<median> budget_ms=<b> ratio=<ours/budget> draws=<n> objects=<n>
 // queue_5000 and quadtree_10000 run on the null device (queueing, filling and walking the queue,
-// and culling, without a GPU); scene_frame draws the GL scene test's whole 1024 x 768 frame on the
-// real device against the 16.7 ms of 60 frames a second. decal_1000 builds the car's ground shadow
-// over the most road triangles a step lists (1000) against 0.1 ms; load_car builds the demo car
-// from its description and mesh file, warm (file cache, materials and static meshes known),
-// against 1 ms. The ratio is ours over the budget. `--smoke` runs a few iterations of each and
-// makes no timing claims.
+// and culling, without a GPU); animated_100k, vertex_effects_100k and part_animation_1000 time the
+// animation's CPU work (filling animated parts an hour into their animation, three vertex effects,
+// key-frame tasks with their transform updates); scene_frame draws the GL scene test's whole
+// 1024 x 768 frame on the real device against the 16.7 ms of 60 frames a second, with "bloom" and
+// "blur" off, and scene_frame_post the same with both on and a layer before the bloom, so that
+// the speed blur and the bloom both run. decal_1000 builds the car's ground shadow over the most
+// road triangles a step lists (1000) against 0.1 ms; load_car builds the demo car from its
+// description and mesh file, warm (file cache, materials and static meshes known), against 1 ms.
+// The ratio is ours over the budget. `--smoke` runs a few iterations of each and makes no timing
+// claims.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -28,15 +32,19 @@
 #include "Platform/GlDevice.h"
 #include "Platform/NullDevice.h"
 #include "Race/PPhysicData.h"
+#include "Render/MeshFile.h"
+#include "Render/PAnimatedObject.h"
 #include "Render/PAnimationManager.h"
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
+#include "Render/PPartAnimation.h"
 #include "Render/PPerspectiveCamera.h"
 #include "Render/PQuadTreeNode.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderObject.h"
 #include "Render/PRenderQueue.h"
+#include "Render/PVertexEffect.h"
 #include "Render/ShadowDecal.h"
 #include "RenderGL/DemoScene.h"
 #include "RenderGL/SceneSupport.h"
@@ -184,8 +192,122 @@ int QuadtreeScene(bool smoke) {
     return 0;
 }
 
+// 50 animated parts of 2,000 vertices (8 frames each), an hour into their animation: the counts
+// and the fill of every part, into one buffer.
+int AnimatedScene(bool smoke) {
+    CPAnimationManager animations;
+    MeshFile::VertexAnimation block;
+    block.frameTime = 2400.0f / 12.0f;
+    for (int f = 0; f < 8; ++f) {
+        MeshFile::Frame frame;
+        frame.vertices.resize(2000);
+        for (int i = 0; i < 2000; ++i) {
+            frame.vertices[static_cast<size_t>(i)].position =
+                Vec3(static_cast<float>(i % 50), static_cast<float>(f), 0);
+            frame.vertices[static_cast<size_t>(i)].normal = Vec3(0, 0, 1);
+        }
+        for (int i = 0; i + 2 < 2000; i += 2)
+            for (int k : {0, 1, 2}) frame.indices.push_back(static_cast<CPIndex>(i + k));
+        block.frames.push_back(frame);
+    }
+    std::vector<CPRefPtr<CPGameObject>> owners;
+    std::vector<CPRefPtr<CPAnimatedObject>> parts;
+    for (int i = 0; i < 50; ++i) {
+        CPRefPtr<CPGameObject> owner(new CPGameObject("runner"));
+        owner->SetPosition(Vec3(static_cast<float>(i), 0, 0));
+        owner->UpdateTransform();
+        CPRefPtr<CPAnimatedObject> part(new CPAnimatedObject(owner.Get()));
+        part->AddAnimation("run", animations.Get("run&bench.amf", block));
+        part->speed = 1.0f + 0.01f * static_cast<float>(i);
+        owners.push_back(owner);
+        parts.push_back(part);
+    }
+    std::vector<CPVertex> vertices(2000 * 50);
+    std::vector<CPIndex> indices(3000 * 50);
+    TotalTime = 3600.0;
+    int filled = 0;
+    auto frame = [&] {
+        TotalTime += 1.0 / 60;
+        CPVertex* v = vertices.data();
+        CPIndex* x = indices.data();
+        filled = 0;
+        for (const auto& part : parts) {
+            const int nv = part->GetVertexCount(), ni = part->GetIndexCount();
+            part->Fill(v, x, 0, 0);
+            v += nv;
+            x += ni;
+            filled += nv;
+        }
+    };
+    frame();
+    const double ms = TimeMs(smoke ? 2 : 300, frame);
+    Report("animated_100k", ms, 1.5, 0, filled);
+    TotalTime = 0;
+    parts.clear();
+    owners.clear();
+    CPManagedObject::CollectGarbage();
+    return 0;
+}
+
+// "movingtex", "flick" and "anim" each over the same 100,000 vertices, in place.
+int VertexEffectsScene(bool smoke) {
+    std::vector<CPVertex> vertices(100000);
+    for (size_t i = 0; i < vertices.size(); ++i) {
+        vertices[i].diffuse = 0xFFFFFFFFu;
+        vertices[i].tu = static_cast<float>(i % 7) / 7.0f;
+        vertices[i].tv = static_cast<float>(i % 5) / 5.0f;
+    }
+    const CPRefPtr<CPVertexEffect> effects[] = {CreateVertexEffect("movingtex", {"0.5", "0.25"}),
+                                                CreateVertexEffect("flick", {"9", "40", "255"}),
+                                                CreateVertexEffect("anim", {"4", "2", "12"})};
+    FrameDelta = 1.0f / 60;
+    auto frame = [&] {
+        for (const auto& e : effects) e->Apply(vertices.data(), vertices.data(), static_cast<int>(vertices.size()));
+    };
+    frame();
+    const double ms = TimeMs(smoke ? 2 : 300, frame);
+    FrameDelta = 0;
+    Report("vertex_effects_100k", ms, 0.6, 0, static_cast<int>(vertices.size()));
+    return 0;
+}
+
+// 1,000 key-frame tasks, each moving its own part of a parent, with the transform updates.
+int PartAnimationScene(bool smoke) {
+    CPRefPtr<CPGameObject> parent(new CPGameObject("stand"));
+    std::vector<CPRefPtr<CPPartAnimation>> tasks;
+    for (int i = 0; i < 1000; ++i) {
+        CPRefPtr<CPGameObject> part(new CPGameObject("part"));
+        part->SetPosition(Vec3(static_cast<float>(i % 40), static_cast<float>(i / 40), 0));
+        part->AddCollisionBox(CPOrientedBox(Vec3(), Vec3(0.5f, 0.5f, 0.5f)));
+        parent->AddChild(part);
+        CPRefPtr<CPPartAnimation> task(new CPPartAnimation());
+        for (int k = 0; k < 14; ++k) {
+            task->keyMatrices.push_back(MatRotationZ(0.5235988f * static_cast<float>(k)));
+            task->keyDurations.push_back(0.5f);
+        }
+        task->loop = true;
+        task->SetTarget(part.Get());
+        task->Start();
+        tasks.push_back(task);
+    }
+    parent->UpdateTransform();
+    FrameDelta = 1.0f / 60;
+    auto frame = [&] {
+        for (const auto& t : tasks) t->Update();
+    };
+    frame();
+    const double ms = TimeMs(smoke ? 2 : 300, frame);
+    FrameDelta = 0;
+    Report("part_animation_1000", ms, 0.3, 0, static_cast<int>(tasks.size()));
+    tasks.clear();
+    parent.Reset();
+    CPManagedObject::CollectGarbage();
+    return 0;
+}
+
 // The GL scene test's frame: the demo scene queued and drawn at 1024 x 768 on the real device
-// (llvmpipe when there is no GPU), the read-back excluded.
+// (llvmpipe when there is no GPU), the read-back excluded; without post passes, then with the
+// speed blur and the bloom (a layer at 120 puts the bloom in the walk).
 int SceneFrame(bool smoke) {
     if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) setenv("SDL_VIDEODRIVER", "offscreen", 0);
     BenchRoot root;
@@ -219,9 +341,15 @@ int SceneFrame(bool smoke) {
                 render->Update();
                 draws = render->GetRenderQueue().GetDrawCount();
             };
-            for (int i = 0; i < 3; ++i) frame();
-            const double ms = TimeMs(smoke ? 2 : 60, frame);
-            Report("scene_frame", ms, 16.7, draws, static_cast<int>(scene.crates.size() + scene.sprites.size() + 7));
+            const int objects = static_cast<int>(scene.crates.size() + scene.sprites.size() + 7);
+            for (const bool post : {false, true}) {
+                g_bloom = g_blur = post ? 1 : 0;
+                if (post) render->SetLayerCamera(120, scene.camera.Get());
+                for (int i = 0; i < 3; ++i) frame();
+                const double ms = TimeMs(smoke ? 2 : 60, frame);
+                Report(post ? "scene_frame_post" : "scene_frame", ms, 16.7, draws, objects);
+            }
+            render->ReleaseLayer(120);
             render->Stop();
         }
         render.Reset();
@@ -358,6 +486,9 @@ int main(int argc, char** argv) {
     status |= QuadtreeScene(smoke);
     status |= DecalScene(smoke);
     status |= LoadCarScene(smoke);
+    status |= AnimatedScene(smoke);
+    status |= VertexEffectsScene(smoke);
+    status |= PartAnimationScene(smoke);
     status |= SceneFrame(smoke);
     return status;
 }

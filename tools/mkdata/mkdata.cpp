@@ -22,6 +22,7 @@
 #include <stb/stb_easy_font.h>
 #include <stb/stb_image_write.h>
 
+#include "DemoEffects.h"
 #include "DemoMeshes.h"
 #include "Platform/DdsReader.h"
 
@@ -413,6 +414,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (!WriteDemoMeshes(argv[1])) return 1;
+    if (!WriteDemoEffects(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {
         std::fprintf(stderr, "mkdata: cannot write Data/admin.sav\n");
         return 1;

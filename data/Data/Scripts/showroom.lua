@@ -14,6 +14,19 @@ SetPosition(crate, 1, -3.9, 0)
 SetPosition(lamp, 16, 12.5, 0)
 SetPosition(sign, 3, -5.6, 0)
 
+-- Moving things: a flag waving in whole-mesh frames, a sign turning by key frames (its "idle"
+-- animation runs once the object is active) and the stand of vertex effects. The stand is loaded
+-- into layers 130 and 131, before the bloom, so its lights glow; with no camera of their own those
+-- layers draw with the showroom camera the device still holds.
+local flag = LoadRenderObject("pennant.rdf", 225)
+local spinsign = LoadRenderObject("spinsign.rdf", 225)
+local stand = LoadRenderObject("fxshow.rdf", 100)
+SetPosition(flag, 2, 4.2, 0)
+SetPosition(spinsign, 4, -4.6, 2.6)
+SetPosition(stand, 6, 0, 5)
+SetAnimation(flag, "wave", 1, 0, -1)
+ActivateObject(spinsign, 20)
+
 local wheels = {}
 for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
     wheels[#wheels + 1] = FindObject(car, name)
@@ -33,7 +46,7 @@ while true do
             shown = false
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
-            for _, object in pairs({ car, crate, lamp, sign, floor }) do
+            for _, object in pairs({ car, crate, lamp, sign, flag, spinsign, stand, floor }) do
                 Release(object)
             end
             return
@@ -54,6 +67,9 @@ while true do
         DrawDynamicObject(crate)
         DrawDynamicObject(lamp)
         DrawDynamicObject(sign)
+        DrawDynamicObject(flag)
+        DrawDynamicObject(spinsign)
+        DrawDynamicObject(stand)
     end
     Update()
 end
