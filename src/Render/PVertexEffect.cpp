@@ -1,5 +1,6 @@
 #include "Render/PVertexEffect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -11,8 +12,9 @@ namespace {
 
 constexpr int kMaxSheetCells = 65536;
 
-void CopyIfApart(const CPVertex* source, CPVertex* destination, int i) {
-    if (source != destination) destination[i] = source[i];
+// The effects change the destination in place; a separate source is copied over first.
+void CopyIfApart(const CPVertex* source, CPVertex* destination, int count) {
+    if (source != destination && count > 0) std::copy_n(source, count, destination);
 }
 
 // The low 8 bits of a value truncated toward zero, for any finite value.
@@ -25,8 +27,8 @@ uint32_t LowByte(double value) {
 } // namespace
 
 void CPEnvironmentEffect::Apply(const CPVertex* source, CPVertex* destination, int count) {
+    CopyIfApart(source, destination, count);
     for (int i = 0; i < count; ++i) {
-        CopyIfApart(source, destination, i);
         CPVertex& v = destination[i];
         v.tu2 = v.position.x / scale + v.normal.x * 0.5f;
         v.tv2 = v.position.y / scale + v.normal.y * 0.5f;
@@ -43,10 +45,8 @@ uint32_t CPFadeEffect::AlphaByte() const { return LowByte(alpha); }
 void CPFadeEffect::Apply(const CPVertex* source, CPVertex* destination, int count) {
     Update(FrameDelta);
     const uint32_t colour = AlphaByte() << 24 | 0x00FFFFFFu;
-    for (int i = 0; i < count; ++i) {
-        CopyIfApart(source, destination, i);
-        destination[i].diffuse = colour;
-    }
+    CopyIfApart(source, destination, count);
+    for (int i = 0; i < count; ++i) destination[i].diffuse = colour;
 }
 
 CPMovingTexEffect::CPMovingTexEffect(float speedU, float speedV, float random)
@@ -70,8 +70,8 @@ void CPMovingTexEffect::Update(float dt) {
 
 void CPMovingTexEffect::Apply(const CPVertex* source, CPVertex* destination, int count) {
     Update(FrameDelta);
+    CopyIfApart(source, destination, count);
     for (int i = 0; i < count; ++i) {
-        CopyIfApart(source, destination, i);
         destination[i].tu += offsetU;
         destination[i].tv += offsetV;
     }
@@ -93,11 +93,13 @@ void CPFlickEffect::Update(float dt) {
 
 void CPFlickEffect::Apply(const CPVertex* source, CPVertex* destination, int count) {
     Update(FrameDelta);
+    CopyIfApart(source, destination, count);
+    // A byte times the level stays far inside 64 bits, so the truncation needs no range check.
+    const double levelValue = level;
     for (int i = 0; i < count; ++i) {
-        CopyIfApart(source, destination, i);
         CPVertex& v = destination[i];
-        const double alpha = static_cast<double>(v.diffuse >> 24) * level * 0.003921569;
-        v.diffuse = LowByte(alpha) << 24 | 0x00FFFFFFu;
+        const auto alpha = static_cast<int64_t>(static_cast<double>(v.diffuse >> 24) * levelValue * 0.003921569);
+        v.diffuse = static_cast<uint32_t>(alpha & 0xFF) << 24 | 0x00FFFFFFu;
     }
 }
 
@@ -132,8 +134,8 @@ void CPAnimEffect::Update(float dt) {
 void CPAnimEffect::Apply(const CPVertex* source, CPVertex* destination, int count) {
     Update(FrameDelta);
     const float u = frameU[static_cast<size_t>(currentFrame)], v = frameV[static_cast<size_t>(currentFrame)];
+    CopyIfApart(source, destination, count);
     for (int i = 0; i < count; ++i) {
-        CopyIfApart(source, destination, i);
         destination[i].tu = u + destination[i].tu * cellWidth;
         destination[i].tv = v + destination[i].tv * cellHeight;
     }

@@ -125,6 +125,39 @@ TEST_F(PostPassTest, TheQueueRunsThePassesOnlyWhileBloomIsOn) {
     }
 }
 
+TEST_F(PostPassTest, EveryPassDrawsInThePostPassState) {
+    g_bloom = 1;
+    Start();
+    CPRefPtr<CPBaseCamera> camera(new CPBaseCamera());
+    render_->SetLayerCamera(120, camera.Get());
+    int draws = 0;
+    Device().onCall = [&](const std::string& call) {
+        if (call.rfind("DrawPrimitiveUP", 0) != 0) return;
+        ++draws;
+        const DeviceState& s = Device().GetState();
+        EXPECT_EQ(s.Get(RenderState::ZEnable), 0u);
+        EXPECT_EQ(s.Get(RenderState::ZWriteEnable), 0u);
+        EXPECT_EQ(s.Get(RenderState::FogEnable), 0u);
+        EXPECT_EQ(s.Get(RenderState::Lighting), 0u);
+        EXPECT_EQ(s.Get(RenderState::BlendOp), static_cast<uint32_t>(BlendOpAdd));
+        EXPECT_EQ(s.Get(0, StageState::AlphaOp), static_cast<uint32_t>(OpModulate));
+        EXPECT_EQ(s.fvf, kFvfScreen);
+        EXPECT_EQ(s.Get(0, SamplerState::AddressU), static_cast<uint32_t>(AddressClamp));
+        EXPECT_EQ(s.Get(0, SamplerState::AddressV), static_cast<uint32_t>(AddressClamp));
+        for (int sampler : {0, 1})
+            for (SamplerState f : {SamplerState::MinFilter, SamplerState::MagFilter, SamplerState::MipFilter})
+                EXPECT_EQ(s.Get(sampler, f), static_cast<uint32_t>(FilterLinear));
+        EXPECT_EQ(s.Transform(TransformType::World).m[12], 0.0f);
+    };
+    render_->Update();
+    Device().onCall = nullptr;
+    // Two blurs of three draws, one bloom of four.
+    EXPECT_EQ(draws, 10);
+    EXPECT_EQ(Device().GetState().fvf, kFvfVertex);
+    EXPECT_EQ(Device().GetState().Get(RenderState::AlphaBlendEnable), 0u);
+    render_->ReleaseLayer(120);
+}
+
 TEST_F(PostPassTest, TheBlurGetsTheSpeedFactorTimesItsAmount) {
     g_bloom = 1;
     Start();
