@@ -132,7 +132,7 @@ TEST_F(ShowroomTest, TheFlagWavesTheSignTurnsAndTheEffectsRun) {
     Load("crate.rdf", 225, Vec3(1, -3.9f, 0));
     Load("lamp.rdf", 225, Vec3(16, 12.5f, 0));
     Load("sign.rdf", 225, Vec3(3, -5.6f, 0));
-    CPGameObject* flag = Load("pennant.rdf", 225, Vec3(2, 4.2f, 0));
+    CPGameObject* flag = Load("pennant.rdf", 225, Vec3(0, 3, 1));
     CPGameObject* spin = Load("spinsign.rdf", 225, Vec3(4, -4.6f, 2.6f));
     CPGameObject* stand = Load("fxshow.rdf", 100, Vec3(6, 0, 5));
     ASSERT_TRUE(flag && spin && stand);
@@ -153,10 +153,11 @@ TEST_F(ShowroomTest, TheFlagWavesTheSignTurnsAndTheEffectsRun) {
         if (turn % 20 == 0) PngWriter::Write(out / ("showroom-" + std::to_string(turn / 20) + ".png"), p, W, H);
         if (turn == 45) previous = p;
         if (turn == 48) {
-            // The flag (left), the sign (right) and the stand's belt (top middle) all moved.
-            EXPECT_GT(Difference(previous, p, 0, 150, 200, 450), 200);
-            EXPECT_GT(Difference(previous, p, 600, 150, 800, 450), 200);
-            EXPECT_GT(Difference(previous, p, 300, 60, 500, 250), 200);
+            // The flag (right), the turning sign (top left) and the stand's belt (top middle) all
+            // moved.
+            EXPECT_GT(Difference(previous, p, 560, 60, 800, 320), 200);
+            EXPECT_GT(Difference(previous, p, 100, 40, 230, 240), 200);
+            EXPECT_GT(Difference(previous, p, 340, 40, 460, 120), 200);
         }
     }
     // The marker fades: 20 a second for 2 s took it from 255 to 215.

@@ -137,6 +137,11 @@ CPVertex Vertex(const Vec3& p, const Vec3& n, float u, float v) {
     return out;
 }
 
+// sign.tga is stored upside down (as the sprites read it); quads showing it turn it upright.
+void TurnTexture(std::vector<CPVertex>& vertices) {
+    for (CPVertex& v : vertices) v.tv = 1.0f - v.tv;
+}
+
 // A grid of columns x rows cells through point(u, v), written twice: front and back, so that it
 // shows from both sides.
 template <typename Point>
@@ -167,8 +172,8 @@ AnimatedMesh Flag() {
     AnimatedNode& node = mesh.root;
     node.name = "flag";
     node.animation.frameTime = 2400.0f / 16.0f; // 16 frames a second
-    // It flies along `along`, half turned away from the showroom camera so that its waves show.
-    const Vec3 along(0.92f, 0.39f, 0.0f), across(0.39f, -0.92f, 0.0f);
+    // It flies along `along` (the showroom sees it from the side, so that its waves show).
+    const Vec3 along(0.0f, 1.0f, 0.0f), across(1.0f, 0.0f, 0.0f);
     for (int f = 0; f < 16; ++f) {
         Frame frame;
         const float phase = kTwoPi * static_cast<float>(f) / 16.0f;
@@ -200,6 +205,7 @@ Mesh SpinSign() {
         normal = Vec3(-1, 0, 0);
         return Vec3(0, (u - 0.5f) * 1.6f, 2.4f - v * 1.2f);
     });
+    TurnTexture(board.vertices);
     Mesh mesh;
     mesh.nodes = {post, board};
     return mesh;
@@ -239,6 +245,7 @@ Mesh EffectStand() {
         normal = Vec3(-1, 0, 0);
         return Vec3(0, 1.6f + (u - 0.5f) * 0.7f, 1.6f - v * 0.7f);
     });
+    TurnTexture(marker.vertices);
     Node ball;
     ball.name = "ball";
     const Vec3 centre(0, -3.0f, 1.3f);
