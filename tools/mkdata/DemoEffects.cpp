@@ -1,7 +1,7 @@
 // The demo data of moving things and post passes, built in code:
 //   Data/Textures/blurmask.tga  how much each part of the screen smears in the speed blur (alpha)
 //   Data/Textures/noise.tga     the faint grain the bloom lays over the screen
-//   Data/Textures/flame.tga     a sprite sheet of 4 x 2 flame cells
+//   Data/Textures/firesheet.tga a sprite sheet of 4 x 2 flame cells
 //   Data/Textures/envmap.tga    a sky-over-ground picture for the environment-mapped ball
 //   Data/Textures/stripes.tga   diagonal hazard stripes that scroll
 //   Data/Meshes/flag.amf        a flag waving in 16 whole-mesh frames (vertex animation)
@@ -289,7 +289,7 @@ bool WriteDemoEffects(const std::filesystem::path& gameRoot) {
     std::error_code ec;
     for (const fs::path& dir : {meshes, textures, animations}) fs::create_directories(dir, ec);
     const bool ok = Save(textures / "blurmask.tga", BlurMask()) && Save(textures / "noise.tga", Noise()) &&
-                    Save(textures / "flame.tga", FlameSheet()) && Save(textures / "envmap.tga", EnvMap()) &&
+                    Save(textures / "firesheet.tga", FlameSheet()) && Save(textures / "envmap.tga", EnvMap()) &&
                     Save(textures / "stripes.tga", Stripes()) && Put(meshes / "flag.amf", WriteAnimatedMesh(Flag())) &&
                     Put(meshes / "spinsign.msh", WriteMesh(SpinSign(), MeshKind::Older)) &&
                     Put(animations / "spin.anm", WriteKeyFrames(Spin())) &&
