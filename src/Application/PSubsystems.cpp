@@ -18,7 +18,9 @@
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
 #include "Render/PAnimationManager.h"
+#include "Render/PBloom.h"
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PRender.h"
@@ -39,6 +41,15 @@ CPInterfaceDispatch g_interfaceDispatch;
 // How the race world reaches shots, wheel dust and burning emitters, and how shots see the level.
 CPWeaponsRaceEffects g_weaponsRaceEffects;
 CPLevelShotWorld g_levelShotWorld;
+
+// The speed blur smears along the player car's motion while a race is on, not after its finish.
+bool LevelPlayerVelocity(Vec3& velocity) {
+    const CPLevel* level = GetLevel();
+    const CPPlayer* player = level && !level->IsFinished() ? level->GetPlayerCar() : nullptr;
+    if (!player) return false;
+    velocity = player->GetVelocity();
+    return true;
+}
 
 // What a refused start means for the run.
 enum class Refusal {
@@ -136,8 +147,13 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          if (s.platform_.makeDevice) s.render_->SetBackend(s.platform_.makeDevice());
          if (s.platform_.deviceWindow) s.render_->SetDeviceWindow(s.platform_.deviceWindow(*s.window_));
          s.render_->SetSkyHooks(SkyHooks{&MakeSkyscape, [] { return GetLevel() != nullptr; }, &SkyRenderer::SetDevice});
+         SetPlayerVelocitySource(&LevelPlayerVelocity);
      },
-     [](CPSubsystems& s) { return s.kernel_->AddTask(s.render_); }, [](CPSubsystems& s) { s.render_.Reset(); }},
+     [](CPSubsystems& s) { return s.kernel_->AddTask(s.render_); },
+     [](CPSubsystems& s) {
+         SetPlayerVelocitySource(nullptr);
+         s.render_.Reset();
+     }},
     {SavedFiles, 0, Refusal::Ignored, nullptr, nullptr, nullptr,
      [](CPSubsystems& s) {
          WriteActionsFile();

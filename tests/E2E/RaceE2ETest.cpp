@@ -25,6 +25,7 @@
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PRoadGrid.h"
+#include "Render/PBloom.h"
 #include "Render/PRender.h"
 #include "RenderGL/PngWriter.h"
 #include "ScriptHarness.h"
@@ -41,6 +42,8 @@ struct Sample {
     Vec3 position;
     float ground;
     float speed;
+    float blur; // the speed blur's factor this turn
+    bool finished;
 };
 
 // The height of the road under (x, y) from the physics grid's triangles; not a number off the road.
@@ -90,7 +93,8 @@ void DriveTurn() {
         const CPCar* model = car->GetCar();
         const Vec3& p = car->GetPosition();
         (g_againTurn ? g_second : g_samples)
-            .push_back({g_turn, p, RoadHeightAt(p.x, p.y), model ? model->speed : 0.0f});
+            .push_back({g_turn, p, RoadHeightAt(p.x, p.y), model ? model->speed : 0.0f, ComputeSpeedBlur().factor,
+                        level->IsFinished()});
         if (!g_firstLevel) g_firstLevel = level;
         if (level->IsFinished() && !g_finishTurn) g_finishTurn = g_turn;
     }
@@ -189,6 +193,13 @@ TEST(RaceE2ETest, TheCarDrivesAlongTheRoadOfLevelOneToTheFinish) {
     EXPECT_GE(furthest, 570.0f);
     EXPECT_GT(g_finishTurn, 0) << "the finish was never reached";
     EXPECT_TRUE(g_shot) << "no frame read back";
+    // The speed blur follows the car: |v| x 0.04 while racing, nothing once the race is over.
+    float strongest = 0.0f;
+    for (const Sample& s : g_samples) {
+        if (s.finished) EXPECT_EQ(s.blur, 0.0f) << "blur after the finish at turn " << s.turn;
+        else strongest = std::max(strongest, s.blur);
+    }
+    EXPECT_NEAR(strongest, std::min(fastest * 0.04f, 1.0f), 0.1f);
 
     // The second race: a new level and car, from the start line, driven by the held key.
     ASSERT_GT(g_againTurn, 0) << "the script functions failed";
