@@ -25,6 +25,7 @@
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Render/PRender.h"
+#include "ScriptFunctions/ObjectFunctions.h"
 
 namespace {
 
@@ -69,11 +70,6 @@ int ActivateInterface(lua_State* L) {
 
 int SilentActivateInterface(lua_State* L) {
     if (CPInterface* i = Interface(L)) i->SilentActivate(kInterfacePriority);
-    return 0;
-}
-
-int DeactivateInterface(lua_State* L) {
-    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->Deactivate();
     return 0;
 }
 
@@ -328,7 +324,7 @@ const ScriptFunctionEntry kLibraryFunctions[] = {
     {"CreateInterface", CreateInterface},
     {"ActivateInterface", ActivateInterface},
     {"SilentActivateInterface", SilentActivateInterface},
-    {"DeactivateInterface", DeactivateInterface},
+    {"DeactivateInterface", DeactivateObjectFunction},
     {"UpdateInterface", UpdateInterface},
     {"UpdateInterfaceBuffers", UpdateInterfaceBuffers},
     {"InitWarning", InitWarning},
@@ -339,7 +335,6 @@ const ScriptFunctionEntry kLibraryFunctions[] = {
     {"SetWindowPosition", SetWindowPosition},
     {"SetWindowPositionShop", SetWindowPositionShop},
     {"SetWindowSize", SetWindowSize},
-    {"GetWindowPosition", GetWindowPosition},
     {"SetTextPosition", SetTextPosition},
     {"SetText", SetText},
     {"SetTextString", SetTextString},
@@ -349,7 +344,6 @@ const ScriptFunctionEntry kLibraryFunctions[] = {
     {"EditBoxProcessKey", EditBoxProcessKey},
     {"EditBoxTextLength", EditBoxTextLength},
     {"GetEditBoxText", GetEditBoxText},
-    {"SetCursor", SetCursor},
     {"GetCursor", GetCursor},
     {"DeselectCurrentButton", DeselectCurrentButton},
     {"IMenuRight", IMenuRight},
@@ -362,9 +356,16 @@ const ScriptFunctionEntry kLibraryFunctions[] = {
     {"GetHelthBarCoord", GetHelthBarCoord},
 };
 
+// These two stand in the second library table, whose functions are the ones a script gets.
+const ScriptFunctionEntry kLibraryExtraFunctions[] = {
+    {"SetCursor", SetCursor},
+    {"GetWindowPosition", GetWindowPosition},
+};
+
 } // namespace
 
 void RegisterInterfaceScriptFunctions() {
     RegisterScriptTable(ScriptTable::Core, kCoreFunctions);
     RegisterScriptTable(ScriptTable::Library, kLibraryFunctions);
+    RegisterScriptTable(ScriptTable::LibraryExtra, kLibraryExtraFunctions);
 }

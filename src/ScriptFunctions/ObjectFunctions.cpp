@@ -100,11 +100,6 @@ int ActivateObject(lua_State* L) {
 }
 
 // Serves interfaces too: their deactivation replaces the object's.
-int DeactivateObject(lua_State* L) {
-    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->Deactivate();
-    return 0;
-}
-
 // LoadRenderObject (description name, layer offset): the object comes with one reference, which
 // the script gives back with Release; a null object when nothing was built.
 int LoadRenderObject(lua_State* L) {
@@ -129,9 +124,14 @@ const ScriptFunctionEntry kObjectFunctions[] = {
     {"SetAnimation", SetAnimation},
     {"GetParentObject", GetParentObject},
     {"ActivateObject", ActivateObject},
-    {"DeactivateObject", DeactivateObject},
+    {"DeactivateObject", DeactivateObjectFunction},
 };
 
 } // namespace
+
+int DeactivateObjectFunction(lua_State* L) {
+    if (CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1)) object->Deactivate();
+    return 0;
+}
 
 void RegisterObjectScriptFunctions() { RegisterScriptTable(ScriptTable::Core, kObjectFunctions); }
