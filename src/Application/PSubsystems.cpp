@@ -19,6 +19,7 @@
 #include "Race/PLevel.h"
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
+#include "Race/PRaceEffects.h"
 #include "Render/PAnimationManager.h"
 #include "Render/PBloom.h"
 #include "Render/PMaterialManager.h"
@@ -220,6 +221,21 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
      }},
     {Physics, 0, Refusal::Ignored, nullptr, [](CPSubsystems& s) { s.physics_ = CPRefPtr<CPPhysics>(new CPPhysics); },
      nullptr, [](CPSubsystems& s) { s.physics_.Reset(); }},
+    // Quitting mid-race (Esc, the window closed, KillAllTasks) leaves the level to shutdown: it is
+    // stopped as the scripts would stop it and deleted while the sky, physics, sounds, shots and
+    // particles it lets go of still exist.
+    {Race, 0, Refusal::Ignored, nullptr, nullptr, nullptr,
+     [](CPSubsystems&) {
+         CPLevel* level = GetLevel();
+         if (!level || level->IsReleased()) return;
+         if (!level->IsStopped()) {
+             if (CPParticlesManager* particles = GetParticlesManager()) particles->ClearAll();
+             if (CPRaceEffects* effects = GetRaceEffects()) effects->ClearShots();
+             level->StopLevel();
+         }
+         level->StopRaceUpdate();
+         level->Release();
+     }},
     {Input, 65, Refusal::SkipsLoop, "the input system could not start (is \"Actions.cfg\" there?)",
      [](CPSubsystems& s) {
          s.input_ = CPRefPtr<CNInput>(new CNInput);
@@ -249,13 +265,14 @@ struct StopStep {
     bool collectAfter;
 };
 const StopStep kStopOrder[] = {
-    {CPSubsystems::Fonts, false},        {CPSubsystems::Scripts, false},    {CPSubsystems::Weapons, false},
-    {CPSubsystems::SoundOutput, true},   {CPSubsystems::SavedFiles, false}, {CPSubsystems::Meshes, false},
-    {CPSubsystems::GameData, false},     {CPSubsystems::Animations, true},  {CPSubsystems::Physics, false},
-    {CPSubsystems::Input, false},        {CPSubsystems::Particles, false},  {CPSubsystems::MainScript, false},
-    {CPSubsystems::Timer, false},        {CPSubsystems::Music, false},      {CPSubsystems::Materials, false},
-    {CPSubsystems::Kernel, false},       {CPSubsystems::Settings, false},   {CPSubsystems::SoundCache, false},
-    {CPSubsystems::SoundManager, false}, {CPSubsystems::Renderer, false},   {CPSubsystems::MainWindow, false},
+    {CPSubsystems::Fonts, false},      {CPSubsystems::Scripts, false},      {CPSubsystems::Race, true},
+    {CPSubsystems::Weapons, false},    {CPSubsystems::SoundOutput, true},   {CPSubsystems::SavedFiles, false},
+    {CPSubsystems::Meshes, false},     {CPSubsystems::GameData, false},     {CPSubsystems::Animations, true},
+    {CPSubsystems::Physics, false},    {CPSubsystems::Input, false},        {CPSubsystems::Particles, false},
+    {CPSubsystems::MainScript, false}, {CPSubsystems::Timer, false},        {CPSubsystems::Music, false},
+    {CPSubsystems::Materials, false},  {CPSubsystems::Kernel, false},       {CPSubsystems::Settings, false},
+    {CPSubsystems::SoundCache, false}, {CPSubsystems::SoundManager, false}, {CPSubsystems::Renderer, false},
+    {CPSubsystems::MainWindow, false},
 };
 static_assert(std::size(kStopOrder) == CPSubsystems::Count, "every subsystem has its place in the shutdown");
 

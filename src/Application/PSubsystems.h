@@ -59,6 +59,7 @@ public:
         Particles,
         Weapons,
         Physics, // made and kept; the race start adds it to the kernel
+        Race,    // nothing to make; a level still live when the loop ends is stopped and deleted
         Input,
         Fonts,
         Count

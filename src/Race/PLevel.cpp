@@ -477,6 +477,7 @@ void CPLevel::Start() {
         render->SetLayerTransform(MatIdentity(), 17);
         render->SetLayerTransform(MatShadow(Vec4(light_.Direction, 0.0f), Plane{0, 0, -1, 0}), 16);
     }
+    layersTaken_ = true;
     levelTask_ = CPRefPtr<CPObjUpdater>(new CPObjUpdater(CPTask::KindLevel, this, &CPLevel::RaceUpdate));
     levelTask_->SetPriority(TaskPriority::RaceUpdate);
     if (kernel) kernel->AddTask(CPRefPtr<CPTask>(levelTask_.Get()));
@@ -703,9 +704,18 @@ void CPLevel::StopLevel() {
     if (effects) effects->ClearParticles();
     if (CPGameData* data = GetGameData()) data->levelStarted = false;
     if (CPRender* render = GetRender()) render->DeleteSky();
-    if (camera_) {
-        camera_->ReleaseLayer(16);
-        camera_->ReleaseLayer(120);
+    // Each layer the start took is given back once, its transforms too, so the layers fall out of
+    // use and let go of the race camera; a level stopped unstarted took none.
+    if (layersTaken_) {
+        layersTaken_ = false;
+        if (camera_) {
+            camera_->ReleaseLayer(16);
+            camera_->ReleaseLayer(120);
+        }
+        if (CPRender* render = GetRender()) {
+            render->ReleaseLayer(16);
+            render->ReleaseLayer(17);
+        }
     }
     if (CPRender* render = GetRender()) {
         render->PurgeLevelMeshes();
@@ -715,4 +725,5 @@ void CPLevel::StopLevel() {
         }
         render->EvictManagedResources();
     }
+    stateBefore_.Restore();
 }

@@ -13,6 +13,7 @@
 #include "Core/PManagedObject.h"
 #include "Core/PSingleton.h"
 #include "Race/PReplayFrame.h"
+#include "Race/RaceState.h"
 #include "Render/PLight.h"
 
 class CPCamera;
@@ -206,6 +207,9 @@ private:
     std::vector<CPRefPtr<CPGameObject>> dynamicList_;
     Vec3 leftPillar_, rightPillar_;
     std::vector<CPRefPtr<CPGameObject>> plainObjects_;
+    // What the race may change outside its objects, as it was before; StopLevel puts it back.
+    RaceStateSnapshot stateBefore_ = RaceStateSnapshot::Take();
+    bool layersTaken_ = false; // Start bound the cameras and set the layer transforms
 };
 
 // The current level, or null between levels.

@@ -41,9 +41,9 @@ int StopLevel(lua_State*) {
 }
 
 // DeleteLevel: the library's reference goes; the level is deleted at the end of the turn, and its
-// race update never runs again.
+// race update never runs again. A second call in that turn finds the reference gone already.
 int DeleteLevel(lua_State*) {
-    if (CPLevel* level = GetLevel()) {
+    if (CPLevel* level = GetLevel(); level && !level->IsReleased()) {
         level->StopRaceUpdate();
         level->Release();
     }

@@ -22,6 +22,11 @@ local function handle(command, params)
         local gone = StringToPointer(params[1])
         Release(gone)
         if gone == car then car = nil end
+    elseif command == "release_all" then
+        -- Shutdown in the middle of a race: the car's deactivation never reaches this script, so
+        -- the reference its activation handed over goes back here.
+        if car then Release(car) end
+        car = nil
     elseif command == "game_over" then
         over = true
         LockPlayer(true)
