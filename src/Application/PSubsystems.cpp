@@ -209,12 +209,14 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
      [](CPSubsystems& s) {
          // The race world asks this floor for its shots, dust and emitters.
          SetRaceEffects(&g_weaponsRaceEffects);
+         SetCarWeaponEffects(&g_weaponsRaceEffects);
          SetShotWorld(&g_levelShotWorld);
          return s.kernel_->AddTask(s.weapons_);
      },
      // Live shots and pools let go of their sounds, bodies and render parts while those still work.
      [](CPSubsystems& s) {
          SetRaceEffects(nullptr);
+         SetCarWeaponEffects(nullptr);
          SetShotWorld(nullptr);
          if (s.weapons_) s.weapons_->ReleaseAll();
          s.weapons_.Reset();

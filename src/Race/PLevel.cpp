@@ -676,6 +676,10 @@ void CPLevel::GetObjectsInRadius(const Vec3& position, float radius,
     consider(playerCar_.Get());
 }
 
+void CPLevel::SetWeaponPos(const Vec3& position, CPGameObject* target) {
+    if (CPPlayer* player = playerCar_.Get()) player->UpdateWeapon(position, target);
+}
+
 void CPLevel::SubmitLight() const {
     CPRender* render = GetRender();
     if (render && render->GetLightCount() < 30) render->AddLight(light_);

@@ -67,6 +67,8 @@ public:
     // Level objects, bonuses and cars whose position lies within the radius, active ones, each once.
     void GetObjectsInRadius(const Vec3& position, float radius, std::vector<CPRefPtr<CPGameObject>>& result) const;
     void SubmitLight() const;
+    // Aims (and fires) the player car's weapon at the point and the object (null for none).
+    void SetWeaponPos(const Vec3& position, CPGameObject* target);
     bool IsPlayerMovingBackwards() const;
     void CheckTimeLimit();
     void SetCameraMode(int mode);

@@ -41,6 +41,7 @@ bool CPPlayer::Reset() {
     damage = 0.0f;
     respawnGuard = 0.0f;
     wrecked = false;
+    ResetWeapon();
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "Core/Math/Vector.h"
 #include "Core/PGameObject.h"
+#include "Race/PCarWeapon.h"
 
 class CPCar;
 class CPCamera;
@@ -75,4 +76,23 @@ public:
     float respawnGuard = 0.0f;
     bool wrecked = false;
     CPRefPtr<CPGameObject> shadow;
+
+    // ---- weapons (PPlayerWeapon.cpp) ----
+    // Mounts the weapon of the current slot and aims it at the stored aim point.
+    void MountWeapon();
+    // Aims the mounted weapon at the point (and the object, when given) and fires when due.
+    void UpdateWeapon(const Vec3& aimPoint, CPGameObject* target);
+    // Steps the slot to the previous / next named weapon of the race configuration (-1 when none is
+    // named); true when the slot changed. The caller mounts it.
+    bool SelectPrevWeapon();
+    bool SelectNextWeapon();
+    // SetShot / SetMineShot of the scripts.
+    void SetFiring(bool on);
+    void SetDroppingMine(bool on);
+    // An object a flame of this car reached; damaged at the next flame tick.
+    void AddFlameHit(CPGameObject* object);
+    // Reset's part: every slot full again, firing and mine flags off; the block flag stays.
+    void ResetWeapon();
+    CPCarWeapon weapon;
+    // ---- end of weapons ----
 };

@@ -10,9 +10,12 @@
 #include "Platform/Clock.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
+#include "Race/PPlayer.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "ScriptFunctions/ScriptArgs.h"
+#include "Sound/NAudio.h"
+#include "Sound/NSound.h"
 #include "Weapons/PTracerShot.h"
 #include "Weapons/PWeaponsSystem.h"
 
@@ -170,6 +173,64 @@ int UpdateTrasser(lua_State* L) {
     return 2;
 }
 
+// ---- the car's weapon ----
+
+// SetWeaponPos (x, y, z, object): the player car aims (and fires) at the point.
+int SetWeaponPos(lua_State* L) {
+    CPGameObject* target = ScriptArgObject<CPGameObject>(L, 4);
+    if (CPLevel* level = GetLevel()) level->SetWeaponPos(ReadVec3(L, 1), target);
+    return 0;
+}
+
+// SetShot (car, firing).
+int SetShot(lua_State* L) {
+    if (auto* car = ScriptArgObject<CPPlayer>(L, 1)) car->SetFiring(ScriptArgBool(L, 2));
+    return 0;
+}
+
+// SetMineShot (car, dropping).
+int SetMineShot(lua_State* L) {
+    if (auto* car = ScriptArgObject<CPPlayer>(L, 1)) car->SetDroppingMine(ScriptArgBool(L, 2));
+    return 0;
+}
+
+// SetCurrentWeapon (car, name): only the shown part changes, not the slot, kind or record.
+int SetCurrentWeapon(lua_State* L) {
+    const char* name = luaL_checkstring(L, 2);
+    if (auto* car = ScriptArgObject<CPPlayer>(L, 1)) car->weapon.part = car->FindChild(name);
+    return 0;
+}
+
+void PlaySelectionSound(bool changed) {
+    CNAudio* audio = GetSoundManager();
+    CPRefPtr<CNSound> sound = audio ? audio->GetSound(changed ? "change_weapon" : "undo_weapon") : CPRefPtr<CNSound>();
+    if (!sound) return;
+    if (sound->IsPlaying()) {
+        sound->Stop();
+        sound->Rewind();
+    }
+    sound->Play(0, 0);
+}
+
+// SetPrevWeapon (car) / SetNextWeapon (car): the neighbouring named weapon, mounted.
+int SetPrevWeapon(lua_State* L) {
+    auto* car = ScriptArgObject<CPPlayer>(L, 1);
+    if (!car) return 0;
+    PlaySelectionSound(car->SelectPrevWeapon());
+    car->MountWeapon();
+    return 0;
+}
+
+int SetNextWeapon(lua_State* L) {
+    auto* car = ScriptArgObject<CPPlayer>(L, 1);
+    if (!car) return 0;
+    PlaySelectionSound(car->SelectNextWeapon());
+    car->MountWeapon();
+    return 0;
+}
+
+// ---- end of the car's weapon ----
+
 const ScriptFunctionEntry kWeaponFunctions[] = {
     {"Shot", Shot},
     {"PlayerShot", PlayerShot},
@@ -184,6 +245,12 @@ const ScriptFunctionEntry kWeaponFunctions[] = {
     {"GetBonusList", GetBonusList},
     {"StartLighting", StartLighting},
     {"UpdateTrasser", UpdateTrasser},
+    {"SetWeaponPos", SetWeaponPos},
+    {"SetShot", SetShot},
+    {"SetMineShot", SetMineShot},
+    {"SetCurrentWeapon", SetCurrentWeapon},
+    {"SetPrevWeapon", SetPrevWeapon},
+    {"SetNextWeapon", SetNextWeapon},
 };
 
 } // namespace

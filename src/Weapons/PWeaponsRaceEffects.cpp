@@ -1,11 +1,14 @@
 #include "Weapons/PWeaponsRaceEffects.h"
 
 #include "Core/PKernel.h"
+#include "Core/PRayQuery.h"
 #include "Particles/PParticlesManager.h"
 #include "Race/PCamera.h"
 #include "Race/PLevel.h"
+#include "Race/PPlayer.h"
 #include "Render/PMeshManager.h"
 #include "Weapons/PShot.h"
+#include "Weapons/PShotWorld.h"
 #include "Weapons/PWeaponsSystem.h"
 
 void CPWeaponsRaceEffects::CreateShot(const std::string& name, const Vec3& position, const Vec3& direction) {
@@ -47,4 +50,56 @@ void CPWeaponsRaceEffects::RestartWeapons() {
 
 void CPWeaponsRaceEffects::ClearParticles() {
     if (CPParticlesManager* particles = GetParticlesManager()) particles->ClearAll();
+}
+
+void CPWeaponsRaceEffects::FireShot(const std::string& name, const Vec3& position, const Vec3& direction, float damage,
+                                    const CPRefPtr<CPGameObject>& owner, void* extra) {
+    if (CPWeaponsSystem* weapons = GetWeaponsSystem())
+        weapons->CreateShot(name, position, direction, damage, owner, extra);
+}
+
+void CPWeaponsRaceEffects::EmitParticle(const std::string& type, const Vec3& position, const Vec3& velocity,
+                                        const Vec3& acceleration, float size, float life) {
+    EmitShotParticle(type, position, size, life, false, velocity, acceleration, 0.0f);
+}
+
+void CPWeaponsRaceEffects::EmitFlame(const Vec3& position, const Vec3& velocity, float life, CPPlayer* car) {
+    CPParticlesManager* particles = GetParticlesManager();
+    if (!particles) return;
+    CPParticleDesc desc;
+    desc.typeName = "firethrower";
+    desc.position = position;
+    desc.velocity = velocity;
+    desc.life = life;
+    desc.listener = CarFlameListener;
+    desc.listenerObject = CPRefPtr<CPManagedObject>(car);
+    particles->EmitParticle(desc);
+}
+
+void CarFlameListener(CPManagedObject* object, CPParticle& particle) {
+    auto* car = dynamic_cast<CPPlayer*>(object);
+    CPShotWorld* world = GetShotWorld();
+    if (!car || !world) return;
+    // A finished flame reaches nothing more.
+    constexpr float kFinished = 1000.0f;
+    std::vector<CPRefPtr<CPGameObject>> near;
+    world->GetObjectsInRadius(particle.position, particle.size, near);
+    const Vec3 step = particle.position - particle.previousPosition;
+    const float length = Length(step);
+    if (length > 0.0f) {
+        CPRayQuery query;
+        query.origin = particle.previousPosition;
+        query.direction = step / length;
+        query.distance = length;
+        query.excludedObject = CPRefPtr<CPGameObject>(car);
+        if (world->CrossRayWithPlayer(query) && query.hitOwner) {
+            car->AddFlameHit(query.hitOwner.Get());
+            particle.age = kFinished;
+        }
+    }
+    for (const auto& object : near) {
+        if (object.Get() == car) continue;
+        car->AddFlameHit(object.Get());
+        particle.age = kFinished;
+    }
 }

@@ -12,6 +12,7 @@
 #include "Platform/Clock.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
+#include "Race/PPlayer.h"
 #include "ScriptFunctions/ScriptFunctions.h"
 #include "Weapons/PBonusShot.h"
 #include "Weapons/PShotWorld.h"
@@ -180,6 +181,61 @@ TEST_F(WeaponFunctionsTest, LightningFromScripts) {
               "#2,20,-1");
     // A zero direction is no bolt.
     EXPECT_EQ(Eval("return UpdateTrasser(StartLighting('z', 0, 0, 0, 0, 0, 0))"), "#1,-1");
+}
+
+TEST_F(WeaponFunctionsTest, CarWeaponSelectionAndFlags) {
+    CPCatalogItem gun;
+    gun.name = "mgun";
+    gun.numbers = {1, 0, 1, 5, 0, 50, 5, 0};
+    data.catalogs[CatalogWeapons].Add(gun);
+    gun.name = "gauss";
+    data.catalogs[CatalogWeapons].Add(gun);
+    data.raceConfiguration.weapon1 = "mgun";
+    data.raceConfiguration.weapon2 = "";
+    data.raceConfiguration.weapon3 = "gauss";
+    CPRefPtr<CPPlayer> car(new CPPlayer);
+    for (const char* name : {"mgun", "flare_mgun", "mgun_01", "mgun_02", "mgun_03", "gauss", "flare_gauss", "gauss_01",
+                             "gauss_02", "gauss_03", "hmgun"})
+        car->AddChild(CPRefPtr<CPGameObject>(new CPGameObject(name)));
+    car->UpdateTransform();
+    CPRefPtr<CPGameObject> plain(new CPGameObject("crate"));
+    SetGlobalObject("car", car.Get());
+    SetGlobalObject("crate", plain.Get());
+
+    const struct {
+        const char* code;
+        int slot;
+        const char* part; // the shown weapon part, "" for none
+        bool firing;
+    } steps[] = {
+        {"SetShot(car, true)", 0, "", true}, // slot 0, nothing blocks it
+        {"SetShot(car, false)", 0, "", false},
+        {"SetNextWeapon(car)", 2, "gauss", false}, // skips the empty second name
+        {"SetShot(car, true)", 2, "gauss", true},
+        {"SetPrevWeapon(car)", 0, "mgun", true}, // the flag stays as set
+        {"SetShot(car, false)", 0, "mgun", false},
+        {"SetPrevWeapon(crate) SetNextWeapon(nil) SetShot(crate, true)", 0, "mgun", false}, // not cars
+        {"SetCurrentWeapon(car, 'hmgun')", 0, "hmgun", false},
+        {"SetCurrentWeapon(car, 'nothing')", 0, "", false},
+    };
+    for (const auto& step : steps) {
+        EXPECT_EQ(Eval(step.code), "#0") << step.code;
+        EXPECT_EQ(car->weapon.slot, step.slot) << step.code;
+        EXPECT_EQ(car->weapon.part ? car->weapon.part->GetName() : "", step.part) << step.code;
+        EXPECT_EQ(car->weapon.firing, step.firing) << step.code;
+    }
+    // A car without weapons gets slot -1, and then cannot fire.
+    data.raceConfiguration.weapon1 = data.raceConfiguration.weapon3 = "";
+    Eval("SetNextWeapon(car) SetShot(car, true) SetMineShot(car, true)");
+    EXPECT_EQ(car->weapon.slot, -1);
+    EXPECT_FALSE(car->weapon.firing);
+    EXPECT_FALSE(car->weapon.dropMine);
+    // None of the six hands anything back.
+    for (const char* call : {"SetWeaponPos(1, 2, 3, nil)", "SetShot(car, true)", "SetMineShot(car, true)",
+                             "SetCurrentWeapon(car, 'hmgun')", "SetPrevWeapon(car)", "SetNextWeapon(car)"})
+        EXPECT_EQ(Eval(std::string("return select('#', ") + call + ")"), "#1,0") << call;
+    // The name is required.
+    EXPECT_EQ(Eval("return (pcall(SetCurrentWeapon, car))"), "#1,false");
 }
 
 } // namespace
