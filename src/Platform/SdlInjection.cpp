@@ -12,14 +12,16 @@ namespace {
 bool Push(SDL_Event& event) { return SDL_PushEvent(&event) == 1; }
 } // namespace
 
-bool InjectKey(int code, bool down) {
+bool InjectScancode(int scancode, bool down) {
     SDL_Event event{};
     event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
-    event.key.keysym.scancode = static_cast<SDL_Scancode>(ScancodeOfKeyCode(code));
+    event.key.keysym.scancode = static_cast<SDL_Scancode>(scancode);
     event.key.keysym.sym = SDL_GetKeyFromScancode(event.key.keysym.scancode);
     return Push(event);
 }
+
+bool InjectKey(int code, bool down) { return InjectScancode(ScancodeOfKeyCode(code), down); }
 
 bool InjectMouseButton(int button, bool down) {
     static const uint8_t kButtons[3] = {SDL_BUTTON_LEFT, SDL_BUTTON_RIGHT, SDL_BUTTON_MIDDLE};

@@ -6,6 +6,7 @@ namespace Platform {
 
 // False when SDL refused the event (its event system is not running).
 bool InjectKey(int code, bool down);
+bool InjectScancode(int scancode, bool down);  // an SDL scancode
 bool InjectMouseButton(int button, bool down); // 0 left, 1 right, 2 middle
 bool InjectMouseMotion(int dx, int dy);
 bool InjectWheel(int dz);

@@ -13,6 +13,8 @@ SdlMessageSource::SdlMessageSource(int clientWidth, int clientHeight) {
 bool SdlMessageSource::TakeMessage(Message& out) {
     std::vector<Message> made;
     SDL_Event event;
+    ++turn_;
+    if (replay_) replay_->PushTurn(turn_);
     while (SDL_PollEvent(&event)) {
         made.clear();
         translator_.Translate(event, made);

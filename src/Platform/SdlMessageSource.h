@@ -3,8 +3,10 @@
 // drains all pending events, window events into messages, input events into the keyboard and mouse
 // state the input system reads.
 #include <deque>
+#include <memory>
 
 #include "Platform/Input.h"
+#include "Platform/InputReplay.h"
 #include "Platform/Message.h"
 #include "Platform/SdlEventTranslator.h"
 
@@ -22,10 +24,15 @@ public:
     // The keyboard and mouse built from the events this source drains.
     InputDevice& Input() { return input_; }
 
+    // Plays the replay's events, each before the pump of its turn (one TakeMessage is one turn).
+    void SetReplay(std::unique_ptr<InputReplay> replay) { replay_ = std::move(replay); }
+
 private:
     SdlEventTranslator translator_;
     SdlInput input_;
     std::deque<Message> pending_;
+    std::unique_ptr<InputReplay> replay_;
+    int turn_ = 0;
 };
 
 } // namespace Platform
