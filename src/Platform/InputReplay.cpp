@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "Platform/SdlInjection.h"
 
@@ -43,14 +44,21 @@ std::string ParseEvent(std::istringstream& in, const std::string& rest, ReplayEv
         if (e.text.size() >= sizeof(SDL_TextInputEvent::text)) return "text longer than one event holds";
         return "";
     }
-    in >> a >> b;
-    if (in >> extra) return "unexpected \"" + extra + "\"";
     if (kind == "key") {
+        // SDL's key names may hold spaces ("Left Shift"): the name is all but the last word.
+        std::vector<std::string> words;
+        for (std::string w; in >> w;) words.push_back(w);
+        if (words.size() < 2) return "key needs a name and down or up";
+        for (size_t i = 0; i + 1 < words.size(); ++i) a += (i ? " " : "") + words[i];
         e.kind = ReplayEvent::Kind::Key;
         e.code = SDL_GetScancodeFromName(a.c_str());
         if (e.code == SDL_SCANCODE_UNKNOWN) return "unknown key \"" + a + "\"";
-        if (!ParseState(b, e.down)) return "key state must be down or up";
-    } else if (kind == "motion") {
+        if (!ParseState(words.back(), e.down)) return "key state must be down or up";
+        return "";
+    }
+    in >> a >> b;
+    if (in >> extra) return "unexpected \"" + extra + "\"";
+    if (kind == "motion") {
         e.kind = ReplayEvent::Kind::Motion;
         if (!ParseInt(a, e.x) || !ParseInt(b, e.y)) return "motion needs two whole numbers";
     } else if (kind == "button") {

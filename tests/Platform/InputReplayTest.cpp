@@ -22,11 +22,12 @@ TEST(InputReplay, ReadsEveryKindOfLine) {
                              "2 text Zoë Ann\n"
                              "2 motion -12 40\n"
                              "7 button middle up\n"
-                             "9 wheel -3\n",
+                             "9 wheel -3\n"
+                             "9 key Left Shift up\n",
                              error))
         << error;
     const auto& e = replay.Events();
-    ASSERT_EQ(e.size(), 5u);
+    ASSERT_EQ(e.size(), 6u);
     EXPECT_EQ(e[0].kind, ReplayEvent::Kind::Key);
     EXPECT_EQ(e[0].code, SDL_SCANCODE_RETURN);
     EXPECT_TRUE(e[0].down);
@@ -37,6 +38,7 @@ TEST(InputReplay, ReadsEveryKindOfLine) {
     EXPECT_EQ(e[3].code, 2);
     EXPECT_FALSE(e[3].down);
     EXPECT_EQ(e[4].y, -3);
+    EXPECT_EQ(e[5].code, SDL_SCANCODE_LSHIFT); // a name with a space
     EXPECT_EQ(replay.LastTurn(), 9);
 }
 
@@ -51,7 +53,8 @@ TEST(InputReplay, RefusesBadLinesByNumber) {
         {"99999999999 key Up down", "a turn"},
         {"3 key Nosuchkey down", "unknown key"},
         {"3 key Up pressed", "down or up"},
-        {"3 key Up down now", "unexpected"},
+        {"3 key Up down now", "unknown key"},
+        {"3 key down", "a name and down or up"},
         {"3 text", "without characters"},
         {"3 text 0123456789012345678901234567890123456789", "longer"},
         {"3 motion 1", "two whole numbers"},
