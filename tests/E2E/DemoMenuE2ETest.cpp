@@ -1,8 +1,8 @@
 // The demo's menu as a player sees it: the application in this process on the demo data (with the
 // textures and fonts the tools make) drawing with OpenGL into SDL's offscreen window, a probe task
 // reading each frame back after the renderer's turn. The menu is there after loading, the mouse
-// moved onto "options" lights that button, a click on "start" brings the HUD over the race, and the frames go to
-// build/test-output/ as PNG.
+// moved onto "continue" lights that button, a click on "new" brings the profile screen, and the
+// frames go to build/test-output/ as PNG.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -43,13 +43,13 @@ void WatchTurn() {
     using namespace Platform;
     switch (g_turn) {
     // The cursor starts at (0, 0) and moves the motion times (the setting "mouse" + 1): onto
-    // "options" at (412, 370, 200, 50).
+    // "continue" at (412, 370, 200, 50).
     case 12: {
         const float factor = g_mouse + 1.0f;
         InjectMouseMotion(static_cast<int>(500 / factor), static_cast<int>(390 / factor));
         break;
     }
-    // Up onto "start" and a left click: the HUD comes.
+    // Up onto "new" and a left click: the profile screen comes.
     case 20: {
         const float factor = g_mouse + 1.0f;
         InjectMouseMotion(0, static_cast<int>(-70 / factor));
@@ -57,7 +57,10 @@ void WatchTurn() {
     }
     case 22: InjectMouseButton(0, true); break;
     case 23: InjectMouseButton(0, false); break;
+    // Esc: from the profile screen to the menu, and from the menu out.
     case 40: InjectKey(kEsc, true); break;
+    case 41: InjectKey(kEsc, false); break;
+    case 44: InjectKey(kEsc, true); break;
     default: break;
     }
 }
@@ -112,13 +115,13 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
     ASSERT_FALSE(hovered.empty());
     const fs::path out = fs::path(VASTREL_BINARY_DIR) / "test-output";
     PngWriter::Write(out / "menu.png", menu, 1024, 768);
-    PngWriter::Write(out / "menu-options.png", hovered, 1024, 768);
-    const auto& hud = g_frames[36];
-    ASSERT_FALSE(hud.empty());
-    PngWriter::Write(out / "menu-hud.png", hud, 1024, 768);
+    PngWriter::Write(out / "menu-continue.png", hovered, 1024, 768);
+    const auto& profile = g_frames[36];
+    ASSERT_FALSE(profile.empty());
+    PngWriter::Write(out / "menu-profile.png", profile, 1024, 768);
 
-    // The buttons at file (412, 300 + 70 k, 200, 50): "start" focused (amber), the others slate;
-    // with the cursor on "options", that one is amber and "start" slate again.
+    // The buttons at file (412, 300 + 70 k, 200, 50): "new" focused (amber), the others slate;
+    // with the cursor on "continue", that one is amber and "new" slate again.
     const uint32_t amber = 0xE6A01E, slate = 0x3C5078;
     auto fill = [](const std::vector<uint32_t>& p, int k) { return At(p, 420, 300 + 70 * k + 12); };
     EXPECT_EQ(fill(menu, 0), amber);
@@ -135,17 +138,18 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
                 if ((At(menu, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
         EXPECT_GT(ink, 40) << "label of button " << k;
     }
-    // The HUD (over whatever the start brought behind it): the menu's buttons are gone, and the
-    // bar at file (10, 10, 400, 90) holds the clock and the driver's name in white.
-    for (int k = 0; k < 3; ++k) {
-        EXPECT_NE(fill(hud, k), amber) << k;
-        EXPECT_NE(fill(hud, k), slate) << k;
-    }
+    // The profile screen: the menu's last button is gone (the profile's panel lies there), the
+    // title at file (212, 100) is inked white and its six slot buttons at (212 + 260 c, 270 + 70 r)
+    // are slate (the focus is on "ok").
+    EXPECT_NE(fill(profile, 4), slate);
+    EXPECT_NE(fill(profile, 4), amber);
     int ink = 0;
-    for (int y = 10; y < 100; ++y)
-        for (int x = 10; x < 410; ++x)
-            if ((At(hud, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
-    EXPECT_GT(ink, 100) << "HUD texts";
+    for (int y = 100; y < 140; ++y)
+        for (int x = 212; x < 420; ++x)
+            if ((At(profile, x, y) & 0xF0F0F0) == 0xF0F0F0) ++ink;
+    EXPECT_GT(ink, 100) << "profile title";
+    for (int slot = 0; slot < 6; ++slot)
+        EXPECT_EQ(At(profile, 212 + 260 * (slot % 2) + 220, 270 + 70 * (slot / 2) + 40), slate) << "slot " << slot + 1;
 }
 
 } // namespace

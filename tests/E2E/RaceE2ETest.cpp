@@ -1,7 +1,8 @@
 // The race as a player drives it: the application in this process on the demo data (mkdata's
-// meshes, mklevel's level 1) on SDL (offscreen) and the GL device. Enter on the menu starts the
-// race; Up is held, and a probe reads the car every turn: it must move along the road, stay on it
-// (never beside it, never under it) and reach the finish. Then the scripts' way to race again:
+// meshes, mklevel's level 1) on SDL (offscreen) and the GL device. The keys go the player's way to
+// the race: Enter on "new", a name and Enter on the profile screen, back round to "race" in the
+// shop and Enter; Up is held, and a probe reads the car every turn: it must move along the road,
+// stay on it (never beside it, never under it) and reach the finish. Then the scripts' way to race again:
 // StopLevel, DeleteLevel, InitLevel, StartLevel; the new car starts at the start line and drives off.
 // One frame of the race view is written to build/test-output/race.png.
 #include <gtest/gtest.h>
@@ -84,9 +85,21 @@ bool RaceAgain() {
 void DriveTurn() {
     ++g_turn;
     using namespace Platform;
-    if (g_turn == 5) InjectKey(kEnter, true);
-    if (g_turn == 6) InjectKey(kEnter, false);
-    if (g_turn == 20) InjectKey(kUp, true);
+    switch (g_turn) {
+    case 5: InjectKey(kEnter, true); break; // "new"
+    case 6: InjectKey(kEnter, false); break;
+    case 10: InjectText("a"); break;
+    case 14: InjectKey(kEnter, true); break; // "ok": the shop
+    case 15: InjectKey(kEnter, false); break;
+    case 20: InjectKey(kUp, true); break; // the focus goes back from the first button to "race"
+    case 21: InjectKey(kUp, false); break;
+    case 24: InjectKey(kUp, true); break;
+    case 25: InjectKey(kUp, false); break;
+    case 28: InjectKey(kEnter, true); break;
+    case 29: InjectKey(kEnter, false); break;
+    case 40: InjectKey(kUp, true); break; // held from here; the countdown holds the car first
+    default: break;
+    }
     const CPLevel* level = GetLevel();
     const CPPlayer* car = level ? level->GetPlayerCar() : nullptr;
     if (car) {
@@ -98,7 +111,8 @@ void DriveTurn() {
         if (!g_firstLevel) g_firstLevel = level;
         if (level->IsFinished() && !g_finishTurn) g_finishTurn = g_turn;
     }
-    if (g_finishTurn && g_turn == g_finishTurn + 30) g_againTurn = RaceAgain() ? g_turn : -1;
+    // Once the results are in and the records screen shows (two seconds after the finish).
+    if (g_finishTurn && g_turn == g_finishTurn + 80) g_againTurn = RaceAgain() ? g_turn : -1;
     // The frame drawn last turn is still in the back buffer.
     if (g_turn == kShotTurn) {
         std::vector<uint32_t> pixels;
@@ -108,7 +122,10 @@ void DriveTurn() {
             render->GetDevice()->ReadBackBuffer(pixels, width, height) == Platform::DeviceResult::Ok)
             g_shot = PngWriter::Write(fs::path(VASTREL_BINARY_DIR) / "test-output" / "race.png", pixels, width, height);
     }
-    if (g_turn == (g_againTurn ? g_againTurn + 250 : 3000)) InjectKey(kEsc, true);
+    // Esc: from the records to the menu, and from the menu out.
+    const int escTurn = g_againTurn ? g_againTurn + 250 : 3000;
+    if (g_turn == escTurn || g_turn == escTurn + 10) InjectKey(kEsc, true);
+    if (g_turn == escTurn + 1 || g_turn == escTurn + 11) InjectKey(kEsc, false);
 }
 
 int StartDriving(lua_State*) {

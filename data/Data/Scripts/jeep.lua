@@ -1,7 +1,9 @@
--- The player's car in the race. The car's description names this script: "add_object" brings the
--- car's handle when the race activates it. The driving keys set its inputs: Up accelerates, Down
--- reverses, Left lifts the nose, Space holds the wheels. "game_over" (finish, time up, burned)
--- holds the car for good.
+-- The player's car. Its description names this script: "add_object" brings the car when the race
+-- activates it. The driving keys set its inputs (Up accelerates, Down reverses, Left lifts the
+-- nose, Space holds the wheels); "super" sets off the super weapon. "game_over" (finish, time up,
+-- burned) holds the car for good and tells "main".
+local journal = dofile("Data/Scripts/journal.lua")("jeep")
+
 local car
 local accelerate, brake, lift = false, false, false
 local over = false
@@ -13,9 +15,11 @@ local function drive()
 end
 
 local function handle(command, params)
+    journal.command(command, params)
     if command == "add_object" then
         car = StringToPointer(params[1])
         over = false
+        SendCommandByName("gamemenu", "car", params[1])
         drive()
     elseif command == "delete_object" then
         -- Each activation handed this script a reference to the car; its deactivation ends it.
@@ -30,7 +34,8 @@ local function handle(command, params)
     elseif command == "game_over" then
         over = true
         LockPlayer(true)
-    elseif command == "key_action" and not over then
+        SendCommandByName("main", "race_over", "")
+    elseif command == "key_action" and car and not over then
         local action, down = params[1], params[2] == "1"
         if action == "accelerate" then
             accelerate = down
@@ -40,14 +45,18 @@ local function handle(command, params)
             lift = down
         elseif action == "handbrake" then
             LockPlayer(down)
+        elseif action == "super" and down then
+            SmartBomb()
         end
         drive()
+    elseif command == "release_all" then
+        return true
     end
 end
 
 while true do
     while SetNextCommand(globalObject) do
-        handle(GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) })
+        if journal.guard(handle, GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) }) then return end
     end
     Update()
 end

@@ -1,77 +1,38 @@
--- The demo's menu and HUD. The mouse or the arrow keys move over the buttons, Enter or a click
--- presses one; typed letters and digits fill the driver's name, Backspace takes one back. "start"
--- swaps the menu for the HUD with a running clock and starts the race on level 1 (the script "jeep"
--- drives the car from the keys), "options" shows a hint, "exit" quits.
-
--- The script "main" creates and activates the menu, which starts this script: the screen's handle
--- is the first command here.
-local menu
-while not menu do
-    while SetNextCommand(globalObject) do
-        if GetCurrentCommand(globalObject) == "add_object" then
-            menu = StringToPointer(GetCurrentParams(globalObject))
-        end
+-- The main menu: New, Continue, Records, Options and Exit, by mouse or by the arrow keys and Enter.
+-- It names the profile in play; Continue is offered once a save slot holds a profile.
+local function anySave()
+    local count, names = GetSaves()
+    for i = 1, count do
+        if names[i] ~= "" then return true end
     end
-    if not menu then Update() end
-end
-local hud = CreateInterface("hud", 0)
--- The panel lies under the buttons: disabled, it is drawn but never takes the hover or the focus.
-SetWindowActive(menu, "panel", false)
-SetWindowActive(menu, "field", false)
-SetWindowActive(hud, "bar", false)
-IMenuRight()
-
-local showing = menu
-local clock = 0
-
-local function startRace()
-    DeactivateInterface(menu)
-    SilentActivateInterface(hud)
-    local name = GetEditBoxText(menu, "name")
-    if name == "" then name = "PLAYER" end
-    SetText(hud, "driver", name)
-    clock = 0
-    showing = hud
-    -- Level 1: its layout, road and car, under its sky; the showroom makes way; the clocks run.
-    SendCommandByName("showroom", "hide", "")
-    InitLevel("level1")
-    InitSky()
-    StartLevel()
-    SetLevelStarted(true)
-    SetUpdateTime(true)
+    return false
 end
 
-local function handle(command, params)
-    if command == "menu_up" then
+dofile("Data/Scripts/screen.lua")("menu", function(self, command, params)
+    if command == "show" then
+        SetText(self.screen, "profile", GetProfileName())
+        SetWindowActive(self.screen, "panel", false)
+        SetTextString(self.screen, "hint", "menu_hint")
+        -- The focus starts on the first button.
+        DeselectCurrentButton(self.screen)
         IMenuRight()
-    elseif command == "menu_down" then
-        IMenuLeft()
-    elseif command == "key" and showing == menu then
-        EditBoxProcessKey(menu, "name", tonumber(params[1]))
     elseif command == "button" then
-        if params[1] == "start" then
-            startRace()
-        elseif params[1] == "options" then
-            SetTextString(menu, "hint", "menu_hint_options")
-        elseif params[1] == "exit" then
-            KillAllTasks()
+        local button = params[1]
+        self.journal.value("button", button)
+        if button == "new" then
+            SendCommandByName("main", "screen", "profile,new")
+        elseif button == "continue" then
+            if anySave() then
+                SendCommandByName("main", "screen", "profile,load")
+            else
+                SetTextString(self.screen, "hint", "menu_hint_nosave")
+            end
+        elseif button == "records" then
+            SendCommandByName("main", "screen", "records")
+        elseif button == "options" then
+            SendCommandByName("main", "screen", "options")
+        elseif button == "exit" then
+            SendCommandByName("main", "quit", "")
         end
     end
-end
-
-while true do
-    while SetNextCommand(globalObject) do
-        handle(GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) })
-    end
-    if showing == hud then
-        clock = clock + GetDeltaTime()
-        local minutes = math.floor(clock / 60)
-        SetText(hud, "time", string.format("%02d:%02d", minutes, math.floor(clock - 60 * minutes)))
-        -- The heat gauge climbs with the seconds and starts again after twelve.
-        local heat = math.floor(clock) % 13
-        for i = 1, 12 do SetWindowVisible(hud, "overheat" .. i, i <= heat) end
-        UpdateInterfaceBuffers(hud)
-    end
-    UpdateInterface(showing)
-    Update()
-end
+end)

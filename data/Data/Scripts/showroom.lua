@@ -1,7 +1,10 @@
 -- The showroom: the demo objects under the renderer's fixed perspective camera (layer 225), queued
 -- every turn; the car turns on its spot and its wheels spin. It is the script of the floor
 -- ("floor.rdf"), which main activates: the floor comes as "add_object" with the reference its
--- activation gave, and is queued too. "hide" (a race starting) stops the queueing.
+-- activation gave, and is queued too. "hide" (a race, a screen that fills the middle) stops the
+-- queueing, "show" brings it back, "car" shows the car on its floor alone (the shop); "dragster" (the shop) fits the car with the parts of the upgrade levels. While it shows,
+-- the car answers the keys: "fire" sounds its horn, steering runs its engine from that side.
+local journal = dofile("Data/Scripts/journal.lua")("showroom")
 local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
@@ -33,17 +36,35 @@ for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
 end
 
 local floor
-local shown = true
+local shown, carOnly = true, false
 local heading, spin = 0, 0
 while true do
     while SetNextCommand(globalObject) do
         local command = GetCurrentCommand(globalObject)
+        journal.command(command, { GetCurrentParams(globalObject) })
         if command == "add_object" then
             floor = StringToPointer(GetCurrentParams(globalObject))
             SetPosition(floor, spot[1], spot[2], spot[3])
         elseif command == "hide" then
             -- A race took the screen.
             shown = false
+            StopSpecialSound("engine")
+        elseif command == "show" or command == "car" then
+            shown, carOnly = true, command == "car"
+        elseif command == "dragster" then
+            InitDragster(car)
+        elseif command == "key_action" and shown then
+            local action, down = GetCurrentParams(globalObject)
+            down = down == "1"
+            if action == "fire" and down then
+                PlaySpecialSound("horn")
+            elseif action == "left" or action == "right" then
+                if down then
+                    PlaySpecialSound3D("engine", action == "left" and -5 or 5, 0, 0, true)
+                else
+                    StopSpecialSound("engine")
+                end
+            end
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
             for _, object in pairs({ car, crate, lamp, sign, flag, spinsign, stand, floor }) do
@@ -64,6 +85,8 @@ while true do
             DrawDynamicObject(floor)
         end
         DrawDynamicObject(car)
+    end
+    if shown and not carOnly then
         DrawDynamicObject(crate)
         DrawDynamicObject(lamp)
         DrawDynamicObject(sign)

@@ -1,0 +1,62 @@
+-- The race panel ("hud"): the countdown clock and the engine heat, the money, the fitted
+-- equipment, the progress of the player and the rival, and the health bar over the car. The race
+-- sends it "set_money", "init_game_interface", "update_game_interface", "change_money" and
+-- "engine_temp"; "jeep" hands it the car.
+local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
+
+local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
+local hud, car
+
+local function showMoney(amount)
+    if hud then SetText(hud, "money", string.format("%d", tonumber(amount) or 0)) end
+end
+
+local function handle(command, params)
+    journal.command(command, params)
+    if command == "add_object" then
+        hud = StringToPointer(params[1])
+        -- The item icons show only what the car carries (InitGameInterface shows them).
+        for _, name in ipairs(ITEMS) do SetWindowVisible(hud, name, false) end
+        SetWindowVisible(hud, "hot", false)
+    elseif command == "delete_object" then
+        Release(StringToPointer(params[1]))
+        hud, car = nil, nil
+    elseif command == "car" then
+        car = StringToPointer(params[1])
+    elseif command == "set_money" or command == "change_money" then
+        journal.value("money", tonumber(params[1]))
+        showMoney(params[1])
+    elseif command == "init_game_interface" then
+        if hud then
+            InitGameInterface(hud)
+            SetText(hud, "driver", GetProfileName())
+            journal.value("standings", table.concat(SetPlayersPanel() or {}, " "))
+        end
+    elseif command == "update_game_interface" then
+        if hud then UpdateGameInterface(hud) end
+    elseif command == "engine_temp" then
+        if hud then SetWindowVisible(hud, "hot", params[1] == "1") end
+    elseif command == "release_all" then
+        if hud then Release(hud) end
+        return true
+    end
+end
+
+while true do
+    while SetNextCommand(globalObject) do
+        if journal.guard(handle, GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) }) then return end
+    end
+    if hud then
+        if car then
+            -- The bar sits above the car; it is out of sight while the car is behind the camera.
+            local x, y, length = GetHelthBarCoord(car)
+            if x then
+                SetWindowPosition(hud, "health", x, y - 12)
+                SetWindowSize(hud, "health", math.max(length, 0), 6)
+            end
+        end
+        UpdateTime(hud)
+        UpdateInterface(hud)
+    end
+    Update()
+end

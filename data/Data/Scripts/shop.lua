@@ -1,0 +1,171 @@
+-- The shop between races: seven catalogs with their items' names, prices and descriptions; an item
+-- bought goes into the car's configuration and its price comes off the money. "auto" lets the game
+-- fit the car; the upgrades raise the engine, rear wheels and wing and change the paint, and the
+-- showroom car shows them.
+local CATALOGS = {
+    { key = "shop_weapons", names = GetWeaponNames, info = GetWeaponInfo, slot = "weapon" },
+    { key = "shop_mines", names = GetMineNames, info = GetMineInfo, slot = "mine" },
+    { key = "shop_super", names = GetSuperWeaponNames, info = GetSuperWeaponInfo, slot = "super" },
+    { key = "shop_bumpers", names = GetBumperNames, info = GetBumperInfo, slot = "bumper" },
+    { key = "shop_equipment", names = GetEquipmentNames, info = GetEquipmentInfo, slot = "equipment" },
+    { key = "shop_armor", names = GetArmorNames, info = GetArmorInfo, slot = "armor" },
+    { key = "shop_engines", names = GetEngineNames, info = GetEngineInfo, slot = "engine" },
+}
+local ITEMS = 3 -- item buttons on the screen
+-- Upgrade buttons: the upgrade level they raise, at a price each step.
+local UPGRADES = { engine_up = 1, wheels_up = 2, wing_up = 3, paint = 4 }
+local UPGRADE_PRICE = 100
+
+local catalog = 1
+local shown = {} -- item names on the buttons
+local chosen -- item index
+
+local function empty(name) return name == "" or name == "none" end
+
+local function info(i)
+    -- text, price, ..., description text, unlock mission
+    local values = { CATALOGS[catalog].info(shown[i]) }
+    return values[1], values[2], values[#values - 1]
+end
+
+local function showMoney(self)
+    SetText(self.screen, "money", string.format("%d", GetMoney()))
+end
+
+local function showCar(self)
+    local car = { GetCarInfo() }
+    local fitted = {}
+    for i = 1, 9 do
+        if not empty(car[i]) then fitted[#fitted + 1] = car[i] end
+    end
+    if not empty(car[11]) then fitted[#fitted + 1] = car[11] end
+    SetText(self.screen, "car", table.concat(fitted, " "))
+    for name, index in pairs(UPGRADES) do
+        SetText(self.screen, name .. "_level", tostring(GetUpgrade(index)))
+    end
+    -- The showroom car shows the parts of the upgrade levels.
+    SendCommandByName("showroom", "dragster", "")
+end
+
+local function showCatalog(self, c)
+    catalog, chosen = c, nil
+    local count, names = CATALOGS[c].names()
+    shown = {}
+    SetTextString(self.screen, "catalog", CATALOGS[c].key)
+    for i = 1, ITEMS do
+        shown[i] = i <= count and names[i] or nil
+        SetWindowVisible(self.screen, "item" .. i, shown[i] ~= nil)
+        if shown[i] then
+            local text, price = info(i)
+            SetText(self.screen, "item" .. i .. "_name", text)
+            SetText(self.screen, "item" .. i .. "_price", string.format("%d", price))
+            self.journal.value("item", shown[i], text, price)
+        else
+            SetText(self.screen, "item" .. i .. "_name", "")
+            SetText(self.screen, "item" .. i .. "_price", "")
+        end
+    end
+    SetText(self.screen, "desc", "")
+    UpdateInterfaceBuffers(self.screen)
+end
+
+-- The configuration with the item in its slot: a free slot of its kind, else the first one.
+local function fitted(name)
+    local car = { GetCarInfo() }
+    local slot = CATALOGS[catalog].slot
+    if slot == "weapon" then
+        local at = empty(car[1]) and 1 or (empty(car[2]) and 2 or (empty(car[3]) and 3 or 1))
+        car[at] = name
+    elseif slot == "equipment" then
+        car[empty(car[4]) and 4 or (empty(car[5]) and 5 or 4)] = name
+    elseif slot == "bumper" then
+        car[6] = name
+    elseif slot == "engine" then
+        car[7] = name
+    elseif slot == "armor" then
+        car[8] = name
+    elseif slot == "super" then
+        car[9], car[10] = name, (tonumber(car[10]) or 0) + 1
+    elseif slot == "mine" then
+        car[11] = name
+    end
+    for i = 1, 11 do
+        if i ~= 10 and empty(car[i]) then car[i] = "" end
+    end
+    return car
+end
+
+local function buy(self)
+    if not chosen then return end
+    local name = shown[chosen]
+    local _, price = info(chosen)
+    local money = GetMoney()
+    if price > money then
+        SetTextString(self.screen, "desc", "shop_no_money")
+        return
+    end
+    local car = fitted(name)
+    SetCarInfo(car[1], car[2], car[3], car[4], car[5], car[6], car[7], car[8], car[9], car[10], car[11])
+    SetMoney(money - price)
+    CommitCarSettings()
+    self.journal.value("bought", name, price, GetMoney())
+    self.journal.value("car", GetRealCarInfo())
+    showMoney(self)
+    showCar(self)
+    showCatalog(self, catalog)
+end
+
+local function upgrade(self, button)
+    local index = UPGRADES[button]
+    local money = GetMoney()
+    if money < UPGRADE_PRICE then
+        SetTextString(self.screen, "desc", "shop_no_money")
+        return
+    end
+    local level = GetUpgrade(index) + 1
+    if index ~= 4 and level > 3 then return end
+    SetUpgrade(index, level)
+    SetMoney(money - UPGRADE_PRICE)
+    if index == 4 then SetDragsterTexture(level % 4) end
+    self.journal.value("upgrade", index, GetUpgrade(index), GetMoney())
+    showMoney(self)
+    showCar(self)
+end
+
+dofile("Data/Scripts/screen.lua")("shop", function(self, command, params)
+    if command == "show" then
+        SetWindowActive(self.screen, "panel", false)
+        SetText(self.screen, "profile", GetProfileName())
+        self.journal.value("profile", GetProfileName(), GetMoney())
+        showMoney(self)
+        showCar(self)
+        showCatalog(self, 1)
+        DeselectCurrentButton(self.screen)
+        IMenuRight()
+    elseif command == "button" then
+        local button = params[1]
+        self.journal.value("button", button)
+        local c = tonumber(button:match("^cat(%d)$"))
+        local item = tonumber(button:match("^item(%d)$"))
+        if c then
+            showCatalog(self, c)
+        elseif item and shown[item] then
+            chosen = item
+            local _, _, desc = info(item)
+            SetText(self.screen, "desc", desc)
+        elseif button == "buy" then
+            buy(self)
+        elseif button == "auto" then
+            AutoSetting()
+            self.journal.value("auto", GetRealCarInfo())
+            showCar(self)
+        elseif UPGRADES[button] then
+            upgrade(self, button)
+        elseif button == "race" then
+            SaveGame()
+            SendCommandByName("main", "screen", "race")
+        elseif button == "back" then
+            SendCommandByName("main", "screen", "menu")
+        end
+    end
+end)
