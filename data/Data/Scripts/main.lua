@@ -1,7 +1,7 @@
 -- The game's main script: it holds the screens and leads the player from one to the next, runs the
 -- race from its countdown to the results, and ends the game. Each screen's owner script runs the
 -- screen and asks for the next one with "screen" (menu, profile, shop, options, records, race).
--- Esc goes back to the menu, and from the menu ends the game.
+-- Esc goes back to the menu from a screen, and ends the game from the menu or a race.
 local journal = dofile("Data/Scripts/journal.lua")("main")
 
 local LEVEL = "level1"
@@ -152,10 +152,8 @@ local function handle(command, params)
         PlayMusic(MUSIC)
     elseif command == "standart_action" then
         if params[1] == "escape" and params[2] == "1" then
-            if race then
-                endRace()
-                show("menu")
-            elseif current == "menu" then
+            -- In a race, as on the menu, Esc ends the game; a screen goes back to the menu.
+            if race or current == "menu" then
                 quit()
             else
                 show("menu")
