@@ -31,6 +31,7 @@ local function handle(command, params)
         -- the reference its activation handed over goes back here.
         if car then Release(car) end
         car = nil
+        return true
     elseif command == "game_over" then
         over = true
         LockPlayer(true)
@@ -49,8 +50,6 @@ local function handle(command, params)
             SmartBomb()
         end
         drive()
-    elseif command == "release_all" then
-        return true
     end
 end
 
