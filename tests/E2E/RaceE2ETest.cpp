@@ -22,6 +22,7 @@
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
 #include "Race/PCar.h"
+#include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
@@ -73,6 +74,9 @@ const CPLevel* g_firstLevel = nullptr;
 
 // What a race script runs to race the level again, in a script state of its own.
 bool RaceAgain() {
+    // The results made the first run the level's record, whose time is the next race's limit: the
+    // level's clock starts again from 0 as a race script's own start would have it.
+    if (CPGameData* data = GetGameData()) data->SetLevelTime(0.0f);
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
     RegisterScriptFunctions(L);

@@ -32,6 +32,8 @@ local function handle(command, params)
         if car then Release(car) end
         car = nil
         return true
+    elseif command == "go" then
+        drive()
     elseif command == "game_over" then
         over = true
         LockPlayer(true)

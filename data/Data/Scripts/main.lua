@@ -105,6 +105,8 @@ local function updateRace(dt)
             if count <= 0 then
                 race.phase, race.clock = "racing", 0
                 LockPlayer(false)
+                -- Keys held through the countdown drive from the start.
+                SendCommandByName("jeep", "go", "")
                 SetLevelStarted(true)
                 SetUpdateTime(true)
             end
