@@ -90,9 +90,13 @@ void CPManagedObject::DumpObjects() {
         log.Write(0, "Удаленный объект: ссылок - %d, класс - %s, размер - %d bytes", object->refCount_,
                   object->GetTypeName(), object->GetObjectSize());
     }
+    for (const auto& [name, count] : LiveCountsByClass()) log.Write(0, "%s: %d", name.c_str(), count);
+}
+
+std::map<std::string, int> CPManagedObject::LiveCountsByClass() {
     std::map<std::string, int> perClass;
     for (CPManagedObject* object : LiveList()) ++perClass[object->GetTypeName()];
-    for (const auto& [name, count] : perClass) log.Write(0, "%s: %d", name.c_str(), count);
+    return perClass;
 }
 
 size_t CPManagedObject::LiveCount() { return LiveList().size(); }

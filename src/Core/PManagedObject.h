@@ -5,6 +5,8 @@
 // until the turn is over, and an AddRef before then takes it back.
 #include <cstddef>
 #include <list>
+#include <map>
+#include <string>
 #include <utility>
 
 class CPManagedObject {
@@ -26,6 +28,8 @@ public:
     static void CollectGarbage();
     // Writes the released objects and a count of live objects per class to the process log.
     static void DumpObjects();
+    // The live objects counted per class name (what DumpObjects writes).
+    static std::map<std::string, int> LiveCountsByClass();
 
     // Introspection for tests and the script layer's object checks.
     static size_t LiveCount();

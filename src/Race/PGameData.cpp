@@ -168,7 +168,10 @@ void CPGameData::LoadCatalogs() {
     for (CPCatalog& c : catalogs) c.Clear();
     presets.clear();
     CPFileReader file(kCatalogsPath);
-    if (FAILED(file.Load())) return;
+    if (FAILED(file.Load())) {
+        GetLog().Write(0, "%s cannot be read: the shop is empty\n", kCatalogsPath);
+        return;
+    }
     CPTextReader reader(file.GetData(), file.GetLength());
     enum { None = -1, Presets = CatalogCount };
     int section = None;

@@ -182,7 +182,8 @@ bool CPLevel::Load(const std::string& name) {
     CPFileReader reader("Data\\Levels\\" + name + ".lvl");
     LevelFile layout;
     const bool loaded = SUCCEEDED(reader.Load()) && ReadLevelFile(reader, layout);
-    if (!loaded) GetLog().Write(0, "Level: cannot read the layout of %s\n", name.c_str());
+    if (!loaded)
+        GetLog().Write(0, "Level: cannot read the layout of %s from %s\n", name.c_str(), reader.GetPath().c_str());
 
     if (loaded) {
         namedPositions_.clear();

@@ -45,7 +45,11 @@ HRESULT CNAudio::Init(void* /*mainWindow*/) {
 
 void CNAudio::LoadSoundTable() {
     CPFileReader reader("Data\\Sounds\\Sounds.dat");
-    if (FAILED(reader.Load())) return;
+    if (FAILED(reader.Load())) {
+        // The game plays on silent; the log says why.
+        GetLog().Write(0, "sounds: cannot read %s\n", reader.GetPath().c_str());
+        return;
+    }
     CPTextReader lines(reader.GetData(), reader.GetLength());
     std::string line;
     while (lines.GetLine(line)) {

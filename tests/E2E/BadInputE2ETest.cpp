@@ -1,0 +1,207 @@
+// The program on copies of the demo root, each with one file missing or damaged: the menu must still
+// come and, where the file allows it, a race; the log names the file; the program ends with 0.
+// Every script of the copy starts with a few lines of the test's own that note in "journal.txt" each
+// screen shown; "main" also starts a race after a few turns, notes whether a car runs in it, and
+// quits.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kEveryScript = R"(do
+    local activate, silent = ActivateInterface, SilentActivateInterface
+    local function note(text) local f = io.open("journal.txt", "a") f:write(text, "\n") f:close() end
+    ActivateInterface = function(...) note("screen") return activate(...) end
+    SilentActivateInterface = function(...) note("screen") return silent(...) end
+end
+)";
+
+constexpr const char* kMainDriver = R"(do
+    local turn, update = 0, Update
+    local function note(text) local f = io.open("journal.txt", "a") f:write(text, "\n") f:close() end
+    Update = function(...)
+        turn = turn + 1
+        if turn == 8 then LoadGame("save0.sav") end
+        if turn == 10 then SaveGame() end
+        if turn == 12 then InitLevel("level1") InitSky() StartLevel() SetLevelStarted(true) SetUpdateTime(true) end
+        if turn == 60 then note(GetPlayerDirection() ~= nil and "race" or "no race") end
+        if turn == 62 then KillAllTasks() end
+        return update(...)
+    end
+end
+)";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);)
+        if (l == line) return true;
+    return false;
+}
+
+std::string Lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+// The demo root, made once for all cases.
+fs::path DemoRoot() {
+    static const fs::path root = [] {
+        char pattern[] = "/tmp/vastrel-badinput-XXXXXX";
+        if (!mkdtemp(pattern)) return fs::path();
+        const fs::path dir = pattern;
+        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", dir, fs::copy_options::recursive);
+        const std::string in = "cd \"" + dir.string() + "\" && " VASTREL_BINARY_DIR "/bin/";
+        if (std::system((in + "mkdata . >/dev/null").c_str()) != 0 ||
+            std::system((in + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl "
+                              ">/dev/null")
+                            .c_str()) != 0)
+            return fs::path();
+        return dir;
+    }();
+    return root;
+}
+
+struct RunOutput {
+    int code;
+    std::string log;
+    std::string journal;
+};
+
+// The copy with the damage done, every script prefixed, the program run on it.
+RunOutput RunOnCopy(const std::function<void(const fs::path&)>& damage, bool dropPrivileges = false) {
+    char pattern[] = "/tmp/vastrel-case-XXXXXX";
+    if (!mkdtemp(pattern)) return {-1, "", ""};
+    const fs::path root = pattern;
+    fs::copy(DemoRoot(), root, fs::copy_options::recursive);
+    for (const auto& entry : fs::directory_iterator(root / "Data/Scripts")) {
+        if (entry.path().extension() != ".lua") continue;
+        const std::string text = ReadFile(entry.path());
+        std::ofstream(entry.path()) << kEveryScript << (entry.path().stem() == "main" ? kMainDriver : "") << text;
+    }
+    // A small screen keeps the software renderer quick.
+    std::ofstream(root / "config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    damage(root);
+    if (dropPrivileges) {
+        // Permissions hold only for a user without the right to override them.
+        for (const auto& entry : fs::recursive_directory_iterator(root))
+            (void)!chown(entry.path().c_str(), 65534, 65534);
+        (void)!chown(root.c_str(), 65534, 65534);
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(root.c_str()) != 0) _exit(126);
+        if (dropPrivileges && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
+        freopen("program.out", "w", stdout);
+        freopen("program.out", "a", stderr);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        setenv("VASTREL_SHELL", "off", 1);
+        setenv("VASTREL_LOG", "1", 1);
+        setenv("VASTREL_FRAME_DT", "0.02", 1);
+        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    RunOutput out{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(root / "program.out"),
+                  ReadFile(root / "journal.txt")};
+    std::error_code ignored;
+    fs::permissions(root / "Data/Saves", fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root, ignored);
+    return out;
+}
+
+void Remove(const fs::path& file) { fs::remove(file); }
+void Garble(const fs::path& file) {
+    std::string bytes = ReadFile(file);
+    for (size_t i = 0; i < bytes.size(); i += 3) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+void Truncate(const fs::path& file) {
+    const std::string bytes = ReadFile(file);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
+}
+
+struct Case {
+    const char* file; // relative to the root
+    void (*damage)(const fs::path&);
+    bool race;   // the race still runs
+    bool logged; // the log names the file (nothing reads the scores back, so nothing reports them)
+};
+
+TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) {
+    if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
+    const Case cases[] = {
+        {"Data/weapons.dat", Remove, true, true},          {"Data/particles.dat", Remove, true, true},
+        {"Data/Levels/level1.lvl", Truncate, false, true}, {"Data/Fonts/fonts.dat", Remove, true, true},
+        {"Data/Sounds/Sounds.dat", Remove, true, true},    {"Data/Music/tune.ogg", Remove, true, true},
+        {"Data/catalogs.dat", Remove, true, true},         {"Data/Saves/save0.sav", Truncate, true, true},
+        {"Data/scores.dat", Garble, true, false},          {"Data/admin.sav", Truncate, true, true},
+        {"Data/Clouds/skyscape1.txt", Remove, true, true}, {"Data/Interface/hud1024.int", Remove, true, true},
+        {"Data/Effects/simple.fx", Garble, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const RunOutput out = RunOnCopy([&](const fs::path& root) {
+            if (!fs::exists(root / c.file)) std::ofstream(root / c.file) << "not what it should be";
+            c.damage(root / c.file);
+        });
+        if (out.log.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here";
+        EXPECT_EQ(out.code, 0) << out.log;
+        EXPECT_NE(out.journal.find("screen"), std::string::npos) << "no screen came";
+        EXPECT_TRUE(HasLine(out.journal, c.race ? "race" : "no race")) << out.journal;
+        const std::string name = Lower(fs::path(c.file).filename().string());
+        if (c.logged) {
+            EXPECT_NE(Lower(out.log).find(name), std::string::npos) << "the log does not name the file:\n" << out.log;
+        }
+    }
+}
+
+TEST(BadInputE2ETest, AScriptWithARuntimeErrorDiesAlone) {
+    if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
+    const RunOutput out = RunOnCopy([](const fs::path& root) {
+        std::ofstream(root / "Data/Scripts/showroom.lua", std::ios::app)
+            << "\nlocal nothing = nil\nnothing.field = 1\n";
+    });
+    EXPECT_EQ(out.code, 0) << out.log;
+    EXPECT_NE(out.journal.find("screen"), std::string::npos);
+    EXPECT_TRUE(HasLine(out.journal, "race")) << out.journal;
+    EXPECT_NE(out.log.find("showroom"), std::string::npos) << "the error is not logged:\n" << out.log;
+}
+
+TEST(BadInputE2ETest, ReadOnlySavesFolderFailsTheSaveAndPlayGoesOn) {
+    if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
+    const RunOutput out = RunOnCopy(
+        [](const fs::path& root) {
+            fs::create_directories(root / "Data/Saves");
+            fs::permissions(root / "Data/Saves", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                                     fs::perms::group_exec | fs::perms::others_read |
+                                                     fs::perms::others_exec);
+        },
+        true);
+    EXPECT_EQ(out.code, 0) << out.log;
+    EXPECT_TRUE(HasLine(out.journal, "race")) << out.journal;
+    EXPECT_NE(out.log.find("could not be written"), std::string::npos) << out.log;
+}
+
+} // namespace
