@@ -46,6 +46,8 @@ constexpr float kFrameDt = 1.0f / 60.0f;
 
 // The race starts in the script's first turn; the probe is added by it too.
 constexpr const char* kMainScript = R"(StartProbe()
+SetPlayerName("coupe_t")
+InitPlayer()
 InitLevel("level1")
 InitSky()
 StartLevel()

@@ -36,7 +36,7 @@ constexpr const char* kMainDriver = R"(do
         turn = turn + 1
         if turn == 8 then LoadGame("save0.sav") end
         if turn == 10 then SaveGame() end
-        if turn == 12 then InitLevel("level1") InitSky() StartLevel() SetLevelStarted(true) SetUpdateTime(true) end
+        if turn == 12 then SetPlayerName("coupe_t") InitPlayer() InitLevel("level1") InitSky() StartLevel() SetLevelStarted(true) SetUpdateTime(true) end
         if turn == 60 then note(GetPlayerDirection() ~= nil and "race" or "no race") end
         if turn == 62 then KillAllTasks() end
         return update(...)

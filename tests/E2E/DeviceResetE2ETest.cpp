@@ -66,11 +66,13 @@ void Turn() {
     if (r.turn == 5) {
         lua_State* L = luaL_newstate();
         RegisterScriptFunctions(L);
-        r.raceStarted = luaL_dostring(L, "InitLevel('level1') InitSky() StartLevel() SetLevelStarted(true) "
+        r.raceStarted = luaL_dostring(L, "SetPlayerName('coupe_t') InitPlayer() InitLevel('level1') InitSky() "
+                                         "StartLevel() SetLevelStarted(true) "
                                          "SetUpdateTime(true)") == 0;
         lua_close(L);
     }
-    if (r.turn == 6) Platform::InjectKey(kUp, true);
+    // Once the car is there to take it.
+    if (r.turn == 20) Platform::InjectKey(kUp, true);
     // Game time stands still from here: every frame after is the same picture.
     if (r.turn == 60) TimeScale = 0.0f;
     if (r.turn == 64) {

@@ -54,7 +54,8 @@ bool RunScript(const char* code) {
 }
 
 bool StartRace() {
-    return RunScript("InitLevel('level1') InitSky() StartLevel() SetLevelStarted(true) SetUpdateTime(true)");
+    return RunScript("SetPlayerName('coupe_t') InitPlayer() InitLevel('level1') InitSky() StartLevel() "
+                     "SetLevelStarted(true) SetUpdateTime(true)");
 }
 
 // The demo root with mkdata's files and level 1; main.lua first adds the probe.

@@ -1,0 +1,184 @@
+// Twenty races in a row in one run of the application, on the demo data with the finish moved near
+// the start: after each race (stopped and deleted as the scripts do it) the live objects per class and
+// the resident size are taken. A race must leave nothing behind that the next one adds to: the third
+// and the twentieth leave the same objects, and the resident size grows by less than 4 MB. Once the
+// run has returned no engine object is left.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Application/PApplication.h"
+#include "Core/PKernel.h"
+#include "Core/PScriptRegistry.h"
+#include "Core/PSettings.h"
+#include "Platform/GlDevice.h"
+#include "Platform/SdlInjection.h"
+#include "Platform/SdlMessageSource.h"
+#include "Platform/SdlWindow.h"
+#include "Race/PLevel.h"
+#include "ScriptHarness.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kUp = 0xC8;
+constexpr int kRaces = 20;
+// A race that has not finished by then has gone wrong.
+constexpr int kRaceTurnLimit = 1500;
+
+struct AfterRace {
+    std::map<std::string, int> perClass;
+    long residentKb;
+    int turns;
+    bool finished;
+};
+
+long ResidentKb() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+bool RunScript(const char* code) {
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    RegisterScriptFunctions(L);
+    const bool ok = luaL_dostring(L, code) == 0;
+    lua_close(L);
+    return ok;
+}
+
+// The races, one after the other, driven from a probe task.
+struct Soak {
+    std::vector<AfterRace> races;
+    int turn = 0;
+    int raceStart = 0;
+    int stoppedAt = 0;
+    bool finished = false;
+    bool scriptsFailed = false;
+
+    void Turn() {
+        ++turn;
+        // Held from the first car on: each new car takes it from its script.
+        if (turn == 20) Platform::InjectKey(kUp, true);
+        if (turn == 3 || (stoppedAt && turn == stoppedAt + 2)) {
+            // The level deleted last turn is gone now: what the race left is all that is live.
+            if (stoppedAt) {
+                CPManagedObject::DumpObjects();
+                races.push_back({CPManagedObject::LiveCountsByClass(), ResidentKb(), stoppedAt - raceStart, finished});
+                stoppedAt = 0;
+            }
+            if (static_cast<int>(races.size()) == kRaces) {
+                RunScript("KillAllTasks()");
+                return;
+            }
+            scriptsFailed |= !RunScript("SetPlayerName('coupe_t') InitPlayer() InitLevel('level1') InitSky() "
+                                        "StartLevel() SetLevelStarted(true) "
+                                        "SetUpdateTime(true)");
+            raceStart = turn;
+            finished = false;
+            return;
+        }
+        const CPLevel* level = GetLevel();
+        if (!raceStart || stoppedAt || !level) return;
+        finished = level->IsFinished();
+        if (finished || turn - raceStart >= kRaceTurnLimit) {
+            scriptsFailed |= !RunScript("StopLevel() DeleteLevel()");
+            stoppedAt = turn;
+        }
+    }
+};
+Soak* g_soak = nullptr;
+
+int StartSoak(lua_State*) {
+    CPRefPtr<ScriptHarness::ProbeTask> probe(new ScriptHarness::ProbeTask(11, [] { g_soak->Turn(); }));
+    GetKernel()->AddTask(probe);
+    return 0;
+}
+
+TEST(SoakE2ETest, TwentyRacesInARowLeaveNothingBehind) {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    ScriptHarness::GameRoot root("");
+    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
+    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mkdata . >/dev/null"), 0);
+    // The soak level: level 1 with its finish 40 m from the start.
+    {
+        std::ifstream in(VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt");
+        std::ofstream out("soak.txt");
+        for (std::string line; std::getline(in, line);)
+            out << (line.rfind("object fin,20 ", 0) == 0 ? "object fin,20 50 0 0 0 0 0 1 1 1 1" : line) << "\n";
+    }
+    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mklevel soak.txt Data/Levels/level1.lvl >/dev/null"), 0);
+    {
+        const std::string main = root.ReadFile("Data/Scripts/main.lua");
+        std::ofstream("Data/Scripts/main.lua") << "StartSoak()\n" << main;
+    }
+    static const ScriptFunctionEntry probe[] = {{"StartSoak", StartSoak}};
+    RegisterScriptTable(ScriptTable::Library, probe);
+    // A small screen keeps the software renderer quick.
+    std::ofstream("config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    CPSettingsManager::ResetDefaults();
+    AppActive = true;
+    setenv("VASTREL_FRAME_DT", "0.04", 1);
+    Soak soak;
+    g_soak = &soak;
+    const size_t liveBefore = CPManagedObject::LiveCount();
+
+    ApplicationPlatform platform;
+    platform.startButton = Platform::ControlStartWindowed;
+    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
+    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
+        return std::make_unique<Platform::SdlMessageSource>(width, height);
+    };
+    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
+        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
+    };
+    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
+    platform.deviceWindow = [](Platform::Window& window) -> void* {
+        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
+    };
+    RunResult result;
+    {
+        CPApplication application(platform);
+        result = application.Run();
+    }
+    unsetenv("VASTREL_FRAME_DT");
+    g_soak = nullptr;
+    // Nothing holds an engine object any more: what is left goes with the collector.
+    CPManagedObject::CollectGarbage();
+    EXPECT_EQ(CPManagedObject::LiveCount(), liveBefore) << "engine objects outlived the run";
+    CPSettingsManager::ResetDefaults();
+    ASSERT_EQ(result, RunResult::Finished);
+    EXPECT_FALSE(soak.scriptsFailed);
+
+    ASSERT_EQ(soak.races.size(), static_cast<size_t>(kRaces));
+    for (size_t i = 0; i < soak.races.size(); ++i) {
+        EXPECT_TRUE(soak.races[i].finished) << "race " << i + 1 << " did not finish in " << soak.races[i].turns;
+        std::printf("race %2zu: %d turns, %zu classes, resident %ld kB\n", i + 1, soak.races[i].turns,
+                    soak.races[i].perClass.size(), soak.races[i].residentKb);
+    }
+    const AfterRace& third = soak.races[2];
+    const AfterRace& last = soak.races.back();
+    for (const auto& [name, count] : last.perClass) {
+        const auto it = third.perClass.find(name);
+        EXPECT_EQ(count, it == third.perClass.end() ? 0 : it->second) << name;
+    }
+    for (const auto& [name, count] : third.perClass)
+        if (!last.perClass.count(name)) ADD_FAILURE() << name << ": " << count << " after race 3, none after race 20";
+    EXPECT_LT(last.residentKb - third.residentKb, 4 * 1024);
+}
+
+} // namespace
