@@ -41,6 +41,8 @@ bool CPPlayer::Reset() {
     damage = 0.0f;
     respawnGuard = 0.0f;
     wrecked = false;
+    inGloom = false;
+    gloomTime = 0.0f;
     ResetWeapon();
     return true;
 }

@@ -75,6 +75,9 @@ public:
     float damage = 0.0f;
     float respawnGuard = 0.0f;
     bool wrecked = false;
+    // The car's gloom state: set by a portal, ended after its time runs out; scripts read the flag.
+    bool inGloom = false;
+    float gloomTime = 0.0f;
     CPRefPtr<CPGameObject> shadow;
 
     // ---- weapons (PPlayerWeapon.cpp) ----
