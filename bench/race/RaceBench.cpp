@@ -4,6 +4,9 @@
 //            steps with a car on the road grid, the level tree culled against a view box over 2,000
 //            props, and 100 tree ray tests.
 // tree_build: the level tree built over 2,000 props.
+// track_search: a point walked along a 2,000-line ring of track lines (a line every 10 m, a step
+//            of 1 m, weaving across the road), one nearest-line search per step from the cursor
+//            the search before left; the time of one search.
 // `--smoke` runs each scene once and makes no timing claims.
 #include <algorithm>
 #include <chrono>
@@ -20,6 +23,7 @@
 #include "Race/PLevelBranch.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
+#include "Race/PTrackLines.h"
 #include "Render/PMaterial.h"
 #include "Render/PRenderObject.h"
 
@@ -168,6 +172,45 @@ Result TreeBuild(bool smoke) {
     return {Median(ms), true};
 }
 
+Result TrackSearch(bool smoke) {
+    // A closed loop 20 km round: 2,001 points make 2,000 lines and the head.
+    const int points = 2001;
+    const float radius = 10.0f * points / 6.2831853f;
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> wobble(-1.0f, 1.0f);
+    std::vector<Vec3> ring;
+    for (int i = 0; i < points; ++i) {
+        const float a = 6.2831853f * i / points;
+        const float r = radius + wobble(random);
+        ring.emplace_back(r * std::cos(a), r * std::sin(a), 0.0f);
+    }
+    CPRefPtr<CPTrackLines> lines(new CPTrackLines);
+    if (!lines->Build(ring)) return {0.0, false};
+    const int steps = smoke ? 200 : 20000; // 1 m apart
+    const int runs = smoke ? 1 : 15;
+    std::vector<double> ms;
+    bool sane = true;
+    CPTrackLine* cursor = lines->GetCurrentLine();
+    for (int run = 0; run < runs; ++run) {
+        float sum = 0.0f;
+        const auto t0 = Clock::now();
+        for (int step = 0; step < steps; ++step) {
+            const float a = static_cast<float>(step) / radius;
+            const float r = radius + 4.0f * std::sin(step * 0.01f);
+            float distance = 20.0f;
+            sum += lines->FindClosestTrackLine(Vec3(r * std::cos(a), r * std::sin(a), 0.0f), distance, 0, cursor);
+            sum += distance;
+        }
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count() / steps);
+        // The cursor follows the point: it ends on a line near where the walk ended.
+        const float a = static_cast<float>(steps - 1) / radius;
+        const Vec3 end(radius * std::cos(a), radius * std::sin(a), 0.0f);
+        const float dx = cursor->centre.x - end.x, dy = cursor->centre.y - end.y;
+        sane = sane && std::isfinite(sum) && dx * dx + dy * dy < 15.0f * 15.0f;
+    }
+    return {Median(ms), sane};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,11 +221,12 @@ int main(int argc, char** argv) {
         double budgetMs;
         Result (*run)(bool);
     };
-    const Scene scenes[] = {{"race_turn", 0.5, RaceTurn}, {"tree_build", 20.0, TreeBuild}};
+    const Scene scenes[] = {
+        {"race_turn", 0.5, RaceTurn}, {"tree_build", 20.0, TreeBuild}, {"track_search", 0.0005, TrackSearch}};
     int failures = 0;
     for (const Scene& scene : scenes) {
         const Result result = scene.run(smoke);
-        std::printf("scene=%s ours_ms=%.4f budget_ms=%.1f ratio=%.2f\n", scene.name, result.medianMs, scene.budgetMs,
+        std::printf("scene=%s ours_ms=%.4g budget_ms=%g ratio=%.2f\n", scene.name, result.medianMs, scene.budgetMs,
                     result.medianMs / scene.budgetMs);
         if (!result.sane) {
             std::fprintf(stderr, "  %s: the run went wrong\n", scene.name);

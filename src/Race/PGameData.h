@@ -188,7 +188,8 @@ public:
     int mana = 0;
     bool levelStarted = false;
     int carCount = 0;
-    CPHashMap<int> carMap{20};
+    // Car key to the car's ground position (x, y), read by the radar.
+    CPHashMap<std::array<float, 2>> carMap{20};
     CPHashMap<CPStandings> standingsMap{20};
     int bonusCount = 0;
     std::array<int, kUpgradeCount> upgrades{0, 0, 0, 0, 0, 4, 1};

@@ -250,6 +250,7 @@ bool CPLevel::Load(const std::string& name) {
         render->SetScreenEffect(0);
         render->SetByteSetting(255);
     }
+    LoadLevelTrackLines(name, trackLines_);
     return loaded;
 }
 

@@ -13,6 +13,7 @@
 #include "Core/PManagedObject.h"
 #include "Core/PSingleton.h"
 #include "Race/PReplayFrame.h"
+#include "Race/PTrackLines.h"
 #include "Race/RaceState.h"
 #include "Render/PLight.h"
 
@@ -83,11 +84,15 @@ public:
     CPGameObject* GetScene() const { return scene_.Get(); }
     CPGameObject* GetRoadModel() const { return roadModel_.Get(); }
     CPLevelBranch* GetTree() const { return tree_.Get(); }
+    // The further cars, in load order; the loader places none, tests fill it directly.
     const std::vector<CPRefPtr<CPPlayer>>& GetCars() const { return cars_; }
+    std::vector<CPRefPtr<CPPlayer>>& GetCars() { return cars_; }
     const std::vector<CPRefPtr<CPGameObject>>& GetBonuses() const { return bonuses_; }
     const std::vector<CPRefPtr<CPGameObject>>& GetStaticList() const { return staticList_; }
     const std::vector<CPCheckpoint>& GetCheckpoints() const { return checkpoints_; }
     const std::vector<CPLevelInterval>& GetZones() const { return zones_; }
+    // The first of the level's three track-line sets, or null.
+    CPRefPtr<CPTrackLines> GetTrackLines() const { return trackLines_[0]; }
     const CPLevelInterval& GetFinish() const { return finish_; }
     int GetLevelIndex() const { return levelIndex_; }
     static int LevelIndexOf(const std::string& name);
@@ -185,6 +190,7 @@ private:
     CPCameraPreset presets_[3];
     int levelIndex_ = 0;
     std::vector<CPRefPtr<CPPlayer>> cars_;
+    CPRefPtr<CPTrackLines> trackLines_[TrackLinesFile::kMaxRings];
     float playerHeading_ = 0.0f;
     float cameraTimer_ = 0.0f;
     int cameraTimerMode_ = 0;

@@ -14,6 +14,7 @@
 #include "ScriptFunctions/SceneObjectFunctions.h"
 #include "ScriptFunctions/ShopFunctions.h"
 #include "ScriptFunctions/SoundFunctions.h"
+#include "ScriptFunctions/TrackFunctions.h"
 #include "ScriptFunctions/WeaponFunctions.h"
 
 void RegisterAllScriptFunctions() {
@@ -32,4 +33,5 @@ void RegisterAllScriptFunctions() {
     RegisterCameraScriptFunctions();
     RegisterLevelScriptFunctions();
     RegisterCarScriptFunctions();
+    RegisterTrackScriptFunctions();
 }

@@ -5,8 +5,14 @@
 //                                lights N          (N light records, zero-filled)
 //                                object NAME x y z qx qy qz qw sx sy sz
 //                                trailer T
-//   mklevel --list FILE.lvl    prints the layout in the same text form
+//                                ring              (opens a ring of track lines, up to three)
+//                                point x y z       (the next point of the open ring)
+//                              with rings, the track lines go to OUT.trk beside OUT.lvl
+//   mklevel --list FILE.lvl    prints the layout in the same text form, with the rings of the
+//                              ".trk" beside it
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -14,10 +20,17 @@
 #include <vector>
 
 #include "Race/PLevelFile.h"
+#include "Race/PTrackLines.h"
 
 namespace {
 
-bool ParseText(std::istream& in, LevelFile& level) {
+bool Finite(const Vec3& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+std::string TrackPath(const std::string& levelPath) {
+    return std::filesystem::path(levelPath).replace_extension(".trk").string();
+}
+
+bool ParseText(std::istream& in, LevelFile& level, TrackLinesFile& track) {
     std::string line;
     int number = 0;
     while (std::getline(in, line)) {
@@ -42,6 +55,13 @@ bool ParseText(std::istream& in, LevelFile& level) {
                                    object.position.z >> object.rotation.x >> object.rotation.y >> object.rotation.z >>
                                    object.rotation.w >> object.scale.x >> object.scale.y >> object.scale.z);
             if (ok) level.objects.push_back(object);
+        } else if (keyword == "ring") {
+            ok = static_cast<int>(track.rings.size()) < TrackLinesFile::kMaxRings;
+            if (ok) track.rings.emplace_back();
+        } else if (keyword == "point") {
+            Vec3 p;
+            ok = !track.rings.empty() && static_cast<bool>(words >> p.x >> p.y >> p.z) && Finite(p);
+            if (ok) track.rings.back().push_back(p);
         } else if (keyword == "trailer") {
             ok = static_cast<bool>(words >> level.trailer);
         } else {
@@ -74,6 +94,18 @@ int List(const char* path) {
                     o.position.y, o.position.z, o.rotation.x, o.rotation.y, o.rotation.z, o.rotation.w, o.scale.x,
                     o.scale.y, o.scale.z);
     std::printf("trailer %d\n", level.trailer);
+    std::ifstream trackIn(TrackPath(path), std::ios::binary);
+    if (!trackIn) return 0;
+    const std::string text((std::istreambuf_iterator<char>(trackIn)), std::istreambuf_iterator<char>());
+    TrackLinesFile track;
+    if (!ReadTrackLinesText(text, track, TrackPath(path))) {
+        std::cerr << "mklevel: " << TrackPath(path) << " holds no ring\n";
+        return 1;
+    }
+    for (const auto& ring : track.rings) {
+        std::printf("ring\n");
+        for (const Vec3& p : ring) std::printf("point %.9g %.9g %.9g\n", p.x, p.y, p.z);
+    }
     return 0;
 }
 
@@ -91,12 +123,25 @@ int main(int argc, char** argv) {
         return 1;
     }
     LevelFile level;
-    if (!ParseText(in, level)) return 1;
+    TrackLinesFile track;
+    if (!ParseText(in, level, track)) return 1;
+    for (size_t i = 0; i < track.rings.size(); ++i) {
+        CPTrackLines check;
+        if (!check.Build(track.rings[i])) {
+            std::cerr << "mklevel: ring " << i + 1 << " has fewer than " << CPTrackLines::kMinPoints
+                      << " distinct points\n";
+            return 1;
+        }
+    }
     const std::vector<uint8_t> bytes = WriteLevelBytes(level);
     std::ofstream out(argv[2], std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         std::cerr << "mklevel: cannot write " << argv[2] << "\n";
+        return 1;
+    }
+    if (!track.rings.empty() && !WriteTrackLinesFile(TrackPath(argv[2]), track)) {
+        std::cerr << "mklevel: cannot write " << TrackPath(argv[2]) << "\n";
         return 1;
     }
     return 0;
