@@ -40,7 +40,9 @@ CPKernel::TaskList::iterator CPKernel::EraseRunning(TaskList::iterator it) {
 
 bool CPKernel::AddTask(const CPRefPtr<CPTask>& task) {
     if (!task || !task->Start()) return false;
-    InsertByPriority(task);
+    // A task stopped and started again before a pass removed it still has its entry: the start
+    // cleared its killed flag, so that entry runs it, and a second one would run it twice a turn.
+    if (!IsRunning(task.Get())) InsertByPriority(task);
     return true;
 }
 

@@ -18,7 +18,8 @@ public:
     CPKernel();
     virtual ~CPKernel();
 
-    // false for a null task or a refused start; the task is then not added.
+    // false for a null task or a refused start; the task is then not added. A task still listed
+    // (stopped, not yet removed) keeps its one entry.
     bool AddTask(const CPRefPtr<CPTask>& task);
     void SuspendTask(const CPRefPtr<CPTask>& task);
     void ResumeTask(const CPRefPtr<CPTask>& task);

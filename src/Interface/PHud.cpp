@@ -5,9 +5,12 @@
 #include <cstdio>
 #include <utility>
 
+#include "Core/Math/Mat4.h"
+#include "Core/POrientedBox.h"
 #include "Core/PSettings.h"
 #include "Interface/PFontManager.h"
 #include "Interface/PInterface.h"
+#include "Render/PPerspectiveCamera.h"
 
 bool IsCp1252AlphaNumeric(unsigned char c) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
@@ -57,6 +60,9 @@ bool EditBoxKey(std::string& text, int maxLength, int code) {
 }
 
 std::string HudClockText(float remaining) {
+    // Any countdown a script can set converts defined: NaN reads as 0, the rest is clamped.
+    if (std::isnan(remaining)) remaining = 0.0f;
+    remaining = std::clamp(remaining, -2.0e9f, 2.0e9f);
     const int minutes = static_cast<int>(remaining * (1.0f / 60.0f));
     const int seconds = static_cast<int>(remaining - 60.0f * minutes);
     char text[32];
@@ -64,7 +70,12 @@ std::string HudClockText(float remaining) {
     return text;
 }
 
-int OverheatCount(float temperature) { return static_cast<int>(std::floor(12.0f * temperature + 0.5f)); }
+int OverheatCount(float temperature) {
+    // Only 0..12 windows exist; outside that (NaN included) the count needs no conversion.
+    if (!(temperature > 0.0f)) return 0;
+    if (temperature >= 1.0f) return 12;
+    return static_cast<int>(std::floor(12.0f * temperature + 0.5f));
+}
 
 namespace {
 void SetHudText(CPInterface& hud, const char* name, const std::string& text) {
@@ -110,4 +121,32 @@ void ApplyProgressMarkers(CPInterface& hud, float player, float rival) {
     if (CPWindow* green = hud.FindElement("green0")) green->SetPosition((330 * player + 345) * w / 1024, h * 79 / 768);
     if (CPWindow* red = hud.FindElement("red0")) red->SetPosition((330 * rival + 345) * w / 1024, h * 72 / 768);
     hud.UpdateBuffers();
+}
+
+HealthBarPlacement PlaceHealthBar(const CPPerspectiveCamera& camera, const Vec3& position, const CPOrientedBox& box,
+                                  float damage) {
+    const HealthBarPlacement hidden;
+    const Vec3 view = camera.lookAt - camera.eye, toCar = position - camera.eye;
+    const float viewLength = Length(view), carLength = Length(toCar);
+    // A car at the eye, or a camera looking nowhere, has no direction to compare.
+    if (!(viewLength > 0.0f) || !(carLength > 0.0f)) return hidden;
+    const float cosine = std::clamp(Dot(view / viewLength, toCar / carLength), -1.0f, 1.0f);
+    if (!(std::acos(cosine) <= camera.fov)) return hidden;
+    Vec3 centre;
+    for (const Vec3& corner : box.corners) centre += corner;
+    centre = centre / 8.0f;
+    float minX = INFINITY, minY = INFINITY;
+    for (const Vec3& corner : box.corners) {
+        const Vec4 p = Vec3Transform(centre + (corner - centre) * 0.5f, camera.viewProjection);
+        // A corner at or behind the eye plane has no place on the screen.
+        if (!(p.w > 0.0f)) return hidden;
+        minX = std::min(minX, p.x / p.w);
+        minY = std::min(minY, -p.y / p.w);
+    }
+    HealthBarPlacement placed;
+    placed.x = (minX + 1.0f) * static_cast<float>(g_screenWidth) * 0.5f;
+    placed.y = (minY + 1.0f) * static_cast<float>(g_screenHeight) * 0.5f;
+    placed.length = (100.0f - damage) * 0.47001317f;
+    if (!std::isfinite(placed.x) || !std::isfinite(placed.y) || !std::isfinite(placed.length)) return hidden;
+    return placed;
 }

@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "Core/Math/Vector.h"
 #include "Race/PGameData.h"
 
 class CPInterface;
+class CPOrientedBox;
+class CPPerspectiveCamera;
 
 // Windows-1252: letters and digits, and the upper case of a letter (a byte without one is kept).
 bool IsCp1252AlphaNumeric(unsigned char c);
@@ -31,3 +34,12 @@ void ShowEquipment(CPInterface& hud, const CPCarConfiguration& configuration);
 float ProgressShare(float x, float startX, float distance);
 // Places "green0" and "red0" for the player's and the rival's shares, then rebuilds the buffers.
 void ApplyProgressMarkers(CPInterface& hud, float player, float rival);
+
+// Where the health bar over a car goes: the screen corner (smallest x, smallest y) of its own box
+// shrunk to half about its centre, and the bar's length for its damage. A car outside the camera's
+// field of view, or one the camera cannot place, gives -100, -100, 0.
+struct HealthBarPlacement {
+    float x = -100.0f, y = -100.0f, length = 0.0f;
+};
+HealthBarPlacement PlaceHealthBar(const CPPerspectiveCamera& camera, const Vec3& position, const CPOrientedBox& box,
+                                  float damage);

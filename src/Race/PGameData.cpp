@@ -526,8 +526,8 @@ bool CPGameData::NewPlayer(const std::string& name) {
 CPScoreRecord CPGameData::SplitTime(float t) {
     CPScoreRecord r;
     r.name.clear();
-    // Keeps the conversions below defined for any stored value.
-    if (!std::isfinite(t)) t = 0;
+    // Keeps the conversions below defined for any stored value: NaN reads as 0, the rest is clamped.
+    if (std::isnan(t)) t = 0;
     t = std::clamp(t, -2.0e9f, 2.0e9f);
     int s = static_cast<int>(t);
     r.hundredths = static_cast<int>((t - static_cast<float>(s)) * 100.0f);

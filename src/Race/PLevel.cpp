@@ -466,9 +466,7 @@ void CPLevel::Start() {
     CPKernel* kernel = GetKernel();
     if (CPPhysics* physics = GetPhysics(); physics && kernel) {
         physics->SetPriority(TaskPriority::Physics);
-        // Stopped earlier in this turn it is still listed: taken back there, it runs once a turn.
-        if (kernel->IsRunning(physics)) physics->Start();
-        else kernel->AddTask(CPRefPtr<CPTask>(physics));
+        kernel->AddTask(CPRefPtr<CPTask>(physics));
     }
     if (CPRaceEffects* effects = GetRaceEffects()) effects->RestartWeapons();
     if (camera_) {

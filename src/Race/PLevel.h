@@ -140,6 +140,8 @@ public:
     const Vec3& GetStartLineMiddle() const { return startLine_[1]; }
     float GetStartX() const { return startX_; }
     float GetDistanceToFinish() const { return distanceToFinish_; }
+    // How far along x the rival is shown (its start x until a run plays).
+    float GetRivalProgressX() const { return rivalProgressX_; }
     const Vec3& GetRaceTarget() const { return raceTarget_; }
 
     float medalTimes[3] = {0, 0, 0};

@@ -22,8 +22,10 @@
 #include "Interface/PInterface.h"
 #include "Platform/ImageDecoder.h"
 #include "Race/CarParts.h"
+#include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
+#include "Race/PPlayer.h"
 #include "Render/PRender.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 
@@ -256,8 +258,16 @@ int UpdateScore(lua_State* L) {
     return 0;
 }
 
-// The race HUD reads the level; until a level exists these answer as without one.
-int UpdateTime(lua_State*) { return 0; }
+// The level's countdown, the player car's engine temperature (0 without a car) and the kills.
+int UpdateTime(lua_State* L) {
+    CPInterface* i = Interface(L);
+    const CPLevel* level = GetLevel();
+    if (!i || !level) return 0;
+    const CPPlayer* car = level->GetPlayerCar();
+    const CPGameData* data = GetGameData();
+    ApplyHudTime(*i, level->GetCountdown(), car ? car->engineTemperature : 0.0f, data ? data->killCount : 0);
+    return 0;
+}
 
 int InitGameInterface(lua_State* L) {
     CPInterface* i = Interface(L);
@@ -266,7 +276,17 @@ int InitGameInterface(lua_State* L) {
     return 0;
 }
 
-int UpdateGameInterface(lua_State*) { return 0; }
+// The player's and the rival's share of the way from the start x to the finish.
+int UpdateGameInterface(lua_State* L) {
+    CPInterface* i = Interface(L);
+    const CPLevel* level = GetLevel();
+    const CPPlayer* car = level ? level->GetPlayerCar() : nullptr;
+    if (!i || !car) return 0;
+    const float start = level->GetStartX(), distance = level->GetDistanceToFinish();
+    ApplyProgressMarkers(*i, ProgressShare(car->GetPosition().x, start, distance),
+                         ProgressShare(level->GetRivalProgressX(), start, distance));
+    return 0;
+}
 
 // The six cars' script keys, lowest standing first; a car key with no record gets a fresh one (-1).
 int SetPlayersPanel(lua_State* L) {
@@ -295,7 +315,21 @@ int SetPlayersPanel(lua_State* L) {
     }
     return 1;
 }
-int GetHelthBarCoord(lua_State*) { return 0; }
+
+// Where the health bar over a car goes on the screen, seen from the race camera.
+int GetHelthBarCoord(lua_State* L) {
+    const CPPlayer* car = ScriptArgObject<CPPlayer>(L, 1);
+    const CPLevel* level = GetLevel();
+    if (!level) return 0;
+    const CPCamera* race = level->GetCamera();
+    const CPPerspectiveCamera* camera = race ? race->GetMainCamera() : nullptr;
+    HealthBarPlacement placed;
+    if (car && camera) placed = PlaceHealthBar(*camera, car->GetPosition(), car->GetOwnBox(), car->damage);
+    lua_pushnumber(L, placed.x);
+    lua_pushnumber(L, placed.y);
+    lua_pushnumber(L, placed.length);
+    return 3;
+}
 
 int LockButton(lua_State* L) {
     CPInterface* i = Interface(L);

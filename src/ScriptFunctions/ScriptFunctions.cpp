@@ -6,6 +6,7 @@
 #include "ScriptFunctions/InputFunctions.h"
 #include "ScriptFunctions/InterfaceFunctions.h"
 #include "ScriptFunctions/LevelFunctions.h"
+#include "ScriptFunctions/MissionFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/OptionsFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
@@ -32,6 +33,7 @@ void RegisterAllScriptFunctions() {
     RegisterOptionsScriptFunctions();
     RegisterCameraScriptFunctions();
     RegisterLevelScriptFunctions();
+    RegisterMissionScriptFunctions();
     RegisterCarScriptFunctions();
     RegisterTrackScriptFunctions();
 }

@@ -2,6 +2,7 @@
 // deferred collector.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -101,6 +102,55 @@ TEST_F(KernelTest, AddingARunningTaskIsRefused) {
     EXPECT_FALSE(kernel.AddTask(a));
     EXPECT_FALSE(kernel.AddTask(CPRefPtr<CPTask>()));
     EXPECT_EQ(kernel.GetRunningTasks().size(), 1u);
+}
+
+// Stopped and added again before a pass removed it: whether the stop and the new start come from
+// outside the loop, from a task ahead of it in the pass or from one behind it, the task keeps one
+// entry and runs once a turn, and it is never stopped.
+TEST_F(KernelTest, TaskReAddedBeforeItsRemovalKeepsOneEntry) {
+    struct Case {
+        const char* name;
+        int restarterPriority; // 0: stopped and re-added before the loop runs
+    };
+    const Case cases[] = {{"before the loop", 0}, {"by a task ahead", 5}, {"by a task behind", 30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_trace.clear();
+        CPKernel fresh;
+        fresh.SetMessageSource(&messages);
+        CPRefPtr<TraceTask> clock(new TraceTask("clock", 10));
+        ASSERT_TRUE(fresh.AddTask(clock));
+        CPRefPtr<TraceTask> restarter;
+        bool done = false;
+        auto restart = [&] {
+            clock->Stop();
+            EXPECT_TRUE(fresh.AddTask(clock));
+        };
+        if (c.restarterPriority == 0) restart();
+        else {
+            restarter = CPRefPtr<TraceTask>(new TraceTask("restarter", c.restarterPriority));
+            restarter->onUpdate = [&] {
+                if (!done) restart();
+                done = true;
+            };
+            ASSERT_TRUE(fresh.AddTask(restarter));
+        }
+        EXPECT_EQ(std::count_if(fresh.GetRunningTasks().begin(), fresh.GetRunningTasks().end(),
+                                [&](const auto& t) { return t.Get() == clock.Get(); }),
+                  1);
+        int left = 3;
+        CPRefPtr<TraceTask> last(new TraceTask("", 1 << 30));
+        last->onUpdate = [&] {
+            if (--left == 0) messages.Post({Platform::MessageId::Quit});
+        };
+        fresh.AddTask(last);
+        fresh.Execute();
+        // Three turns, then the quit pass stops it once.
+        EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "clock"), 3);
+        // The restart's own stop, then the quit's.
+        EXPECT_EQ(std::count(g_trace.begin(), g_trace.end(), "stop clock"), 2);
+        CPManagedObject::CollectGarbage();
+    }
 }
 
 TEST_F(KernelTest, KilledTaskIsStoppedOnceWhenTheWalkReachesIt) {

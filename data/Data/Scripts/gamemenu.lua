@@ -55,7 +55,9 @@ while true do
                 SetWindowSize(hud, "health", math.max(length, 0), 6)
             end
         end
+        -- The clock, heat and kills, and where the car and the rival are on the way to the finish.
         UpdateTime(hud)
+        UpdateGameInterface(hud)
         UpdateInterface(hud)
     end
     Update()
