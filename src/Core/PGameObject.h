@@ -159,6 +159,8 @@ public:
     bool IsShadowBox() const { return shadow_; }
     void SetShadowBox(bool shadow) { shadow_ = shadow; }
     bool IsActive() const { return active_; }
+    // The flag alone, without Activate's tasks and events (a dead enemy's body).
+    void SetActive(bool active) { active_ = active; }
     bool IsContactSeen() const { return contactSeen_; }
     void SetContactSeen(bool seen) { contactSeen_ = seen; }
 
