@@ -174,6 +174,12 @@ void CPCar::ApplyImpulse(const Vec3& point, const Vec3& impulse) {
                                              {point.x, point.y, point.z, 0.0f});
 }
 
+void CPCar::DropBodyHandles() {
+    for (Wheel& wheel : wheels_)
+        for (Physics::Sensor*& sensor : wheel.sensors) sensor = nullptr;
+    controller_ = nullptr;
+}
+
 Quat CPCar::WheelRotation(float spin, float turn) {
     Quat q{std::sin(spin * 0.5f), 0.0f, 0.0f, std::cos(spin * 0.5f)};
     if (turn != 0.0f) q = QuatMultiply(q, Quat{0.0f, 0.0f, std::sin(turn * 0.5f), std::cos(turn * 0.5f)});

@@ -49,6 +49,8 @@ public:
     void SetThrottle(float throttle, float lift);
     void SetBoost(bool on);
     void ApplyImpulse(const Vec3& point, const Vec3& impulse);
+    // The owner's body left the physics world and took its rays and controller with it.
+    void DropBodyHandles();
     static Quat WheelRotation(float spin, float turn);
 
     void OnTick(Physics::Controller* controller, float subStep) override;

@@ -406,6 +406,8 @@ void CPLevel::LoadPlayerCar(const Vec3& start, const Quat& rotation) {
     SetCarHeightQuery(PlayerHeightAboveRoad);
     SetCameraMode(0);
     if (camera_) camera_->SmoothDistance(currentDistance_);
+    playerCar_->CreateShadow();
+    playerCar_->ReadEngineRates();
     playerCar_->Reset();
 }
 

@@ -16,15 +16,25 @@ class CPRenderBlock;
 class CPPlayer : public CPGameObject {
 public:
     static constexpr float kStartHealth = 100000.0f;
+    // Where Spawn puts a car back, facing +X.
+    static constexpr Vec3 kRestartPoint{0.0f, 5.0f, -20.0f};
+    // The engine temperature at which the driver is warned.
+    static constexpr float kEngineWarning = 0.8f;
 
     CPPlayer();
     ~CPPlayer() override;
 
     // Every start value again, except the car key, the car and the shadow; the class bits become 0.
     bool Reset();
-    // The per-frame update of the player's car: clocks, inputs to the car, rolling back over.
+    // The ground shadow from "shadow.rdf" with the car's shadow texture; replaces the one held.
+    void CreateShadow();
+    // The engine's heating and cooling per second from the car's description (absent: 0).
+    void ReadEngineRates();
+    // The per-frame update of the player's car: wreck and defeat, clocks, engine temperature, inputs
+    // to the car, auto-unlock, the nitro push, rolling back over.
     void Update();
-    // Queues the car for the camera's main view unless it is out of sight or blinking.
+    // Queues the car and its shadow fitted to the road for the camera's main view, unless the car is
+    // out of sight or blinking.
     void Draw(CPRenderBlock* block, const CPCamera* camera);
 
     // Ignored while locked; the throttle is stored as 0 while the throttle cut is on.
@@ -34,6 +44,18 @@ public:
     void Lock(bool locked);
     void SetThrottleCut(bool on);
     void SetRespawnGuard(float seconds) { respawnGuard = seconds; }
+
+    // An impulse of the amount along the direction of motion (none at rest).
+    void Nitro(float amount);
+    // Throttle cut, a forward impulse of the amount, and a push that fades over the duration.
+    void NitroForward(float amount, float duration);
+    // Rights a low or tilted car at the restart point; force does it whatever the car's state.
+    void Spawn(bool force);
+    // Health lowered by the amount times the damage coefficient; false once the car is dead.
+    bool TakeDamage(float amount);
+    // Hidden, out of collisions and out of the physics world; its model lets go of the body's rays
+    // and controller.
+    void RemoveFromRace();
 
     // The vehicle model, or null until the physics task gives the car one.
     CPCar* GetCar() const;
@@ -45,6 +67,15 @@ public:
     float GetMass() const;
     // The model axis (0, -1, 0) turned by the rotation and normalised.
     Vec3 GetForward() const;
+    // The rigid body's linear velocity; zero without a body.
+    Vec3 GetLinearVelocity() const;
+
+    // The steps of Update, in its order.
+    void UpdateWreck(float dt);
+    void UpdateDefeat(float dt);
+    void UpdateEngineTemperature(float dt);
+    void UpdateAutoUnlock(float dt);
+    void UpdateNitroPush(float dt);
 
     bool IsLocked() const { return locked; }
     bool IsThrottleCut() const { return throttleCut; }
@@ -60,6 +91,8 @@ public:
     float lift = 0.0f;
     float throttle = 0.0f;
     float engineTemperature = 0.0f;
+    float engineHeating = 0.0f, engineCooling = 0.0f;
+    float smokeTime = 0.0f;
     float health = kStartHealth;
     float maxHealth = kStartHealth;
     bool deadReported = false;

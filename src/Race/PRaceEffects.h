@@ -12,6 +12,11 @@ public:
     virtual ~CPRaceEffects() = default;
     // A shot of that name launched at the position (speed 0, no owner, its own damage).
     virtual void CreateShot(const std::string& name, const Vec3& position, const Vec3& direction) = 0;
+    // One particle of the type with its whole motion (the bonus sparks, the halo's wall). A stand-in
+    // that has no particles drops it.
+    virtual void EmitRaceParticle(const std::string& /*type*/, const Vec3& /*position*/, const Vec3& /*velocity*/,
+                                  const Vec3& /*acceleration*/, float /*size*/, float /*growth*/, float /*life*/,
+                                  bool /*fade*/) {}
     // The race camera's impact value (an explosive object went off).
     virtual void CameraImpact(float value) = 0;
     // One wheel-dust particle of the type at the point.

@@ -63,6 +63,11 @@ void CPWeaponsRaceEffects::EmitParticle(const std::string& type, const Vec3& pos
     EmitShotParticle(type, position, size, life, false, velocity, acceleration, 0.0f);
 }
 
+void CPWeaponsRaceEffects::EmitRaceParticle(const std::string& type, const Vec3& position, const Vec3& velocity,
+                                            const Vec3& acceleration, float size, float growth, float life, bool fade) {
+    EmitShotParticle(type, position, size, life, fade, velocity, acceleration, growth);
+}
+
 void CPWeaponsRaceEffects::EmitFlame(const Vec3& position, const Vec3& velocity, float life, CPPlayer* car) {
     CPParticlesManager* particles = GetParticlesManager();
     if (!particles) return;

@@ -21,6 +21,8 @@ public:
     void EmitFlame(const Vec3& position, const Vec3& velocity, float life, CPPlayer* car) override;
 
     void CreateShot(const std::string& name, const Vec3& position, const Vec3& direction) override;
+    void EmitRaceParticle(const std::string& type, const Vec3& position, const Vec3& velocity, const Vec3& acceleration,
+                          float size, float growth, float life, bool fade) override;
     void CameraImpact(float value) override;
     void EmitDust(const std::string& type, const Vec3& point) override;
     CPRefPtr<CPGameObject> CreateEmitterObject(const std::string& line) override;
