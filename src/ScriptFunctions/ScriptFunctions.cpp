@@ -9,6 +9,7 @@
 #include "ScriptFunctions/MissionFunctions.h"
 #include "ScriptFunctions/ObjectFunctions.h"
 #include "ScriptFunctions/OptionsFunctions.h"
+#include "ScriptFunctions/PlayerFunctions.h"
 #include "ScriptFunctions/ProfileFunctions.h"
 #include "ScriptFunctions/RenderCoreFunctions.h"
 #include "ScriptFunctions/RenderFunctions.h"
@@ -35,5 +36,6 @@ void RegisterAllScriptFunctions() {
     RegisterLevelScriptFunctions();
     RegisterMissionScriptFunctions();
     RegisterCarScriptFunctions();
+    RegisterPlayerScriptFunctions();
     RegisterTrackScriptFunctions();
 }
