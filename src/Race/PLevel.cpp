@@ -292,6 +292,12 @@ void CPLevel::LoadBonus(const LevelObjectRecord& record, const std::string& base
     bonusSlots_.emplace_back();
 }
 
+void CPLevel::RemoveBonus(size_t index) {
+    if (index >= bonuses_.size()) return;
+    bonuses_.erase(bonuses_.begin() + static_cast<std::ptrdiff_t>(index));
+    if (index < bonusSlots_.size()) bonusSlots_.erase(bonusSlots_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
 void CPLevel::LoadPlainModel(const LevelObjectRecord& record, const std::string& baseName) {
     const std::string file = PlainModelFile(baseName, levelIndex_);
     if (file == "stolb_start_left.rdf") leftPillar_ = record.position;

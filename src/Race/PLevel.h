@@ -75,6 +75,7 @@ public:
     void SetCameraMode(int mode);
     void ShowCars();
     void HideCars() { carsShown_ = false; }
+    bool AreCarsShown() const { return carsShown_; }
     void AddCheckpoint(const LevelObjectRecord& record, const std::string& baseName);
     // The player's heading from the car's forward axis; 0 without a player car.
     float PlayerHeading() const;
@@ -88,6 +89,8 @@ public:
     const std::vector<CPRefPtr<CPPlayer>>& GetCars() const { return cars_; }
     std::vector<CPRefPtr<CPPlayer>>& GetCars() { return cars_; }
     const std::vector<CPRefPtr<CPGameObject>>& GetBonuses() const { return bonuses_; }
+    // A picked-up bonus leaves the list with its slot; the list's reference goes with it.
+    void RemoveBonus(size_t index);
     const std::vector<CPRefPtr<CPGameObject>>& GetStaticList() const { return staticList_; }
     const std::vector<CPCheckpoint>& GetCheckpoints() const { return checkpoints_; }
     const std::vector<CPLevelInterval>& GetZones() const { return zones_; }

@@ -70,6 +70,7 @@ bool CPPlayer::Reset() {
     inGloom = false;
     gloomTime = 0.0f;
     ResetWeapon();
+    ResetBonuses();
     return true;
 }
 
@@ -232,9 +233,13 @@ void CPPlayer::Update() {
     UpdateDefeat(dt);
     if (respawnGuard > 0.0f) respawnGuard -= dt;
     if (blinkTime > 0.0f) blinkTime -= dt;
+    UpdateGloomView(dt);
+    UpdateGloom(dt);
+    UpdateBrakeLights(dt);
 
     UpdateEngineTemperature(dt);
     if (CPPhysics* physics = GetPhysics()) physics->SetCarInput(this, throttle, lift);
+    UpdateBonuses();
 
     UpdateAutoUnlock(dt);
     UpdateNitroPush(dt);

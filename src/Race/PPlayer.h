@@ -131,4 +131,48 @@ public:
     void ResetWeapon();
     CPCarWeapon weapon;
     // ---- end of weapons ----
+
+    // ---- bonuses (PPlayerBonuses.cpp) ----
+    // The kinds of the level's interactive objects, in the order they are tested.
+    enum BonusKind {
+        BonusNone,
+        BonusRepair,
+        BonusAcceleration,
+        BonusSlowDown,
+        BonusAbilityMinus,
+        BonusAbilityPlus,
+        BonusSphere,
+        BonusPortal,
+        BonusWhirl,
+        BonusLight,
+        BonusHalo,
+    };
+    // The first kind that the object is and that acts on this car's class; BonusNone otherwise.
+    BonusKind BonusKindOf(const CPGameObject& object) const;
+    // The car's box and the object's test box overlap closely enough on all three axes.
+    bool TouchesBonus(const CPGameObject& object) const;
+    // Tests the car against every object of the level's bonus list while the race is active: a
+    // touched bonus acts and leaves the list, a touched hazard acts and stays.
+    void UpdateBonuses();
+    // The per-frame ends: the player's gloom view, the car's gloom (hidden or shown, sparks) and the
+    // brake lights.
+    void UpdateGloomView(float dt);
+    void UpdateGloom(float dt);
+    void UpdateBrakeLights(float dt);
+    // Reset's part: every bonus state off, the rear lights dark.
+    void ResetBonuses();
+    static constexpr float kGloomSeconds = 15.0f;
+    int spherePushCount = 0;
+    double lastSpherePushTime = 0.0;
+    Vec3 spherePushDirection;
+    double lastHaloTime = 0.0;
+    bool inGloom = false;
+    float gloomTime = 0.0f;
+    bool gloomView = false;
+    float gloomViewTime = 0.0f;
+    bool brakeLights = false;
+    float brakeLightTime = 0.0f;
+    // The rear lights were last hidden by the brake lights going off, not by something else.
+    bool rearLightsDark = false;
+    // ---- end of bonuses ----
 };

@@ -646,6 +646,10 @@ bool Put(const fs::path& path, const std::vector<uint8_t>& bytes) {
 
 } // namespace
 
+void DemoBox(Node& node, const Vec3& lo, const Vec3& hi) { Box(node, lo, hi); }
+
+void DemoFlatQuad(Node& node, float x0, float y0, float x1, float y1, float z) { FlatQuad(node, x0, y0, x1, y1, z); }
+
 bool WriteDemoMeshes(const fs::path& gameRoot) {
     const fs::path meshes = gameRoot / "Data" / "Meshes";
     const fs::path textures = gameRoot / "Data" / "Textures";

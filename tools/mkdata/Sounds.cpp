@@ -194,6 +194,10 @@ std::vector<float> Tune(int rate) {
 
 } // namespace
 
+bool WriteDemoWave(const fs::path& path, const std::vector<double>& samples, int rate, int bits) {
+    return WriteWave(path, samples, rate, bits);
+}
+
 bool WriteDemoSounds(const fs::path& root) {
     fs::path sounds = root / "Data" / "Sounds", music = root / "Data" / "Music";
     std::error_code ec;

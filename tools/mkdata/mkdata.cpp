@@ -9,6 +9,7 @@
 //   Data/Textures/glow_shot.tga, trasser.tga, plazma.tga, razlom.dds  shot flashes, streaks, plasma
 //                                and the lightning bolt
 //   Data/Sounds/*.wav, Data/Music/tune.ogg  the sounds and the music (Sounds.cpp)
+//   the bonuses and hazards along level 1's road and their sounds (DemoBonuses.cpp)
 // All are made here in code, so the repository holds no image or sound it cannot remake.
 #include <algorithm>
 #include <cmath>
@@ -30,6 +31,7 @@ namespace fs = std::filesystem;
 
 bool WriteAdminSave(const fs::path& root);
 bool WriteDemoSounds(const fs::path& root);
+bool WriteDemoBonuses(const fs::path& gameRoot);
 bool WriteMenuTexture(const std::string& path);
 
 namespace {
@@ -415,6 +417,7 @@ int main(int argc, char** argv) {
     }
     if (!WriteDemoMeshes(argv[1])) return 1;
     if (!WriteDemoEffects(argv[1])) return 1;
+    if (!WriteDemoBonuses(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {
         std::fprintf(stderr, "mkdata: cannot write Data/admin.sav\n");
         return 1;
