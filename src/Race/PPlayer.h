@@ -166,8 +166,6 @@ public:
     double lastSpherePushTime = 0.0;
     Vec3 spherePushDirection;
     double lastHaloTime = 0.0;
-    bool inGloom = false;
-    float gloomTime = 0.0f;
     bool gloomView = false;
     float gloomViewTime = 0.0f;
     bool brakeLights = false;

@@ -358,8 +358,6 @@ void CPPlayer::ResetBonuses() {
     lastSpherePushTime = 0.0;
     spherePushDirection = Vec3();
     lastHaloTime = 0.0;
-    inGloom = false;
-    gloomTime = 0.0f;
     gloomView = false;
     gloomViewTime = 0.0f;
     brakeLights = false;
