@@ -599,6 +599,11 @@ void CPLevel::CullLevel() {
     CPPerspectiveCamera* view = camera_ ? camera_->GetMainCamera() : nullptr;
     if (!render || !view) return;
     CPRenderBlock* block = render->GetDynamicRenderBlock().Get();
+    // The bonuses stand outside the tree: each one in sight is queued until it is picked up.
+    if (block)
+        for (const auto& bonus : bonuses_)
+            if (bonus && view->IsBoxVisible(bonus->GetVisibilityBounds().min, bonus->GetVisibilityBounds().max))
+                block->DrawDynamicObject(bonus.Get());
     if (g_quadlevels != 0) {
         if (quadTree_) quadTree_->Cull(*view, block);
         return;
