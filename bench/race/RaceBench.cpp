@@ -7,6 +7,8 @@
 // track_search: a point walked along a 2,000-line ring of track lines (a line every 10 m, a step
 //            of 1 m, weaving across the road), one nearest-line search per step from the cursor
 //            the search before left; the time of one search.
+// replay_20min: one rival playback turn near the end of a 24,000-sample (20-minute) run, plus one
+//            sample appended to a recording as long.
 // `--smoke` runs each scene once and makes no timing claims.
 #include <algorithm>
 #include <chrono>
@@ -23,6 +25,8 @@
 #include "Race/PLevelBranch.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
+#include "Race/PReplay.h"
 #include "Race/PTrackLines.h"
 #include "Render/PMaterial.h"
 #include "Render/PRenderObject.h"
@@ -211,6 +215,51 @@ Result TrackSearch(bool smoke) {
     return {Median(ms), sane};
 }
 
+Result Replay20Min(bool smoke) {
+    constexpr int kSamples = 24000;
+    std::vector<CPReplayFrame> run(kSamples);
+    for (int n = 0; n < kSamples; ++n) {
+        CPReplayFrame& f = run[n];
+        f.time = 0.05f * static_cast<float>(n + 1);
+        f.position[0] = 20.0f * f.time;
+        f.position[1] = std::sin(f.time);
+        f.rotation[2] = std::sin(0.1f * f.time);
+        f.rotation[3] = std::cos(0.1f * f.time);
+        f.w0Rotation[0] = std::sin(f.time);
+        f.w0Rotation[3] = std::cos(f.time);
+        f.w2Rotation[0] = std::sin(1.3f * f.time);
+        f.w2Rotation[3] = std::cos(1.3f * f.time);
+        f.throttle = 1;
+        f.dustFlag = n % 2;
+    }
+    CPRefPtr<CPGameObject> rival(new CPGameObject("rival"));
+    for (const char* name : {"w0", "w2", "biker", "engine1", "engine2", "flare01", "flare02", "flare03", "flare04",
+                             "flare05", "flare06", "flare07", "flare"})
+        rival->AddChild(CPRefPtr<CPGameObject>(new CPGameObject(name)));
+    CPRefPtr<CPPlayer> car(new CPPlayer);
+    CPRivalPlayback playback;
+    playback.Bind(rival, 0, run);
+    const float end = run.back().time;
+    const int turns = smoke ? 2 : 590;
+    float progress = 0.0f, clock = end - 10.0f;
+    playback.Update(clock, 0.0f, progress); // the cursor arrives before the timed turns
+    std::vector<CPReplayFrame> recording = run;
+    float lastSample = end;
+    std::vector<double> ms;
+    int placed = 0;
+    for (int turn = 0; turn < turns; ++turn) {
+        clock += 1.0f / 60.0f;
+        const float sampleAt = lastSample + 0.06f; // always due: one append a turn
+        const auto t0 = Clock::now();
+        placed += playback.Update(clock, 1.0f / 60.0f, progress);
+        RecordRunFrame(*car, sampleAt, lastSample, recording);
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    const bool sane = placed == turns && recording.size() == run.size() + turns && std::isfinite(progress) &&
+                      std::fabs(progress - 20.0f * clock) < 1.0f;
+    return {Median(ms), sane};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -221,8 +270,10 @@ int main(int argc, char** argv) {
         double budgetMs;
         Result (*run)(bool);
     };
-    const Scene scenes[] = {
-        {"race_turn", 0.5, RaceTurn}, {"tree_build", 20.0, TreeBuild}, {"track_search", 0.0005, TrackSearch}};
+    const Scene scenes[] = {{"race_turn", 0.5, RaceTurn},
+                            {"tree_build", 20.0, TreeBuild},
+                            {"track_search", 0.0005, TrackSearch},
+                            {"replay_20min", 0.002, Replay20Min}};
     int failures = 0;
     for (const Scene& scene : scenes) {
         const Result result = scene.run(smoke);

@@ -1,5 +1,6 @@
 #include "Core/PGlobalTimer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -21,11 +22,26 @@ float FixedFrameFromEnvironment() {
     if (end == text || !std::isfinite(value) || value < 0.0) return -1.0f;
     return static_cast<float>(value);
 }
+
+// The clock every reader sees while frames are fixed; it starts at 0 with each timer so that two
+// runs of one process read the same values.
+Platform::FakeClock g_steppedClock;
+
 } // namespace
 
-CPGlobalTimer::CPGlobalTimer() : fixedFrame_(FixedFrameFromEnvironment()) { priority_ = kDefaultPriority; }
+CPGlobalTimer::CPGlobalTimer() : fixedFrame_(FixedFrameFromEnvironment()) {
+    priority_ = kDefaultPriority;
+    if (fixedFrame_ >= 0.0f) {
+        // Whole milliseconds: the real time a race reads is then the same every turn.
+        fixedStepMs_ = static_cast<uint32_t>(std::lround(std::min(static_cast<double>(fixedFrame_) * 1000.0, 1e9)));
+        g_steppedClock.SetMilliseconds(0);
+        Platform::SetClock(&g_steppedClock);
+    }
+}
 
-CPGlobalTimer::~CPGlobalTimer() = default;
+CPGlobalTimer::~CPGlobalTimer() {
+    if (&Platform::GetClock() == &g_steppedClock) Platform::SetClock(nullptr);
+}
 
 int64_t CPGlobalTimer::Read() const {
     Platform::Clock& clock = Platform::GetClock();
@@ -55,7 +71,11 @@ void CPGlobalTimer::Update() {
         raw = static_cast<float>(static_cast<double>(reading - last_) / static_cast<double>(frequency_));
     else raw = static_cast<float>(static_cast<double>(reading - last_) * 0.001);
     last_ = reading;
-    if (fixedFrame_ >= 0.0f) raw = fixedFrame_;
+    if (fixedFrame_ >= 0.0f) {
+        raw = fixedFrame_;
+        if (&Platform::GetClock() == &g_steppedClock)
+            g_steppedClock.SetMilliseconds(g_steppedClock.Milliseconds() + fixedStepMs_);
+    }
     FrameDelta = raw * TimeScale;
     TotalTime += FrameDelta;
 }

@@ -32,8 +32,10 @@ private:
     int64_t frequency_ = 0;
     int64_t last_ = 0;
     bool startedOnce_ = false;
-    // VASTREL_FRAME_DT: when set, every frame lasts exactly this long (automated runs).
+    // VASTREL_FRAME_DT: when set, every frame lasts exactly this long (automated runs), and the
+    // millisecond clock moves by the same step each turn, so seeds and real times repeat.
     float fixedFrame_ = -1.0f;
+    uint32_t fixedStepMs_ = 0;
 };
 
 inline CPGlobalTimer* GetGlobalTimer() { return CPSingleton<CPGlobalTimer>::Instance(); }

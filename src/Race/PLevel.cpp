@@ -159,8 +159,8 @@ void CPLevel::SetNamedPosition(const std::string& key, const float position[3]) 
 }
 
 bool CPLevel::Load(const std::string& name) {
-    raceClock_ = lastSampleTime_ = replayDustTimer_ = rivalProgressX_ = 0.0f;
-    replayCursor_ = 0;
+    raceClock_ = lastSampleTime_ = rivalProgressX_ = 0.0f;
+    ownRunFrames_.clear();
     LevelLoaded = 1;
     useRivalModel_ = g_rolling != 0;
     EngineSrand(MillisecondClock());
@@ -176,6 +176,9 @@ bool CPLevel::Load(const std::string& name) {
         rivalModel_ = meshes->LoadRenderObject(record->name + ".rdf", kLevelObjectLayer);
         if (rivalModel_) SelectCarParts(rivalModel_.Get(), record->parts[3], record->parts[1], record->parts[2]);
     }
+    // The run is the record's as the level loads: a record set during this race waits for the next.
+    rivalPlayback_.Bind(rivalModel_, record ? record->parts[2] : 0,
+                        rivalModel_ ? record->frames : std::vector<CPReplayFrame>());
 
     if (render) render->CreateSky(levelIndex_);
 
@@ -536,9 +539,14 @@ void CPLevel::RaceUpdate() {
             Send("game_interface", "show_message", "burn!");
         }
         CameraStep();
-        CPRender* render = GetRender();
-        if (!useRivalModel_ && render) player->Draw(render->GetDynamicRenderBlock().Get(), camera_.Get());
+        RecordRunFrame(*player, raceClock_, lastSampleTime_, ownRunFrames_);
     }
+    CPRender* render = GetRender();
+    rivalPlayback_.Update(raceClock_, FrameDelta, rivalProgressX_);
+    if (CPRenderBlock* block = render ? render->GetDynamicRenderBlock().Get() : nullptr; block && rivalModel_)
+        block->DrawDynamicObject(rivalModel_.Get());
+    if (CPPlayer* player = playerCar_.Get(); player && !useRivalModel_ && render)
+        player->Draw(render->GetDynamicRenderBlock().Get(), camera_.Get());
     CullLevel();
 }
 

@@ -12,6 +12,7 @@
 #include "Core/Math/Vector.h"
 #include "Core/PManagedObject.h"
 #include "Core/PSingleton.h"
+#include "Race/PReplay.h"
 #include "Race/PReplayFrame.h"
 #include "Race/PTrackLines.h"
 #include "Race/RaceState.h"
@@ -108,6 +109,10 @@ public:
     // The player's recorded run.
     std::vector<CPReplayFrame>& GetOwnRunFrames() { return ownRunFrames_; }
     const std::vector<CPReplayFrame>& GetOwnRunFrames() const { return ownRunFrames_; }
+    // The level record's run played on the rival model (no model: nothing plays).
+    const CPRivalPlayback& GetRivalPlayback() const { return rivalPlayback_; }
+    // How far along x the rival has come (the player's start until the rival's run begins).
+    float GetRivalProgressX() const { return rivalProgressX_; }
 
     // A named position of the layout (source objects and the like); false when there is none.
     bool GetNamedPosition(const std::string& key, float position[3]) const;
@@ -143,8 +148,6 @@ public:
     const Vec3& GetStartLineMiddle() const { return startLine_[1]; }
     float GetStartX() const { return startX_; }
     float GetDistanceToFinish() const { return distanceToFinish_; }
-    // How far along x the rival is shown (its start x until a run plays).
-    float GetRivalProgressX() const { return rivalProgressX_; }
     const Vec3& GetRaceTarget() const { return raceTarget_; }
 
     float medalTimes[3] = {0, 0, 0};
@@ -166,7 +169,7 @@ private:
     CPRefPtr<CPGameObject> rivalModel_;
     float raceClock_ = 0.0f;
     float lastSampleTime_ = 0.0f;
-    int replayCursor_ = 0;
+    CPRivalPlayback rivalPlayback_;
     float referenceHeading_ = 0.0f;
     int cameraMode_ = 0;
     float currentAngle_ = 0.0f;
@@ -206,7 +209,6 @@ private:
     // No "fin" object: the finish is never reached.
     CPLevelInterval finish_{std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(), 0.0f};
     bool finished_ = false;
-    float replayDustTimer_ = 0.0f;
     Vec3 raceTarget_;
     float startX_ = 0.0f, distanceToFinish_ = 0.0f;
     float rivalProgressX_ = 0.0f;

@@ -286,6 +286,11 @@ void CPPhysics::WriteBack() {
     }
 }
 
+bool CPPhysics::Start() {
+    accumulator_ = 0.0f;
+    return CPTask::Start();
+}
+
 void CPPhysics::Stop() {
     DestroyWorld();
     CPTask::Stop();

@@ -36,6 +36,8 @@ public:
 
     CPPhysics();
     ~CPPhysics() override;
+    // Each race starts its fixed steps afresh: no time carried over from the race before.
+    bool Start() override;
     void Update() override;
     void Stop() override;
     int GetTaskKind() const override { return KindLevel; }

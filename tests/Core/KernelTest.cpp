@@ -455,6 +455,39 @@ TEST_F(TimerTest, MillisecondClockWhenThereIsNoCounter) {
     EXPECT_NEAR(FrameDelta, 0.008f, 1e-6);
 }
 
+TEST_F(TimerTest, UnderFixedFramesTheMillisecondClockStepsAlikeEveryTurnAndEveryRun) {
+    const struct {
+        const char* frame;
+        uint32_t step;
+    } cases[] = {{"0.025", 25}, {"0.0166667", 17}, {"0.04", 40}, {"0", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame);
+        setenv("VASTREL_FRAME_DT", c.frame, 1);
+        std::vector<uint32_t> runs[2];
+        for (auto& readings : runs) {
+            CPRefPtr<CPGlobalTimer> timer(new CPGlobalTimer);
+            timer->Start();
+            readings.push_back(Platform::GetClock().Milliseconds());
+            for (int turn = 0; turn < 5; ++turn) {
+                TimeScale = turn == 2 ? 3.0f : 1.0f; // the game's time scale is not the clock's
+                clock.Advance(turn * 0.7);           // nor is the machine's own time
+                timer->Update();
+                readings.push_back(Platform::GetClock().Milliseconds());
+            }
+        }
+        EXPECT_EQ(runs[0], runs[1]);
+        for (size_t i = 1; i < runs[0].size(); ++i) EXPECT_EQ(runs[0][i] - runs[0][i - 1], c.step) << i;
+    }
+    // Without the fixed frame the installed clock is read as it is.
+    unsetenv("VASTREL_FRAME_DT");
+    Platform::SetClock(&clock);
+    CPRefPtr<CPGlobalTimer> timer(new CPGlobalTimer);
+    timer->Start();
+    clock.SetMilliseconds(1234);
+    timer->Update();
+    EXPECT_EQ(Platform::GetClock().Milliseconds(), 1234u);
+}
+
 TEST_F(TimerTest, FixedFrameFromTheEnvironment) {
     setenv("VASTREL_FRAME_DT", "0.025", 1);
     CPRefPtr<CPGlobalTimer> timer(new CPGlobalTimer);

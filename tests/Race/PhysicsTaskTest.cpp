@@ -84,6 +84,26 @@ TEST_F(PhysicsTaskTest, FrameTimesGiveTheFixedStepsAndCarryTheRest) {
     }
 }
 
+TEST_F(PhysicsTaskTest, ARaceStartsWithoutTheLastRacesLeftoverTime) {
+    physics_->InitWorld();
+    ASSERT_TRUE(physics_->Start());
+    FrameDelta = 0.01f; // 0.015 s: two steps and a rest
+    physics_->Update();
+    ASSERT_GT(physics_->GetAccumulator(), 0.0f);
+    // The race ends with the task stopped but, in the same turn, still listed; the next race takes
+    // it back (refused, since it still runs) or adds it again: either way the rest is gone.
+    EXPECT_FALSE(physics_->Start());
+    EXPECT_EQ(physics_->GetAccumulator(), 0.0f);
+    physics_->Update();
+    physics_->Stop();
+    EXPECT_TRUE(physics_->Start());
+    EXPECT_EQ(physics_->GetAccumulator(), 0.0f);
+    const int before = physics_->GetStepsTaken();
+    FrameDelta = 1.0f / 300.0f; // half a step: nothing may run yet
+    physics_->Update();
+    EXPECT_EQ(physics_->GetStepsTaken(), before);
+}
+
 TEST_F(PhysicsTaskTest, RemovedBodiesParkDeeperEachTimeAndWrapAround) {
     physics_->InitWorld();
     float expected = -1000.0f;

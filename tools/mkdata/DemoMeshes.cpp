@@ -200,8 +200,8 @@ Mesh Shadow() {
 
 // ---- the race: level1's road, terrain, props and the car "coupe_t" ----
 
-// The height of the road at x: 100 m flat, two hills, a ramp with a drop after it (the jump), flat,
-// a dip, flat to the end. The road runs along +X, 8 m wide, from x = -50 to 650.
+} // namespace
+
 float RoadHeight(float x) {
     constexpr float kPi = 3.14159265f;
     if (x < 100.0f) return 0.0f;
@@ -213,6 +213,8 @@ float RoadHeight(float x) {
     if (x < 460.0f) return -1.5f * (1.0f - std::cos(2.0f * kPi * (x - 380.0f) / 80.0f));
     return 0.0f;
 }
+
+namespace {
 
 constexpr float kRoadStart = -50.0f, kRoadEnd = 650.0f, kRoadStep = 2.5f, kRoadHalfWidth = 4.0f;
 
