@@ -24,18 +24,19 @@ bool WriteAdminSave(const std::filesystem::path& root) {
         r.medal = 4;
         r.parts = {0, 1, 1, 1, 0, 4, 1};
     }
-    // Level 1: a run along the road, beside which the rival is shown: from rest at 4 m/s^2 up to
-    // 22 m/s, over the hills and the jump as the road's height goes, sampled every 0.05 s to the end
-    // of the road.
+    // Level 1: a run along the road, beside which the rival is shown: held at the start through the
+    // menu's three-second countdown as the player is, then from rest at 4 m/s^2 up to 22 m/s, over
+    // the hills and the jump as the road's height goes, sampled every 0.05 s to the end of the road.
     SaveLevelRecord& rival = data.records[0];
     rival.name = "coupe_t";
-    constexpr float kAcceleration = 4.0f, kTopSpeed = 22.0f, kRideHeight = 0.6f, kWheelRadius = 0.5f;
+    constexpr float kCountdown = 3.0f, kAcceleration = 4.0f, kTopSpeed = 22.0f, kRideHeight = 0.6f, kWheelRadius = 0.5f;
     // The model's front (-y) turned a quarter turn about Z to face +X, as the layout's start has it.
     const Quat facing = QuatRotationAxis(Vec3(0, 0, 1), 1.5707964f);
     float x = 0.0f, speed = 0.0f;
     for (int n = 1; x < 640.0f; ++n) {
         const float time = 0.05f * static_cast<float>(n);
-        speed = std::min(kTopSpeed, kAcceleration * time);
+        const bool held = time <= kCountdown;
+        speed = held ? 0.0f : std::min(kTopSpeed, kAcceleration * (time - kCountdown));
         x += speed * 0.05f;
         CPReplayFrame f;
         f.time = time;
@@ -55,8 +56,8 @@ bool WriteAdminSave(const std::filesystem::path& root) {
         f.dustPoint[0] = x - 1.3f;
         f.dustPoint[2] = RoadHeight(x - 1.3f);
         // Dust while it gathers speed, the throttle all the way.
-        f.dustFlag = speed < kTopSpeed ? 1 : 0;
-        f.throttle = 1;
+        f.dustFlag = !held && speed < kTopSpeed ? 1 : 0;
+        f.throttle = held ? 0 : 1;
         rival.frames.push_back(f);
     }
     std::filesystem::create_directories(root / "Data" / "Saves");
