@@ -77,6 +77,7 @@ struct Replay {
     int recordOffset = 0; // turns from race 1's start to its record
     float recordTime = 0.0f;
     std::vector<CPReplayFrame> race1, race3;
+    size_t race1Later = 0;            // race 1's samples just before it was stopped
     std::vector<CPReplayFrame> saved; // the level record's run as the save file holds it
     std::string rearWheel = "w2";
     OwnPlayback own;
@@ -128,6 +129,7 @@ struct Replay {
         if (!race || stopAt || !level) return;
         if (stopping) {
             if (--stopping == 0) stopAt = turn + 1;
+            if (race == 1) race1Later = level->GetOwnRunFrames().size();
             if (race == 2) CheckRival(*level);
             return;
         }
@@ -276,6 +278,8 @@ TEST(ReplayE2ETest, TheRecordedRunIsSavedPlayedExactlyAndRecordedAlikeNextTime) 
     ASSERT_GE(replay.race1.size(), 40u);
     ASSERT_EQ(replay.saved.size(), replay.race1.size());
     EXPECT_EQ(std::memcmp(replay.saved.data(), replay.race1.data(), replay.race1.size() * sizeof(CPReplayFrame)), 0);
+    // Recording went on after the finish, until the level was stopped (about 10 turns on).
+    EXPECT_GE(replay.race1Later, replay.race1.size() + 2);
     EXPECT_GT(replay.race1.back().position[0], 100.0f) << "the car stopped at x " << replay.race1.back().position[0];
 
     // Race 2: the rival followed the saved run every turn it ran, and stood still once it was over.
