@@ -243,7 +243,9 @@ Result Replay20Min(bool smoke) {
     const int turns = smoke ? 2 : 590;
     float progress = 0.0f, clock = end - 10.0f;
     playback.Update(clock, 0.0f, progress); // the cursor arrives before the timed turns
+    // A growing vector moves its samples now and then; the turn measured is the usual one.
     std::vector<CPReplayFrame> recording = run;
+    recording.reserve(run.size() + turns);
     float lastSample = end;
     std::vector<double> ms;
     int placed = 0;
