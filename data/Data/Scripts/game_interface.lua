@@ -7,6 +7,64 @@ local OUTCOMES = { ["finish!"] = "finish", ["lost!"] = "lost", ["burn!"] = "burn
 local screen
 local shownFor = 0
 
+-- ---- The radar and the wrong-way sign ----
+-- The radar panel sits 109 pixels from the right edge and 100 from the top around the player's
+-- dot: the track lines ahead and behind (every third line's centre near the car) and the cars
+-- GetAIPositions places. The sign shows while the car heads more than a quarter turn away from
+-- the track's direction where it is.
+local RADAR_TRACK, RADAR_CARS = 21, 4
+local function radar_place(width, height)
+    SetWindowPosition(screen, "radar", width - 205, 4)
+    SetWindowSize(screen, "radar", 192, 192)
+    SetWindowPosition(screen, "radar_me", width - 112, 97)
+end
+local function radar_hide()
+    for i = 1, RADAR_TRACK do SetWindowVisible(screen, "radar_track" .. i, false) end
+    for i = 1, RADAR_CARS do SetWindowVisible(screen, "radar_car" .. i, false) end
+    SetWindowVisible(screen, "wrongway", false)
+    SetText(screen, "wrongway_text", "")
+end
+local function radar_update()
+    local width = GetScreenSize()
+    local px, py = GetPlayerPosition()
+    local zangle, sx, sy = GetCameraZAngle(), GetLevelSize()
+    if zangle and sx then
+        local turn = zangle - math.pi / 2
+        local c, s = math.cos(turn), math.sin(turn)
+        local scale = 500 / math.max(sx, sy)
+        for i = 1, RADAR_TRACK do
+            local cx, cy = GetClosestLineCenter(px, py, nil, (i - 11) * 3)
+            if cx then
+                local dx, dy = cx - px, -(cy - py)
+                local x, y = width - 109 + (dx * c - dy * s) * scale, 100 + (dx * s + dy * c) * scale
+                local on = x >= width - 205 and y <= 200 and y >= 4
+                if on then SetWindowPosition(screen, "radar_track" .. i, x - 2, y - 2) end
+                SetWindowVisible(screen, "radar_track" .. i, on)
+            else
+                SetWindowVisible(screen, "radar_track" .. i, false)
+            end
+        end
+    end
+    local count, places = GetAIPositions()
+    for i = 1, RADAR_CARS do
+        local x, y = places and places[3 * i - 2], places and places[3 * i - 1]
+        local on = x ~= nil and 3 * i <= (count or 0) and x <= width
+        if on then SetWindowPosition(screen, "radar_car" .. i, x - 3, y - 3) end
+        SetWindowVisible(screen, "radar_car" .. i, on)
+    end
+    local heading, angle = GetPlayerSplineAngle()
+    local wrong = false
+    if angle then
+        local off = math.abs(math.fmod(heading - angle + 3 * math.pi, 2 * math.pi) - math.pi)
+        wrong = off > math.pi / 2 and GetPlayerSpeed() > 1
+    end
+    SetWindowVisible(screen, "wrongway", wrong)
+    SetTextString(screen, "wrongway_text", wrong and "WRONG WAY" or "")
+    -- Moved and hidden windows take effect once the screen's quads are built again.
+    UpdateInterfaceBuffers(screen)
+end
+-- ---- end of the radar and the wrong-way sign ----
+
 local function say(text, key)
     if not screen then return end
     if key then SetTextString(screen, "message", text) else SetText(screen, "message", text) end
@@ -20,6 +78,8 @@ local function handle(command, params)
         SetWindowVisible(screen, "danger", false)
         SetText(screen, "message", "")
         SetText(screen, "abilities", "")
+        radar_place(GetScreenSize())
+        radar_hide()
     elseif command == "delete_object" then
         Release(StringToPointer(params[1]))
         screen = nil
@@ -53,6 +113,7 @@ while true do
             shownFor = shownFor - GetDeltaTime()
             if shownFor <= 0 then SetText(screen, "message", "") end
         end
+        radar_update()
         UpdateInterface(screen)
     end
     Update()
