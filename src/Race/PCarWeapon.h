@@ -40,6 +40,8 @@ struct CPMeleeRecord {
 struct CPCarWeapon {
     static constexpr float kFlameTick = 0.2f;
     static constexpr float kMeleePeriod = 0.4f;
+    static constexpr float kAimBeamLength = 30.0f;
+    static constexpr float kAimBeamHalfWidth = 0.05f;
 
     float flameTickTimer = 0.0f;
     float barrelAngle = 0.0f;
@@ -62,6 +64,7 @@ struct CPCarWeapon {
     std::vector<CPRefPtr<CPGameObject>> flameHits; // each object once
     float ammunitionFactor = 1.0f;
     float fireRateFactor = 1.0f;
+    // The aiming beam; nothing switches it on yet.
     bool aimBeam = false;
     CPRefPtr<CPGameObject> aimBeamObject;
     CPRefPtr<CPManagedObject> aimBeamRender;

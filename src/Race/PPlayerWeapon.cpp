@@ -7,11 +7,15 @@
 #include "Core/PRandom.h"
 #include "Core/PRayQuery.h"
 #include "Core/PScriptManager.h"
+#include "Race/PCamera.h"
 #include "Race/PCar.h"
 #include "Race/PCarWeapon.h"
 #include "Race/PLevel.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPlayer.h"
+#include "Render/PRender.h"
+#include "Render/PRenderBlock.h"
+#include "Render/PRenderObject.h"
 
 namespace {
 
@@ -53,6 +57,50 @@ const std::string& ConfiguredWeapon(int slot) {
     if (!data || slot < 0 || slot > 2) return none;
     const CPCarConfiguration& c = data->raceConfiguration;
     return slot == 0 ? c.weapon1 : slot == 1 ? c.weapon2 : c.weapon3;
+}
+
+// The main camera's eye, when the level has a camera.
+bool CameraEye(Vec3& eye) {
+    CPLevel* level = GetLevel();
+    CPCamera* camera = level ? level->GetCamera() : nullptr;
+    CPPerspectiveCamera* main = camera ? camera->GetMainCamera() : nullptr;
+    if (!main) return false;
+    eye = main->eye;
+    return true;
+}
+
+// The aiming beam: a quad from the muzzle along the aim, turned to face the camera (or lying flat
+// without one), queued for this frame's drawing.
+void DrawAimBeam(CPCarWeapon& w, const Vec3& muzzle, const Vec3& direction) {
+    if (LengthSq(direction) == 0.0f) return;
+    if (!w.aimBeamObject) {
+        w.aimBeamObject = CPRefPtr<CPGameObject>(new CPGameObject("aim_beam"));
+        CPRefPtr<CPRenderObject> quad(new CPRenderObject(w.aimBeamObject.Get()));
+        quad->vertices.assign(4, CPVertex{});
+        const float uv[8] = {0, 0, 1, 0, 1, 1, 0, 1};
+        for (size_t i = 0; i < 4; ++i) {
+            quad->vertices[i].diffuse = 0xFFFFFFFFu;
+            quad->vertices[i].tu = uv[2 * i];
+            quad->vertices[i].tv = uv[2 * i + 1];
+        }
+        quad->indices = {0, 1, 2, 0, 2, 3};
+        w.aimBeamRender = CPRefPtr<CPManagedObject>(quad.Get());
+        w.aimBeamObject->SetRenderPart(w.aimBeamRender);
+        w.aimBeamObject->SetRenderType(CPGameObject::RenderMesh);
+    }
+    auto* quad = dynamic_cast<CPRenderObject*>(w.aimBeamRender.Get());
+    if (!quad || quad->vertices.size() != 4) return;
+    const Vec3 end = muzzle + direction * CPCarWeapon::kAimBeamLength;
+    Vec3 eye;
+    Vec3 side = CameraEye(eye) ? Cross(end - muzzle, eye - muzzle) : Cross(direction, Vec3(0, 0, 1));
+    if (LengthSq(side) == 0.0f) side = Cross(direction, Vec3(1, 0, 0));
+    side = Normalize(side) * CPCarWeapon::kAimBeamHalfWidth;
+    const Vec3 corners[4] = {muzzle + side, end + side, end - side, muzzle - side};
+    for (size_t i = 0; i < 4; ++i) quad->vertices[i].position = corners[i];
+    quad->worldVertices = quad->vertices;
+    if (CPRender* render = GetRender())
+        if (CPRenderBlock* block = render->GetDynamicRenderBlock().Get())
+            block->DrawDynamicObject(w.aimBeamObject.Get());
 }
 
 } // namespace
@@ -262,6 +310,7 @@ void CPPlayer::UpdateWeapon(const Vec3& aimPoint, CPGameObject* target) {
         SetPartRotation(*w.part, MatRotationZ(w.yaw));
     }
     if (!solidTarget) aim.z = 0.0f;
+    if (w.aimBeam) DrawAimBeam(w, muzzleBase, Normalize(aim));
 
     // Firing.
     w.shotTimer -= dt;

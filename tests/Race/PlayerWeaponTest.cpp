@@ -7,9 +7,13 @@
 
 #include "Core/Math/Mat4.h"
 #include "Core/PGlobalTimer.h"
+#include "Core/PLuaScript.h"
 #include "Core/PRandom.h"
+#include "Core/PScriptManager.h"
 #include "Race/PGameData.h"
 #include "Race/PPlayer.h"
+#include "Render/PRenderObject.h"
+#include "ScriptHarness.h"
 
 namespace {
 
@@ -364,6 +368,74 @@ TEST_F(PlayerWeaponTest, ShellCasingFliesUpAndBackFromThePart) {
     }
     SpawnShellCasing(nullptr);
     EXPECT_EQ(effects.particles.size(), 20u);
+}
+
+// The aiming beam is built only once switched on: a quad 0.1 wide from the gun's base 30 units
+// along the level aim (the aim point's height does not tilt it), lying flat without a camera.
+TEST_F(PlayerWeaponTest, AimBeamRunsThirtyUnitsAlongTheAimOnlyWhenSwitchedOn) {
+    MakeCar({"mgun"});
+    Arm("mgun");
+    Mount(0);
+    Frames(1);
+    EXPECT_FALSE(car->weapon.aimBeamObject);
+    car->weapon.aimBeam = true;
+    const struct {
+        Vec3 aim;
+        Vec3 corners[4];
+    } cases[] = {
+        {{0, -20, 7}, {{-0.05f, 0, 1}, {-0.05f, -30, 1}, {0.05f, -30, 1}, {0.05f, 0, 1}}},
+        {{20, 0, -3}, {{0, -0.05f, 1}, {30, -0.05f, 1}, {30, 0.05f, 1}, {0, 0.05f, 1}}},
+    };
+    for (const auto& c : cases) {
+        Frames(1, c.aim);
+        auto* quad = dynamic_cast<CPRenderObject*>(car->weapon.aimBeamRender.Get());
+        ASSERT_NE(quad, nullptr);
+        ASSERT_EQ(quad->vertices.size(), 4u);
+        ASSERT_EQ(quad->indices.size(), 6u);
+        for (size_t i = 0; i < 4; ++i) {
+            EXPECT_NEAR(quad->vertices[i].position.x, c.corners[i].x, 1e-4f) << i;
+            EXPECT_NEAR(quad->vertices[i].position.y, c.corners[i].y, 1e-4f) << i;
+            EXPECT_NEAR(quad->vertices[i].position.z, c.corners[i].z, 1e-4f) << i;
+        }
+        EXPECT_EQ(car->weapon.aimBeamObject->GetRenderPart().Get(), car->weapon.aimBeamRender.Get());
+    }
+}
+
+// The panel hears of the weapon once per shot fired, never in the turns the shot timer runs or
+// while the trigger is up.
+TEST_F(PlayerWeaponTest, PanelIsToldOncePerShotFired) {
+    ScriptHarness::GameRoot root("");
+    std::filesystem::create_directories("Data/Scripts");
+    std::ofstream("Data/Scripts/list.dat") << "gamemenu t_interface gamemenu\n";
+    std::ofstream("Data/Scripts/gamemenu.lua") << "-- only its queue is read\n";
+    InvalidatePathCache();
+    {
+        CPScriptManager scripts;
+        ASSERT_TRUE(scripts.LoadList());
+        CPRefPtr<CPLuaScript> panel = scripts.GetScript("gamemenu");
+        ASSERT_TRUE(panel);
+        panel->Start();
+        auto told = [&] {
+            return std::count_if(panel->GetQueue().begin(), panel->GetQueue().end(), [](const CPCommand& c) {
+                return c.name == "update_game_interface" && c.params.empty();
+            });
+        };
+
+        MakeCar({"mgun"});
+        Arm("mgun");
+        Mount(0);
+        Frames(30);
+        EXPECT_EQ(told(), 0);
+        car->SetFiring(true);
+        Frames(50); // 0.5 s at five shots a second: the shots of 0, 0.2 and 0.4 s
+        EXPECT_EQ(Count("trasser11"), 3u);
+        EXPECT_EQ(told(), 3);
+        car->SetFiring(false);
+        Frames(50);
+        EXPECT_EQ(told(), 3);
+        car.Reset();
+        CPManagedObject::CollectGarbage();
+    }
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// Shots drawn on the real device and read back: a tracer's streak between its projected ends and
-// the super weapon's white-out over the whole frame, gone when it ends. Frames are written to
-// build/test-output/ as PNG for a look.
+// Shots drawn on the real device and read back: a tracer's streak between its projected ends, the
+// super weapon's white-out over the whole frame, gone when it ends, and an explosion's light on a
+// floor for its first 0.4 s only. Frames are written to build/test-output/ as PNG for a look.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,8 +17,11 @@
 #include "Render/PMaterialManager.h"
 #include "Render/PPerspectiveCamera.h"
 #include "Render/PRender.h"
+#include "Render/PRenderBlock.h"
+#include "Render/PRenderObject.h"
 #include "Render/RenderTestSupport.h"
 #include "RenderGL/PngWriter.h"
+#include "Weapons/PExplosionShot.h"
 #include "Weapons/PTracerShot.h"
 #include "Weapons/WeaponsTestSupport.h"
 
@@ -53,6 +56,9 @@ protected:
         }
         root_->Put("Data/Textures/white.tga", RenderSupport::SolidTga(4, 4, 0xFFFFFFFF));
         root_->Put("Data/Textures/error.tga", RenderSupport::SolidTga(2, 2, 0xFFFF00FF));
+        // Black and clear: an explosion's sprites add nothing and hide nothing.
+        root_->Put("Data/Textures/clear.tga", RenderSupport::SolidTga(4, 4, 0x00000000));
+        root_->Put("Data/Textures/glow_shot.tga", RenderSupport::SolidTga(4, 4, 0x00000000));
         materials_ = std::make_unique<CPMaterialManager>();
         render_ = CPRefPtr<CPRender>(new CPRender());
         render_->SetBackend(CreateGlBackend());
@@ -70,10 +76,13 @@ protected:
         render_->SetLayerCamera(103, camera_.Get());
         world_.camera = Vec3(0, 0, 0);
         const std::string text = "streak trasser player;20;5;0.5;white.tga;light_nofog.fx;103;;0;none\n"
-                                 "white super nosound;none\n";
+                                 "white super nosound;none\n"
+                                 // Radius 10, white light; 4 x 2 cells at 8 a second: one second long.
+                                 "blast s_explosion clear.tga;;x;0;0;0;4;2;8;10;1;0.5;0.3;1,1,1;;0;;0;;none\n";
         weapons_.LoadText(text.data(), static_cast<int>(text.size()));
     }
     void TearDown() override {
+        floor_.Reset();
         weapons_.ReleaseAll();
         if (render_ && render_->GetDevice()) render_->Stop();
         render_.Reset();
@@ -89,6 +98,7 @@ protected:
         ++FrameCounter;
         FrameDelta = dt;
         weapons_.Update();
+        if (floor_) render_->GetDynamicRenderBlock()->DrawDynamicObject(floor_.Get());
         render_->Update();
         std::vector<uint32_t> pixels;
         int w = 0, h = 0;
@@ -112,6 +122,7 @@ protected:
     Device* device_ = nullptr;
     FakeWorld world_;
     CPWeaponsSystem weapons_;
+    CPRefPtr<CPGameObject> floor_;
 };
 
 TEST_F(ShotPixelsTest, ATracerStreakCoversTheSpanBetweenItsEnds) {
@@ -154,6 +165,49 @@ TEST_F(ShotPixelsTest, TheWhiteOutCoversTheFrameAndIsGoneByTwoSeconds) {
     }
     last = Turn(0.25f, "super-gone.png");
     EXPECT_LT(Grey(At(last, W / 2, H / 2)), 5);
+}
+
+// A white floor 20 units ahead, facing the camera, lit only by the device's lights (no ambient).
+// An explosion 5 units in front of it lights it while it is younger than 0.4 s, ever less, and
+// not at all after, although it is still playing its cells.
+TEST_F(ShotPixelsTest, AnExplosionLightsTheFloorForItsFirstFourTenthsOnly) {
+    floor_ = CPRefPtr<CPGameObject>(new CPGameObject("floor"));
+    CPRefPtr<CPRenderObject> quad(new CPRenderObject(floor_.Get()));
+    for (auto [x, y] : {std::pair{-6.0f, 6.0f}, {6.0f, 6.0f}, {6.0f, -6.0f}, {-6.0f, -6.0f}}) {
+        CPVertex v{};
+        v.position = Vec3(x, y, 20);
+        v.normal = Vec3(0, 0, -1);
+        v.diffuse = 0xFFFFFFFFu;
+        quad->vertices.push_back(v);
+    }
+    quad->indices = {0, 1, 2, 0, 2, 3};
+    quad->worldVertices = quad->vertices;
+    quad->SetMaterial(materials_->GetMaterial(103, "simple.fx", {"white.tga"}));
+    floor_->SetRenderPart(CPRefPtr<CPManagedObject>(quad.Get()));
+    floor_->SetRenderType(CPGameObject::RenderMesh);
+    render_->SetAmbient(0xFF000000, 0, 0, 0);
+
+    const auto before = Turn(0.125f, "blast-before.png");
+    EXPECT_LT(Grey(At(before, W / 2, H / 2)), 5);
+
+    weapons_.CreateShot("blast", Vec3(0, 0, 15), Vec3(), -1);
+    ASSERT_EQ(weapons_.GetLiveShots().size(), 1u);
+    ASSERT_NE(dynamic_cast<CPExplosionShot*>(weapons_.GetLiveShots().front().Get()), nullptr);
+    // Ages 0, 0.125, 0.25 and 0.375 s: lit, fading; 0.5 and 0.625 s: dark while the cells still play.
+    int previous = 256;
+    for (int turn = 0; turn < 4; ++turn) {
+        const auto lit = Turn(0.125f, "blast-lit.png");
+        const int grey = Grey(At(lit, W / 2, H / 2));
+        EXPECT_GT(grey, 20) << "turn " << turn;
+        EXPECT_LE(grey, previous) << "turn " << turn;
+        previous = grey;
+    }
+    for (int turn = 4; turn < 6; ++turn) {
+        const auto dark = Turn(0.125f, "blast-dark.png");
+        EXPECT_EQ(weapons_.GetLiveShots().size(), 1u) << "turn " << turn;
+        EXPECT_LT(Grey(At(dark, W / 2, H / 2)), 5) << "turn " << turn;
+        EXPECT_LT(Grey(At(dark, W / 4, H / 4)), 5) << "turn " << turn;
+    }
 }
 
 } // namespace

@@ -293,6 +293,8 @@ Mesh RoadVisible() {
     return mesh;
 }
 
+} // namespace
+
 // A box node of its own, for the small parts of the car and the props.
 Node BoxNode(const char* name, const Vec3& lo, const Vec3& hi) {
     Node node;
@@ -300,6 +302,8 @@ Node BoxNode(const char* name, const Vec3& lo, const Vec3& hi) {
     Box(node, lo, hi);
     return node;
 }
+
+namespace {
 
 // One axle's wheels: a tyre at each side of the car, turning about x.
 Node Axle(const char* name, float y, float radius) {
@@ -343,6 +347,7 @@ Mesh Coupe() {
     body.children.push_back(BoxNode("biker", {-0.45f, 0.1f, 0.3f}, {-0.05f, 0.5f, 0.75f}));
     body.children.push_back(BoxNode("lflarerear", {-0.78f, 1.79f, 0.0f}, {-0.5f, 1.83f, 0.15f}));
     body.children.push_back(BoxNode("rflarerear", {0.5f, 1.79f, 0.0f}, {0.78f, 1.83f, 0.15f}));
+    AddWeaponParts(body);
     Mesh mesh;
     mesh.nodes = {body};
     return mesh;

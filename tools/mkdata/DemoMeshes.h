@@ -15,3 +15,11 @@ void DemoFlatQuad(MeshFile::Node& node, float x0, float y0, float x1, float y1, 
 // The height of level 1's road at x: 100 m flat, two hills, a ramp with a drop after it (the jump),
 // flat, a dip, flat to the end. The road runs along +X, 8 m wide, from x = -50 to 650.
 float RoadHeight(float x);
+
+// A node holding one box between two corners, in the node's own frame.
+MeshFile::Node BoxNode(const char* name, const Vec3& lo, const Vec3& hi);
+
+// The car's weapons, their muzzle flashes and the heavy gun's barrel, under the car's root (DemoWeapons.cpp).
+void AddWeaponParts(MeshFile::Node& body);
+// The scripted barrels' mesh and texture (DemoWeapons.cpp).
+bool WriteDemoWeapons(const fs::path& gameRoot);

@@ -418,6 +418,7 @@ int main(int argc, char** argv) {
     if (!WriteDemoMeshes(argv[1])) return 1;
     if (!WriteDemoEffects(argv[1])) return 1;
     if (!WriteDemoBonuses(argv[1])) return 1;
+    if (!WriteDemoWeapons(argv[1])) return 1;
     if (!WriteAdminSave(argv[1])) {
         std::fprintf(stderr, "mkdata: cannot write Data/admin.sav\n");
         return 1;

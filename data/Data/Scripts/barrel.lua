@@ -1,0 +1,51 @@
+-- A barrel on the race line, run by its own script (barrel_a.lua, ...): "damage" wears it down, and
+-- at the end it bursts: an explosion where it stood (which may set off its neighbours), maybe a
+-- pickup from the mission's first line, and the barrel is gone from sight and from the shots' way.
+return function(name)
+    local journal = dofile("Data/Scripts/journal.lua")(name)
+    local HEALTH = 20
+
+    local barrel
+    local health = HEALTH
+
+    local function burst()
+        local x, y, z = GetPosition(barrel)
+        journal.value("burst", x, y, z)
+        SetVisible(barrel, false)
+        SetCollision(barrel, false)
+        Explosion("rocket_exp2", x, y, z + 0.75)
+        SetBonus(x, y, 0)
+    end
+
+    local function handle(command, params)
+        if command == "shot" then
+            -- The handles differ from run to run; the damage is what counts.
+            journal.command(command, { params[3] })
+        else
+            journal.command(command, params)
+        end
+        if command == "add_object" then
+            if barrel then Release(barrel) end
+            barrel = StringToPointer(params[1])
+            health = HEALTH
+        elseif command == "delete_object" then
+            local gone = StringToPointer(params[1])
+            Release(gone)
+            if gone == barrel then barrel = nil end
+        elseif command == "release_all" then
+            if barrel then Release(barrel) end
+            barrel = nil
+            return true
+        elseif command == "damage" and barrel and health > 0 then
+            health = health - (tonumber(params[1]) or 0)
+            if health <= 0 then burst() end
+        end
+    end
+
+    while true do
+        while SetNextCommand(globalObject) do
+            if journal.guard(handle, GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) }) then return end
+        end
+        Update()
+    end
+end

@@ -1,0 +1,2 @@
+-- One of the barrels on the race line (see barrel.lua).
+dofile("Data/Scripts/barrel.lua")("barrel_b")

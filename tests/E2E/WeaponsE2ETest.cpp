@@ -1,0 +1,165 @@
+// The program itself on a copy of the demo root whose level 1 is a fixture: the car at the start
+// facing +X, a barrel 15 m ahead on its line and one 40 m ahead. The barrels are the demo's scripted
+// props (barrel.lua): they write each command they get to the journal. A few lines of the test's own
+// before "main" start the race, hold the trigger through the car's script ("jeep"), switch to the
+// rocket launcher, drop a money pickup on the car, fill and empty the bonus list and shoot two
+// lightning bolts, one at the car and one into the sky, noting what they saw. The journal is compared
+// line by line.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kLayout = R"(header 0 0 0 0
+lights 0
+object player 0 0 0.6 0 0 0.70710677 0.70710677 1 1 1
+object road_vis 0 0 0 0 0 0 1 1 1 1
+object barrel_a 15 0 0 0 0 0 1 1 1 1
+object barrel_b 40 0 0 0 0 0 1 1 1 1
+trailer 0
+)";
+
+// Runs before "main": turn by turn, what a player and a race script would do.
+constexpr const char* kDriver = R"(do
+    local turn, update = 0, Update
+    local path = os.getenv("VASTREL_JOURNAL")
+    local function note(...)
+        local parts = {}
+        for i = 1, select("#", ...) do
+            local v = select(i, ...)
+            parts[#parts + 1] = type(v) == "number" and string.format("%.2f", v) or tostring(v)
+        end
+        local f = io.open(path, "a")
+        f:write("driver ", table.concat(parts, " "), "\n")
+        f:close()
+    end
+    local function key(action, down) SendCommandByName("jeep", "key_action", action .. "," .. (down and "1" or "0")) end
+    -- A bolt is stepped once a turn; the note says how many turns it grew and how it ended.
+    local bolt, grew, label
+    local function startBolt(name, x, y, z, dx, dy, dz)
+        bolt, grew, label = StartLighting("bolt", x, y, z, dx, dy, dz), 0, name
+    end
+    local function stepBolt()
+        if not bolt then return end
+        local state, hit = UpdateTrasser(bolt)
+        if state == 1 then
+            grew = grew + 1
+        else
+            note("bolt", label, grew, state, hit ~= nil and "hit" or "none")
+            Release(bolt)
+            bolt = nil
+        end
+    end
+    local crate
+    Update = function(...)
+        turn = turn + 1
+        if turn == 12 then
+            SetPlayerName("coupe_t") InitPlayer() InitLevel("level1") InitSky() StartLevel()
+            SetLevelStarted(true) SetUpdateTime(true)
+        end
+        if turn == 60 then key("fire", true) end
+        if turn == 100 then key("fire", false) end
+        if turn == 160 then key("next_weapon", true) key("next_weapon", false) end
+        if turn == 165 then key("fire", true) end
+        if turn == 330 then key("fire", false) end
+        if turn == 340 then
+            SetMoney(500)
+            local x, y, z = GetPlayerPosition()
+            Explosion("plus", x, y, z)
+        end
+        if turn == 360 then note("money", GetMoney()) end
+        if turn == 362 then
+            crate = LoadRenderObject("crate.rdf", 0)
+            AddBonus(crate, 7) AddBonus(crate, 3)
+            local list = GetBonusList()
+            note("bonuses", GetBonusesCount(), #list, list[1][2], list[2][2], list[1][1] == crate)
+            EraseBonus(crate)
+            note("bonuses", GetBonusesCount(), GetBonusList()[1][2])
+            ClearBonuses()
+            note("bonuses", GetBonusesCount())
+            Release(crate)
+        end
+        if turn == 370 then
+            local x, y, z = GetPlayerPosition()
+            startBolt("car", x, y + 5, z, 0, -1, 0)
+        end
+        if turn == 420 then startBolt("sky", 0, 0, 30, 0, 0, 1) end
+        stepBolt()
+        if turn == 560 then KillAllTasks() end
+        return update(...)
+    end
+end
+)";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+// The journal lines of the barrels and the driver, in order.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("barrel_", 0) == 0 || line.rfind("driver ", 0) == 0) out.push_back(line);
+    return out;
+}
+
+TEST(WeaponsProgramTest, BarrelsTakeTheShotsAndTheScriptsSeeMoneyBonusesAndBolts) {
+    char pattern[] = "/tmp/vastrel-weapons-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const fs::path root = pattern;
+    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root, fs::copy_options::recursive);
+    std::ofstream(root / "level.txt") << kLayout;
+    const std::string in = "cd \"" + root.string() + "\" && " VASTREL_BINARY_DIR "/bin/";
+    ASSERT_EQ(std::system((in + "mkdata . >/dev/null").c_str()), 0);
+    ASSERT_EQ(std::system((in + "mklevel level.txt Data/Levels/level1.lvl >/dev/null").c_str()), 0);
+    const fs::path main = root / "Data/Scripts/main.lua";
+    const std::string script = ReadFile(main);
+    std::ofstream(main, std::ios::trunc) << kDriver << script;
+    std::ofstream(root / "config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(root.c_str()) != 0) _exit(126);
+        freopen("program.out", "w", stdout);
+        freopen("program.out", "a", stderr);
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("ALSOFT_DRIVERS", "null", 1);
+        setenv("VASTREL_SHELL", "off", 1);
+        setenv("VASTREL_LOG", "1", 1);
+        setenv("VASTREL_FRAME_DT", "0.02", 1);
+        setenv("VASTREL_JOURNAL", (root / "journal.txt").c_str(), 1);
+        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string out = ReadFile(root / "program.out");
+    const std::string journal = ReadFile(root / "journal.txt");
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+    if (out.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << out;
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+
+    const std::vector<std::string> expected = {
+        "barrel_a add_object ",
+        "barrel_b add_object ",
+    };
+    EXPECT_EQ(Lines(journal), expected) << journal;
+}
+
+} // namespace
