@@ -1,10 +1,10 @@
 // The program itself on a copy of the demo root whose level 1 is a fixture: the car at the start
-// facing +X, a barrel 15 m ahead on its line and one 40 m ahead. The barrels are the demo's scripted
-// props (barrel.lua): they write each command they get to the journal. A few lines of the test's own
-// before "main" start the race, hold the trigger through the car's script ("jeep"), switch to the
-// rocket launcher, drop a money pickup on the car, fill and empty the bonus list and shoot two
-// lightning bolts, one at the car and one into the sky, noting what they saw. The journal is compared
-// line by line.
+// facing +X, a barrel 15 m ahead on its line and one 28.5 m ahead, where the rockets come down (their
+// longest throw at 17 units a second). The barrels are the demo's scripted props (barrel.lua): they
+// write each command they get to the journal. A few lines of the test's own before "main" start the
+// race, hold the trigger through the car's script ("jeep"), switch to the rocket launcher, drop a
+// money pickup on the car, fill and empty the bonus list and shoot two lightning bolts, one at the
+// car and one into the sky, noting what they saw. The journal is compared line by line.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -26,7 +26,7 @@ lights 0
 object player 0 0 0.6 0 0 0.70710677 0.70710677 1 1 1
 object road_vis 0 0 0 0 0 0 1 1 1 1
 object barrel_a 15 0 0 0 0 0 1 1 1 1
-object barrel_b 40 0 0 0 0 0 1 1 1 1
+object barrel_b 28.5 0 0 0 0 0 1 1 1 1
 trailer 0
 )";
 
@@ -158,6 +158,31 @@ TEST(WeaponsProgramTest, BarrelsTakeTheShotsAndTheScriptsSeeMoneyBonusesAndBolts
     const std::vector<std::string> expected = {
         "barrel_a add_object ",
         "barrel_b add_object ",
+        // The machine gun: 5 a round (its catalog damage); barrel_a bursts at 20 and stops nothing
+        // more, so the rest of the burst reaches barrel_b.
+        "barrel_a damage 5.00",
+        "barrel_a damage 5.00",
+        "barrel_a damage 5.00",
+        "barrel_a damage 5.00",
+        "barrel_a = burst 15.00,0.00,0.00",
+        "barrel_b damage 5.00",
+        "barrel_b damage 5.00",
+        // Four rockets, one a second, each telling its target the launcher's damage.
+        "barrel_b shot 40.00",
+        "barrel_b shot 40.00",
+        "barrel_b shot 40.00",
+        // The money pickup on the car: 500 + 100.
+        "driver money 600.00",
+        "driver bonuses 2.00 2.00 7.00 3.00 true",
+        "driver bonuses 1.00 3.00",
+        "driver bonuses 0.00",
+        "barrel_b shot 40.00",
+        // 10 units a second at 0.02 s a turn: the car's side 4.2 units away is reached in the 22nd
+        // step; the bolt into the sky grows its 20 units and is done.
+        "driver bolt car 21.00 0.00 hit",
+        "driver bolt sky 99.00 -1.00 none",
+        "barrel_a release_all ",
+        "barrel_b release_all ",
     };
     EXPECT_EQ(Lines(journal), expected) << journal;
 }

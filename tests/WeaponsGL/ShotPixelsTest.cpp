@@ -98,6 +98,8 @@ protected:
         ++FrameCounter;
         FrameDelta = dt;
         weapons_.Update();
+        // The lights queued this turn go to the device, as the sky task has them in a race.
+        render_->ApplyLights();
         if (floor_) render_->GetDynamicRenderBlock()->DrawDynamicObject(floor_.Get());
         render_->Update();
         std::vector<uint32_t> pixels;
