@@ -417,12 +417,15 @@ TEST_P(PlayerBonusPickupTest, PickupsSendTheirCommandsInOrderWithOrWithoutTheirS
         const Vec3 before = Velocity();
         Frame();
         EXPECT_TRUE(car_->IsThrottleCut());
+        // The same frame's later steps already ran: the auto-unlock clock counted the frame and the
+        // nitro push took its first share (force x the nitro time left).
+        const float dt = FrameDelta;
         EXPECT_TRUE(car_->autoUnlock);
-        EXPECT_EQ(car_->autoUnlockTime, 2.0f);
+        EXPECT_EQ(car_->autoUnlockTime, 2.0f + dt);
         EXPECT_EQ(car_->GetCar()->nitroForce, 5.0f);
-        EXPECT_EQ(car_->GetCar()->nitroTime, 2.5f);
-        // Forward is +X: the push is 5 along it, flat.
-        EXPECT_NEAR(Velocity().x - before.x, 5.0f / mass, 1e-4f);
+        EXPECT_EQ(car_->GetCar()->nitroTime, 2.5f - dt);
+        // Forward is +X: the pickup's push is 5 along it, flat, and the nitro's 5 x (2.5 - dt).
+        EXPECT_NEAR(Velocity().x - before.x, (5.0f + 5.0f * (2.5f - dt)) / mass, 1e-4f);
         EXPECT_NEAR(Velocity().z - before.z, 0.0f, 1e-6f);
 
         AtBonus(2);
@@ -617,7 +620,7 @@ TEST_F(PlayerBonusRaceTest, ATrafficCarPicksUpNothingAndEveryHazardStrikesIt) {
     EXPECT_EQ(car_->GetCar()->throttle, 0.0f);
     EXPECT_EQ(car_->GetCar()->lift, 7.0f);
     EXPECT_TRUE(car_->autoUnlock);
-    EXPECT_EQ(car_->autoUnlockTime, 0.0f);
+    EXPECT_EQ(car_->autoUnlockTime, FrameDelta); // set to 0, then this frame's auto-unlock step
     EXPECT_EQ(BonusesLeft(), std::size(kLayout));
 }
 
