@@ -299,6 +299,7 @@ protected:
         CPManagedObject::CollectGarbage();
         CPSettingsManager::ResetDefaults();
         FrameDelta = 0.0f;
+        ShadowMatrix = shadowMatrixBefore_; // the level's load sets it for the whole program
     }
 
     static void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -393,6 +394,7 @@ protected:
     RecordingEffects effects_;
     CPRefPtr<CPLevel> level_;
     CPPlayer* car_ = nullptr;
+    const Mat4 shadowMatrixBefore_ = ShadowMatrix;
 };
 
 class PlayerBonusPickupTest : public PlayerBonusRaceTest, public ::testing::WithParamInterface<bool> {};
