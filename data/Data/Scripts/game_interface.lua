@@ -59,7 +59,7 @@ local function radar_update()
         wrong = off > math.pi / 2 and GetPlayerSpeed() > 1
     end
     SetWindowVisible(screen, "wrongway", wrong)
-    SetTextString(screen, "wrongway_text", wrong and "WRONG WAY" or "")
+    SetText(screen, "wrongway_text", wrong and "WRONG WAY" or "")
     -- Moved and hidden windows take effect once the screen's quads are built again.
     UpdateInterfaceBuffers(screen)
 end
