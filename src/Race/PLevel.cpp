@@ -120,6 +120,9 @@ CPLevel::~CPLevel() {
     delete quadTree_;
     // A newer level may already have installed its own; only the current level's go.
     if (GetLevel() == this) {
+        // The shadow projection is this level's light: objects made after it (the menus') must
+        // not grow their bounds by it.
+        ShadowMatrix = Mat4();
         SetPlayerCarObject(nullptr);
         SetRaceOverQuery(nullptr);
         SetCarHeightQuery(nullptr);

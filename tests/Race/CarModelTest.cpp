@@ -167,6 +167,26 @@ TEST_F(CarModelTest, ThrottleDrivesAlongXAsComputedAndReverseDrivesBack) {
     }
 }
 
+// The model has no steering and drives along world X whatever the heading: a car a script turned
+// to face along Y, or back along -X, is still pushed along +X.
+TEST_F(CarModelTest, ATurnedCarIsStillDrivenAlongX) {
+    for (const Quat heading : {Quat{0, 0, 0, 1}, Quat{0, 0, -0.70710677f, 0.70710677f}}) {
+        SCOPED_TRACE(heading.z);
+        CPRefPtr<CPGameObject> car = MakeCar();
+        car->SetRotation(heading);
+        car->UpdateTransform();
+        Run(120);
+        const Vec3 p0 = car->GetPosition();
+        physics_->SetCarInput(car.Get(), 1.0f, 0.0f);
+        Run(150);
+        const Vec3 moved = car->GetPosition() - p0;
+        EXPECT_GT(moved.x, 5.0f);
+        EXPECT_LT(std::fabs(moved.y), 0.1f * moved.x);
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
+}
+
 TEST_F(CarModelTest, HeldWheelsBrakeAtTheBrakeRate) {
     CPRefPtr<CPGameObject> car = MakeCar();
     Run(120);

@@ -402,6 +402,36 @@ TEST_F(PlayerFunctionsTest, AKilledCarLeavesTheWorldAndEveryFunctionStillAnswers
     Run("KillPlayer(car)");
 }
 
+// A script's turn reaches the car's body, and the physics write-back keeps it: the car falls
+// with the heading the script gave it.
+TEST_F(PlayerFunctionsTest, SetRotationTurnsTheCarsBodyAndTheTurnHolds) {
+    CPPlayer& car = LoadLevel();
+    const Physics::RigidBody* body = dynamic_cast<CPPhysicData*>(car.GetPhysicData().Get())->rigidBody;
+    ASSERT_NE(body, nullptr);
+    const struct {
+        const char* call;
+        Quat expected;
+    } cases[] = {
+        {"SetRotation(car, 0, 0, 0)", {0, 0, 0, 1}},
+        {"SetRotation(car, 0, 0, math.pi)", {0, 0, 1, 0}},
+        {"SetRotation(car, 0, 0, -math.pi / 2)", {0, 0, -0.70710677f, 0.70710677f}},
+    };
+    FrameDelta = 1.0f / 60.0f;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.call);
+        ASSERT_EQ(Run(c.call), "");
+        const Physics::Vector4 q = body->GetOrientation();
+        EXPECT_NEAR(q.z, c.expected.z, 1e-5f);
+        EXPECT_NEAR(q.w, c.expected.w, 1e-5f);
+        for (int i = 0; i < 10; ++i) physics_->Update();
+        const Quat held = car.GetRotation();
+        // q and -q are one turn.
+        EXPECT_NEAR(
+            std::fabs(held.x * c.expected.x + held.y * c.expected.y + held.z * c.expected.z + held.w * c.expected.w),
+            1.0f, 1e-4f);
+    }
+}
+
 TEST_F(PlayerFunctionsTest, TheTunerStepsThroughNineteenValuesWithinItsRange) {
     CPPlayer& car = LoadLevel();
     CPCar& model = *car.GetCar();

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "Core/PGameObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
 #include "Race/PCamera.h"
@@ -111,11 +112,19 @@ TEST_F(RaceFunctionsTest, ALoadedLevelAnswersItsCameraLightAndSize) {
     EXPECT_TRUE(data_.levelStarted);
     ASSERT_NE(GetLevel(), nullptr);
     EXPECT_NEAR(GetLevel()->GetCamera()->GetMainCamera()->fov, 60.0f * 0.0174532924f, 1e-6f);
+    EXPECT_NE(ShadowMatrix, Mat4()); // the loaded level's shadow projection
     // StopLevel clears the started flag; DeleteLevel lets the level go at the end of the turn.
     ASSERT_TRUE(Run("StopLevel() DeleteLevel() DeleteLevel()"));
     EXPECT_FALSE(data_.levelStarted);
     CPManagedObject::CollectGarbage();
     EXPECT_EQ(GetLevel(), nullptr);
+    // Nothing of the level's light is left to grow the bounds of objects made after it.
+    EXPECT_EQ(ShadowMatrix, Mat4());
+    CPRefPtr<CPGameObject> menuCar(new CPGameObject("menu car"));
+    menuCar->SetBoundingBox(CPOrientedBox(Vec3(0, 0, 0), Vec3(1, 1, 1)));
+    menuCar->SetPosition(Vec3(0, 0, 3));
+    menuCar->UpdateTransform();
+    EXPECT_EQ(menuCar->GetVisibilityBounds().min.z, 2.0f);
 }
 
 } // namespace
