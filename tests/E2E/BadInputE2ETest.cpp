@@ -5,7 +5,6 @@
 // quits.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,9 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "ProgramHarness.h"
+
 namespace fs = std::filesystem;
 
 namespace {
+
+using ProgramHarness::ReadFile;
 
 constexpr const char* kEveryScript = R"(do
     local activate, silent = ActivateInterface, SilentActivateInterface
@@ -44,13 +47,6 @@ constexpr const char* kMainDriver = R"(do
 end
 )";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 bool HasLine(const std::string& text, const std::string& line) {
     std::istringstream in(text);
     for (std::string l; std::getline(in, l);)
@@ -69,14 +65,7 @@ fs::path DemoRoot() {
         char pattern[] = "/tmp/vastrel-badinput-XXXXXX";
         if (!mkdtemp(pattern)) return fs::path();
         const fs::path dir = pattern;
-        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", dir, fs::copy_options::recursive);
-        const std::string in = "cd \"" + dir.string() + "\" && " VASTREL_BINARY_DIR "/bin/";
-        if (std::system((in + "mkdata . >/dev/null").c_str()) != 0 ||
-            std::system((in + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl "
-                              ">/dev/null")
-                            .c_str()) != 0)
-            return fs::path();
-        return dir;
+        return ProgramHarness::MakeDemoRoot(dir) ? dir : fs::path();
     }();
     return root;
 }
@@ -98,8 +87,7 @@ RunOutput RunOnCopy(const std::function<void(const fs::path&)>& damage, bool dro
         const std::string text = ReadFile(entry.path());
         std::ofstream(entry.path()) << kEveryScript << (entry.path().stem() == "main" ? kMainDriver : "") << text;
     }
-    // A small screen keeps the software renderer quick.
-    std::ofstream(root / "config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    ProgramHarness::SmallScreen(root);
     damage(root);
     if (dropPrivileges) {
         // Permissions hold only for a user without the right to override them.
@@ -107,24 +95,11 @@ RunOutput RunOnCopy(const std::function<void(const fs::path&)>& damage, bool dro
             (void)!chown(entry.path().c_str(), 65534, 65534);
         (void)!chown(root.c_str(), 65534, 65534);
     }
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(root.c_str()) != 0) _exit(126);
-        if (dropPrivileges && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(125);
-        freopen("program.out", "w", stdout);
-        freopen("program.out", "a", stderr);
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        setenv("VASTREL_SHELL", "off", 1);
-        setenv("VASTREL_LOG", "1", 1);
-        setenv("VASTREL_FRAME_DT", "0.02", 1);
-        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    RunOutput out{WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(root / "program.out"),
-                  ReadFile(root / "journal.txt")};
+    ProgramHarness::ProgramOptions options;
+    options.environment = {{"VASTREL_LOG", "1"}};
+    options.dropPrivileges = dropPrivileges;
+    const int code = ProgramHarness::RunProgram(root, options);
+    RunOutput out{code, ReadFile(root / "program.out"), ReadFile(root / "journal.txt")};
     std::error_code ignored;
     fs::permissions(root / "Data/Saves", fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root, ignored);

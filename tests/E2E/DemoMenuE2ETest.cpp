@@ -17,6 +17,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Render/PRender.h"
 #include "RenderGL/PngWriter.h"
 #include "ScriptHarness.h"
@@ -74,16 +75,12 @@ int StartWatching(lua_State*) {
 uint32_t At(const std::vector<uint32_t>& p, int x, int y) { return p[static_cast<size_t>(y) * 1024 + x] & 0xFFFFFF; }
 
 TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
     const std::string make =
         std::string(VASTREL_SOURCE_DIR) + "/scripts/make-game-root.sh " + VASTREL_BINARY_DIR + " . >/dev/null";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    {
-        std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartWatching()\n" << main;
-    }
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartWatching()\n");
     const ScriptFunctionEntry probe[] = {{"StartWatching", StartWatching}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
@@ -91,20 +88,8 @@ TEST(DemoMenuE2ETest, TheMenuIsThereAfterLoadingAndTheMouseLightsAButton) {
     g_frames.clear();
     g_turn = 0;
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    {
-        CPApplication application(platform);
-        ASSERT_EQ(application.Run(), RunResult::Finished);
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::Gl);
+    ASSERT_EQ(ProgramHarness::RunApplication(platform), RunResult::Finished);
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();
 

@@ -18,6 +18,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "ScriptHarness.h"
 #include "Sound/PMusic.h"
 
@@ -73,16 +74,11 @@ int StartListening(lua_State*) {
 }
 
 TEST(DemoSoundE2ETest, TheTuneTheHornAndTheEngineFromItsSide) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
-    ASSERT_EQ(std::system((std::string(VASTREL_BINARY_DIR) + "/bin/mkdata . >/dev/null").c_str()), 0);
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root.Path(), ""));
     // The demo's main script, with the probe started from its first line.
-    {
-        std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartListening()\n" << main;
-    }
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartListening()\n");
     const ScriptFunctionEntry probe[] = {{"StartListening", StartListening}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
@@ -92,21 +88,9 @@ TEST(DemoSoundE2ETest, TheTuneTheHornAndTheEngineFromItsSide) {
     g_device = &device;
     g_heard.clear();
     g_turn = 0;
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::Null);
     platform.audio = &device;
-    {
-        CPApplication application(platform);
-        ASSERT_EQ(application.Run(), RunResult::Finished);
-    }
+    ASSERT_EQ(ProgramHarness::RunApplication(platform), RunResult::Finished);
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();
     g_device = nullptr;

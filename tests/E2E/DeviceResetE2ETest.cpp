@@ -19,6 +19,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
 #include "Render/PRender.h"
@@ -102,46 +103,22 @@ int StartProbe(lua_State*) {
 }
 
 TEST(DeviceResetE2ETest, TheRaceGoesOnThroughAResetAndAFocusChangeAndDrawsTheSameFrame) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mkdata . >/dev/null"), 0);
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mklevel \"" VASTREL_SOURCE_DIR
-                                             "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl >/dev/null"),
-              0);
-    {
-        const std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartProbe()\n" << main;
-    }
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root.Path()));
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartProbe()\n");
     static const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
     RegisterScriptTable(ScriptTable::Library, probe);
-    // A small screen keeps the software renderer quick.
-    std::ofstream("config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    ProgramHarness::SmallScreen(".");
     CPSettingsManager::ResetDefaults();
     AppActive = true;
     setenv("VASTREL_FRAME_DT", "0.04", 1);
     ResetRun run;
     g_run = &run;
 
-    ApplicationPlatform platform;
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::GlInWindow);
     platform.startButton = Platform::ControlStartFullScreen;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    platform.deviceWindow = [](Platform::Window& window) -> void* {
-        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-    };
-    RunResult result;
-    {
-        CPApplication application(platform);
-        result = application.Run();
-    }
+    const RunResult result = ProgramHarness::RunApplication(platform);
     unsetenv("VASTREL_FRAME_DT");
     g_run = nullptr;
     TimeScale = 1.0f;

@@ -15,6 +15,7 @@
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
 #include "Platform/Shell.h"
+#include "ProgramHarness.h"
 #include "ScriptHarness.h"
 
 namespace {
@@ -63,28 +64,15 @@ int StartProbe(lua_State*) {
 }
 
 TEST(InputE2ETest, EventsOnSdlsQueueReachTheScriptsAsCommands) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("input");
     const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
     AppActive = true;
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
-    {
-        CPApplication application(platform);
-        ASSERT_EQ(application.Run(), RunResult::Finished);
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::Null);
+    ASSERT_EQ(ProgramHarness::RunApplication(platform), RunResult::Finished);
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();
 

@@ -6,11 +6,6 @@
 // "Data/admin.sav".
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -20,9 +15,9 @@
 #include <random>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "ProgramHarness.h"
 #include "Race/PSaveFile.h"
 #include "ScriptHarness.h"
 
@@ -55,48 +50,16 @@ while true do
 end
 )";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+using ProgramHarness::Lines;
+using ProgramHarness::ReadFile;
 
 // Runs the program on the current directory; kills it after the delay unless it ended first.
 // Answers true when it ran to its end with exit code 0.
 bool RunProgram(std::chrono::microseconds killAfter) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int out = open("program.out", O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (out >= 0) {
-            dup2(out, 1);
-            dup2(out, 2);
-        }
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        setenv("VASTREL_SHELL", "off", 1);
-        setenv("VASTREL_FRAME_DT", "0.02", 1);
-        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    const auto end = std::chrono::steady_clock::now() + killAfter;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= end) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    ProgramHarness::ProgramOptions options;
+    options.appendOutput = true;
+    options.killAfter = killAfter;
+    return ProgramHarness::RunProgram(".", options) == 0;
 }
 
 // What a file held before a run; a file that changed must read whole.
@@ -108,15 +71,12 @@ struct Watched {
 class KillE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* driver = std::getenv("SDL_VIDEODRIVER");
-        if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+        if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
         root_ = std::make_unique<ScriptHarness::GameRoot>("");
-        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root_->Path(), fs::copy_options::recursive);
-        ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mkdata . >/dev/null"), 0);
+        ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root_->Path(), ""));
         std::ofstream("Data/Scripts/list.dat") << "main t_system main interface action_listener\n";
         std::ofstream("Data/Scripts/main.lua") << kSavingScript;
-        // A small screen keeps the software renderer quick.
-        std::ofstream("config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+        ProgramHarness::SmallScreen(".");
     }
 
     // The files as they must read after any run, killed or not.

@@ -11,6 +11,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "ScriptHarness.h"
 
 namespace {
@@ -50,28 +51,15 @@ int StartProbe(lua_State*) {
 }
 
 TEST(MenuE2ETest, ClicksKeysAndTypingReachTheScreenAndItsScript) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("menu");
     const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
     AppActive = true;
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
-    {
-        CPApplication application(platform);
-        ASSERT_EQ(application.Run(), RunResult::Finished);
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::Null);
+    ASSERT_EQ(ProgramHarness::RunApplication(platform), RunResult::Finished);
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();
 

@@ -2,15 +2,13 @@
 // functions on them and logs what it saw.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
+#include "ProgramHarness.h"
 #include "Render/MeshFile.h"
 #include "ScriptHarness.h"
 
@@ -37,14 +35,6 @@ Node BoxNode(const std::string& name, const Vec3& lo, const Vec3& hi) {
     return node;
 }
 
-int RunProgram() {
-    const std::string command = "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null VASTREL_SHELL=off VASTREL_LOG=1 "
-                                "VASTREL_FRAME_DT=0.02 \"" VASTREL_BINARY_DIR "/bin/vastrel\" --start=windowed "
-                                "> program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST(ObjectFunctionsProgramTest, ScriptsLoadPlaceCopyAndFindObjects) {
     ScriptHarness::GameRoot root("app/objects");
     std::filesystem::create_directories("Data/Meshes");
@@ -64,9 +54,11 @@ TEST(ObjectFunctionsProgramTest, ScriptsLoadPlaceCopyAndFindObjects) {
     std::ofstream("Data/Meshes/car.rdf") << "mesh = car.p3d\n[car]\nscript = victim\n";
     std::ofstream("Data/Meshes/corrupt.rdf") << "mesh = corrupt.p3d\n";
 
-    const int code = RunProgram();
+    ProgramHarness::ProgramOptions options;
+    options.environment = {{"VASTREL_LOG", "1"}};
+    const int code = ProgramHarness::RunProgram(".", options);
     const std::string out = root.ReadFile("program.out");
-    if (out.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << out;
+    if (ProgramHarness::CouldNotStart(out)) GTEST_SKIP() << "no GL context here: " << out;
     ASSERT_EQ(code, 0) << out;
 
     const std::vector<std::string> expected = {

@@ -2,38 +2,29 @@
 // sound device, shell opens turned off.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "ProgramHarness.h"
 #include "ScriptHarness.h"
 
 namespace {
 
+using ProgramHarness::ReadFile;
 using ScriptHarness::GameRoot;
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-int RunProgram(const std::string& arguments) {
-    std::string command = "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null VASTREL_SHELL=off VASTREL_FRAME_DT=0.02 "
-                          "\"" VASTREL_BINARY_DIR "/bin/vastrel\" " +
-                          arguments + " > program.out 2>&1";
-    int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int RunProgram(std::vector<std::string> arguments) {
+    ProgramHarness::ProgramOptions options;
+    options.arguments = std::move(arguments);
+    return ProgramHarness::RunProgram(".", options);
 }
 
 TEST(ProgramTest, StartWindowedRunsTheScriptsAndWritesTheFiles) {
     GameRoot root("app/quits");
-    int code = RunProgram("--start=windowed");
-    if (ReadFile("program.out").find("could not start") != std::string::npos)
+    int code = RunProgram({"--start=windowed"});
+    if (ProgramHarness::CouldNotStart(ReadFile("program.out")))
         GTEST_SKIP() << "no GL context here: " << ReadFile("program.out");
     EXPECT_EQ(code, 0) << ReadFile("program.out");
     std::string config = ReadFile("config.cfg");
@@ -46,15 +37,15 @@ TEST(ProgramTest, StartWindowedRunsTheScriptsAndWritesTheFiles) {
 TEST(ProgramTest, StartExitOpensNothingAndWritesNothing) {
     GameRoot root("app/quits");
     std::string config = ReadFile("config.cfg");
-    EXPECT_EQ(RunProgram("--start=exit"), 0) << ReadFile("program.out");
+    EXPECT_EQ(RunProgram({"--start=exit"}), 0) << ReadFile("program.out");
     EXPECT_EQ(ReadFile("config.cfg"), config);
     EXPECT_FALSE(root.Exists("main.log"));
 }
 
 TEST(ProgramTest, BadArgumentsAndAMissingRoot) {
     GameRoot root("app/quits");
-    EXPECT_EQ(RunProgram("--start=sideways"), 2);
-    EXPECT_EQ(RunProgram("--root=/no/such/folder --start=exit"), 1);
+    EXPECT_EQ(RunProgram({"--start=sideways"}), 2);
+    EXPECT_EQ(RunProgram({"--root=/no/such/folder", "--start=exit"}), 1);
 }
 
 } // namespace

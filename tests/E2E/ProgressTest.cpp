@@ -2,25 +2,16 @@
 // handed back, and the files the calls left behind.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "ProgramHarness.h"
 #include "Race/PSaveFile.h"
 #include "ScriptHarness.h"
 
 namespace {
 
 using ScriptHarness::GameRoot;
-
-int RunProgram() {
-    const std::string command = "SDL_VIDEODRIVER=offscreen ALSOFT_DRIVERS=null VASTREL_SHELL=off VASTREL_FRAME_DT=0.02 "
-                                "\"" VASTREL_BINARY_DIR "/bin/vastrel\" --start=windowed > program.out 2>&1";
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 TEST(ProgressTest, EveryProfileAndShopFunctionFromTheRealProgram) {
     GameRoot root("app/progress");
@@ -30,8 +21,8 @@ TEST(ProgressTest, EveryProfileAndShopFunctionFromTheRealProgram) {
     admin.records[0].frames.resize(2);
     ASSERT_TRUE(SUCCEEDED(SaveSaveFile("Data\\admin.sav", admin)));
     root.ReadFile("config.cfg");
-    const int code = RunProgram();
-    if (root.ReadFile("program.out").find("could not start") != std::string::npos)
+    const int code = ProgramHarness::RunProgram(".");
+    if (ProgramHarness::CouldNotStart(root.ReadFile("program.out")))
         GTEST_SKIP() << "no GL context here: " << root.ReadFile("program.out");
     ASSERT_EQ(code, 0) << root.ReadFile("program.out");
 

@@ -21,6 +21,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Race/PCar.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
@@ -139,19 +140,10 @@ int StartDriving(lua_State*) {
 }
 
 TEST(RaceE2ETest, TheCarDrivesAlongTheRoadOfLevelOneToTheFinish) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
-    const std::string bin = std::string(VASTREL_BINARY_DIR) + "/bin/";
-    ASSERT_EQ(std::system((bin + "mkdata . >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system(
-                  (bin + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl").c_str()),
-              0);
-    {
-        std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartDriving()\n" << main;
-    }
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root.Path()));
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartDriving()\n");
     const ScriptFunctionEntry probe[] = {{"StartDriving", StartDriving}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
@@ -164,24 +156,8 @@ TEST(RaceE2ETest, TheCarDrivesAlongTheRoadOfLevelOneToTheFinish) {
     g_firstLevel = nullptr;
     g_shot = false;
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    platform.deviceWindow = [](Platform::Window& window) -> void* {
-        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-    };
-    RunResult result;
-    {
-        CPApplication application(platform);
-        result = application.Run();
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::GlInWindow);
+    const RunResult result = ProgramHarness::RunApplication(platform);
     unsetenv("VASTREL_FRAME_DT");
     CPManagedObject::CollectGarbage();
     CPSettingsManager::ResetDefaults();

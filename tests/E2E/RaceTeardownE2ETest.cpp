@@ -21,6 +21,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Race/PLevel.h"
 #include "Render/PRender.h"
 #include "ScriptHarness.h"
@@ -62,18 +63,10 @@ bool StartRace() {
 class RaceTeardownE2ETest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* driver = std::getenv("SDL_VIDEODRIVER");
-        if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+        if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
         root_ = std::make_unique<ScriptHarness::GameRoot>("");
-        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root_->Path(), fs::copy_options::recursive);
-        const std::string bin = std::string(VASTREL_BINARY_DIR) + "/bin/";
-        ASSERT_EQ(std::system((bin + "mkdata . >/dev/null").c_str()), 0);
-        ASSERT_EQ(std::system((bin + "mklevel \"" VASTREL_SOURCE_DIR
-                                     "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl >/dev/null")
-                                  .c_str()),
-                  0);
-        const std::string main = root_->ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartProbe()\n" << main;
+        ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root_->Path()));
+        ProgramHarness::Prepend("Data/Scripts/main.lua", "StartProbe()\n");
         static const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
         RegisterScriptTable(ScriptTable::Library, probe);
         CPSettingsManager::ResetDefaults();
@@ -89,22 +82,7 @@ protected:
     }
 
     RunResult Run() {
-        ApplicationPlatform platform;
-        platform.startButton = Platform::ControlStartWindowed;
-        platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-        platform.makeMessages = [](Platform::Window&, int width,
-                                   int height) -> std::unique_ptr<Platform::MessageSource> {
-            return std::make_unique<Platform::SdlMessageSource>(width, height);
-        };
-        platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-            return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-        };
-        platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-        platform.deviceWindow = [](Platform::Window& window) -> void* {
-            return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-        };
-        CPApplication application(platform);
-        return application.Run();
+        return ProgramHarness::RunApplication(ProgramHarness::SdlPlatform(ProgramHarness::Device::GlInWindow));
     }
 
     std::unique_ptr<ScriptHarness::GameRoot> root_;

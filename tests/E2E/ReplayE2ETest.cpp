@@ -21,6 +21,7 @@
 #include "Platform/NullDevice.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
@@ -226,22 +227,11 @@ int StartReplayProbe(lua_State*) {
 }
 
 TEST(ReplayE2ETest, TheRecordedRunIsSavedPlayedExactlyAndRecordedAlikeNextTime) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mkdata . >/dev/null"), 0);
-    {
-        std::ifstream in(VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt");
-        std::ofstream out("short.txt");
-        for (std::string line; std::getline(in, line);)
-            out << (line.rfind("object fin,20 ", 0) == 0 ? "object fin,20 110 0 0 0 0 0 1 1 1 1" : line) << "\n";
-    }
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mklevel short.txt Data/Levels/level1.lvl >/dev/null"), 0);
-    {
-        const std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartReplayProbe()\n" << main;
-    }
+    ProgramHarness::WriteLevel1WithFinishAt("short.txt", 110);
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root.Path(), "short.txt"));
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartReplayProbe()\n");
     static const ScriptFunctionEntry probe[] = {{"StartReplayProbe", StartReplayProbe}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
@@ -250,21 +240,8 @@ TEST(ReplayE2ETest, TheRecordedRunIsSavedPlayedExactlyAndRecordedAlikeNextTime) 
     Replay replay;
     g_replay = &replay;
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
-    RunResult result;
-    {
-        CPApplication application(platform);
-        result = application.Run();
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::Null);
+    const RunResult result = ProgramHarness::RunApplication(platform);
     unsetenv("VASTREL_FRAME_DT");
     g_replay = nullptr;
     CPManagedObject::CollectGarbage();

@@ -24,6 +24,7 @@
 #include "Platform/SdlInjection.h"
 #include "Platform/SdlMessageSource.h"
 #include "Platform/SdlWindow.h"
+#include "ProgramHarness.h"
 #include "Race/PLevel.h"
 #include "ScriptHarness.h"
 
@@ -110,27 +111,15 @@ int StartSoak(lua_State*) {
 }
 
 TEST(SoakE2ETest, TwentyRacesInARowLeaveNothingBehind) {
-    const char* driver = std::getenv("SDL_VIDEODRIVER");
-    if (!driver || std::string(driver) != "offscreen") GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     ScriptHarness::GameRoot root("");
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root.Path(), fs::copy_options::recursive);
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mkdata . >/dev/null"), 0);
     // The soak level: level 1 with its finish 40 m from the start.
-    {
-        std::ifstream in(VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt");
-        std::ofstream out("soak.txt");
-        for (std::string line; std::getline(in, line);)
-            out << (line.rfind("object fin,20 ", 0) == 0 ? "object fin,20 50 0 0 0 0 0 1 1 1 1" : line) << "\n";
-    }
-    ASSERT_EQ(std::system(VASTREL_BINARY_DIR "/bin/mklevel soak.txt Data/Levels/level1.lvl >/dev/null"), 0);
-    {
-        const std::string main = root.ReadFile("Data/Scripts/main.lua");
-        std::ofstream("Data/Scripts/main.lua") << "StartSoak()\n" << main;
-    }
+    ProgramHarness::WriteLevel1WithFinishAt("soak.txt", 50);
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root.Path(), "soak.txt"));
+    ProgramHarness::Prepend("Data/Scripts/main.lua", "StartSoak()\n");
     static const ScriptFunctionEntry probe[] = {{"StartSoak", StartSoak}};
     RegisterScriptTable(ScriptTable::Library, probe);
-    // A small screen keeps the software renderer quick.
-    std::ofstream("config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    ProgramHarness::SmallScreen(".");
     CPSettingsManager::ResetDefaults();
     AppActive = true;
     setenv("VASTREL_FRAME_DT", "0.04", 1);
@@ -138,24 +127,8 @@ TEST(SoakE2ETest, TwentyRacesInARowLeaveNothingBehind) {
     g_soak = &soak;
     const size_t liveBefore = CPManagedObject::LiveCount();
 
-    ApplicationPlatform platform;
-    platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    platform.deviceWindow = [](Platform::Window& window) -> void* {
-        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-    };
-    RunResult result;
-    {
-        CPApplication application(platform);
-        result = application.Run();
-    }
+    ApplicationPlatform platform = ProgramHarness::SdlPlatform(ProgramHarness::Device::GlInWindow);
+    const RunResult result = ProgramHarness::RunApplication(platform);
     unsetenv("VASTREL_FRAME_DT");
     g_soak = nullptr;
     // Nothing holds an engine object any more: what is left goes with the collector.

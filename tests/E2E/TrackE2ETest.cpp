@@ -5,7 +5,6 @@
 // empty car list the side and nearest-car functions answer from the player car alone.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -16,18 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "ProgramHarness.h"
 #include "Race/PTrackLines.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using ProgramHarness::ReadFile;
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -75,13 +70,7 @@ TEST(TrackE2E, EveryTrackAndRivalResultOfADrivenRun) {
     char pattern[] = "/tmp/vastrel-track-XXXXXX";
     ASSERT_TRUE(mkdtemp(pattern));
     const fs::path root = pattern;
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root, fs::copy_options::recursive);
-    const std::string in = "cd \"" + root.string() + "\" && " VASTREL_BINARY_DIR "/bin/";
-    ASSERT_EQ(std::system((in + "mkdata . >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system((in + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" Data/Levels/level1.lvl "
-                                ">/dev/null")
-                              .c_str()),
-              0);
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root));
     // The demo's ring is replaced by the fixture's, and its scripts by the fixture's.
     ASSERT_TRUE(fs::exists(root / "Data/Levels/level1.trk"));
     TrackLinesFile ring;
@@ -90,28 +79,15 @@ TEST(TrackE2E, EveryTrackAndRivalResultOfADrivenRun) {
     fs::remove_all(root / "Data/Scripts");
     fs::copy(fs::path(VASTREL_SOURCE_DIR) / "tests/fixtures/track", root,
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    std::ofstream(root / "config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    ProgramHarness::SmallScreen(root);
 
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(root.c_str()) != 0) _exit(126);
-        (void)!freopen("program.out", "w", stdout);
-        (void)!freopen("program.out", "a", stderr);
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        setenv("VASTREL_SHELL", "off", 1);
-        setenv("VASTREL_FRAME_DT", "0.02", 1);
-        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const int code = ProgramHarness::RunProgram(root);
     const std::string output = ReadFile(root / "program.out");
     const std::string log = ReadFile(root / "track.log");
     std::error_code ignored;
     fs::remove_all(root, ignored);
-    if (output.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << output;
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+    if (ProgramHarness::CouldNotStart(output)) GTEST_SKIP() << "no GL context here: " << output;
+    ASSERT_EQ(code, 0) << output;
 
     // The game's own copy of the ring, searched in the same order as the script's calls.
     CPTrackLines lines;

@@ -7,7 +7,6 @@
 // car and one into the sky, noting what they saw. The journal is compared line by line.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -16,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "ProgramHarness.h"
 
 namespace fs = std::filesystem;
 
@@ -102,12 +103,7 @@ constexpr const char* kDriver = R"(do
 end
 )";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using ProgramHarness::ReadFile;
 
 // The journal lines of the barrels and the driver, in order.
 std::vector<std::string> Lines(const std::string& text) {
@@ -122,38 +118,21 @@ TEST(WeaponsProgramTest, BarrelsTakeTheShotsAndTheScriptsSeeMoneyBonusesAndBolts
     char pattern[] = "/tmp/vastrel-weapons-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path root = pattern;
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root, fs::copy_options::recursive);
     std::ofstream(root / "level.txt") << kLayout;
-    const std::string in = "cd \"" + root.string() + "\" && " VASTREL_BINARY_DIR "/bin/";
-    ASSERT_EQ(std::system((in + "mkdata . >/dev/null").c_str()), 0);
-    ASSERT_EQ(std::system((in + "mklevel level.txt Data/Levels/level1.lvl >/dev/null").c_str()), 0);
+    ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root, "level.txt"));
     const fs::path main = root / "Data/Scripts/main.lua";
-    const std::string script = ReadFile(main);
-    std::ofstream(main, std::ios::trunc) << kDriver << script;
-    std::ofstream(root / "config.cfg", std::ios::app) << "screenWidth = 320\r\nscreenHeight = 240\r\n";
+    ProgramHarness::Prepend(main, kDriver);
+    ProgramHarness::SmallScreen(root);
 
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(root.c_str()) != 0) _exit(126);
-        freopen("program.out", "w", stdout);
-        freopen("program.out", "a", stderr);
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("ALSOFT_DRIVERS", "null", 1);
-        setenv("VASTREL_SHELL", "off", 1);
-        setenv("VASTREL_LOG", "1", 1);
-        setenv("VASTREL_FRAME_DT", "0.02", 1);
-        setenv("VASTREL_JOURNAL", (root / "journal.txt").c_str(), 1);
-        execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
+    ProgramHarness::ProgramOptions options;
+    options.environment = {{"VASTREL_LOG", "1"}, {"VASTREL_JOURNAL", (root / "journal.txt").string()}};
+    const int code = ProgramHarness::RunProgram(root, options);
     const std::string out = ReadFile(root / "program.out");
     const std::string journal = ReadFile(root / "journal.txt");
     std::error_code ignored;
     fs::remove_all(root, ignored);
-    if (out.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << out;
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    if (ProgramHarness::CouldNotStart(out)) GTEST_SKIP() << "no GL context here: " << out;
+    ASSERT_EQ(code, 0) << out;
 
     const std::vector<std::string> expected = {
         "barrel_a add_object ",

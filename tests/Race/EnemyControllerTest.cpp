@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
@@ -18,23 +16,16 @@
 #include "Core/PGlobalTimer.h"
 #include "Core/PRandom.h"
 #include "Core/PScriptManager.h"
-#include "Core/PSettings.h"
-#include "Platform/NullDevice.h"
 #include "Race/PEnemyController.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PLevelFile.h"
 #include "Race/PPhysicData.h"
-#include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
+#include "RaceWorldFixture.h"
 #include "Render/MeshFile.h"
 #include "Render/PAnimatedObject.h"
-#include "Render/PAnimationManager.h"
-#include "Render/PMaterialManager.h"
-#include "Render/PMeshManager.h"
-#include "Render/PRender.h"
-#include "ScriptHarness.h"
 
 namespace {
 
@@ -109,29 +100,12 @@ float AngleBetween(const Vec3& a, const Vec3& b) {
     return std::acos(std::clamp(Dot(Normalize(a), Normalize(b)), -1.0f, 1.0f));
 }
 
-class EnemyControllerTest : public ::testing::Test {
+class EnemyControllerTest : public RaceWorldFixture {
 protected:
     void SetUp() override {
-        CPSettingsManager::ResetDefaults();
         EngineSrand(1);
-        render_ = CPRefPtr<CPRender>(new CPRender());
-        render_->SetBackend(std::make_unique<Platform::NullBackend>());
-        ASSERT_TRUE(render_->Start());
-        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
-        // Every description becomes a cube of side 1 standing on its origin.
-        MeshFile::Node cube;
-        cube.name = "wrong";
-        for (int i = 0; i < 3; ++i) {
-            CPVertex v;
-            v.position = Vec3(float(i == 1), float(i == 2), 0);
-            cube.vertices.push_back(v);
-            cube.indices.push_back(static_cast<CPIndex>(i));
-        }
-        cube.boxes = {MeshFile::CollisionRecord::Make({0, 0, 0.5f}, {0.5f, 0.5f, 0.5f})};
-        MeshFile::Mesh mesh;
-        mesh.nodes = {cube};
-        Put("Data/Meshes/wrong.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
-        Put("Data/Meshes/wrong.rdf", "mesh = wrong.msh\n[wrong]\neffectfile = simple.fx\n");
+        RaceWorldFixture::SetUp();
+        if (HasFatalFailure()) return;
         // A game menu and a level script that only collect their commands.
         Put("Data/Scripts/list.dat", "gamemenu t_system\nwatcher t_level level\n");
         Put("Data/Scripts/gamemenu.lua", "");
@@ -148,22 +122,9 @@ protected:
         part_.Reset();
         level_.Reset();
         scripts_.reset();
-        physics_->DestroyWorld();
-        physics_.Reset();
-        render_->Stop();
-        render_.Reset();
-        CPManagedObject::CollectGarbage();
-        CPSettingsManager::ResetDefaults();
+        RaceWorldFixture::TearDown();
         TotalTime = 0;
         EngineSrand(1);
-    }
-    static void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        InvalidatePathCache();
-    }
-    static void Put(const std::string& path, const std::string& text) {
-        Put(path, std::vector<uint8_t>(text.begin(), text.end()));
     }
 
     // A level whose player car stands (on its own origin) at `car`, and an enemy at `at` facing -Y
@@ -223,12 +184,6 @@ protected:
         return found;
     }
 
-    ScriptHarness::GameRoot root_{""};
-    CPAnimationManager animations_;
-    CPMaterialManager materials_;
-    CPMeshManager meshes_;
-    CPRefPtr<CPRender> render_;
-    CPRefPtr<CPPhysics> physics_;
     std::unique_ptr<CPScriptManager> scripts_;
     CPGameData data_;
     RecordingEffects effects_;

@@ -5,99 +5,32 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
-#include "Core/PSettings.h"
-#include "Platform/NullDevice.h"
 #include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PLevelBranch.h"
-#include "Race/PLevelFile.h"
-#include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
-#include "Render/MeshFile.h"
-#include "Render/PAnimationManager.h"
-#include "Render/PMaterialManager.h"
-#include "Render/PMeshManager.h"
-#include "Render/PRender.h"
+#include "RaceWorldFixture.h"
 #include "Render/StaticMeshCache.h"
 #include "ScriptHarness.h"
 
 namespace {
 
-LevelObjectRecord Record(const std::string& name, float x, float y = 0, float z = 0) {
-    LevelObjectRecord r;
-    r.name = name;
-    r.position = {x, y, z};
-    return r;
-}
-
-class LevelLoadTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        CPSettingsManager::ResetDefaults();
-        render_ = CPRefPtr<CPRender>(new CPRender());
-        render_->SetBackend(std::make_unique<Platform::NullBackend>());
-        ASSERT_TRUE(render_->Start());
-        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
-        // The stand-in every unknown description becomes: a unit cube of the older mesh kind.
-        MeshFile::Node cube;
-        cube.name = "wrong";
-        for (int i = 0; i < 3; ++i) {
-            CPVertex v;
-            v.position = Vec3(float(i == 1), float(i == 2), 0);
-            cube.vertices.push_back(v);
-            cube.indices.push_back(static_cast<CPIndex>(i));
-        }
-        cube.boxes = {MeshFile::CollisionRecord::Make({0, 0, 0.5f}, {0.5f, 0.5f, 0.5f})};
-        MeshFile::Mesh mesh;
-        mesh.nodes = {cube};
-        Put("Data/Meshes/wrong.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
-        const std::string rdf = "mesh = wrong.msh\n[wrong]\neffectfile = simple.fx\n";
-        Put("Data/Meshes/wrong.rdf", std::vector<uint8_t>(rdf.begin(), rdf.end()));
-    }
-    void TearDown() override {
-        physics_->DestroyWorld();
-        physics_.Reset();
-        render_->Stop();
-        render_.Reset();
-        CPManagedObject::CollectGarbage();
-        CPSettingsManager::ResetDefaults();
-    }
-    static void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        InvalidatePathCache();
-    }
-    static void PutLayout(const std::string& name, const std::vector<LevelObjectRecord>& objects) {
-        LevelFile layout;
-        layout.objects = objects;
-        Put("Data/Levels/" + name + ".lvl", WriteLevelBytes(layout));
-    }
-
-    ScriptHarness::GameRoot root_{""};
-    CPAnimationManager animations_;
-    CPMaterialManager materials_;
-    CPMeshManager meshes_;
-    CPRefPtr<CPRender> render_;
-    CPRefPtr<CPPhysics> physics_;
-};
+class LevelLoadTest : public RaceWorldFixture {};
 
 TEST_F(LevelLoadTest, RecordsGoWhereTheirBaseNamesSay) {
-    LevelObjectRecord start = Record("player12", 7, 8, 9);
+    LevelObjectRecord start = LayoutRecord("player12", 7, 8, 9);
     start.rotation = {0, 0, 0.70710677f, 0.70710677f};
-    PutLayout("level7",
-              {Record("bonu", 1), Record("bonus_repair3", 2), Record("chk3_flag", 30), Record("chk1_pole", 10),
-               Record("chk12_x", 120), Record("player_a", 5), Record("Object2", 6), Record("enemy1", 3), start,
-               Record("stolb_start_left", 0, 5), Record("stolb_start_right", 0, -5)});
+    PutLayout("level7", {LayoutRecord("bonu", 1), LayoutRecord("bonus_repair3", 2), LayoutRecord("chk3_flag", 30),
+                         LayoutRecord("chk1_pole", 10), LayoutRecord("chk12_x", 120), LayoutRecord("player_a", 5),
+                         LayoutRecord("Object2", 6), LayoutRecord("enemy1", 3), start,
+                         LayoutRecord("stolb_start_left", 0, 5), LayoutRecord("stolb_start_right", 0, -5)});
     CPRefPtr<CPLevel> level(new CPLevel);
     ASSERT_TRUE(level->Load("level7"));
     EXPECT_EQ(level->GetBonuses().size(), 2u);
@@ -137,7 +70,7 @@ TEST_F(LevelLoadTest, RecordsGoWhereTheirBaseNamesSay) {
 }
 
 TEST_F(LevelLoadTest, WithoutAPlayerRecordTheCarStartsAtTheDefaultPoint) {
-    PutLayout("menu", {Record("crate", 1)});
+    PutLayout("menu", {LayoutRecord("crate", 1)});
     CPRefPtr<CPLevel> level(new CPLevel);
     ASSERT_TRUE(level->Load("menu"));
     EXPECT_EQ(level->GetLevelIndex(), 0);
@@ -183,7 +116,7 @@ public:
 };
 
 TEST_F(LevelLoadTest, StartAndTeardownRunInOrder) {
-    PutLayout("level1", {Record("crate", 1)});
+    PutLayout("level1", {LayoutRecord("crate", 1)});
     OrderEffects effects;
     SetRaceEffects(&effects);
     CPGameData data;
@@ -215,7 +148,7 @@ TEST_F(LevelLoadTest, StaticOnWithoutAStaticBlockLoadsThePlainWay) {
     // The renderer started with "static" off, so it made no static block.
     ASSERT_EQ(render_->GetStaticBlock().Get(), nullptr);
     g_static = 1;
-    PutLayout("level1", {Record("crate", 1), Record("lamp", 2)});
+    PutLayout("level1", {LayoutRecord("crate", 1), LayoutRecord("lamp", 2)});
     CPRefPtr<CPLevel> level(new CPLevel);
     ASSERT_TRUE(level->Load("level1"));
     EXPECT_EQ(level->GetTree()->GetObjects().size(), 2u);

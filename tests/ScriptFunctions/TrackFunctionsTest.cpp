@@ -8,30 +8,20 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Core/Math/Mat4.h"
 #include "Core/PRandom.h"
 #include "Core/PScriptRegistry.h"
-#include "Core/PSettings.h"
-#include "Platform/NullDevice.h"
 #include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PLevelFile.h"
-#include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PTrackLines.h"
-#include "Render/MeshFile.h"
-#include "Render/PAnimationManager.h"
-#include "Render/PMaterialManager.h"
-#include "Render/PMeshManager.h"
-#include "Render/PRender.h"
+#include "RaceWorldFixture.h"
 #include "ScriptFunctionsSetup.h"
-#include "ScriptHarness.h"
 
 namespace {
 
@@ -46,28 +36,14 @@ std::string TrackText(float y0 = 0.0f) {
     return WriteTrackLinesText(file);
 }
 
-class TrackFunctionsTest : public ::testing::Test {
+class TrackFunctionsTest : public RaceWorldFixture {
 protected:
+    // The car's stand-in has no collision box.
+    TrackFunctionsTest() : RaceWorldFixture(StandIn::WithoutBox) {}
     void SetUp() override {
         (void)kScriptFunctionsRegistered;
-        CPSettingsManager::ResetDefaults();
-        render_ = CPRefPtr<CPRender>(new CPRender());
-        render_->SetBackend(std::make_unique<Platform::NullBackend>());
-        ASSERT_TRUE(render_->Start());
-        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
-        // Every car description falls back to this stand-in, so the level gets a player car.
-        MeshFile::Node node;
-        node.name = "wrong";
-        for (int i = 0; i < 3; ++i) {
-            CPVertex v;
-            v.position = Vec3(float(i == 1), float(i == 2), 0);
-            node.vertices.push_back(v);
-            node.indices.push_back(static_cast<CPIndex>(i));
-        }
-        MeshFile::Mesh mesh;
-        mesh.nodes = {node};
-        Put("Data/Meshes/wrong.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
-        Put("Data/Meshes/wrong.rdf", std::string("mesh = wrong.msh\n[wrong]\neffectfile = simple.fx\n"));
+        RaceWorldFixture::SetUp();
+        if (HasFatalFailure()) return;
         LevelFile layout;
         LevelObjectRecord start;
         start.name = "player";
@@ -83,21 +59,12 @@ protected:
         RegisterScriptFunctions(L);
     }
     void TearDown() override {
-        Eval("DeleteLevel()");
-        lua_close(L);
+        if (L) {
+            Eval("DeleteLevel()");
+            lua_close(L);
+        }
         CPManagedObject::CollectGarbage();
-        physics_->DestroyWorld();
-        physics_.Reset();
-        render_->Stop();
-        render_.Reset();
-        CPManagedObject::CollectGarbage();
-        CPSettingsManager::ResetDefaults();
-    }
-    template <typename Bytes>
-    static void Put(const std::string& path, const Bytes& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        InvalidatePathCache();
+        RaceWorldFixture::TearDown();
     }
     // The chunk's results joined by ",", "#n" first for their number.
     std::string Eval(const std::string& code) {
@@ -144,12 +111,6 @@ protected:
         level->GetPlayerCar()->UpdateTransform();
     }
 
-    ScriptHarness::GameRoot root_{""};
-    CPAnimationManager animations_;
-    CPMaterialManager materials_;
-    CPMeshManager meshes_;
-    CPRefPtr<CPRender> render_;
-    CPRefPtr<CPPhysics> physics_;
     CPGameData data_;
     lua_State* L = nullptr;
 };
