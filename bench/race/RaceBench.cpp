@@ -3,6 +3,12 @@
 // race_turn: one 1/60 s frame of what a race turn costs in the race world: the physics task's fixed
 //            steps with a car on the road grid, the level tree culled against a view box over 2,000
 //            props, and 100 tree ray tests.
+// race_turn_full: race_turn's work in a real race: demo level 1 loaded through the level's own loader
+//            with the same 2,000 props in its tree, 20 bonuses and hazards, a 3-minute rival run,
+//            the car in gloom; one turn is the physics task, the level's race update (the car's
+//            update with its bonuses and gloom sparks, the camera, the recorder, the rival's
+//            playback, the tree culled into the render queue), the 100 ray tests through the
+//            level's ray query, and the HUD script's per-turn calls.
 // tree_build: the level tree built over 2,000 props.
 // track_search: a point walked along a 2,000-line ring of track lines (a line every 10 m, a step
 //            of 1 m, weaving across the road), one nearest-line search per step from the cursor
@@ -14,53 +20,56 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include <lua.hpp>
+
+#include "Application/MeshParts.h"
+#include "BenchCommon.h"
 #include "Core/PGameObject.h"
 #include "Core/PGlobalTimer.h"
+#include "Core/PPath.h"
 #include "Core/PRayQuery.h"
+#include "Core/PScriptObject.h"
+#include "Core/PScriptRegistry.h"
+#include "Core/PSettings.h"
+#include "Particles/PParticlesManager.h"
+#include "Platform/NullDevice.h"
 #include "Race/PCar.h"
+#include "Race/PGameData.h"
+#include "Race/PLevel.h"
 #include "Race/PLevelBranch.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PReplay.h"
 #include "Race/PTrackLines.h"
+#include "Render/MeshFile.h"
+#include "Render/PAnimationManager.h"
 #include "Render/PMaterial.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PMeshManager.h"
+#include "Render/PRender.h"
+#include "Render/PRenderBlock.h"
 #include "Render/PRenderObject.h"
+#include "ScriptFunctions/ScriptFunctions.h"
+#include "Weapons/PWeaponsRaceEffects.h"
+#include "Weapons/PWeaponsSystem.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0.0 : values[values.size() / 2];
-}
-
-CPLevelBranch::ObjectList Props(int count, std::vector<CPRefPtr<CPMaterial>>& materials) {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> along(0.0f, 600.0f), across(-60.0f, 60.0f), size(0.3f, 4.0f);
-    for (int i = 0; i < 8; ++i) materials.push_back(CPRefPtr<CPMaterial>(new CPMaterial(20 + i)));
-    CPLevelBranch::ObjectList objects;
-    for (int i = 0; i < count; ++i) {
-        CPRefPtr<CPGameObject> object(new CPGameObject("prop"));
-        CPRefPtr<CPRenderObject> mesh(new CPRenderObject(object.Get()));
-        mesh->SetMaterial(materials[random() % materials.size()]);
-        object->SetRenderPart(mesh);
-        object->SetRenderType(CPGameObject::RenderMesh);
-        const Vec3 half{size(random), size(random), size(random)};
-        object->SetBoundingBox(CPOrientedBox({0, 0, 0}, half));
-        object->AddCollisionBox(CPOrientedBox({0, 0, 0}, half));
-        object->SetPosition({along(random), across(random), half.z});
-        object->UpdateTransform();
-        object->SetStatic(true);
-        objects.push_back(object);
-    }
-    return objects;
-}
+using Bench::Median;
+using Bench::Props;
 
 // The demo road's shape: 600 m along +X, 20 m wide, 2.5 m quads.
 void BuildRoad(CPPhysics& physics) {
@@ -215,14 +224,16 @@ Result TrackSearch(bool smoke) {
     return {Median(ms), sane};
 }
 
-Result Replay20Min(bool smoke) {
-    constexpr int kSamples = 24000;
-    std::vector<CPReplayFrame> run(kSamples);
-    for (int n = 0; n < kSamples; ++n) {
+// A recorded run of `count` samples 0.05 s apart along +X at `speed`, weaving a metre across it,
+// the wheels turning, dust every other sample.
+std::vector<CPReplayFrame> RunFrames(int count, float speed, float height) {
+    std::vector<CPReplayFrame> run(count);
+    for (int n = 0; n < count; ++n) {
         CPReplayFrame& f = run[n];
         f.time = 0.05f * static_cast<float>(n + 1);
-        f.position[0] = 20.0f * f.time;
+        f.position[0] = speed * f.time;
         f.position[1] = std::sin(f.time);
+        f.position[2] = height;
         f.rotation[2] = std::sin(0.1f * f.time);
         f.rotation[3] = std::cos(0.1f * f.time);
         f.w0Rotation[0] = std::sin(f.time);
@@ -232,6 +243,11 @@ Result Replay20Min(bool smoke) {
         f.throttle = 1;
         f.dustFlag = n % 2;
     }
+    return run;
+}
+
+Result Replay20Min(bool smoke) {
+    const std::vector<CPReplayFrame> run = RunFrames(24000, 20.0f, 0.0f);
     CPRefPtr<CPGameObject> rival(new CPGameObject("rival"));
     for (const char* name : {"w0", "w2", "biker", "engine1", "engine2", "flare01", "flare02", "flare03", "flare04",
                              "flare05", "flare06", "flare07", "flare"})
@@ -262,6 +278,250 @@ Result Replay20Min(bool smoke) {
     return {Median(ms), sane};
 }
 
+// A game root of its own: the demo data with mkdata's assets, and level 1's layout with its
+// bonuses replaced by the scene's. The working directory while it lives.
+class DemoRoot {
+public:
+    DemoRoot() {
+        namespace fs = std::filesystem;
+        previous_ = fs::current_path();
+        std::string pattern = (fs::temp_directory_path() / "vastrel-racebench-XXXXXX").string();
+        if (!mkdtemp(pattern.data())) return;
+        root_ = pattern;
+        std::error_code error;
+        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root_, fs::copy_options::recursive, error);
+        if (error) return;
+        fs::current_path(root_);
+        InvalidatePathCache();
+        WriteProps();
+        if (!WriteLayoutText("bench.txt")) return;
+        const std::string tools = "\"" VASTREL_BINARY_DIR "/bin/";
+        ready_ = std::system((tools + "mkdata\" . >/dev/null").c_str()) == 0 &&
+                 std::system((tools + "mklevel\" bench.txt Data/Levels/level1.lvl >/dev/null").c_str()) == 0;
+        InvalidatePathCache();
+    }
+    ~DemoRoot() {
+        if (root_.empty()) return;
+        std::filesystem::current_path(previous_);
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+        InvalidatePathCache();
+    }
+    bool Ready() const { return ready_; }
+
+private:
+    // race_turn's props as level models: eight kinds of box from 0.6 m to 8 m, each under its own
+    // texture, so eight materials as there.
+    static constexpr int kPropKinds = 8;
+    static std::string PropName(int kind) { return std::string("prop") + static_cast<char>('a' + kind); }
+    static void WriteProps() {
+        const char* textures[kPropKinds] = {"crate.tga",  "metal.tga",   "barrel.tga", "banner.tga",
+                                            "ground.tga", "asphalt.tga", "grass.tga",  "floor.tga"};
+        for (int kind = 0; kind < kPropKinds; ++kind) {
+            const float h = 0.3f + 3.7f * static_cast<float>(kind) / (kPropKinds - 1);
+            const Vec3 lo(-h, -h, 0.0f), hi(h, h, 2.0f * h);
+            MeshFile::Node node;
+            node.name = PropName(kind);
+            for (int i = 0; i < 8; ++i) {
+                CPVertex v;
+                v.position = {i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
+                node.vertices.push_back(v);
+            }
+            node.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
+                            2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
+            // The kind whose loader bounds the model by its vertices; one box shape, no mass.
+            MeshFile::Shape box;
+            box.a = box.b = box.c = 2.0f * h;
+            node.shapes = {box};
+            MeshFile::Mesh mesh;
+            mesh.nodes = {node};
+            const std::vector<uint8_t> bytes = MeshFile::WriteMesh(mesh, MeshFile::MeshKind::P3d);
+            std::ofstream("Data/Meshes/" + node.name + ".p3d", std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            std::ofstream("Data/Meshes/" + node.name + ".rdf")
+                << "mesh = " << node.name << ".p3d\n[" << node.name
+                << "]\neffectfile = simple.fx\ntexturefile1 = " << textures[kind] << "\n";
+        }
+    }
+
+    // Level 1 without its bonuses, and the scene's 20: four on the car's line (the gloom portal at
+    // the start, then a repair, an ability and a slow-down that the car takes during the run) and
+    // sixteen of every kind, hazards included, beside the road, where they stay in the list and are
+    // tested every turn.
+    static bool WriteLayoutText(const char* path) {
+        std::ifstream in(VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt");
+        std::ofstream out(path);
+        if (!in || !out) return false;
+        const char* kinds[] = {"remont", "plus", "minus", "slow", "fast", "halo", "whirl", "gloom"};
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("object bonus_", 0) == 0) continue;
+            if (line.rfind("trailer", 0) == 0) {
+                // Spread as race_turn's: 600 m along the road, 120 m across.
+                std::mt19937 random(7);
+                std::uniform_real_distribution<float> along(0.0f, 600.0f), across(-60.0f, 60.0f);
+                for (int i = 0; i < 2000; ++i) {
+                    const float x = along(random), y = across(random);
+                    out << "object " << PropName(static_cast<int>(random() % kPropKinds)) << i + 1 << " " << x << " "
+                        << y << " 0 0 0 0 1 1 1 1\n";
+                }
+                const std::pair<const char*, float> onLine[] = {
+                    {"gloom", 3}, {"remont", 40}, {"plus", 70}, {"slow", 100}};
+                int n = 0;
+                for (const auto& [kind, x] : onLine)
+                    out << "object bonus_" << kind << ++n << " " << x << " 0 0 0 0 0 1 1 1 1\n";
+                for (int i = 0; i < 16; ++i)
+                    out << "object bonus_" << kinds[i % 8] << ++n << " " << 20 + 18 * i << " " << (i % 2 ? 9 : -9)
+                        << " 0 0 0 0 1 1 1 1\n";
+            }
+            out << line << "\n";
+        }
+        return true;
+    }
+
+    std::filesystem::path previous_, root_;
+    bool ready_ = false;
+};
+
+// What a race turn costs with everything a race runs in it. Kept out of the time, as the kernel
+// runs them as tasks of their own: the scripts "main" and "jeep" (the throttle is held for them),
+// the level's activated objects with their emitters, the weapons task with the bonuses' shots,
+// the particles' update and the renderer's frame. What flatters it: no sound device (the bonuses'
+// sounds are skipped), no script manager (their commands are not queued), the HUD is not drawn
+// (only the three calls that read the race run), and one car in the physics world.
+Result RaceTurnFull(bool smoke) {
+    Result result{0.0, false};
+    DemoRoot root;
+    if (!root.Ready()) {
+        std::fprintf(stderr, "  race_turn_full: the demo root could not be made\n");
+        return result;
+    }
+    CPSettingsManager::ResetDefaults();
+    {
+        CPAnimationManager animations;
+        CPMaterialManager materialManager;
+        CPMeshManager meshes;
+        CPMeshParts parts; // bodies and particle systems from the descriptions, as the program makes them
+        meshes.SetPartMaker(&parts);
+        CPGameData data;
+        CPRefPtr<CPRender> render(new CPRender());
+        render->SetBackend(std::make_unique<Platform::NullBackend>());
+        CPRefPtr<CPParticlesManager> particles(new CPParticlesManager);
+        CPRefPtr<CPWeaponsSystem> weapons(new CPWeaponsSystem);
+        CPRefPtr<CPPhysics> physics(new CPPhysics);
+        CPWeaponsRaceEffects effects;
+        if (!render->Start() || !particles->Start() || !weapons->Start()) {
+            std::fprintf(stderr, "  race_turn_full: the null device, particles or weapons would not start\n");
+            render->Stop();
+            return result;
+        }
+        SetRaceEffects(&effects);
+        // The rival: a 3-minute run of the demo car along the road, as a saved record holds it.
+        data.levelRecords[0].name = "coupe_t";
+        data.levelRecords[0].frames = RunFrames(3600, 3.0f, 0.6f);
+
+        lua_State* L = luaL_newstate();
+        luaL_openlibs(L);
+        RegisterAllScriptFunctions();
+        RegisterScriptFunctions(L);
+        // The race as the scripts start it, the HUD the main script makes, and the HUD script's
+        // calls of every turn.
+        const char* start = "SetPlayerName('coupe_t') InitPlayer() InitLevel('level1') StartLevel() "
+                            "SetLevelStarted(true) SetUpdateTime(true) hud = CreateInterface('hud', 0) "
+                            "assert(GetWindowPosition(hud, 'green0'), 'the HUD has no progress marker') "
+                            "function hudTurn() "
+                            "  local x, y, length = GetHelthBarCoord(car) "
+                            "  UpdateTime(hud) UpdateGameInterface(hud) "
+                            "end";
+        bool sane = luaL_dostring(L, start) == 0;
+        if (!sane) std::fprintf(stderr, "  race_turn_full: %s\n", lua_tostring(L, -1));
+        CPLevel* level = GetLevel();
+        CPPlayer* car = level ? level->GetPlayerCar() : nullptr;
+        if (sane && car && level->GetTree()) {
+            PushObject(L, car);
+            lua_setglobal(L, "car");
+            FrameDelta = 1.0f / 60.0f;
+            std::mt19937 random(3);
+            std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+            // The timed turns start once the car, dropped onto the road, has driven into the portal;
+            // its gloom lasts 15 s, longer than they do.
+            const int frames = smoke ? 2 : 600;
+            std::vector<double> ms;
+            int hits = 0, warmUp = -1;
+            size_t recordedBefore = 0;
+            bool gloomThroughout = true;
+            for (int frame = 0; frame < (warmUp < 0 ? 300 : warmUp + frames); ++frame) {
+                if (warmUp < 0 && car->inGloom) {
+                    warmUp = frame;
+                    recordedBefore = level->GetOwnRunFrames().size();
+                }
+                // The held throttle, as the car's script sets it.
+                car->SetControls(1.0f, 0.0f);
+                const auto t0 = Clock::now();
+                ++FrameCounter;
+                TotalTime += FrameDelta;
+                physics->Update();
+                level->RaceUpdate();
+                const Vec3 at = car->GetPosition();
+                for (int r = 0; r < 100; ++r) {
+                    CPRayQuery query;
+                    query.origin = at + Vec3(0, 0, 1);
+                    query.direction = Normalize(Vec3{1.0f, unit(random) * 0.3f, unit(random) * 0.05f});
+                    query.distance = 150.0f;
+                    const bool hit = level->CrossRay(query);
+                    if (warmUp >= 0) hits += hit;
+                }
+                lua_getglobal(L, "hudTurn");
+                if (lua_pcall(L, 0, 0, 0) != 0) {
+                    std::fprintf(stderr, "  race_turn_full: %s\n", lua_tostring(L, -1));
+                    lua_pop(L, 1);
+                    sane = false;
+                }
+                const auto t1 = Clock::now();
+                if (warmUp >= 0) {
+                    ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+                    gloomThroughout = gloomThroughout && car->inGloom;
+                }
+                weapons->Update();
+                particles->Update();
+                render->GetDynamicRenderBlock()->ResetFrame();
+            }
+            if (warmUp < 0) {
+                std::fprintf(stderr, "  race_turn_full: the car never reached the portal\n");
+                sane = false;
+            }
+            result.medianMs = Median(ms);
+            const Vec3 end = car->GetPosition();
+            const size_t recorded = level->GetOwnRunFrames().size() - recordedBefore;
+            std::fprintf(stderr,
+                         "  race_turn_full: car x %.1f, in gloom %s, bonuses left %zu, samples recorded %zu, rival x "
+                         "%.1f, ray hits/frame %.1f\n",
+                         end.x, gloomThroughout ? "throughout" : "not throughout", level->GetBonuses().size(), recorded,
+                         level->GetRivalProgressX(), ms.empty() ? 0.0 : double(hits) / static_cast<double>(ms.size()));
+            // The run went as set out: the car drove in gloom with its sparks, the recorder took a
+            // sample once more than 0.05 s had passed (every third or fourth turn), the rival moved,
+            // the hazards beside the road stayed.
+            sane = sane && std::isfinite(end.x) && gloomThroughout && level->GetBonuses().size() >= 16 &&
+                   level->GetRivalProgressX() > 0.0f &&
+                   (smoke || (end.x > 50.0f && recorded >= static_cast<size_t>(frames / 4)));
+            result.sane = sane;
+        } else {
+            std::fprintf(stderr, "  race_turn_full: the level or its car did not load\n");
+        }
+        luaL_dostring(L, "if hud then Release(hud) end StopLevel() DeleteLevel()");
+        lua_close(L);
+        CPManagedObject::CollectGarbage();
+        SetRaceEffects(nullptr);
+        weapons->ReleaseAll();
+        particles->ClearAll();
+        physics->DestroyWorld();
+        render->Stop();
+        FrameDelta = 0.0f;
+    }
+    CPManagedObject::CollectGarbage();
+    CPSettingsManager::ResetDefaults();
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -273,6 +533,7 @@ int main(int argc, char** argv) {
         Result (*run)(bool);
     };
     const Scene scenes[] = {{"race_turn", 0.5, RaceTurn},
+                            {"race_turn_full", 0.6, RaceTurnFull},
                             {"tree_build", 20.0, TreeBuild},
                             {"track_search", 0.0005, TrackSearch},
                             {"replay_20min", 0.002, Replay20Min}};
