@@ -20,18 +20,19 @@ local hud = CreateInterface("hud", 0)
 local messages = CreateInterface("messages", 2)
 
 -- The showroom floor; activating it starts its script "showroom", which shows the car between races.
+-- Main keeps the floor to tell that script, the floor's own, what the screens show.
 local floor = LoadRenderObject("floor.rdf", 225)
 ActivateObject(floor, 20)
-Release(floor)
 
 local current -- the name of the screen shown, nil during a race
 local race -- the race under way: { phase, clock, count }
+local closing -- how far the screen has faded out on the way out of the game
 
 -- A screen going away lets go of its hovered button: clicks on another screen would reach it.
 local function hide()
     if current then
         DeselectCurrentButton(screens[current])
-        DeactivateInterface(screens[current])
+        DeactivateObject(screens[current])
     end
     current = nil
 end
@@ -40,16 +41,31 @@ local function show(name, how)
     hide()
     current = name
     -- The showroom fills the menu's sides and shows the car beside the shop.
-    SendCommandByName("showroom", name == "menu" and "show" or (name == "shop" and "car" or "hide"), "")
+    SendCommandByObject(floor, name == "menu" and "show" or (name == "shop" and "car" or "hide"), "")
     ActivateInterface(screens[name])
     -- After the activation: the owner script is running now and takes the command.
     SendCommandByName(name, "show", how or "")
     journal.value("screen", name)
 end
 
+-- From a screen the game fades out first, the screens no longer pressed and the music stopped; a race
+-- ends at once.
 local function quit()
+    if closing then return end
     journal.value("quit", GetProfileName())
-    KillAllTasks()
+    if race then
+        KillAllTasks()
+        return
+    end
+    SendCommandByCategory("interface", "closing", "")
+    StopPlayingMusic()
+    closing = 0
+end
+
+local function fadeOut(dt)
+    closing = math.min(1, closing + math.max(dt * 4, 0.2))
+    SetFade(closing)
+    if closing >= 1 then KillAllTasks() end
 end
 
 -- The race: the mission's checkpoints, the level with its sky, the overlays, and a countdown with
@@ -170,6 +186,7 @@ local function handle(command, params)
         end
     elseif command == "release_all" then
         for _, screen in pairs(screens) do Release(screen) end
+        Release(floor)
         Release(hud)
         Release(messages)
         return true
@@ -185,6 +202,8 @@ while true do
     end
     if race then
         journal.guard(updateRace, GetDeltaTime())
+    elseif closing then
+        journal.guard(fadeOut, GetDeltaTime())
     end
     Update()
 end

@@ -1,5 +1,6 @@
 -- The main menu: New, Continue, Records, Options and Exit, by mouse or by the arrow keys and Enter.
--- It names the profile in play; Continue is offered once a save slot holds a profile.
+-- It names the profile in play with its mission and the time to beat on the level; Continue is
+-- offered once a save slot holds a profile.
 local function anySave()
     local count, names = GetSaves()
     for i = 1, count do
@@ -11,6 +12,14 @@ end
 dofile("Data/Scripts/screen.lua")("menu", function(self, command, params)
     if command == "show" then
         SetText(self.screen, "profile", GetProfileName())
+        if GetProfileName() ~= "" then
+            local mission, best = GetCurrentRace(), GetLevelTime(0)
+            self.journal.value("progress", mission, best)
+            local text = string.format("Mission %d   record %d:%05.2f", mission, math.floor(best / 60), best % 60)
+            SetText(self.screen, "progress", text)
+        else
+            SetText(self.screen, "progress", "")
+        end
         SetWindowActive(self.screen, "panel", false)
         SetTextString(self.screen, "hint", "menu_hint")
         -- The focus starts on the first button.

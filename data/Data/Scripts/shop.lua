@@ -1,7 +1,7 @@
 -- The shop between races: seven catalogs with their items' names, prices and descriptions; an item
 -- bought goes into the car's configuration and its price comes off the money. "auto" lets the game
 -- fit the car; the upgrades raise the engine, rear wheels and wing and change the paint, and the
--- showroom car shows them.
+-- showroom car shows them. The races passed lead the mission on, and the mission unlocks items.
 local CATALOGS = {
     { key = "shop_weapons", names = GetWeaponNames, info = GetWeaponInfo, slot = "weapon" },
     { key = "shop_mines", names = GetMineNames, info = GetMineInfo, slot = "mine" },
@@ -15,6 +15,8 @@ local ITEMS = 3 -- item buttons on the screen
 -- Upgrade buttons: the upgrade level they raise, at a price each step.
 local UPGRADES = { engine_up = 1, wheels_up = 2, wing_up = 3, paint = 4 }
 local UPGRADE_PRICE = 100
+local TOP_LEVEL = 3 -- the engine, wheels and wing go no higher
+local LAST_MISSION = 2 -- the demo's catalogs unlock nothing past it
 
 local catalog = 1
 local shown = {} -- item names on the buttons
@@ -29,26 +31,61 @@ local function info(i)
 end
 
 local function showMoney(self)
-    SetText(self.screen, "money", string.format("%d", GetMoney()))
+    -- Whole money: the text of the number cut to an integer.
+    SetText(self.screen, "money", CheckString(ToInt(GetMoney())))
+end
+
+-- Nothing more to buy at the top level: its button is locked.
+local function lockUpgrades(self)
+    for name, index in pairs(UPGRADES) do
+        if index ~= 4 and GetUpgrade(index) >= TOP_LEVEL then
+            LockButton(self.screen, name)
+        else
+            UnlockButton(self.screen, name)
+        end
+    end
 end
 
 local function showCar(self)
     local car = { GetCarInfo() }
     local fitted = {}
+    -- Only what the catalogs sell is a part shown ("none" and the like are empty slots).
     for i = 1, 9 do
-        if not empty(car[i]) then fitted[#fitted + 1] = car[i] end
+        if IsValidGameDataName(car[i]) then fitted[#fitted + 1] = car[i] end
     end
-    if not empty(car[11]) then fitted[#fitted + 1] = car[11] end
+    if IsValidGameDataName(car[11]) then fitted[#fitted + 1] = car[11] end
     SetText(self.screen, "car", table.concat(fitted, " "))
     for name, index in pairs(UPGRADES) do
         SetText(self.screen, name .. "_level", tostring(GetUpgrade(index)))
     end
+    lockUpgrades(self)
     -- The showroom car shows the parts of the upgrade levels.
     SendCommandByName("showroom", "dragster", "")
 end
 
+-- The chosen item is marked by a bar at its left; Buy is locked while it costs more than there is.
+local function choose(self, item)
+    chosen = item
+    SetWindowVisible(self.screen, "mark", item ~= nil)
+    if item then
+        local x, y = GetWindowPosition(self.screen, "item" .. item)
+        SetWindowPositionShop(self.screen, "mark", x - 14, y)
+        local _, price, desc = info(item)
+        if price > GetMoney() then
+            LockButton(self.screen, "buy")
+            SetTextString(self.screen, "desc", "shop_no_money")
+        else
+            UnlockButton(self.screen, "buy")
+            SetText(self.screen, "desc", desc)
+        end
+    else
+        UnlockButton(self.screen, "buy")
+    end
+    UpdateInterfaceBuffers(self.screen)
+end
+
 local function showCatalog(self, c)
-    catalog, chosen = c, nil
+    catalog = c
     local count, names = CATALOGS[c].names()
     shown = {}
     SetTextString(self.screen, "catalog", CATALOGS[c].key)
@@ -66,7 +103,7 @@ local function showCatalog(self, c)
         end
     end
     SetText(self.screen, "desc", "")
-    UpdateInterfaceBuffers(self.screen)
+    choose(self, nil)
 end
 
 -- The configuration with the item in its slot: a free slot of its kind, else the first one.
@@ -135,8 +172,14 @@ end
 dofile("Data/Scripts/screen.lua")("shop", function(self, command, params)
     if command == "show" then
         SetWindowActive(self.screen, "panel", false)
+        SetWindowActive(self.screen, "mark", false)
         SetText(self.screen, "profile", GetProfileName())
-        self.journal.value("profile", GetProfileName(), GetMoney())
+        -- The races passed (counted from 1) lead the mission on.
+        SetCurrentMission(math.max(1, math.min(GetNumRacesPassed(), LAST_MISSION)))
+        SetText(self.screen, "mission", string.format("%d", GetCurrentMission()))
+        local car = GetActiveCar()
+        SetTextString(self.screen, "car_name", "car_" .. car)
+        self.journal.value("profile", GetProfileName(), GetMoney(), car, GetCurrentMission())
         showMoney(self)
         showCar(self)
         showCatalog(self, 1)
@@ -150,9 +193,7 @@ dofile("Data/Scripts/screen.lua")("shop", function(self, command, params)
         if c then
             showCatalog(self, c)
         elseif item and shown[item] then
-            chosen = item
-            local _, _, desc = info(item)
-            SetText(self.screen, "desc", desc)
+            choose(self, item)
         elseif button == "buy" then
             buy(self)
         elseif button == "auto" then
@@ -163,6 +204,8 @@ dofile("Data/Scripts/screen.lua")("shop", function(self, command, params)
             upgrade(self, button)
         elseif button == "race" then
             SaveGame()
+            -- The loading screen stands while the level loads.
+            InitWarning(0)
             SendCommandByName("main", "screen", "race")
         elseif button == "back" then
             SendCommandByName("main", "screen", "menu")

@@ -2,7 +2,8 @@
 -- every turn; the car turns on its spot and its wheels spin. It is the script of the floor
 -- ("floor.rdf"), which main activates: the floor comes as "add_object" with the reference its
 -- activation gave, and is queued too. "hide" (a race, a screen that fills the middle) stops the
--- queueing, "show" brings it back, "car" shows the car on its floor alone (the shop); "dragster" (the shop) fits the car with the parts of the upgrade levels. While it shows,
+-- queueing, "show" brings it back, "car" shows the car on its floor alone (the shop); "dragster"
+-- (the shop) fits the car with the parts of the upgrade levels. While it shows,
 -- the car answers the keys: "fire" sounds its horn, steering runs its engine from that side.
 local journal = dofile("Data/Scripts/journal.lua")("showroom")
 local car = LoadRenderObject("car.rdf", 225)
@@ -15,7 +16,8 @@ local spot = { 10, 9, 0 }
 SetPosition(car, spot[1], spot[2], spot[3])
 SetPosition(crate, 1, -3.9, 0)
 SetPosition(lamp, 16, 12.5, 0)
-SetPosition(sign, 3, -5.6, 0)
+-- The sign stands at its spot turned a little toward the camera.
+SetPTransformation(sign, 3, -5.6, 0, 0, 0, 0.35)
 
 -- Moving things: a flag waving in whole-mesh frames, a sign turning by key frames (its "idle"
 -- animation runs once the object is active) and the stand of vertex effects. The stand is loaded
@@ -30,9 +32,19 @@ SetPosition(stand, 6, 0, 5)
 SetAnimation(flag, "wave", 1, 0, -1)
 ActivateObject(spinsign, 20)
 
+-- The wheels come without a reference of their own; they are held for as long as they spin.
 local wheels = {}
 for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
-    wheels[#wheels + 1] = FindObject(car, name)
+    local wheel = FindObject(car, name)
+    AddRef(wheel)
+    wheels[#wheels + 1] = wheel
+end
+
+-- The car the shop dresses: the game's showroom model for it when there is one, else the demo's.
+local function dressed()
+    local model = GetDragster(1, 1)
+    if PointerToString(model) ~= "0" then return model end
+    return car
 end
 
 local floor
@@ -52,7 +64,7 @@ while true do
         elseif command == "show" or command == "car" then
             shown, carOnly = true, command == "car"
         elseif command == "dragster" then
-            InitDragster(car)
+            InitDragster(dressed())
         elseif command == "key_action" and shown then
             local action, down = GetCurrentParams(globalObject)
             down = down == "1"
@@ -67,6 +79,9 @@ while true do
             end
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
+            for _, wheel in ipairs(wheels) do
+                Release(wheel)
+            end
             for _, object in pairs({ car, crate, lamp, sign, flag, spinsign, stand, floor }) do
                 Release(object)
             end

@@ -1,0 +1,183 @@
+// The demo's screens played by the real program from an input replay, at a fixed frame time: a new
+// profile made and then deleted, which takes a second Delete; the options' mouse speed, blur and
+// filtering stepped, the fire key reassigned and the default keys brought back. The journal the
+// scripts write and the files the game leaves tell what happened.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        out.push_back(line);
+    }
+    return out;
+}
+
+// Keys pressed one after another, each held two turns, at a fixed pace.
+class Replay {
+public:
+    Replay& Press(const std::string& key, int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            text_ << turn_ << " key " << key << " down\n" << turn_ + 2 << " key " << key << " up\n";
+            turn_ += 6;
+        }
+        return *this;
+    }
+    Replay& Type(const std::string& text) {
+        text_ << turn_ << " text " << text << "\n";
+        turn_ += 6;
+        return *this;
+    }
+    // Time for a screen to change.
+    Replay& Wait(int turns = 10) {
+        turn_ += turns;
+        return *this;
+    }
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    int turn_ = 10;
+};
+
+// Where each of `wanted` stands in `lines`, searched in order; -1 from the first one missing on.
+std::vector<int> FindInOrder(const std::vector<std::string>& lines, const std::vector<std::string>& wanted) {
+    std::vector<int> at;
+    size_t from = 0;
+    for (const std::string& w : wanted) {
+        size_t i = from;
+        while (i < lines.size() && lines[i] != w) ++i;
+        if (i == lines.size()) {
+            at.resize(wanted.size(), -1);
+            return at;
+        }
+        at.push_back(static_cast<int>(i));
+        from = i + 1;
+    }
+    return at;
+}
+
+class ScreensE2ETest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vastrel-screens-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+        const std::string make = std::string(VASTREL_SOURCE_DIR) + "/scripts/make-game-root.sh " + VASTREL_BINARY_DIR +
+                                 " \"" + root_.string() + "\" >/dev/null";
+        ASSERT_EQ(std::system(make.c_str()), 0);
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+
+    // Runs the program on the replay; the exit status, or -1.
+    int Run(const std::string& replay) {
+        std::ofstream(root_ / "replay.txt") << replay;
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(root_.c_str()) != 0) _exit(126);
+            freopen("program.out", "w", stdout);
+            freopen("program.out", "a", stderr);
+            setenv("SDL_VIDEODRIVER", "offscreen", 1);
+            setenv("ALSOFT_DRIVERS", "null", 1);
+            setenv("VASTREL_SHELL", "off", 1);
+            setenv("VASTREL_FRAME_DT", "0.02", 1);
+            setenv("VASTREL_INPUT", "replay.txt", 1);
+            setenv("VASTREL_JOURNAL", "journal.txt", 1);
+            execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    fs::path root_;
+};
+
+TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKeysAreKept) {
+    Replay replay;
+    // New game: the name typed, OK, the shop, Back to the menu.
+    replay.Press("Return").Wait().Type("ann").Wait().Press("Return").Wait(20).Press("Up").Press("Return").Wait();
+    // New game again: slot 1 (the profile's own) chosen, then Delete twice.
+    replay.Press("Return").Wait().Press("Down").Press("Return").Press("Down", 6).Press("Return").Wait();
+    replay.Press("Return").Wait().Press("Escape").Wait();
+    // The options: mouse speed up, blur switched, filtering stepped.
+    replay.Press("Down", 3).Press("Return").Wait().Press("Down", 7).Press("Return");
+    replay.Press("Down").Press("Return").Press("Down").Press("Return");
+    // Change: E (next weapon) is pressed while the key is awaited, then again as the new fire key.
+    replay.Press("Up", 5).Press("Return").Wait().Press("E").Wait().Press("E").Wait();
+    // The default keys; back to the menu and out.
+    replay.Press("Down", 6).Press("Return").Wait().Press("Escape").Wait(20).Press("Escape");
+
+    const int code = Run(replay.Text());
+    const std::string out = ReadFile(root_ / "program.out");
+    if (out.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << out;
+    ASSERT_EQ(code, 0) << out;
+    const std::string journalText = ReadFile(root_ / "journal.txt");
+    const std::vector<std::string> journal = Lines(journalText);
+
+    // The profile: made, then the first Delete only warns (nothing is read or erased before the
+    // second), the second erases the slot and the game goes on without a profile.
+    const std::vector<std::string> deleting = {
+        "profile = profile ANN,coupe_t,1000.00",
+        "profile = slot1 ANN",
+        "profile = button slot1",
+        "profile = button delete",
+        "profile = button delete",
+        "profile = slot1 ANN",
+        "profile = profile ,0.00",
+        "profile = slot1 ",
+    };
+    const std::vector<int> at = FindInOrder(journal, deleting);
+    ASSERT_NE(at.back(), -1) << journalText;
+    for (int i = at[3] + 1; i < at[4]; ++i)
+        EXPECT_EQ(journal[i].rfind("profile = ", 0), std::string::npos) << "before the second Delete: " << journal[i];
+    EXPECT_EQ(ReadFile(root_ / "Data/Saves/save0.sav"), "") << "the deleted slot is free";
+
+    // The options: each step journalled, and kept in "config.cfg" at the end.
+    const std::vector<std::string> options = {
+        "options = mouse 0.50",       "options = blur 0.00",  "options = aniso 2.00",       "options = button assign",
+        "options key_assign E,false", "options = fire_key E", "showroom key_action fire,1", "options = button defaults",
+        "options = fire_key LCtrl",   "main = quit ",
+    };
+    const std::vector<int> step = FindInOrder(journal, options);
+    ASSERT_NE(step.back(), -1) << journalText;
+    // While the key was awaited, E pressed and released reached no script as a game action.
+    for (int i = step[3] + 1; i < step[4]; ++i)
+        EXPECT_EQ(journal[i].find(" key_action "), std::string::npos) << "while awaiting the key: " << journal[i];
+    const std::vector<std::string> config = Lines(ReadFile(root_ / "config.cfg"));
+    for (const char* line : {"blur = 0", "aniso = 2", "mouse = 0.5"})
+        EXPECT_NE(std::find(config.begin(), config.end(), line), config.end()) << line;
+    // The default keys are the player's again: fire on Left Ctrl, E the next weapon.
+    const std::vector<std::string> actions = Lines(ReadFile(root_ / "Actions.cfg"));
+    for (const char* line : {"fire;Fire;LCtrl;false", "next_weapon;Next weapon;E;false"})
+        EXPECT_NE(std::find(actions.begin(), actions.end(), line), actions.end()) << line;
+}
+
+} // namespace
