@@ -41,6 +41,7 @@
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
+#include "Particles/PParticleRenderObject.h"
 #include "Particles/PParticlesManager.h"
 #include "Platform/NullDevice.h"
 #include "Race/PCar.h"
@@ -491,17 +492,21 @@ Result RaceTurnFull(bool smoke) {
             }
             result.medianMs = Median(ms);
             const Vec3 end = car->GetPosition();
+            // The gloom's blue sparks alive after the last turn: 60 a turn, each living up to 0.6 s.
+            CPParticleRenderObject* sparkType = particles->FindType("iskra3blue");
+            const int sparks = sparkType ? sparkType->GetVertexCount() / 4 : 0;
             const size_t recorded = level->GetOwnRunFrames().size() - recordedBefore;
-            std::fprintf(stderr,
-                         "  race_turn_full: car x %.1f, in gloom %s, bonuses left %zu, samples recorded %zu, rival x "
-                         "%.1f, ray hits/frame %.1f\n",
-                         end.x, gloomThroughout ? "throughout" : "not throughout", level->GetBonuses().size(), recorded,
-                         level->GetRivalProgressX(), ms.empty() ? 0.0 : double(hits) / static_cast<double>(ms.size()));
+            std::fprintf(
+                stderr,
+                "  race_turn_full: car x %.1f, in gloom %s, sparks alive %d, bonuses left %zu, samples recorded "
+                "%zu, rival x %.1f, ray hits/frame %.1f\n",
+                end.x, gloomThroughout ? "throughout" : "not throughout", sparks, level->GetBonuses().size(), recorded,
+                level->GetRivalProgressX(), ms.empty() ? 0.0 : double(hits) / static_cast<double>(ms.size()));
             // The run went as set out: the car drove in gloom with its sparks, the recorder took a
             // sample once more than 0.05 s had passed (every third or fourth turn), the rival moved,
             // the hazards beside the road stayed.
-            sane = sane && std::isfinite(end.x) && gloomThroughout && level->GetBonuses().size() >= 16 &&
-                   level->GetRivalProgressX() > 0.0f &&
+            sane = sane && std::isfinite(end.x) && gloomThroughout && sparks >= 60 &&
+                   level->GetBonuses().size() >= 16 && level->GetRivalProgressX() > 0.0f &&
                    (smoke || (end.x > 50.0f && recorded >= static_cast<size_t>(frames / 4)));
             result.sane = sane;
         } else {
