@@ -495,6 +495,7 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
         ASSERT_FALSE(words.empty()) << t.key;
         const Box box = TextBox(fonts[t.font], t.x, t.y, words);
         const double share = InkShare(pictures[c.picture], box);
+        std::printf("%s %s: ink %.2f of %d,%d to %d,%d\n", c.picture, c.text, share, box.x0, box.y0, box.x1, box.y1);
         // Letters, not a filled box: some ink, and much that is not.
         EXPECT_GT(share, 0.05) << "box " << box.x0 << "," << box.y0 << " to " << box.x1 << "," << box.y1;
         EXPECT_LT(share, 0.7) << "box " << box.x0 << "," << box.y0 << " to " << box.x1 << "," << box.y1;
@@ -516,6 +517,9 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
         if (static_cast<int>(layer) == sky.start) continue;
         EXPECT_GT(DomeError(sky.layers[layer], skyPixel), startError + 20.0) << "layer " << layer;
     }
+
+    std::printf("sky pixel %06x: %.1f from the start layer's dome; flash white %.2f, race white %.2f\n", skyPixel,
+                startError, WhiteShare(pictures["flash"]), WhiteShare(pictures["race"]));
 
     // The super weapon's flash: the scene white under the HUD, where the race had its colours.
     for (auto [x, y] : {std::pair{skyX, skyY}, std::pair{kWidth / 2, kHeight * 7 / 8}}) {
