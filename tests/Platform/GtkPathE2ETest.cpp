@@ -18,11 +18,13 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -70,20 +72,45 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-// The turn stamp a journal line follows (0 before the first), or -1 when the line is not there.
-int TurnOf(const std::vector<std::string>& journal, const std::string& line) {
-    int turn = 0;
-    for (const std::string& l : journal) {
-        if (l.rfind("turn ", 0) == 0) turn = std::atoi(l.c_str() + 5);
-        else if (l == line) return turn;
+// The journal as the program writes it, read on from where the last look stopped: the turn stamp
+// each line first came after, and the last stamp.
+class JournalFollower {
+public:
+    explicit JournalFollower(fs::path path) : path_(std::move(path)) {}
+    void Read() {
+        std::ifstream in(path_, std::ios::binary);
+        if (!in) return;
+        in.seekg(static_cast<std::streamoff>(offset_));
+        std::string chunk((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        offset_ += chunk.size();
+        pending_ += chunk;
+        for (size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
+            const std::string line = pending_.substr(0, end);
+            if (line.rfind("turn ", 0) == 0) last_ = std::atoi(line.c_str() + 5);
+            else first_.emplace(line, last_);
+        }
     }
-    return -1;
-}
+    // The stamp before the line's first appearance, or -1 while it has not appeared.
+    int TurnOf(const std::string& line) const {
+        const auto it = first_.find(line);
+        return it == first_.end() ? -1 : it->second;
+    }
+    int LastTurn() const { return last_; }
 
-int LastTurn(const std::vector<std::string>& journal) {
-    for (auto it = journal.rbegin(); it != journal.rend(); ++it)
-        if (it->rfind("turn ", 0) == 0) return std::atoi(it->c_str() + 5);
-    return 0;
+private:
+    fs::path path_;
+    size_t offset_ = 0;
+    std::string pending_;
+    int last_ = 0;
+    std::map<std::string, int> first_;
+};
+
+// The turns of a replay's events, in order.
+std::vector<int> EventTurns(const std::string& replay) {
+    std::vector<int> turns;
+    for (const std::string& line : Lines(replay))
+        if (!line.empty() && line[0] != '#') turns.push_back(std::atoi(line.c_str()));
+    return turns;
 }
 
 int Channel(uint32_t rgb, int shift) { return static_cast<int>((rgb >> shift) & 0xFF); }
@@ -343,8 +370,9 @@ protected:
     bool underXvfb_ = false;
 };
 
-// One picture: taken once the journal holds `marker` and at least `after` more turns have run,
-// and no later than `before` turns after the marker (the replay leaves the screen alone that long).
+// One picture: taken once the journal holds `marker` and at least `after` more turns have run, and
+// before the turn `before` turns after the marker, or (`before` 0) before the replay's next event,
+// which may change the screen.
 struct Moment {
     const char* name;
     const char* marker;
@@ -401,14 +429,18 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
                     "key Tab Return >/dev/null 2>&1");
     }
 
+    // The flash is white from 0.2 s after its launch to 1 s; its launch reaches "main" a turn later.
+    const double frameTime = std::atof(kFrameTime);
     const Moment moments[] = {
-        {"menu", "main = screen menu", 10, 38},
-        {"shop", "main = screen shop", 8, 36},
-        {"race", "game_interface count go", 10, 45},
-        // White from the fourth turn after the launch to the twentieth.
-        {"flash", "main say_super ", 7, 17},
-        {"records", "main = screen records", 10, 100},
+        {"menu", "main = screen menu", 3, 0},
+        {"shop", "main = screen shop", 3, 0},
+        {"race", "game_interface count go", 5, 0},
+        {"flash", "main say_super ", static_cast<int>(std::ceil(0.2 / frameTime)) + 2,
+         static_cast<int>(std::floor(1.0 / frameTime))},
+        {"records", "main = screen records", 3, 0},
     };
+    const std::vector<int> events = EventTurns(ReadFile(replay));
+    JournalFollower follower(journalPath);
     std::map<std::string, Picture> pictures;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
     int status = 0;
@@ -421,15 +453,17 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
         }
         if (next < std::size(moments)) {
             const Moment& m = moments[next];
-            std::vector<std::string> journal = Lines(ReadFile(journalPath));
-            const int at = TurnOf(journal, m.marker);
-            if (at >= 0 && LastTurn(journal) >= at + m.after) {
+            follower.Read();
+            const int at = follower.TurnOf(m.marker);
+            if (at >= 0 && follower.LastTurn() >= at + m.after) {
                 kill(pid, SIGSTOP);
-                journal = Lines(ReadFile(journalPath));
+                follower.Read();
                 Picture p;
-                p.turn = LastTurn(journal);
-                EXPECT_LT(p.turn, at + m.before)
-                    << m.name << ": the program ran past the quiet turns before the picture";
+                p.turn = follower.LastTurn();
+                const auto event = std::upper_bound(events.begin(), events.end(), at);
+                const int before = m.before ? at + m.before : (event == events.end() ? INT_MAX : *event);
+                EXPECT_LT(p.turn, before)
+                    << m.name << ": the picture came after turn " << before << ", where the screen may have changed";
                 EXPECT_TRUE(TakeScreen(display, p)) << m.name;
                 kill(pid, SIGCONT);
                 save(m.name, p);
