@@ -135,17 +135,16 @@ struct Replay {
             return;
         }
         const int offset = turn - raceStart;
-        // The car's inputs as its script sets them: races 1 and 3 hold the throttle from the same
-        // turn on; race 2 reverses from two seconds on, then lifts the nose and lets go (it runs out
-        // of the record's time and goes on, the rival with it).
-        if (CPPlayer* car = level->GetPlayerCar()) {
-            if (race != 2 && offset == 5) car->SetControls(1.0f, 0.0f);
-            if (race == 2 && offset == 120) car->SetControls(-1.0f, 0.0f);
-            if (race == 2 && offset == 200) car->SetControls(0.0f, 30.0f);
-            if (race == 2 && offset == 260) car->SetControls(0.0f, 0.0f);
-        }
+        // The car's keys, which its script ("jeep") turns into inputs every turn: races 1 and 3
+        // hold the throttle from the same turn on; race 2 reverses from two seconds on, then lifts
+        // the nose and lets go (it runs out of the record's time and goes on, the rival with it).
+        if (race != 2 && offset == 5) Keys("accelerate,1");
+        if (race == 2 && offset == 120) Keys("brake,1");
+        if (race == 2 && offset == 200) Keys("brake,0", "left,1");
+        if (race == 2 && offset == 260) Keys("left,0");
         if (race == 1) {
             if (level->IsFinished() || offset >= kRaceTurnLimit) {
+                Keys("accelerate,0");
                 recordOffset = offset;
                 recordTime = level->GetRaceClock();
                 race1 = level->GetOwnRunFrames();
@@ -158,9 +157,17 @@ struct Replay {
             CheckRival(*level);
             if (offset >= recordOffset + 60) stopping = 10;
         } else if (race == 3 && offset == recordOffset) {
+            Keys("accelerate,0");
             race3 = level->GetOwnRunFrames();
             stopping = 10;
         }
+    }
+
+    // Key presses and releases for the car's script, read by it later in this turn.
+    void Keys(const std::string& first, const std::string& second = "") {
+        std::string code = "SendCommandByName('jeep', 'key_action', '" + first + "')";
+        if (!second.empty()) code += " SendCommandByName('jeep', 'key_action', '" + second + "')";
+        scriptsFailed |= !RunScript(code);
     }
 
     void ReadSave() {

@@ -329,8 +329,10 @@ Mesh Coupe() {
     body.name = "coupe_t";
     Box(body, {-0.8f, -1.8f, -0.25f}, {0.8f, 1.8f, 0.2f});
     Box(body, {-0.7f, -0.4f, 0.2f}, {0.7f, 1.1f, 0.62f});
-    body.body = BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 10.0f);
-    body.shapes = {BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 10.0f)};
+    // Its mass matches the springs, drive and brake of its description (coupe_t.xml), which scale
+    // with it; the pushes of bonuses and blasts are fixed impulses that a lighter car would not hold.
+    body.body = BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 100.0f);
+    body.shapes = {BoxShape(1.6f, 0.5f, 3.6f, {0, 0, -0.25f}, 100.0f)};
     body.children.push_back(Axle("w0", -1.4f, 0.35f));
     body.children.push_back(Axle("w2", 1.4f, 0.35f));
     body.children.push_back(Axle("w2_1", 1.4f, 0.37f));

@@ -1,19 +1,26 @@
 -- A barrel on the race line, run by its own script (barrel_a.lua, ...): "damage" wears it down, and
--- at the end it bursts: an explosion where it stood (which may set off its neighbours), maybe a
--- pickup from the mission's first line, and the barrel is gone from sight and from the shots' way.
+-- at the end it bursts: an explosion at its middle (which may set off its neighbours), a shock wave
+-- that checks a Moonward car close by, maybe a pickup from the mission's first line, and the barrel
+-- is gone from sight and from the shots' way.
 return function(name)
     local journal = dofile("Data/Scripts/journal.lua")(name)
     local HEALTH = 20
+    local SHOCK = 8 -- the shock wave's reach
 
     local barrel
     local health = HEALTH
 
     local function burst()
         local x, y, z = GetPosition(barrel)
+        local _, _, middle = GetBBoxInfo(barrel)
         journal.value("burst", x, y, z)
         SetVisible(barrel, false)
         SetCollision(barrel, false)
-        Explosion("rocket_exp2", x, y, z + 0.75)
+        Explosion("rocket_exp2", x, y, middle or z + 0.75)
+        -- Sparks off its lid and burning scraps thrown up.
+        Shot("sparks4", barrel, 0, 0, 1.5)
+        DirectionalExplosion("sparks4red", x, y, z + 1, 0, 0, 1)
+        CheckIntersection(x, y, 0, SHOCK)
         SetBonus(x, y, 0)
     end
 

@@ -1,11 +1,12 @@
 -- The race's messages ("messages"): the countdown, what the race reports ("finish!", "lost!",
--- "burn!", the bonuses' words...), the danger sign while the car tips over, and the abilities line.
--- A message stays two seconds. The outcome of the race goes on to "main".
+-- "burn!", the bonuses' words...), the danger sign while the car tips over, the abilities line
+-- (one star an ability, one dot a free place) and the time at each checkpoint. A message stays two
+-- seconds of the frame clock. The outcome of the race goes on to "main".
 local journal = dofile("Data/Scripts/journal.lua")("game_interface")
 
 local OUTCOMES = { ["finish!"] = "finish", ["lost!"] = "lost", ["burn!"] = "burn", ["proigrish!"] = "lost" }
 local screen
-local shownFor = 0
+local shownUntil, splitUntil
 
 -- ---- The radar and the wrong-way sign ----
 -- The radar panel sits 109 pixels from the right edge and 100 from the top around the player's
@@ -57,6 +58,9 @@ local function radar_update()
     if angle then
         local off = math.abs(math.fmod(heading - angle + 3 * math.pi, 2 * math.pi) - math.pi)
         wrong = off > math.pi / 2 and GetPlayerSpeed() > 1
+    elseif heading then
+        -- A level without track lines: the race's own way (+X) is the reference.
+        wrong = IsPlayerMovingBackwards() and GetPlayerSpeed() > 1
     end
     SetWindowVisible(screen, "wrongway", wrong)
     SetText(screen, "wrongway_text", wrong and "WRONG WAY" or "")
@@ -68,7 +72,7 @@ end
 local function say(text, key)
     if not screen then return end
     if key then SetTextString(screen, "message", text) else SetText(screen, "message", text) end
-    shownFor = 2
+    shownUntil = GetFullTime() + 2
 end
 
 local function handle(command, params)
@@ -78,6 +82,7 @@ local function handle(command, params)
         SetWindowVisible(screen, "danger", false)
         SetText(screen, "message", "")
         SetText(screen, "abilities", "")
+        SetText(screen, "split", "")
         radar_place(GetScreenSize())
         radar_hide()
     elseif command == "delete_object" then
@@ -93,10 +98,15 @@ local function handle(command, params)
     elseif command == "danger" then
         if screen then SetWindowVisible(screen, "danger", params[1] == "true") end
     elseif command == "redraw_abilities" then
+        local count, most = ActivateAbilities()
+        if screen and count then
+            journal.value("abilities", count, most)
+            SetText(screen, "abilities", string.rep("*", count) .. string.rep(".", math.max(most - count, 0)))
+        end
+    elseif command == "split" then
         if screen then
-            local count = GetBonusesCount()
-            journal.value("bonuses", count)
-            SetText(screen, "abilities", string.rep("*", count))
+            SetText(screen, "split", "checkpoint " .. params[1] .. "  " .. (params[2] or ""))
+            splitUntil = GetFullTime() + 3
         end
     elseif command == "release_all" then
         if screen then Release(screen) end
@@ -109,9 +119,14 @@ while true do
         if journal.guard(handle, GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) }) then return end
     end
     if screen then
-        if shownFor > 0 then
-            shownFor = shownFor - GetDeltaTime()
-            if shownFor <= 0 then SetText(screen, "message", "") end
+        local now = GetFullTime()
+        if shownUntil and now >= shownUntil then
+            shownUntil = nil
+            SetText(screen, "message", "")
+        end
+        if splitUntil and now >= splitUntil then
+            splitUntil = nil
+            SetText(screen, "split", "")
         end
         radar_update()
         UpdateInterface(screen)

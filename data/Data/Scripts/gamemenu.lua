@@ -1,11 +1,16 @@
 -- The race panel ("hud"): the countdown clock and the engine heat, the money, the fitted
 -- equipment, the progress of the player and the rival, and the health bar over the car. The race
 -- sends it "set_money", "init_game_interface", "update_game_interface", "change_money" and
--- "engine_temp"; "jeep" hands it the car.
+-- "engine_temp"; "jeep" hands it the car. Beside the countdown it shows the race's own time, the
+-- gold time to beat, the lap and the car's damage; the engine's icon goes out while it overheats.
 local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
 
 local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
 local hud, car
+
+local function clock(m, s, h)
+    return string.format("%d:%02d.%02d", m or 0, s or 0, h or 0)
+end
 
 local function showMoney(amount)
     if hud then SetText(hud, "money", string.format("%d", tonumber(amount) or 0)) end
@@ -31,11 +36,17 @@ local function handle(command, params)
             InitGameInterface(hud)
             SetText(hud, "driver", GetProfileName())
             journal.value("standings", table.concat(SetPlayersPanel() or {}, " "))
+            EngineState(hud, true)
+            local gold = GetMedalTime(0)
+            SetText(hud, "medal", gold and "gold " .. clock(GetFormattedTime(gold)) or "")
         end
     elseif command == "update_game_interface" then
         if hud then UpdateGameInterface(hud) end
     elseif command == "engine_temp" then
-        if hud then SetWindowVisible(hud, "hot", params[1] == "1") end
+        if hud then
+            SetWindowVisible(hud, "hot", params[1] == "1")
+            EngineState(hud, params[1] ~= "1")
+        end
     elseif command == "release_all" then
         if hud then Release(hud) end
         return true
@@ -50,13 +61,16 @@ while true do
         if car then
             -- The bar sits above the car; it is out of sight while the car is behind the camera.
             local x, y, length = GetHelthBarCoord(car)
-            if x then
+            if x and CheckVisible(car) then
                 SetWindowPosition(hud, "health", x, y - 12)
                 SetWindowSize(hud, "health", math.max(length, 0), 6)
             end
         end
         -- The clock, heat and kills, and where the car and the rival are on the way to the finish.
         UpdateTime(hud)
+        SetText(hud, "elapsed", clock(GetTime()))
+        SetText(hud, "lap", string.format("lap %d/%d", GetCurrentRound(), GetRoundsNumber()))
+        SetText(hud, "damage", string.format("damage %d%%", GetPlayerDamage() or 0))
         UpdateGameInterface(hud)
         UpdateInterface(hud)
     end

@@ -1,8 +1,9 @@
 -- The player's car. Its description names this script: "add_object" brings the car when the race
 -- activates it. The driving keys set its inputs (Up accelerates, Down reverses, Left lifts the
 -- nose, Space holds the wheels); "super" sets off the super weapon; "fire" and the weapon keys work
--- the guns (the weapons block). "game_over" (finish, time up, burned) holds the car for good and
--- tells "main".
+-- the guns (the weapons block); "mine" drops a mine; "ability" spends one ability on a push
+-- forward. Blasts that reach the car ("damage") wear its health down. "game_over" (finish, time up,
+-- burned) holds the car for good, brings it to rest and tells "main".
 local journal = dofile("Data/Scripts/journal.lua")("jeep")
 
 local car
@@ -13,7 +14,62 @@ local function drive()
     if not car then return end
     local throttle = (accelerate and 1 or 0) - (brake and 1 or 0)
     SetCarParams(car, throttle, lift and 30 or 0)
+    -- The engine's note rises with the throttle open either way.
+    SetEngineMoment(throttle ~= 0 and 0.75 or 0)
 end
+
+-- ---- abilities: one is a forward push that fades over two seconds, with the view stretched and
+-- blurred while it lasts.
+local PUSH, PUSH_TIME = 6, 2
+local PUSH_SOUND = "bonus_fast" -- a rush that rides with the car while the push lasts
+local pushLeft = 0
+
+-- Where the car is and how fast it goes, for a sound that rides with it.
+local function soundAtCar(start)
+    local x, y, z = GetPlayerPosition()
+    local dx, dy, dz = GetPlayerDirection()
+    local v = GetPlayerSpeed()
+    if start then
+        PlaySpecialSound3D(PUSH_SOUND, x, y, z, true)
+    elseif dx then
+        UpdateSoundPosition(PUSH_SOUND, x, y, z, v * dx, v * dy, v * dz)
+    end
+end
+
+local function abilityUse()
+    local count, most = ActivateAbilities()
+    journal.value("ability", count, most)
+    if not count or count <= 0 then return end
+    SetAbilitiesCount(count - 1)
+    SendCommandByName("game_interface", "redraw_abilities", "")
+    PlayerNitro(PUSH, PUSH_TIME)
+    pushLeft = PUSH_TIME
+    soundAtCar(true)
+    SetMotionBlur(0.5)
+    SetRadialBlur(0.5)
+    local base = GetCameraPlayer() == 1 and GetFov2() or GetFov1()
+    if base then SetFOV(base + 15) end
+end
+
+local function abilityTurn(dt)
+    if pushLeft <= 0 then return end
+    pushLeft = pushLeft - dt
+    local base = GetCameraPlayer() == 1 and GetFov2() or GetFov1()
+    if pushLeft > 0 then
+        -- The effects fade with the push.
+        local k = pushLeft / PUSH_TIME
+        SetRadialBlur(0.5 * k)
+        if base then SetFOV(base + 15 * k) end
+        soundAtCar(false)
+        return
+    end
+    StopSpecialSound(PUSH_SOUND)
+    -- The gloom keeps its own blur on while the car is in it.
+    if not IsInGloom(car) then SetMotionBlur(0) end
+    SetRadialBlur(0)
+    if base then SetFOV(base) end
+end
+-- ---- end of abilities
 
 -- ---- weapons: "fire" holds the trigger, "prev_weapon"/"next_weapon" pick the gun, and every turn
 -- the guns aim 40 m ahead of the car. Near the second lamp post a bolt leaps from its arm at the road.
@@ -90,27 +146,47 @@ local function handle(command, params)
         return true
     elseif command == "go" then
         drive()
+    elseif command == "damage" and car and not over then
+        -- A blast near the car: its health takes the hit, and the car is not set back on the road
+        -- for lying low while it lands.
+        local alive = DamagePlayer(car, tonumber(params[1]) or 0)
+        SetTimeBonus(car)
+        journal.value("health", alive, GetPlayerDamage())
     elseif command == "game_over" then
         over = true
-        if car then SetShot(car, false) end
+        if car then
+            SetShot(car, false)
+            SetMineShot(car, false)
+        end
+        pushLeft = math.min(pushLeft, 0.001)
         LockPlayer(true)
+        SetEngineMoment(0)
+        journal.value("over", IsDead(), IsDamageMsg())
         SendCommandByName("main", "race_over", "")
-    elseif command == "key_action" and car and not over then
+    elseif command == "key_action" then
         local action, down = params[1], params[2] == "1"
+        -- The driving keys are followed whatever happens: a key let go after the finish or between
+        -- races must not drive the next car.
         if action == "accelerate" then
             accelerate = down
         elseif action == "brake" then
             brake = down
         elseif action == "left" then
             lift = down
+        elseif not car or over then
+            return
         elseif action == "handbrake" then
             LockPlayer(down)
         elseif action == "super" and down then
             SmartBomb()
+        elseif action == "mine" then
+            SetMineShot(car, down)
+        elseif action == "ability" and down then
+            abilityUse()
         else
             weaponsKey(action, down)
         end
-        drive()
+        if not over then drive() end
     end
 end
 
@@ -118,6 +194,15 @@ while true do
     while SetNextCommand(globalObject) do
         if journal.guard(handle, GetCurrentCommand(globalObject), { GetCurrentParams(globalObject) }) then return end
     end
-    if not over then weaponsTurn() end
+    if not over then
+        -- The inputs go to the car every turn: a bonus's push cuts the throttle for its time, and
+        -- the car drives again once the cut ends.
+        drive()
+        weaponsTurn()
+    elseif car and GetPlayerSpeed() > 0.5 then
+        -- Past the line the held car is brought to rest.
+        StopPlayerCar()
+    end
+    abilityTurn(GetDeltaTime())
     Update()
 end

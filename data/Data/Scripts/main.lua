@@ -70,6 +70,35 @@ end
 
 -- The race: the mission's checkpoints, the level with its sky, the overlays, and a countdown with
 -- the car held before the clocks run.
+local MISSION = "mission1.txt"
+local MEDALS = { 27, 31, 36 } -- gold, silver, bronze
+local TIME_LIMIT = 120 -- the countdown on the panel
+local ABILITIES = 3 -- the most abilities a car carries
+local GLOOM_TIME = 15 -- the gloom portal's shadow view lasts as long
+local LIGHT, GLOOM_LIGHT = 2, 1 -- the renderer's light factor, and the dimmer one in the gloom
+local FINISH_SCALE = 0.5 -- the finish plays in slow motion
+
+-- The next checkpoint of the mission, its flag moved ahead of the car each time one is passed.
+local function checkpointShow(index)
+    local number, target, side, x = GetCheckPointInfo(index - 1)
+    if not x then return nil end
+    ChangeCheckpointPosition(x, side == 1 and 5.5 or -5.5)
+    return { index = index, x = x, number = number, target = target }
+end
+
+local function checkpointPassed(checkpoint)
+    local time = GetTime2()
+    local m, s, h = GetFormattedTime(time)
+    local behind = time - checkpoint.target
+    local text = string.format("%d:%02d.%02d %s%.2f", m, s, h, behind < 0 and "-" or "+", math.abs(behind))
+    SendCommandByName("game_interface", "split", checkpoint.number .. "," .. text)
+    journal.value("checkpoint", checkpoint.number, time)
+    PlaySpecialSound2("click")
+    -- The mission's chance of a bonus on the road ahead.
+    SetBonus(checkpoint.x + 25, 0, checkpoint.index - 1)
+    race.checkpoint = checkpointShow(checkpoint.index + 1)
+end
+
 local function startRace()
     hide()
     SendCommandByName("showroom", "hide", "")
@@ -79,15 +108,52 @@ local function startRace()
     SetPlayerType(true)
     InitLevel(LEVEL)
     InitSky()
+    -- The mission's sources are level objects: it is read once the level stands.
+    LoadMissionInfo(MISSION)
+    -- The difficulty coefficients are read again for this race (the easy switch may have changed).
+    SetDifficult(GetDifficult() == 1)
+    journal.value("difficulty", GetDifficulty(), GetDifficult())
+    -- The clocks of the last race must not run on into this one.
+    ClearLevelTimers()
+    SetLevelTime(TIME_LIMIT)
+    SetMedalTimes(MEDALS[1], MEDALS[2], MEDALS[3])
+    SetNumRounds(1)
+    -- The bonus list lasts across races; this race starts with none.
+    ClearBonuses()
+    SetMaxAbilityCount(ABILITIES)
     SilentActivateInterface(hud)
     SilentActivateInterface(messages)
     StartLevel()
-    LockPlayer(true)
+    -- Abilities saved up as mana in earlier races come back, as many as the car carries.
+    local carried = math.min(GetPlayerMana(), ABILITIES)
+    SetAbilitiesCount(carried)
+    SetPlayerMana(GetPlayerMana() - carried)
+    SendCommandByName("game_interface", "redraw_abilities", "")
+    SetCameraPlayer(false)
+    SetCamera(false)
+    -- Loading took long: the race's first turn must not count it.
+    ClearGlobalTimer()
+    LockPlayers(true)
     race = { phase = "countdown", clock = 0, count = 4 }
-    journal.value("race", LEVEL)
+    local count = GetCheckPointsCount()
+    if count > 0 then
+        ShowCheckPoint()
+        race.checkpoint = checkpointShow(1)
+    end
+    journal.value("race", LEVEL, count)
 end
 
 local function endRace()
+    -- Nothing the race set outlives it: the clock runs again at its own pace, the light is whole.
+    if race.paused then StartGlobalTimer() end
+    SetTemp(1)
+    SetLightCoeff(LIGHT)
+    SetMotionBlur(0)
+    SetRadialBlur(0)
+    -- What the race left sounding stops with it, and the menu's loop comes back.
+    StopSounds()
+    StopPlayingMusic()
+    PlayMusic(MUSIC)
     StopLevel()
     DeleteLevel()
     DeactivateInterface(hud)
@@ -98,8 +164,11 @@ end
 -- The results of a finished race: the record, the score table, the prize and the profile saved.
 local function results()
     local time = race.time
-    local medal = time < 40 and 0 or (time < 60 and 1 or 2)
-    journal.value("race_time", time)
+    local medal = 2
+    for i = 2, 0, -1 do
+        if time <= GetMedalTime(i) then medal = i end
+    end
+    journal.value("race_time", time, medal)
     journal.value("record", SetLevelMedalTime(0, time, medal))
     journal.value("score_table", CheckPlayerRecords(1))
     journal.value("score", AddScore(GetNumRacesPassed() + 1))
@@ -112,6 +181,30 @@ local function results()
     show("records", "results")
 end
 
+-- The car is over the line past the finish: whatever it carries is kept for the next race.
+local function raceOver()
+    local count = ActivateAbilities()
+    if count and count > 0 then SetPlayerMana(GetPlayerMana() + count) end
+    SetAbilitiesCount(0)
+    journal.value("mana", GetPlayerMana())
+    -- The camera circles the car while the result shows, in slow motion.
+    SetCamera(true)
+    race.scale = GetTemp()
+    SetTemp(race.scale * FINISH_SCALE)
+end
+
+-- "pause" stops the frame clock and starts it again; the turn it starts again takes no time.
+local function pause()
+    race.paused = not race.paused
+    if race.paused then
+        StopGlobalTimer()
+    else
+        StartGlobalTimer()
+        ClearTimer()
+    end
+    journal.value("paused", race.paused)
+end
+
 local function updateRace(dt)
     race.clock = race.clock + dt
     if race.phase == "countdown" then
@@ -122,15 +215,26 @@ local function updateRace(dt)
             SendCommandByName("game_interface", "count", count > 0 and tostring(count) or "go")
             if count <= 0 then
                 race.phase, race.clock = "racing", 0
-                LockPlayer(false)
+                LockPlayers(false)
                 -- Keys held through the countdown drive from the start.
                 SendCommandByName("jeep", "go", "")
                 SetLevelStarted(true)
                 SetUpdateTime(true)
             end
         end
-    elseif race.phase == "over" and race.clock > 2 then
-        -- The finish stays on the screen for two seconds.
+    elseif race.phase == "racing" then
+        local checkpoint = race.checkpoint
+        if checkpoint and IsRaceStarted() and GetPlayerPosition() >= checkpoint.x then checkpointPassed(checkpoint) end
+    end
+    if race.gloom then
+        race.gloom = race.gloom - dt
+        if race.gloom <= 0 then
+            race.gloom = nil
+            SetLightCoeff(LIGHT)
+        end
+    end
+    -- The finish stays on the screen for two seconds (slow motion makes them one of game time).
+    if race.phase == "over" and race.clock > 2 * FINISH_SCALE then
         if race.raced and race.result == "finish" then
             results()
         else
@@ -138,6 +242,16 @@ local function updateRace(dt)
             show("menu")
         end
     end
+end
+
+-- The slow-down bonus leaves the braking to the script: the car loses 40% of its speed at once.
+local function slowDown()
+    local speed, mass = GetPlayerSpeed(), GetPlayerMass()
+    local dx, dy, dz = GetPlayerDirection()
+    if not (dx and mass) then return end
+    -- Against the way the car moves, which is its nose's way unless it rolls backwards.
+    local k = -0.4 * speed * mass * (IsPlayerMoveForward() and 1 or -1)
+    PlayerApplyImpulse(k * dx, k * dy, k * dz)
 end
 
 local function handle(command, params)
@@ -150,23 +264,34 @@ local function handle(command, params)
         -- From "jeep": the race is over for the car; what ended it comes from "game_interface".
         if race and race.phase ~= "over" then
             race.raced = race.phase == "racing"
-            race.time = race.clock
+            -- The level's own clock, which ran only while the race did.
+            race.time = GetTime2()
             race.phase, race.clock = "over", 0
+            raceOver()
         end
     elseif command == "race_result" then
         if race then race.result = params[1] end
     elseif command == "defeat" or command == "player_dead" then
         if race and race.phase == "racing" then
+            journal.value("dead", IsPlayerDead(), IsDamageMsg())
             race.result = "lost"
-            race.time = race.clock
+            race.time = GetTime2()
             race.phase, race.clock = "over", 0
+            raceOver()
         end
     elseif command == "player_restart" then
         SendCommandByName("game_interface", "show_message", "restart")
     elseif command == "update_bonus_list" then
+        if params[1] == "brake" and race then slowDown() end
+        if params[1] == "gloom" and race then
+            -- The shadow world is darker while the gloom view lasts.
+            SetLightCoeff(GLOOM_LIGHT)
+            race.gloom = GLOOM_TIME
+        end
         SendCommandByName("game_interface", "bonus", params[1] or "")
     elseif command == "say_critical" or command == "say_super" or command == "say_show" then
-        PlaySpecialSound("horn")
+        -- One horn at a time: a second call while it sounds is not heard as a new one.
+        if not IsSpecialSoundPlaying("horn") then PlaySpecialSound("horn") end
     elseif command == "stop_music" then
         journal.value("music", GetMusicName())
         PlayMusic(MUSIC)
@@ -181,8 +306,14 @@ local function handle(command, params)
         end
     elseif command == "key_action" then
         local action, down = params[1], params[2] == "1"
-        if race and down and action == "camera" then
-            journal.value("camera", ChangeGameCamera())
+        if race and down and action == "pause" then
+            pause()
+        elseif race and down and action == "camera" then
+            -- The next view, with the field of view of its preset (the side views have their own).
+            ChangeGameCamera()
+            local mode = GetCameraPlayer()
+            SetFOV(mode == 1 and GetFov2() or GetFov1())
+            journal.value("camera", mode)
         end
     elseif command == "release_all" then
         for _, screen in pairs(screens) do Release(screen) end
