@@ -115,7 +115,6 @@ local function startRace()
     journal.value("difficulty", GetDifficulty(), GetDifficult())
     -- The clocks of the last race must not run on into this one.
     ClearLevelTimers()
-    SetLevelTime(TIME_LIMIT)
     SetMedalTimes(MEDALS[1], MEDALS[2], MEDALS[3])
     SetNumRounds(1)
     -- The bonus list lasts across races; this race starts with none.
@@ -124,6 +123,8 @@ local function startRace()
     SilentActivateInterface(hud)
     SilentActivateInterface(messages)
     StartLevel()
+    -- The start set the countdown to its own ten minutes; the race has less.
+    SetLevelTime(TIME_LIMIT)
     -- Abilities saved up as mana in earlier races come back, as many as the car carries.
     local carried = math.min(GetPlayerMana(), ABILITIES)
     SetAbilitiesCount(carried)
