@@ -21,6 +21,8 @@ return function(name)
         Shot("sparks4", barrel, 0, 0, 1.5)
         DirectionalExplosion("sparks4red", x, y, z + 1, 0, 0, 1)
         CheckIntersection(x, y, 0, SHOCK)
+        -- A barrel blown up counts as a kill of this race.
+        SetKills(GetScore() + 1)
         SetBonus(x, y, 0)
     end
 

@@ -72,7 +72,7 @@ end
 -- the car held before the clocks run.
 local MISSION = "mission1.txt"
 local MEDALS = { 27, 31, 36 } -- gold, silver, bronze
-local TIME_LIMIT = 120 -- the countdown on the panel
+local TIME_LIMIT = 120 -- the countdown on the panel when the level has no time to beat
 local ABILITIES = 3 -- the most abilities a car carries
 local GLOOM_TIME = 15 -- the gloom portal's shadow view lasts as long
 local LIGHT, GLOOM_LIGHT = 2, 1 -- the renderer's light factor, and the dimmer one in the gloom
@@ -123,8 +123,12 @@ local function startRace()
     SilentActivateInterface(hud)
     SilentActivateInterface(messages)
     StartLevel()
-    -- The start set the countdown to its own ten minutes; the race has less.
-    SetLevelTime(TIME_LIMIT)
+    -- The start set the countdown to its own ten minutes; the race has the level's time to beat
+    -- (running past it loses), or a limit of its own when the level has none.
+    local limit = GetLevelMedalTime(0)
+    SetLevelTime(limit and limit > 0 and limit or TIME_LIMIT)
+    -- The kills on the panel and the records are this race's.
+    SetKills(0)
     -- Abilities saved up as mana in earlier races come back, as many as the car carries.
     local carried = math.min(GetPlayerMana(), ABILITIES)
     SetAbilitiesCount(carried)
