@@ -180,6 +180,25 @@ Mesh Wrong() {
     return mesh;
 }
 
+// The speedometer's needle on the race panel, in screen pixels about its pivot. DrawArrow turns it
+// by 47 degrees at rest and 1.8 degrees more per unit of speed: drawn at 133 degrees from +x (y
+// points down the screen), it then points left at rest, up at 50 and right at 100. A tapered
+// quad, 8 pixels of tail behind the pivot and 44 ahead.
+Mesh Needle() {
+    Node needle;
+    needle.name = "needle";
+    const float angle = 133.0f * 3.1415927f / 180.0f;
+    const Vec3 d(std::cos(angle), std::sin(angle), 0.0f), side(-d.y, d.x, 0.0f), z(0, 0, 0.5f);
+    const Vec3 a = z - d * 8.0f + side * 2.5f, b = z - d * 8.0f - side * 2.5f, c = z + d * 44.0f - side * 0.8f,
+               e = z + d * 44.0f + side * 0.8f;
+    const Vec2 t(0.5f, 0.5f);
+    Triangle(needle, a, b, c, t, t, t, Vec3(0, 0, 0));
+    Triangle(needle, a, c, e, t, t, t, Vec3(0, 0, 0));
+    Mesh mesh;
+    mesh.nodes = {needle};
+    return mesh;
+}
+
 Mesh Floor() {
     Node floor;
     floor.name = "floor";
@@ -670,7 +689,8 @@ bool WriteDemoMeshes(const fs::path& gameRoot) {
               Put(meshes / "lamp.msh", WriteMesh(Lamp(), MeshKind::Older)) &&
               Put(meshes / "wrong.msh", WriteMesh(Wrong(), MeshKind::Older)) &&
               Put(meshes / "shadow.msh", WriteMesh(Shadow(), MeshKind::Older)) &&
-              Put(meshes / "floor.msh", WriteMesh(Floor(), MeshKind::Older));
+              Put(meshes / "floor.msh", WriteMesh(Floor(), MeshKind::Older)) &&
+              Put(meshes / "needle.msh", WriteMesh(Needle(), MeshKind::Older));
     ok = ok && Save(textures / "car.tga", CarPaint()) && Save(textures / "tyre.tga", Tyre()) &&
          Save(textures / "crate.tga", Wood()) && Save(textures / "metal.tga", Metal()) &&
          Save(textures / "glow.tga", Glow()) && Save(textures / "sign.tga", Sign()) &&

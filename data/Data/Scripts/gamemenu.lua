@@ -2,11 +2,13 @@
 -- equipment, the progress of the player and the rival, and the health bar over the car. The race
 -- sends it "set_money", "init_game_interface", "update_game_interface", "change_money" and
 -- "engine_temp"; "jeep" hands it the car. Beside the countdown it shows the race's own time, the
--- gold time to beat, the lap and the car's damage; the engine's icon goes out while it overheats.
+-- gold time to beat, the lap and the car's damage, and a speedometer at the bottom left; the
+-- engine's icon goes out while it overheats.
 local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
 
 local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
-local hud, car
+local NEEDLE_AT = { 90, 724 } -- the speedometer's pivot on the 1024 x 768 grid, under its dial
+local hud, car, needle
 
 local function clock(m, s, h)
     return string.format("%d:%02d.%02d", m or 0, s or 0, h or 0)
@@ -20,12 +22,15 @@ local function handle(command, params)
     journal.command(command, params)
     if command == "add_object" then
         hud = StringToPointer(params[1])
+        -- The needle is drawn above the panel (one layer up) for as long as the panel is shown.
+        needle = CreateArrow("needle.rdf", 1)
         -- The item icons show only what the car carries (InitGameInterface shows them).
         for _, name in ipairs(ITEMS) do SetWindowVisible(hud, name, false) end
         SetWindowVisible(hud, "hot", false)
     elseif command == "delete_object" then
         Release(StringToPointer(params[1]))
-        hud, car = nil, nil
+        if needle then Release(needle) end
+        hud, car, needle = nil, nil, nil
     elseif command == "car" then
         car = StringToPointer(params[1])
     elseif command == "set_money" or command == "change_money" then
@@ -49,6 +54,7 @@ local function handle(command, params)
         end
     elseif command == "release_all" then
         if hud then Release(hud) end
+        if needle then Release(needle) end
         return true
     end
 end
@@ -68,6 +74,7 @@ while true do
         end
         -- The clock, heat and kills, and where the car and the rival are on the way to the finish.
         UpdateTime(hud)
+        if needle then DrawArrow(needle, NEEDLE_AT[1], NEEDLE_AT[2]) end
         SetText(hud, "elapsed", clock(GetTime()))
         SetText(hud, "lap", string.format("lap %d/%d", GetCurrentRound(), GetRoundsNumber()))
         SetText(hud, "damage", string.format("damage %d%%", GetPlayerDamage() or 0))
