@@ -8,7 +8,7 @@ local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
 
 local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
 local NEEDLE_AT = { 90, 724 } -- the speedometer's pivot on the 1024 x 768 grid, under its dial
-local hud, car, needle
+local hud, car, needle, rigid
 
 local function clock(m, s, h)
     return string.format("%d:%02d.%02d", m or 0, s or 0, h or 0)
@@ -33,6 +33,8 @@ local function handle(command, params)
         hud, car, needle = nil, nil, nil
     elseif command == "car" then
         car = StringToPointer(params[1])
+        -- The dial's figure reads the car's body; a car without one shows none.
+        rigid = IsRigid(car)
     elseif command == "set_money" or command == "change_money" then
         journal.value("money", tonumber(params[1]))
         showMoney(params[1])
@@ -75,6 +77,7 @@ while true do
         -- The clock, heat and kills, and where the car and the rival are on the way to the finish.
         UpdateTime(hud)
         if needle then DrawArrow(needle, NEEDLE_AT[1], NEEDLE_AT[2]) end
+        SetText(hud, "speed", car and rigid and string.format("%d km/h", GetObjectSpeed(car) * 3.6) or "")
         SetText(hud, "elapsed", clock(GetTime()))
         SetText(hud, "lap", string.format("lap %d/%d", GetCurrentRound(), GetRoundsNumber()))
         SetText(hud, "damage", string.format("damage %d%%", GetPlayerDamage() or 0))

@@ -183,6 +183,10 @@ local function handle(command, params)
             SetMineShot(car, down)
         elseif action == "ability" and down then
             abilityUse()
+        elseif action == "camera" and down then
+            -- "main" changed the view earlier in this turn: from the bonnet the driver is not seen.
+            local driver = FindObject(car, "biker")
+            if driver then SetObjectVisible(driver, GetCameraPlayer() ~= 2) end
         else
             weaponsKey(action, down)
         end
