@@ -1,10 +1,11 @@
 // The demo's race as a player plays it: the program itself on a copy of the demo root (level 1, the
 // mission, the game's own scripts), driven by a recorded input file at a fixed frame time. Enter on
 // "new", a name, the shop's "race"; Up held from the countdown on; P pauses the race and starts it
-// again; A spends an ability after the second "plus" bonus. The scripts' journal must show the
-// bonuses on the road reaching the scripts in the order the race sends them, the ability counted
-// up to the mission's maximum and spent through ActivateAbilities, the checkpoints passed in order
-// with the first one's bonus drop picked up (money), and the race finished and saved.
+// again; A spends an ability after the second "plus" bonus; C goes through the three views. The
+// scripts' journal must show the bonuses on the road reaching the scripts in the order the race
+// sends them, the ability counted up to the mission's maximum and spent through ActivateAbilities,
+// the checkpoints passed in order with the first one's bonus drop picked up (money), the views
+// changed, no script stopped by an error, and the race finished and saved.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -40,6 +41,12 @@ constexpr const char* kInput = R"(5 key Return down
 321 key P up
 640 key A down
 641 key A up
+700 key C down
+701 key C up
+720 key C down
+721 key C up
+740 key C down
+741 key C up
 1000 key Escape down
 1001 key Escape up
 1020 key Escape down
@@ -142,6 +149,13 @@ TEST(DemoRaceE2ETest, BonusesAbilitiesAndCheckpointsReachTheScriptsOfTheDemoRace
         if (checkpoints.size() == 1 && line == "gamemenu = money 1100.00") moneyAfterFirst = 1;
     }
     EXPECT_EQ(paused, 2) << all;
+    // The views in turn: the far side view, the bonnet, and back; no script stopped on an error.
+    std::vector<std::string> views;
+    for (const std::string& line : journal) {
+        if (StartsWith(line, "main = camera ")) views.push_back(line.substr(14));
+        EXPECT_EQ(line.find(" = error "), std::string::npos) << line;
+    }
+    EXPECT_EQ(views, (std::vector<std::string>{"1.00", "2.00", "0.00"})) << all;
     EXPECT_EQ(checkpoints, (std::vector<std::string>{"1.00", "2.00", "3.00"})) << all;
     ASSERT_EQ(times.size(), 3u);
     EXPECT_LT(times[0], times[1]);
