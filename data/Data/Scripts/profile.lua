@@ -83,9 +83,21 @@ local function load(self, i)
     SendCommandByName("main", "screen", "shop")
 end
 
+-- Delete needs a slot to act on: it stays locked until one is chosen.
+local function choose(self, slot)
+    selected = slot
+    SetText(self.screen, "selected", slot and ("slot " .. slot) or "")
+    if slot then
+        UnlockButton(self.screen, "delete")
+    else
+        LockButton(self.screen, "delete")
+    end
+end
+
 local function erase(self, slot)
     local names = refresh(self)
     DeleteSave(slotFile(slot))
+    choose(self, nil)
     if names[slot] ~= "" and names[slot] == GetProfileName() then
         -- The profile in play is gone: the game goes on without one.
         SetProfileName("")
@@ -99,7 +111,7 @@ end
 dofile("Data/Scripts/screen.lua")("profile", function(self, command, params)
     if command == "show" then
         mode = params[1] == "load" and "load" or "new"
-        selected = nil
+        choose(self, nil)
         SetEditBoxText(self.screen, "name", "")
         SetWindowVisible(self.screen, "field", mode == "new")
         SetWindowActive(self.screen, "field", false)
@@ -136,8 +148,7 @@ dofile("Data/Scripts/screen.lua")("profile", function(self, command, params)
         if button == "ok" then
             create(self)
         elseif slot then
-            selected = slot
-            SetText(self.screen, "selected", "slot " .. slot)
+            choose(self, slot)
             if mode == "load" then load(self, slot) end
         elseif button == "delete" and selected then
             if confirmed then

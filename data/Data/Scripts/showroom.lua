@@ -40,6 +40,10 @@ for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
     wheels[#wheels + 1] = wheel
 end
 
+-- The body rocks on its wheels while the engine runs; a model of one piece is its own body.
+local body = GetChildObject(car, "body")
+local revving = false
+
 -- The car the shop dresses: the game's showroom model for it when there is one, else the demo's.
 local function dressed()
     local model = GetDragster(1, 1)
@@ -59,7 +63,7 @@ while true do
             SetPosition(floor, spot[1], spot[2], spot[3])
         elseif command == "hide" then
             -- A race took the screen.
-            shown = false
+            shown, revving = false, false
             StopSpecialSound("engine")
         elseif command == "show" or command == "car" then
             shown, carOnly = true, command == "car"
@@ -76,6 +80,7 @@ while true do
                 else
                     StopSpecialSound("engine")
                 end
+                revving = down
             end
         elseif command == "release_all" then
             -- Shutdown: give back what this script holds, the floor's reference included.
@@ -92,6 +97,7 @@ while true do
     heading = heading + dt * 0.5
     spin = spin - dt * 4
     SetRotation(car, 0, 0, heading)
+    SetRotation(body, 0, revving and math.sin(spin * 12) * 0.03 or 0, 0)
     for _, wheel in ipairs(wheels) do
         SetRotation(wheel, spin, 0, 0)
     end
