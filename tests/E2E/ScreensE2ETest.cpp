@@ -1,7 +1,8 @@
 // The demo's screens played by the real program from an input replay, at a fixed frame time: a new
 // profile made and then deleted, which takes a second Delete; the options' mouse speed, blur and
-// filtering stepped, the fire key reassigned and the default keys brought back. The journal the
-// scripts write and the files the game leaves tell what happened.
+// filtering stepped, the fire key reassigned and the default keys brought back; Exit, after which
+// the screens press nothing more. The journal the scripts write and the files the game leaves tell
+// what happened.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -44,6 +45,13 @@ public:
             text_ << turn_ << " key " << key << " down\n" << turn_ + 2 << " key " << key << " up\n";
             turn_ += 6;
         }
+        return *this;
+    }
+    // `second` pressed a turn after `first`, both let go together.
+    Replay& Then(const std::string& first, const std::string& second) {
+        text_ << turn_ << " key " << first << " down\n" << turn_ + 1 << " key " << second << " down\n";
+        text_ << turn_ + 2 << " key " << first << " up\n" << turn_ + 2 << " key " << second << " up\n";
+        turn_ += 6;
         return *this;
     }
     Replay& Type(const std::string& text) {
@@ -132,8 +140,8 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
     replay.Press("Down").Press("Return").Press("Down").Press("Return");
     // Change: E (next weapon) is pressed while the key is awaited, then again as the new fire key.
     replay.Press("Up", 5).Press("Return").Wait().Press("E").Wait().Press("E").Wait();
-    // The default keys; back to the menu and out.
-    replay.Press("Down", 6).Press("Return").Wait().Press("Escape").Wait(20).Press("Escape");
+    // The default keys; back to the menu and out, Enter pressed while the screen fades.
+    replay.Press("Down", 6).Press("Return").Wait().Press("Escape").Wait(20).Then("Escape", "Return");
 
     const int code = Run(replay.Text());
     const std::string out = ReadFile(root_ / "program.out");
@@ -174,6 +182,11 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
     const std::vector<std::string> config = Lines(ReadFile(root_ / "config.cfg"));
     for (const char* line : {"blur = 0", "aniso = 2", "mouse = 0.5"})
         EXPECT_NE(std::find(config.begin(), config.end(), line), config.end()) << line;
+    // Once the game is closing every screen is told, and the menu's New no longer presses.
+    const std::vector<int> closing = FindInOrder(journal, {"main = quit ", "menu closing ", "menu button new"});
+    EXPECT_NE(closing[1], -1) << journalText;
+    for (int i = closing[0]; i >= 0 && i < static_cast<int>(journal.size()); ++i)
+        EXPECT_EQ(journal[i].rfind("menu = button", 0), std::string::npos) << "after the quit: " << journal[i];
     // The default keys are the player's again: fire on Left Ctrl, E the next weapon.
     const std::vector<std::string> actions = Lines(ReadFile(root_ / "Actions.cfg"));
     for (const char* line : {"fire;Fire;LCtrl;false", "next_weapon;Next weapon;E;false"})

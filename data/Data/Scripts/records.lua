@@ -2,7 +2,7 @@
 -- best time with its medal and car, the kills, and after a race its result and the profile's score
 -- line. Back (or Esc) returns to the menu.
 local MEDALS = { [0] = "records_gold", [1] = "records_silver", [2] = "records_bronze" }
-local FIRST_ROW, ROW = 190, 35 -- where the table's lines stand
+local FIRST_ROW, ROW = 185, 40 -- where the table's lines stand
 
 -- The table keeps a time as "mm:ss:hh"; the screen shows it as m:ss.hh.
 local function lapTime(text)
@@ -23,7 +23,7 @@ local function showTable(self)
     if own then
         local line = lines[own]
         SetFont(self.screen, "rec" .. own, "title", line[1] .. "  " .. lapTime(line[2]))
-        SetTextPosition(self.screen, "you", 278, FIRST_ROW + ROW * (own - 1))
+        SetTextPosition(self.screen, "you", 278, FIRST_ROW + ROW * (own - 1) + 8)
         SetText(self.screen, "you", ">")
     else
         SetText(self.screen, "you", "")
