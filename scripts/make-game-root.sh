@@ -10,8 +10,6 @@ for f in config.cfg Actions.cfg; do
   [[ -e "$game/$f" ]] || cp "$src/data/$f" "$game/$f"
 done
 cp -r "$src/data/Data" "$game/"
-# The default key bindings, which the options bring back.
-cp "$src/data/Actions.cfg" "$game/Data/DefaultActions.cfg"
 "$build/bin/mkdata" "$game"
 # Level 1's layout, from its text form.
 mkdir -p "$game/Data/Levels"

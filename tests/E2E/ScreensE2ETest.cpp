@@ -5,36 +5,29 @@
 // what happened.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "ProgramHarness.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
+using ProgramHarness::ReadFile;
 
+// The lines of a text, the game's files' "\r\n" endings read as "\n".
 std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
+    std::vector<std::string> lines = ProgramHarness::Lines(text);
+    for (std::string& line : lines)
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        out.push_back(line);
-    }
-    return out;
+    return lines;
 }
 
 // Keys pressed one after another, each held two turns, at a fixed pace.
@@ -94,9 +87,7 @@ protected:
         char pattern[] = "/tmp/vastrel-screens-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root_ = pattern;
-        const std::string make = std::string(VASTREL_SOURCE_DIR) + "/scripts/make-game-root.sh " + VASTREL_BINARY_DIR +
-                                 " \"" + root_.string() + "\" >/dev/null";
-        ASSERT_EQ(std::system(make.c_str()), 0);
+        ASSERT_TRUE(ProgramHarness::MakeDemoRoot(root_));
     }
     void TearDown() override {
         std::error_code ignored;
@@ -106,23 +97,9 @@ protected:
     // Runs the program on the replay; the exit status, or -1.
     int Run(const std::string& replay) {
         std::ofstream(root_ / "replay.txt") << replay;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (chdir(root_.c_str()) != 0) _exit(126);
-            freopen("program.out", "w", stdout);
-            freopen("program.out", "a", stderr);
-            setenv("SDL_VIDEODRIVER", "offscreen", 1);
-            setenv("ALSOFT_DRIVERS", "null", 1);
-            setenv("VASTREL_SHELL", "off", 1);
-            setenv("VASTREL_FRAME_DT", "0.02", 1);
-            setenv("VASTREL_INPUT", "replay.txt", 1);
-            setenv("VASTREL_JOURNAL", "journal.txt", 1);
-            execl(VASTREL_BINARY_DIR "/bin/vastrel", "vastrel", "--start=windowed", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ProgramHarness::ProgramOptions options;
+        options.environment = {{"VASTREL_INPUT", "replay.txt"}, {"VASTREL_JOURNAL", "journal.txt"}};
+        return ProgramHarness::RunProgram(root_, options);
     }
 
     fs::path root_;
@@ -145,7 +122,7 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
 
     const int code = Run(replay.Text());
     const std::string out = ReadFile(root_ / "program.out");
-    if (out.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here: " << out;
+    if (ProgramHarness::CouldNotStart(out)) GTEST_SKIP() << "no GL context here: " << out;
     ASSERT_EQ(code, 0) << out;
     const std::string journalText = ReadFile(root_ / "journal.txt");
     const std::vector<std::string> journal = Lines(journalText);
@@ -191,6 +168,17 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
     const std::vector<std::string> actions = Lines(ReadFile(root_ / "Actions.cfg"));
     for (const char* line : {"fire;Fire;LCtrl;false", "next_weapon;Next weapon;E;false"})
         EXPECT_NE(std::find(actions.begin(), actions.end(), line), actions.end()) << line;
+}
+
+// The options bring back the default keys from their own file, which replaces every binding: an
+// action the game comes with but the defaults lack would be left without a key.
+TEST(ScreensDataTest, TheDefaultKeysBindEveryActionTheGameComesWith) {
+    const fs::path data = fs::path(VASTREL_SOURCE_DIR) / "data";
+    const std::vector<std::string> defaults = Lines(ReadFile(data / "Data/DefaultActions.cfg"));
+    const std::vector<std::string> game = Lines(ReadFile(data / "Actions.cfg"));
+    ASSERT_FALSE(game.empty());
+    for (const std::string& line : game)
+        EXPECT_NE(std::find(defaults.begin(), defaults.end(), line), defaults.end()) << line;
 }
 
 } // namespace
