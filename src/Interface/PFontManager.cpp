@@ -79,14 +79,15 @@ SPFont* CPFontManager::GetFont(const std::string& name) const {
 void CPFontManager::LoadFonts() {
     CPFileReader list("Data\\Fonts\\fonts.dat");
     if (FAILED(list.Load())) {
-        GetLog().Write(0, "no fonts.dat\n");
+        GetLog().Write(0, "no %s\n", list.GetPath().c_str());
         return;
     }
     for (const FontListEntry& entry : ParseFontList(list.GetData(), list.GetLength())) {
         CPFileReader fnt("Data\\Fonts\\" + entry.name + ".fnt");
         FontFileData file;
         if (FAILED(fnt.Load()) || !ParseFontFile(fnt.GetData(), fnt.GetLength(), file)) {
-            GetLog().Write(0, "font %s skipped\n", entry.name.c_str());
+            GetLog().Write(0, "font %s of %s skipped: %s cannot be read\n", entry.name.c_str(), list.GetPath().c_str(),
+                           fnt.GetPath().c_str());
             continue;
         }
         CPRefPtr<SPFont> font(new SPFont);

@@ -273,7 +273,9 @@ void CPInterface::Load(const std::string& name, int layerOffset) {
     if (CPScriptManager* scripts = GetScriptManager()) {
         CPRefPtr<CPLuaScript> owner = scripts->GetScript(line);
         if (owner) SetScript(owner.Get());
-        else GetLog().Write(0, "interface %s: no owner script %s\n", name.c_str(), line.c_str());
+        else
+            GetLog().Write(0, "interface %s: %s names no owner script (\"%s\")\n", name.c_str(), file.GetPath().c_str(),
+                           line.c_str());
     }
     reader.GetLine(line);
     std::vector<std::string> texture = Split(line, ",");

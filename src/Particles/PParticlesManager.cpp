@@ -41,10 +41,10 @@ const std::string& Field(const std::vector<std::string>& fields, size_t i) {
 
 // The leading number of the text; text that is not a number, and numbers that are not finite,
 // read as 0.
-float Real(const std::string& text, const std::string& line) {
+float Real(const std::string& text, const std::string& line, const char* path) {
     const float value = static_cast<float>(std::atof(text.c_str()));
     if (std::isfinite(value)) return value;
-    GetLog().Write(1, "particles: number \"%s\" is not finite, read as 0 in \"%s\"", text.c_str(), line.c_str());
+    GetLog().Write(1, "%s: number \"%s\" is not finite, read as 0 in \"%s\"\n", path, text.c_str(), line.c_str());
     return 0.0f;
 }
 
@@ -71,15 +71,15 @@ CPParticlesManager::~CPParticlesManager() {
 bool CPParticlesManager::LoadFile(const char* path, int kind) {
     CPFileReader reader(path);
     if (reader.Load() != S_OK) {
-        GetLog().Write(1, "particles: cannot read %s", path);
+        GetLog().Write(1, "particles: cannot read %s\n", path);
         return false;
     }
     const std::string text(reinterpret_cast<const char*>(reader.GetData()), reader.GetLength());
     switch (kind) {
-    case Types: LoadTypes(text, false); break;
-    case Spots: LoadTypes(text, true); break;
-    case Emitters: LoadEmitterDefs(text); break;
-    default: LoadFlames(text); break;
+    case Types: LoadTypes(text, false, path); break;
+    case Spots: LoadTypes(text, true, path); break;
+    case Emitters: LoadEmitterDefs(text, path); break;
+    default: LoadFlames(text, path); break;
     }
     return true;
 }
@@ -91,7 +91,7 @@ bool CPParticlesManager::Start() {
     return CPTask::Start();
 }
 
-void CPParticlesManager::LoadTypes(const std::string& text, bool spots) {
+void CPParticlesManager::LoadTypes(const std::string& text, bool spots, const char* path) {
     for (const std::string& line : Lines(text)) {
         const std::vector<std::string> f = Split(line, " ", true);
         CPRefPtr<CPParticleRenderObject> type(spots ? new CPSpotRenderObject : new CPParticleRenderObject);
@@ -99,7 +99,7 @@ void CPParticlesManager::LoadTypes(const std::string& text, bool spots) {
         const int columns = Integer(Field(f, 3));
         const int rows = Integer(Field(f, 4));
         if (columns < 1 || rows < 1)
-            GetLog().Write(1, "particles: atlas %d x %d counts as 1 x 1 where below 1 in \"%s\"", columns, rows,
+            GetLog().Write(1, "%s: atlas %d x %d counts as 1 x 1 where below 1 in \"%s\"\n", path, columns, rows,
                            line.c_str());
         type->SetAtlas(columns, rows, Integer(Field(f, 5)));
         if (CPMaterialManager* materials = GetMaterialManager()) {
@@ -109,46 +109,49 @@ void CPParticlesManager::LoadTypes(const std::string& text, bool spots) {
         if (!Field(f, 8).empty()) {
             for (const std::string& keyText : Split(Field(f, 8), ",", false)) {
                 const std::vector<std::string> parts = Split(keyText, ":", false);
-                type->AddColorKey({Real(Field(parts, 0), line), Real(Field(parts, 1), line),
-                                   Real(Field(parts, 2), line), Real(Field(parts, 3), line),
-                                   Real(Field(parts, 4), line)});
+                type->AddColorKey({Real(Field(parts, 0), line, path), Real(Field(parts, 1), line, path),
+                                   Real(Field(parts, 2), line, path), Real(Field(parts, 3), line, path),
+                                   Real(Field(parts, 4), line, path)});
             }
         }
         types_[Field(f, 0)] = type;
     }
 }
 
-void CPParticlesManager::LoadEmitterDefs(const std::string& text) {
+void CPParticlesManager::LoadEmitterDefs(const std::string& text, const char* path) {
     for (const std::string& line : Lines(text)) {
         const std::vector<std::string> f = Split(line, " ", true);
         CPEmitterDef def;
         def.typeName = Field(f, 1);
-        def.life = Real(Field(f, 2), line);
-        def.size = Real(Field(f, 3), line);
-        def.growth = Real(Field(f, 4), line);
+        def.life = Real(Field(f, 2), line, path);
+        def.size = Real(Field(f, 3), line, path);
+        def.growth = Real(Field(f, 4), line, path);
         def.fade = Integer(Field(f, 5)) != 0;
-        def.speed = Real(Field(f, 6), line);
+        def.speed = Real(Field(f, 6), line, path);
         def.cone = Integer(Field(f, 7));
         if (def.cone == 1 || def.cone == -1) {
-            GetLog().Write(1, "particles: cone %d in \"%s\" counts as 0", def.cone, line.c_str());
+            GetLog().Write(1, "%s: cone %d in \"%s\" counts as 0\n", path, def.cone, line.c_str());
             def.cone = 0;
         }
-        def.direction = Vec3(Real(Field(f, 8), line), Real(Field(f, 9), line), Real(Field(f, 10), line));
-        def.acceleration = Vec3(Real(Field(f, 11), line), Real(Field(f, 12), line), Real(Field(f, 13), line));
-        def.jitter = Vec3(Real(Field(f, 14), line), Real(Field(f, 15), line), Real(Field(f, 16), line));
+        def.direction =
+            Vec3(Real(Field(f, 8), line, path), Real(Field(f, 9), line, path), Real(Field(f, 10), line, path));
+        def.acceleration =
+            Vec3(Real(Field(f, 11), line, path), Real(Field(f, 12), line, path), Real(Field(f, 13), line, path));
+        def.jitter =
+            Vec3(Real(Field(f, 14), line, path), Real(Field(f, 15), line, path), Real(Field(f, 16), line, path));
         emitterDefs_[Field(f, 0)] = def;
     }
 }
 
-void CPParticlesManager::LoadFlames(const std::string& text) {
+void CPParticlesManager::LoadFlames(const std::string& text, const char* path) {
     for (const std::string& line : Lines(text)) {
         const std::vector<std::string> f = Split(line, ";", false);
         CPRefPtr<CPParticleSystem> flame(new CPParticleSystem(nullptr, Split(Field(f, 0), ",", true)));
-        flame->interval = Real(Field(f, 1), line);
-        flame->duration = Real(Field(f, 2), line);
-        flame->damage = Real(Field(f, 3), line);
+        flame->interval = Real(Field(f, 1), line, path);
+        flame->duration = Real(Field(f, 2), line, path);
+        flame->damage = Real(Field(f, 3), line, path);
         if (flame->interval <= 0.0f)
-            GetLog().Write(1, "particles: flame interval %g in \"%s\" emits nothing", flame->interval, line.c_str());
+            GetLog().Write(1, "%s: flame interval %g in \"%s\" emits nothing\n", path, flame->interval, line.c_str());
         flames_.push_back(flame);
     }
 }

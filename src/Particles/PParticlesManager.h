@@ -36,9 +36,10 @@ public:
     const CPEmitterDef* FindEmitterDef(const std::string& name) const;
 
     // Loaders for one file's text each (Start reads the files through them).
-    void LoadTypes(const std::string& text, bool spots);
-    void LoadEmitterDefs(const std::string& text);
-    void LoadFlames(const std::string& text);
+    // The path names the file in the log's complaints about its lines.
+    void LoadTypes(const std::string& text, bool spots, const char* path);
+    void LoadEmitterDefs(const std::string& text, const char* path);
+    void LoadFlames(const std::string& text, const char* path);
 
     CPParticleRenderObject* FindType(const std::string& name) const;
     const std::list<CPRefPtr<CPParticleRenderObject>>& GetActiveTypes() const { return active_; }

@@ -181,13 +181,14 @@ void CPGameData::LoadCatalogs() {
             for (int k = 0; k < CatalogCount; ++k)
                 if (line == CatalogSectionName(static_cast<CatalogKind>(k))) section = k;
             if (line == "presets") section = Presets;
-            if (section == None) GetLog().Write(0, "catalogs: unknown section [%s]\n", line.c_str());
+            if (section == None) GetLog().Write(0, "%s: unknown section [%s]\n", kCatalogsPath, line.c_str());
             continue;
         }
         const std::vector<std::string> f = SplitLine(line, "\t", false);
         if (section == Presets) {
             if (f.size() < 11) {
-                GetLog().Write(0, "catalogs: preset line %d has %zu of 11 fields\n", reader.GetLineCount(), f.size());
+                GetLog().Write(0, "%s: preset line %d has %zu of 11 fields\n", kCatalogsPath, reader.GetLineCount(),
+                               f.size());
                 continue;
             }
             presets.push_back(ConfigurationFromFields(f));
@@ -197,7 +198,8 @@ void CPGameData::LoadCatalogs() {
         const std::vector<bool>& columns = CatalogColumns(static_cast<CatalogKind>(section));
         const size_t needed = 2 + columns.size() + 2;
         if (f.size() < needed || f[0].empty()) {
-            GetLog().Write(0, "catalogs: line %d has %zu of %zu fields\n", reader.GetLineCount(), f.size(), needed);
+            GetLog().Write(0, "%s: line %d has %zu of %zu fields\n", kCatalogsPath, reader.GetLineCount(), f.size(),
+                           needed);
             continue;
         }
         CPCatalogItem item;
@@ -217,6 +219,7 @@ void CPGameData::LoadStoredRecords() {
         // A corrupt file is treated as a missing one: nothing of it is taken.
         CPFileReader probe(kAdminPath);
         if (SUCCEEDED(probe.Load())) GetLog().Write(0, "%s does not read whole: ignored\n", kAdminPath);
+        else GetLog().Write(0, "%s is missing: no stored records\n", kAdminPath);
         currentSlot = -1;
         currentMission = 1;
         for (CPLevelRecord& r : storedRecords) {

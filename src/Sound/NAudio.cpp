@@ -61,6 +61,8 @@ void CNAudio::LoadSoundTable() {
         std::transform(kind.begin(), kind.end(), kind.begin(), [](unsigned char c) { return std::tolower(c); });
         // A file that can't be loaded leaves an empty entry under its name.
         sounds_[name] = CreateSound(file, kind == "3d" ? 1 : 0, true);
+        if (!sounds_[name] && open_)
+            GetLog().Write(0, "%s: sound \"%s\" has nothing to play\n", reader.GetPath().c_str(), name.c_str());
     }
 }
 

@@ -50,7 +50,7 @@ bool CPWeaponsSystem::Start() {
     if (!loaded_) {
         CPFileReader reader(kFileName);
         if (FAILED(reader.Load())) {
-            GetLog().Write(1, "weapons: %s cannot be read", kFileName);
+            GetLog().Write(1, "weapons: %s cannot be read\n", kFileName);
             return false;
         }
         LoadText(reader.GetData(), reader.GetLength());
@@ -71,14 +71,14 @@ void CPWeaponsSystem::LoadText(const void* data, int size) {
         while (tokens.NextToken(word))
             if (!word.empty() && word != " ") words.push_back(word);
         if (words.size() < 3) {
-            GetLog().Write(1, "weapons: line %d has fewer than three words, skipped", lines.GetLineCount());
+            GetLog().Write(1, "%s: line %d has fewer than three words, skipped\n", kFileName, lines.GetLineCount());
             continue;
         }
         std::string params;
         for (size_t i = 2; i < words.size(); ++i) params += words[i];
         CPRefPtr<CPShot> shot = CreateShotObject(words[0], words[1], params);
         if (!shot) {
-            GetLog().Write(1, "weapons: unknown kind \"%s\" for \"%s\"", words[1].c_str(), words[0].c_str());
+            GetLog().Write(1, "%s: unknown kind \"%s\" for \"%s\"\n", kFileName, words[1].c_str(), words[0].c_str());
             continue;
         }
         pools_[words[0]].push_back(shot);

@@ -59,15 +59,35 @@ std::string Lower(std::string text) {
     return text;
 }
 
-// The demo root, made once for all cases.
+// The demo root with its fonts; empty when it could not be made.
+fs::path MakeRootWithFonts() {
+    char pattern[] = "/tmp/vastrel-badinput-XXXXXX";
+    if (!mkdtemp(pattern)) return fs::path();
+    const fs::path dir = pattern;
+    const std::string dejavu = "/usr/share/fonts/truetype/dejavu/";
+    bool made = static_cast<bool>(ProgramHarness::MakeDemoRoot(dir));
+    // Without the fonts nothing reads fonts.dat's lines; the DejaVu fonts may be absent.
+    if (made && fs::exists(dejavu + "DejaVuSans.ttf") && fs::exists(dejavu + "DejaVuSans-Bold.ttf"))
+        made = ProgramHarness::RunTool(dir, "mkfont", dejavu + "DejaVuSans.ttf 16 small .") &&
+               ProgramHarness::RunTool(dir, "mkfont", dejavu + "DejaVuSans-Bold.ttf 32 title .");
+    if (made) return dir;
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    return fs::path();
+}
+
+// Made once for all cases, removed when the tests end.
+struct MadeRoot {
+    fs::path dir;
+    ~MadeRoot() {
+        std::error_code ignored;
+        if (!dir.empty()) fs::remove_all(dir, ignored);
+    }
+};
+
 fs::path DemoRoot() {
-    static const fs::path root = [] {
-        char pattern[] = "/tmp/vastrel-badinput-XXXXXX";
-        if (!mkdtemp(pattern)) return fs::path();
-        const fs::path dir = pattern;
-        return ProgramHarness::MakeDemoRoot(dir) ? dir : fs::path();
-    }();
-    return root;
+    static const MadeRoot root{MakeRootWithFonts()};
+    return root.dir;
 }
 
 struct RunOutput {
@@ -118,36 +138,44 @@ void Truncate(const fs::path& file) {
 }
 
 struct Case {
-    const char* file; // relative to the root
-    void (*damage)(const fs::path&);
-    bool race;   // the race still runs
-    bool logged; // the log names the file (nothing reads the scores back, so nothing reports them)
+    const char* file;                 // relative to the root
+    void (*corrupt)(const fs::path&); // the file's damaged form; the other form is its absence
+    bool race;                        // the race still runs
+    bool logged;                      // the log names the file
 };
 
+// Each file missing, then damaged. Nothing reads the scores back, so nothing reports them.
 TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) {
     if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
     const Case cases[] = {
-        {"Data/weapons.dat", Remove, true, true},          {"Data/particles.dat", Remove, true, true},
-        {"Data/Levels/level1.lvl", Truncate, false, true}, {"Data/Fonts/fonts.dat", Remove, true, true},
-        {"Data/Sounds/Sounds.dat", Remove, true, true},    {"Data/Music/tune.ogg", Remove, true, true},
-        {"Data/catalogs.dat", Remove, true, true},         {"Data/Saves/save0.sav", Truncate, true, true},
+        {"Data/weapons.dat", Garble, true, true},          {"Data/particles.dat", Garble, true, true},
+        {"Data/Levels/level1.lvl", Truncate, false, true}, {"Data/Fonts/fonts.dat", Garble, true, true},
+        {"Data/Sounds/Sounds.dat", Garble, true, true},    {"Data/Music/tune.ogg", Garble, true, true},
+        {"Data/catalogs.dat", Garble, true, true},         {"Data/Saves/save0.sav", Truncate, true, true},
         {"Data/scores.dat", Garble, true, false},          {"Data/admin.sav", Truncate, true, true},
-        {"Data/Clouds/skyscape1.txt", Remove, true, true}, {"Data/Interface/hud1024.int", Remove, true, true},
+        {"Data/Clouds/skyscape1.txt", Garble, true, true}, {"Data/Interface/hud1024.int", Garble, true, true},
         {"Data/Effects/simple.fx", Garble, true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        const RunOutput out = RunOnCopy([&](const fs::path& root) {
-            if (!fs::exists(root / c.file)) std::ofstream(root / c.file) << "not what it should be";
-            c.damage(root / c.file);
-        });
-        if (out.log.find("could not start") != std::string::npos) GTEST_SKIP() << "no GL context here";
-        EXPECT_EQ(out.code, 0) << out.log;
-        EXPECT_NE(out.journal.find("screen"), std::string::npos) << "no screen came";
-        EXPECT_TRUE(HasLine(out.journal, c.race ? "race" : "no race")) << out.journal;
-        const std::string name = Lower(fs::path(c.file).filename().string());
-        if (c.logged) {
-            EXPECT_NE(Lower(out.log).find(name), std::string::npos) << "the log does not name the file:\n" << out.log;
+        for (const bool missing : {true, false}) {
+            SCOPED_TRACE(std::string(c.file) + (missing ? " missing" : " damaged"));
+            const RunOutput out = RunOnCopy([&](const fs::path& root) {
+                if (missing) {
+                    Remove(root / c.file);
+                    return;
+                }
+                if (!fs::exists(root / c.file)) std::ofstream(root / c.file) << "not what it should be";
+                c.corrupt(root / c.file);
+            });
+            if (ProgramHarness::CouldNotStart(out.log)) GTEST_SKIP() << "no GL context here";
+            EXPECT_EQ(out.code, 0) << out.log;
+            EXPECT_NE(out.journal.find("screen"), std::string::npos) << "no screen came";
+            EXPECT_TRUE(HasLine(out.journal, c.race ? "race" : "no race")) << out.journal;
+            const std::string name = Lower(fs::path(c.file).filename().string());
+            if (c.logged) {
+                EXPECT_NE(Lower(out.log).find(name), std::string::npos) << "the log does not name the file:\n"
+                                                                        << out.log;
+            }
         }
     }
 }

@@ -1,8 +1,8 @@
 // What a race leaves behind: the application in this process on the demo data, the race started by
 // the script functions a race script calls. Quitting in the middle of it (Esc, the window closed,
 // KillAllTasks) must take the live level down with everything else, and a race ended the scripts'
-// way must leave the clock, the pitch, the screen effects, the camera layers, the shots and the
-// particles as the menu had them.
+// way must leave the clock, the pitch, the screen effects, the camera layers, the shots, the
+// particles and the shadow projection as the menu had them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Application/PApplication.h"
+#include "Core/PGameObject.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PScriptRegistry.h"
@@ -147,6 +148,7 @@ struct SharedState {
     float timeScale, pitch, motionBlur, radialBlur, fade;
     const CPBaseCamera *layer16, *layer120;
     size_t shots, particleTypes;
+    Mat4 shadow;
 };
 
 SharedState ReadSharedState() {
@@ -161,7 +163,8 @@ SharedState ReadSharedState() {
             render->GetRenderQueue().GetCameraInEffect(16),
             render->GetRenderQueue().GetCameraInEffect(120),
             weapons ? weapons->GetLiveShots().size() : 0,
-            particles ? particles->GetActiveTypes().size() : 0};
+            particles ? particles->GetActiveTypes().size() : 0,
+            ShadowMatrix};
 }
 
 TEST_F(RaceTeardownE2ETest, NothingTheRaceSetOutlivesIt) {
@@ -198,6 +201,7 @@ TEST_F(RaceTeardownE2ETest, NothingTheRaceSetOutlivesIt) {
     EXPECT_NE(during.layer16, menu.layer16);
     EXPECT_GT(during.shots, 0u);
     EXPECT_GT(during.particleTypes, 0u);
+    EXPECT_NE(during.shadow, menu.shadow);
 
     EXPECT_EQ(after.timeScale, menu.timeScale);
     EXPECT_EQ(after.pitch, menu.pitch);
@@ -208,6 +212,7 @@ TEST_F(RaceTeardownE2ETest, NothingTheRaceSetOutlivesIt) {
     EXPECT_EQ(after.layer120, menu.layer120);
     EXPECT_EQ(after.shots, menu.shots);
     EXPECT_EQ(after.particleTypes, menu.particleTypes);
+    EXPECT_EQ(after.shadow, menu.shadow); // the level light's shadow projection
 }
 
 } // namespace
