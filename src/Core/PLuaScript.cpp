@@ -85,8 +85,10 @@ HRESULT CPLuaScript::Load(const std::string& name) {
     if (!thread_) return S_OK; // no state could be built; the script does nothing
 
     if (luaL_loadbuffer(thread_, bytes, source_.size(), name_.c_str()) != 0) {
-        // The chunk does not compile: the script fails at its first resume.
-        (void)lua_tostring(thread_, -1);
+        // The chunk does not compile: the script fails at its first resume. The message names the
+        // script and the line.
+        const char* message = lua_tostring(thread_, -1);
+        GetLog().Write(0, "\nScript Error!\n%s\n", message ? message : "");
         lua_settop(thread_, 0);
         threadEnded_ = true;
         return S_OK;
@@ -139,9 +141,10 @@ void CPLuaScript::Update() {
         done_ = !(status == LUA_YIELD && IsUpdateYield(thread_));
         if (status == 0) threadEnded_ = true;
     } else {
-        // The error value is on top of the stack; a text message kills the script.
+        // The error value is on top of the stack; a text message kills the script (and tells the
+        // log which script, where and why).
         if (lua_isstring(thread_, -1)) {
-            (void)lua_tostring(thread_, -1);
+            GetLog().Write(0, "\nScript Error!\n%s\n", lua_tostring(thread_, -1));
             killed_ = true;
         }
         done_ = true;

@@ -180,16 +180,36 @@ TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) 
     }
 }
 
+// The showroom's fifth turn indexes nil: that script ends there (never resumed), the log says why,
+// and the menu, the race and the other scripts go on.
 TEST(BadInputE2ETest, AScriptWithARuntimeErrorDiesAlone) {
     if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
     const RunOutput out = RunOnCopy([](const fs::path& root) {
-        std::ofstream(root / "Data/Scripts/showroom.lua", std::ios::app)
-            << "\nlocal nothing = nil\nnothing.field = 1\n";
+        const fs::path script = root / "Data/Scripts/showroom.lua";
+        const std::string text = ReadFile(script);
+        std::ofstream(script, std::ios::trunc) << R"(do
+    local update, turns = Update, 0
+    Update = function(...)
+        turns = turns + 1
+        local f = io.open("journal.txt", "a") f:write("showroom turn ", turns, "\n") f:close()
+        if turns == 5 then local nothing = nil nothing.field = 1 end
+        return update(...)
+    end
+end
+)" << text;
     });
     EXPECT_EQ(out.code, 0) << out.log;
     EXPECT_NE(out.journal.find("screen"), std::string::npos);
     EXPECT_TRUE(HasLine(out.journal, "race")) << out.journal;
-    EXPECT_NE(out.log.find("showroom"), std::string::npos) << "the error is not logged:\n" << out.log;
+    EXPECT_TRUE(HasLine(out.journal, "showroom turn 5")) << "the failing turn never came:\n" << out.journal;
+    EXPECT_FALSE(HasLine(out.journal, "showroom turn 6")) << "the failed script ran on";
+    EXPECT_NE(out.log.find("Script Error!"), std::string::npos) << "the error is not logged:\n" << out.log;
+    // The error's own line names the script.
+    bool named = false;
+    std::istringstream lines(out.log);
+    for (std::string line; std::getline(lines, line);)
+        named |= line.find("showroom") != std::string::npos && line.find("nil value") != std::string::npos;
+    EXPECT_TRUE(named) << out.log;
 }
 
 TEST(BadInputE2ETest, ReadOnlySavesFolderFailsTheSaveAndPlayGoesOn) {
