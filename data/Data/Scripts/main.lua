@@ -139,7 +139,8 @@ local function startRace()
     -- Loading took long: the race's first turn must not count it.
     ClearGlobalTimer()
     LockPlayers(true)
-    race = { phase = "countdown", clock = 0, count = 4 }
+    -- The game-time scale the race found, given back when it ends.
+    race = { phase = "countdown", clock = 0, count = 4, scale = GetTemp() }
     local count = GetCheckPointsCount()
     if count > 0 then
         ShowCheckPoint()
@@ -151,7 +152,7 @@ end
 local function endRace()
     -- Nothing the race set outlives it: the clock runs again at its own pace, the light is whole.
     if race.paused then StartGlobalTimer() end
-    SetTemp(1)
+    SetTemp(race.scale)
     SetLightCoeff(LIGHT)
     SetMotionBlur(0)
     SetRadialBlur(0)
@@ -194,7 +195,6 @@ local function raceOver()
     journal.value("mana", GetPlayerMana())
     -- The camera circles the car while the result shows, in slow motion.
     SetCamera(true)
-    race.scale = GetTemp()
     SetTemp(race.scale * FINISH_SCALE)
 end
 
