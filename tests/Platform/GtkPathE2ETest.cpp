@@ -446,7 +446,7 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
     int status = 0;
     bool exited = false;
     size_t next = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
+    while (found == 0 && std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid, &status, WNOHANG) == pid) {
             exited = true;
             break;
