@@ -435,8 +435,8 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
         {"menu", "main = screen menu", 3, 0},
         {"shop", "main = screen shop", 3, 0},
         {"race", "game_interface count go", 5, 0},
-        {"flash", "main say_super ", static_cast<int>(std::ceil(0.2 / frameTime)) + 2,
-         static_cast<int>(std::floor(1.0 / frameTime))},
+        {"flash", "main say_super ", static_cast<int>(std::ceil(0.2 / frameTime - 1e-6)) + 2,
+         static_cast<int>(std::floor(1.0 / frameTime + 1e-6))},
         {"records", "main = screen records", 3, 0},
     };
     const std::vector<int> events = EventTurns(ReadFile(replay));
