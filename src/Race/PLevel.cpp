@@ -522,6 +522,9 @@ void CPLevel::RaceUpdate() {
         if (player->GetPosition().x >= finish_.low && !finished_) {
             finished_ = true;
             raceActive_ = false;
+            // The round ends on the line: its time is the one the score tables are offered, which
+            // would otherwise stay at the zero the load gave it.
+            if (CPGameData* data = GetGameData()) data->SetCurrentRoundTime(data->GetLevelTime());
             Send("jeep", "game_over", "");
             Send("game_interface", "show_message", "finish!");
             if (CNAudio* audio = GetSoundManager()) {

@@ -5,11 +5,14 @@
 // scripts' journal must show the bonuses on the road reaching the scripts in the order the race
 // sends them, the ability counted up to the mission's maximum and spent through ActivateAbilities,
 // the checkpoints passed in order with the first one's bonus drop picked up (money), the views
-// changed, no script stopped by an error, and the race finished and saved.
+// changed, no script stopped by an error, and the race finished and saved, the records screen showing
+// the profile's line with the race's time.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -174,6 +177,21 @@ TEST(DemoRaceE2ETest, BonusesAbilitiesAndCheckpointsReachTheScriptsOfTheDemoRace
     EXPECT_GT(raceTime, times[2]);
     EXPECT_LT(raceTime, 36.0f);
     EXPECT_TRUE(record && records) << all;
+
+    // The records screen: the profile's line in the score table, marked as its own, and the score
+    // line read back are the typed name with the race's time ("mm:ss:hh", the hundredths cut off).
+    std::string scoreLine, ownLine;
+    for (const std::string& line : journal) {
+        if (StartsWith(line, "records = score_line ")) scoreLine = line.substr(21);
+        if (StartsWith(line, "records = own_line ")) ownLine = line.substr(19);
+    }
+    EXPECT_EQ(ownLine, "1.00") << all;
+    ASSERT_EQ(scoreLine.rfind("A,", 0), 0u) << all;
+    int minutes = -1, seconds = -1, hundredths = -1;
+    ASSERT_EQ(std::sscanf(scoreLine.c_str() + 2, "%d:%d:%d", &minutes, &seconds, &hundredths), 3) << scoreLine;
+    EXPECT_NEAR(minutes * 60 + seconds + hundredths / 100.0, raceTime, 0.011) << scoreLine;
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "records = rec1 A," + scoreLine.substr(2)), journal.end())
+        << all;
 }
 
 } // namespace

@@ -1,8 +1,9 @@
 // The demo's screens played by the real program from an input replay, at a fixed frame time: a new
 // profile made and then deleted, which takes a second Delete; the options' mouse speed, blur and
 // filtering stepped, the fire key reassigned and the default keys brought back; Exit, after which
-// the screens press nothing more. The journal the scripts write and the files the game leaves tell
-// what happened.
+// the screens press nothing more. And the shop of a new profile: weapons for sale at once, and "auto"
+// fitting the car that races at the price it charges. The journal the scripts write and the files
+// the game leaves tell what happened.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -52,6 +53,16 @@ public:
         turn_ += 6;
         return *this;
     }
+    // The pointer moved to (x, y) on the 1024 x 768 screen, from where the last move left it (the
+    // corner at the start), and the left button clicked there.
+    Replay& ClickAt(int x, int y) {
+        text_ << turn_ << " motion " << x - x_ << " " << y - y_ << "\n";
+        text_ << turn_ + 1 << " button left down\n" << turn_ + 2 << " button left up\n";
+        x_ = x;
+        y_ = y;
+        turn_ += 6;
+        return *this;
+    }
     // Time for a screen to change.
     Replay& Wait(int turns = 10) {
         turn_ += turns;
@@ -62,6 +73,7 @@ public:
 private:
     std::ostringstream text_;
     int turn_ = 10;
+    int x_ = 0, y_ = 0;
 };
 
 // Where each of `wanted` stands in `lines`, searched in order; -1 from the first one missing on.
@@ -168,6 +180,39 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
     const std::vector<std::string> actions = Lines(ReadFile(root_ / "Actions.cfg"));
     for (const char* line : {"fire;Fire;LCtrl;false", "next_weapon;Next weapon;E;false"})
         EXPECT_NE(std::find(actions.begin(), actions.end(), line), actions.end()) << line;
+}
+
+// A new profile's first look at the shop: it opens on the weapons, and there is one for sale. Then
+// "auto": the set it fits is paid for, so it is the car that races, and the money shown is what is
+// left. The demo's figures: 1000 to start with, a starting car worth 1610 (machine gun 100, rocket
+// launcher 450, two shock charges 500 each, spikes 60, the stock engine free), and the first
+// mission's best preset within 2610 is the third, at 630.
+TEST_F(ScreensE2ETest, TheShopOpensOnWeaponsForSaleAndAutoFitsTheCarItChargesFor) {
+    Replay replay;
+    replay.Press("Return").Wait().Type("bo").Wait().Press("Return").Wait(20).ClickAt(250, 440).Wait();
+    replay.Press("Escape").Wait(20).Press("Escape");
+
+    const int code = Run(replay.Text());
+    const std::string out = ReadFile(root_ / "program.out");
+    if (ProgramHarness::CouldNotStart(out)) GTEST_SKIP() << "no GL context here: " << out;
+    ASSERT_EQ(code, 0) << out;
+    const std::string journalText = ReadFile(root_ / "journal.txt");
+    std::vector<std::string> shop;
+    for (const std::string& line : Lines(journalText))
+        if (line.rfind("shop = ", 0) == 0) shop.push_back(line);
+
+    const std::vector<std::string> expected = {
+        "shop = profile BO,1000.00,coupe_t,1.00",
+        "shop = money 1000",
+        "shop = fitted mgun rlauncher v6 nuke spike",
+        "shop = item hmgun,Heavy machine gun,300.00",
+        "shop = button auto",
+        "shop = auto mgun,,,nitro,,ram,v6,plate,,0.00,spike",
+        "shop = money 1980",
+        "shop = fitted mgun nitro ram v6 plate spike",
+        "shop = item hmgun,Heavy machine gun,300.00",
+    };
+    EXPECT_EQ(shop, expected) << journalText;
 }
 
 // The options bring back the default keys from their own file, which replaces every binding: an

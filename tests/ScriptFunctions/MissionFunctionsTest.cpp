@@ -11,6 +11,7 @@
 #include "Core/PKernel.h"
 #include "Core/PScriptManager.h"
 #include "Platform/Clock.h"
+#include "Race/PPlayer.h"
 #include "RaceWorldSupport.h"
 #include "ScriptFunctions/MissionFunctions.h"
 
@@ -145,6 +146,31 @@ TEST_F(MissionFunctionsTest, RoundsTableHasFortyEntriesWhateverTheRounds) {
     std::string want = "1 1 50 true 0 59 99 true 60 0 0 true 0 12 0 false ";
     for (int i = 5; i <= 10; ++i) want += "0 0 0 false ";
     EXPECT_EQ(text, want);
+}
+
+// Over the finish line the round is done: its time, the level's own clock (which stops there), is
+// what the score table is offered and the rounds table shows, so the profile's line carries the race
+// it drove rather than a zero.
+TEST_F(MissionFunctionsTest, TheFinishLineEndsTheRoundAtTheLevelTime) {
+    PutLayout("level1", {LayoutRecord("player", 0, 0, 1), LayoutRecord("fin,20", 50)});
+    ASSERT_TRUE(Run("SetProfileName('ADA') InitLevel('level1') SetNumRounds(1) StartLevel() SetUpdateTime(true)"));
+    CPLevel* level = GetLevel();
+    ASSERT_NE(level, nullptr);
+    CPPlayer* car = level->GetPlayerCar();
+    ASSERT_NE(car, nullptr);
+    FrameDelta = 0.25f;
+    for (int i = 0; i < 110; ++i) level->RaceUpdate();
+    ASSERT_FALSE(level->IsFinished());
+    EXPECT_EQ(Eval("select(2, UpdateRoundsTime())[2]"), "1 0"); // nothing ended yet
+    car->SetPosition(Vec3(45, 0, 1));
+    level->RaceUpdate();
+    ASSERT_TRUE(level->IsFinished());
+    // Turns after the finish change neither clock.
+    for (int i = 0; i < 8; ++i) level->RaceUpdate();
+    EXPECT_EQ(Eval("GetTime2()"), "1 27.75");
+    EXPECT_EQ(Eval("unpack(select(2, UpdateRoundsTime()), 1, 4)"), "4 0 27 75 true");
+    EXPECT_EQ(Eval("CheckPlayerRecords(1)"), "1 true");
+    EXPECT_EQ(Eval("GetRecords(1)[1][1], GetRecords(1)[1][2]"), "2 ADA 00:27:75");
 }
 
 TEST_F(MissionFunctionsTest, MissionLinesAndTheCheckpoint) {

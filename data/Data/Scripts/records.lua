@@ -11,6 +11,8 @@ local function lapTime(text)
     return string.format("%d:%02d.%02d", ToInt(m), ToInt(s), ToInt(h))
 end
 
+-- Shows the table's lines, best first, and marks the profile's own; that line (name and time) is
+-- returned, nil when the profile has none.
 local function showTable(self)
     local lines = GetRecords(1)
     local own
@@ -29,12 +31,13 @@ local function showTable(self)
         SetText(self.screen, "you", "")
     end
     self.journal.value("own_line", own or 0)
+    return own and lines[own]
 end
 
 dofile("Data/Scripts/screen.lua")("records", function(self, command, params)
     if command == "show" then
         SetWindowActive(self.screen, "panel", false)
-        showTable(self)
+        local own = showTable(self)
         local time, medal, name = GetLevelMedalTime(0)
         self.journal.value("level1", time, medal, name)
         if time > 0 then
@@ -64,8 +67,9 @@ dofile("Data/Scripts/screen.lua")("records", function(self, command, params)
             SetText(self.screen, "result_label", "")
             SetText(self.screen, "result", "")
         end
-        local scoreName, scoreValue = GetScoreLine(0)
-        self.journal.value("score_line", scoreName, scoreValue)
+        -- The profile's score line is its line in the table, the one CheckPlayerRecords entered and
+        -- SaveScore wrote; GetScoreLine keeps none of its own.
+        self.journal.value("score_line", own and own[1] or "", own and own[2] or "")
         DeselectCurrentButton(self.screen)
         IMenuRight()
     elseif command == "button" then

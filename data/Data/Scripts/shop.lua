@@ -32,7 +32,9 @@ end
 
 local function showMoney(self)
     -- Whole money: the text of the number cut to an integer.
-    SetText(self.screen, "money", CheckString(ToInt(GetMoney())))
+    local text = CheckString(ToInt(GetMoney()))
+    SetText(self.screen, "money", text)
+    self.journal.value("money", text)
 end
 
 -- Nothing more to buy at the top level: its button is locked.
@@ -55,6 +57,7 @@ local function showCar(self)
     end
     if IsValidGameDataName(car[11]) then fitted[#fitted + 1] = car[11] end
     SetText(self.screen, "car", table.concat(fitted, " "))
+    self.journal.value("fitted", table.concat(fitted, " "))
     for name, index in pairs(UPGRADES) do
         SetText(self.screen, name .. "_level", tostring(GetUpgrade(index)))
     end
@@ -197,9 +200,14 @@ dofile("Data/Scripts/screen.lua")("shop", function(self, command, params)
         elseif button == "buy" then
             buy(self)
         elseif button == "auto" then
+            -- The fitted set is paid for at once (AutoSetting has set the money), so it is the car
+            -- that races, committed as a bought item is.
             AutoSetting()
+            CommitCarSettings()
             self.journal.value("auto", GetRealCarInfo())
+            showMoney(self)
             showCar(self)
+            showCatalog(self, catalog)
         elseif UPGRADES[button] then
             upgrade(self, button)
         elseif button == "race" then
