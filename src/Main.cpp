@@ -6,12 +6,10 @@
 #include <string>
 
 #include "Application/PApplication.h"
+#include "Application/SdlPlatform.h"
 #include "Platform/Audio.h"
-#include "Platform/GlDevice.h"
 #include "Platform/GtkDialogs.h"
 #include "Platform/InputReplay.h"
-#include "Platform/SdlMessageSource.h"
-#include "Platform/SdlWindow.h"
 #include "Platform/Shell.h"
 
 int main(int argc, char** argv) {
@@ -27,24 +25,10 @@ int main(int argc, char** argv) {
         }
     }
     Platform::GtkDialogBackend dialogs;
-    ApplicationPlatform platform;
+    ApplicationPlatform platform = SdlApplicationPlatform(replay);
     platform.dialogs = &dialogs;
     Platform::OpenAlAudioDevice audio;
     platform.audio = &audio;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [replay](Platform::Window&, int width,
-                                     int height) -> std::unique_ptr<Platform::MessageSource> {
-        auto source = std::make_unique<Platform::SdlMessageSource>(width, height);
-        if (replay) source->SetReplay(std::make_unique<Platform::InputReplay>(*replay));
-        return source;
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.deviceWindow = [](Platform::Window& window) -> void* {
-        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-    };
     Platform::SystemShell shell;
     return VastrelMain(argc, argv, std::move(platform), shell);
 }

@@ -22,11 +22,9 @@
 #include <vector>
 
 #include "Application/PApplication.h"
+#include "Application/SdlPlatform.h"
 #include "Platform/Dialog.h"
-#include "Platform/GlDevice.h"
 #include "Platform/NullDevice.h"
-#include "Platform/SdlMessageSource.h"
-#include "Platform/SdlWindow.h"
 
 namespace ProgramHarness {
 
@@ -161,25 +159,10 @@ enum class Device { Null, Gl, GlInWindow };
 // The application's platform on SDL (offscreen under the tests), with the launcher's "start
 // windowed" pressed.
 inline ApplicationPlatform SdlPlatform(Device device) {
-    ApplicationPlatform platform;
+    ApplicationPlatform platform = SdlApplicationPlatform();
     platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    if (device == Device::Null) {
-        platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
-    } else {
-        platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    }
-    if (device == Device::GlInWindow) {
-        platform.deviceWindow = [](Platform::Window& window) -> void* {
-            return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-        };
-    }
+    if (device == Device::Null) platform.makeDevice = [] { return std::make_unique<Platform::NullBackend>(); };
+    if (device != Device::GlInWindow) platform.deviceWindow = nullptr;
     return platform;
 }
 

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "Application/PApplication.h"
+#include "Application/SdlPlatform.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
 #include "Core/PPath.h"
@@ -29,10 +30,7 @@
 #include "Core/PSettings.h"
 #include "Core/PTask.h"
 #include "Core/TaskPriorities.h"
-#include "Platform/GlDevice.h"
 #include "Platform/SdlInjection.h"
-#include "Platform/SdlMessageSource.h"
-#include "Platform/SdlWindow.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
 
@@ -132,19 +130,8 @@ bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, Measure& m) {
     CPSettingsManager::ResetDefaults();
     AppActive = true;
 
-    ApplicationPlatform platform;
+    ApplicationPlatform platform = SdlApplicationPlatform();
     platform.startButton = Platform::ControlStartWindowed;
-    platform.makeWindow = [] { return std::make_unique<Platform::SdlWindow>(); };
-    platform.makeMessages = [](Platform::Window&, int width, int height) -> std::unique_ptr<Platform::MessageSource> {
-        return std::make_unique<Platform::SdlMessageSource>(width, height);
-    };
-    platform.inputDevice = [](Platform::MessageSource& messages) -> Platform::InputDevice* {
-        return &static_cast<Platform::SdlMessageSource&>(messages).Input();
-    };
-    platform.makeDevice = [] { return Platform::CreateGlBackend(); };
-    platform.deviceWindow = [](Platform::Window& window) -> void* {
-        return static_cast<Platform::SdlWindow&>(window).GetSdlWindow();
-    };
     m = Measure{};
     m.raceFrames = frames;
     g_measure = &m;
