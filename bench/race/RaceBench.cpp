@@ -41,6 +41,7 @@
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
+#include "MeshSupport.h"
 #include "Particles/PParticleRenderObject.h"
 #include "Particles/PParticlesManager.h"
 #include "Platform/NullDevice.h"
@@ -320,16 +321,7 @@ private:
                                             "ground.tga", "asphalt.tga", "grass.tga",  "floor.tga"};
         for (int kind = 0; kind < kPropKinds; ++kind) {
             const float h = 0.3f + 3.7f * static_cast<float>(kind) / (kPropKinds - 1);
-            const Vec3 lo(-h, -h, 0.0f), hi(h, h, 2.0f * h);
-            MeshFile::Node node;
-            node.name = PropName(kind);
-            for (int i = 0; i < 8; ++i) {
-                CPVertex v;
-                v.position = {i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
-                node.vertices.push_back(v);
-            }
-            node.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
-                            2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
+            MeshFile::Node node = MeshSupport::BoxNode(PropName(kind), Vec3(-h, -h, 0.0f), Vec3(h, h, 2.0f * h));
             // The kind whose loader bounds the model by its vertices; one box shape, no mass.
             MeshFile::Shape box;
             box.a = box.b = box.c = 2.0f * h;

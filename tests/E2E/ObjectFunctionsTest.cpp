@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "MeshSupport.h"
 #include "ProgramHarness.h"
 #include "Render/MeshFile.h"
 #include "ScriptHarness.h"
@@ -15,24 +16,11 @@
 namespace {
 
 using namespace MeshFile;
+using MeshSupport::BoxNode;
 
 void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-// The eight corners of a box as vertices, with the indices of its twelve triangles.
-Node BoxNode(const std::string& name, const Vec3& lo, const Vec3& hi) {
-    Node node;
-    node.name = name;
-    for (int i = 0; i < 8; ++i) {
-        CPVertex v;
-        v.position = {i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z};
-        node.vertices.push_back(v);
-    }
-    node.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
-                    2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
-    return node;
 }
 
 TEST(ObjectFunctionsProgramTest, ScriptsLoadPlaceCopyAndFindObjects) {
