@@ -35,6 +35,8 @@ function(vastrel_tests name dir label)
     VASTREL_BINARY_DIR="${CMAKE_BINARY_DIR}")
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES LABELS ${label}
+    # A hung program ends its test instead of the whole run; the longest (the whole game played
+    # twice) takes a few minutes on two cores.
+    PROPERTIES LABELS ${label} TIMEOUT 900
     DISCOVERY_TIMEOUT 60)
 endfunction()

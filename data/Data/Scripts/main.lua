@@ -162,6 +162,8 @@ local function endRace()
     PlayMusic(MUSIC)
     StopLevel()
     DeleteLevel()
+    -- The log lists what lives on after each race, class by class: a leak shows as a count that grows.
+    DumpObjects()
     DeactivateInterface(hud)
     DeactivateInterface(messages)
     race = nil

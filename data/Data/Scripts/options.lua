@@ -1,5 +1,5 @@
 -- The options: music and sound volumes in tenths, the mouse's speed, the speed blur and the texture
--- filtering, the screen the game runs on, and the keys: every action with its key, the fire key
+-- filtering, the easy switch, the screen the game runs on, and the keys: every action with its key, the fire key
 -- reassigned (the next key released after "assign" takes the action; the bindings are saved and
 -- take effect at once) and the default keys brought back. The settings reach "config.cfg" when the
 -- game ends.
@@ -37,6 +37,7 @@ local function refresh(self)
     SetText(self.screen, "fire_key", binding())
     SetText(self.screen, "mouse_value", string.format("%.1f", GetMouse()))
     SetTextString(self.screen, "blur_value", GetBlurParam() ~= 0 and "options_on" or "options_off")
+    SetTextString(self.screen, "easy_value", GetDifficulty() and "options_on" or "options_off")
     local aniso = GetAnisoParam()
     if aniso > 0 then
         SetText(self.screen, "aniso_value", string.format("%dx", aniso))
@@ -102,6 +103,13 @@ dofile("Data/Scripts/screen.lua")("options", function(self, command, params)
         elseif button == "blur" then
             SetBlurParam(GetBlurParam() ~= 0 and 0 or 1)
             self.journal.value("blur", GetBlurParam())
+        elseif button == "easy" then
+            -- The switch lets the easy flag take the race's difficulty coefficients to 1; the flag
+            -- goes with it, and the next race reads the coefficients again.
+            local easy = not GetDifficulty()
+            SetDifficulty(easy and 1 or 0)
+            SetDifficult(easy)
+            self.journal.value("easy", GetDifficulty(), GetDifficult())
         elseif button == "aniso" then
             SetAnisoParam(nextAniso())
             self.journal.value("aniso", GetAnisoParam())

@@ -87,6 +87,19 @@ local function choose(self, item)
     UpdateInterfaceBuffers(self.screen)
 end
 
+-- The configuration fields each catalog's parts go into.
+local SLOT_FIELDS = {
+    weapon = { 1, 2, 3 }, equipment = { 4, 5 }, bumper = { 6 }, engine = { 7 }, armor = { 8 }, super = { 9 }, mine = { 11 },
+}
+
+-- The first part of the catalog's kind the car carries, if any.
+local function fittedPart(c)
+    local car = { GetCarInfo() }
+    for _, field in ipairs(SLOT_FIELDS[CATALOGS[c].slot]) do
+        if IsValidGameDataName(car[field]) then return car[field] end
+    end
+end
+
 local function showCatalog(self, c)
     catalog = c
     local count, names = CATALOGS[c].names()
@@ -106,6 +119,15 @@ local function showCatalog(self, c)
         end
     end
     SetText(self.screen, "desc", "")
+    if count == 0 then
+        -- Nothing of this kind left to buy: the line below says what the car carries instead.
+        local part = fittedPart(c)
+        if part then
+            local text = CATALOGS[c].info(part)
+            SetText(self.screen, "desc", "Fitted: " .. text)
+            self.journal.value("carried", part, text)
+        end
+    end
     choose(self, nil)
 end
 
