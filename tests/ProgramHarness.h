@@ -23,6 +23,7 @@
 
 #include "Application/PApplication.h"
 #include "Application/SdlPlatform.h"
+#include "DemoRootSupport.h"
 #include "Platform/Dialog.h"
 #include "Platform/NullDevice.h"
 
@@ -30,8 +31,8 @@ namespace ProgramHarness {
 
 namespace fs = std::filesystem;
 
-// Level 1's layout in mklevel's text form.
-inline const fs::path kLevel1Text = fs::path(VASTREL_SOURCE_DIR) / "tools/mklevel/level1.txt";
+using DemoRootSupport::kLevel1Text;
+using DemoRootSupport::RunTool;
 
 // The whole file; empty when it does not exist.
 inline std::string ReadFile(const fs::path& path) {
@@ -58,22 +59,11 @@ inline bool Offscreen() {
 // What the program prints when it finds no GL context.
 inline bool CouldNotStart(const std::string& output) { return output.find("could not start") != std::string::npos; }
 
-inline bool RunTool(const fs::path& dir, const std::string& tool, const std::string& arguments) {
-    const std::string command =
-        "cd \"" + dir.string() + "\" && \"" VASTREL_BINARY_DIR "/bin/" + tool + "\" " + arguments + " >/dev/null";
-    return std::system(command.c_str()) == 0;
-}
-
-// The demo game root in `dir`: data/ copied, mkdata's generated assets, and level 1 made by mklevel
-// from `levelText` (relative paths are taken in `dir`; an empty path makes no level).
+// The demo game root in `dir`, level 1 made from `levelText` (relative paths are taken in `dir`; an
+// empty path makes no level).
 inline ::testing::AssertionResult MakeDemoRoot(const fs::path& dir, const fs::path& levelText = kLevel1Text) {
-    std::error_code error;
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", dir,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing, error);
-    if (error) return ::testing::AssertionFailure() << "cannot copy the demo data: " << error.message();
-    if (!RunTool(dir, "mkdata", ".")) return ::testing::AssertionFailure() << "mkdata failed";
-    if (!levelText.empty() && !RunTool(dir, "mklevel", "\"" + levelText.string() + "\" Data/Levels/level1.lvl"))
-        return ::testing::AssertionFailure() << "mklevel failed on " << levelText;
+    const std::string error = DemoRootSupport::MakeDemoRoot(dir, levelText);
+    if (!error.empty()) return ::testing::AssertionFailure() << error;
     return ::testing::AssertionSuccess();
 }
 

@@ -30,6 +30,7 @@
 #include "Core/PSettings.h"
 #include "Core/PTask.h"
 #include "Core/TaskPriorities.h"
+#include "DemoRootSupport.h"
 #include "Platform/SdlInjection.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
@@ -105,17 +106,12 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
 }
 
-bool MakeDemoRoot(const fs::path& root) {
-    std::error_code error;
-    fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root, fs::copy_options::recursive, error);
-    if (error) return false;
-    const std::string bin = std::string(VASTREL_BINARY_DIR) + "/bin/";
-    const std::string in = " (cd \"" + root.string() + "\" && ";
-    if (std::system((in + bin + "mkdata . >/dev/null)").c_str()) != 0) return false;
-    if (std::system((in + bin + "mklevel \"" VASTREL_SOURCE_DIR "/tools/mklevel/level1.txt\" " +
-                     "Data/Levels/level1.lvl >/dev/null)")
-                        .c_str()) != 0)
+// The demo root with the bench's main script.
+bool MakeRoot(const fs::path& root) {
+    if (const std::string error = DemoRootSupport::MakeDemoRoot(root); !error.empty()) {
+        std::fprintf(stderr, "  %s\n", error.c_str());
         return false;
+    }
     std::ofstream(root / "Data/Scripts/main.lua") << kMainScript;
     return true;
 }
@@ -173,7 +169,7 @@ int main(int argc, char** argv) {
     const fs::path root = pattern;
     const fs::path previous = fs::current_path();
     int failures = 0;
-    if (!MakeDemoRoot(root)) {
+    if (!MakeRoot(root)) {
         std::fprintf(stderr, "  the demo root could not be made\n");
         failures = 1;
     } else {

@@ -41,6 +41,7 @@
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
+#include "DemoRootSupport.h"
 #include "MeshSupport.h"
 #include "Particles/PParticleRenderObject.h"
 #include "Particles/PParticlesManager.h"
@@ -290,16 +291,15 @@ public:
         std::string pattern = (fs::temp_directory_path() / "vastrel-racebench-XXXXXX").string();
         if (!mkdtemp(pattern.data())) return;
         root_ = pattern;
-        std::error_code error;
-        fs::copy(fs::path(VASTREL_SOURCE_DIR) / "data", root_, fs::copy_options::recursive, error);
-        if (error) return;
+        if (const std::string error = DemoRootSupport::MakeDemoRoot(root_, ""); !error.empty()) {
+            std::fprintf(stderr, "  %s\n", error.c_str());
+            return;
+        }
         fs::current_path(root_);
         InvalidatePathCache();
         WriteProps();
         if (!WriteLayoutText("bench.txt")) return;
-        const std::string tools = "\"" VASTREL_BINARY_DIR "/bin/";
-        ready_ = std::system((tools + "mkdata\" . >/dev/null").c_str()) == 0 &&
-                 std::system((tools + "mklevel\" bench.txt Data/Levels/level1.lvl >/dev/null").c_str()) == 0;
+        ready_ = DemoRootSupport::RunTool(root_, "mklevel", "bench.txt Data/Levels/level1.lvl");
         InvalidatePathCache();
     }
     ~DemoRoot() {
