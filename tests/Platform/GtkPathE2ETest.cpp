@@ -1,12 +1,14 @@
 // The game as a player starts it: the real program on an X display (Xvfb), its GTK launcher's
-// "Start in windowed mode" pressed with xdotool, then the committed input replay walking the menu,
-// the profile, the shop (a super weapon bought), a race with the super weapon set off, and the
-// records after the finish. At each screen, known from the journal the demo scripts write, the test
-// stops the program (SIGSTOP), takes the X screen, lets it go on, and checks pixels at points it
-// computes from the data: a text of the screen's ".int" laid out with its font is inked; the sky
-// shows the colours of the level's skyscape at its hour; the super weapon's flash whitens the frame.
-// The pictures go to build/test-output/ as gtk-path-*.png. Runs only when VASTREL_E2E_GTK is set
-// (its ctest entry sets it); without a display it runs itself again under xvfb-run.
+// "Start in windowed mode" pressed with xdotool, then the committed input replay of the whole path
+// (tests/fixtures/path, the one the offscreen path test plays): the menu, the profile, the shop, a
+// race with the super weapon set off, the records after the finish, the options and Exit. At the
+// menu, the shop, the race, the flash and the records, known from the journal the demo scripts
+// write, the test stops the program (SIGSTOP), takes the X screen, lets it go on, and checks pixels
+// at points it computes from the data: a text of the screen's ".int" laid out with its font is
+// inked; the sky shows the colours of the level's skyscape at its hour; the super weapon's flash
+// whitens the frame. The pictures go to build/test-output/ as gtk-path-*.png. Runs only when
+// VASTREL_E2E_GTK is set (its ctest entry sets it); without a display it runs itself again under
+// xvfb-run.
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
@@ -37,9 +39,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The frame is smaller than the X screen, so a race turn costs less on a software renderer.
-constexpr int kWidth = 640, kHeight = 480;
-constexpr const char* kFrameTime = "0.05";
+// The frame size and frame time the replay was made for (its mouse moves are in frame pixels).
+constexpr int kWidth = 512, kHeight = 384;
+constexpr const char* kFrameTime = "0.04";
 
 // Prepended to the root's copy of "main": main's every turn ends with a "turn N" line in the
 // journal, so that the test knows how far the program is when it stops it.
@@ -393,7 +395,7 @@ TEST_F(GtkPathE2E, LauncherToRecordsWithPicturesOfEachScreen) {
     std::ofstream(root / "config.cfg", std::ios::app)
         << "screenWidth = " << kWidth << "\r\nscreenHeight = " << kHeight << "\r\n";
     const fs::path journalPath = root / "journal.txt";
-    const fs::path replay = fs::path(VASTREL_SOURCE_DIR) / "tests/fixtures/gtkpath/path.replay";
+    const fs::path replay = fs::path(VASTREL_SOURCE_DIR) / "tests/fixtures/path/path.input";
 
     const pid_t pid = fork();
     if (pid == 0) {
