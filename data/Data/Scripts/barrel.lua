@@ -1,11 +1,13 @@
 -- A barrel on the race line, run by its own script (barrel_a.lua, ...): "damage" wears it down, and
 -- at the end it bursts: an explosion at its middle (which may set off its neighbours), a shock wave
 -- that checks a Moonward car close by, maybe a pickup from the mission's first line, and the barrel
--- is gone from sight and from the shots' way.
+-- is gone from sight and from the shots' way. While it stands it holds a place on the race's bonus
+-- list (the radar marks it), with the mission line its pickup comes from.
 return function(name)
     local journal = dofile("Data/Scripts/journal.lua")(name)
     local HEALTH = 20
     local SHOCK = 8 -- the shock wave's reach
+    local LINE = 0 -- the mission line of its pickup
 
     local barrel
     local health = HEALTH
@@ -14,6 +16,7 @@ return function(name)
         local x, y, z = GetPosition(barrel)
         local _, _, middle = GetBBoxInfo(barrel)
         journal.value("burst", x, y, z)
+        EraseBonus(barrel)
         SetVisible(barrel, false)
         SetCollision(barrel, false)
         Explosion("rocket_exp2", x, y, middle or z + 0.75)
@@ -23,7 +26,7 @@ return function(name)
         CheckIntersection(x, y, 0, SHOCK)
         -- A barrel blown up counts as a kill of this race.
         SetKills(GetScore() + 1)
-        SetBonus(x, y, 0)
+        SetBonus(x, y, LINE)
     end
 
     local function handle(command, params)
@@ -34,15 +37,23 @@ return function(name)
             journal.command(command, params)
         end
         if command == "add_object" then
-            if barrel then Release(barrel) end
+            if barrel then
+                EraseBonus(barrel)
+                Release(barrel)
+            end
             barrel = StringToPointer(params[1])
             health = HEALTH
+            AddBonus(barrel, LINE)
         elseif command == "delete_object" then
             local gone = StringToPointer(params[1])
+            EraseBonus(gone)
             Release(gone)
             if gone == barrel then barrel = nil end
         elseif command == "release_all" then
-            if barrel then Release(barrel) end
+            if barrel then
+                EraseBonus(barrel)
+                Release(barrel)
+            end
             barrel = nil
             return true
         elseif command == "damage" and barrel and health > 0 then

@@ -13,7 +13,7 @@ local shownUntil, splitUntil
 -- dot: the track lines ahead and behind (every third line's centre near the car) and the cars
 -- GetAIPositions places. The sign shows while the car heads more than a quarter turn away from
 -- the track's direction where it is.
-local RADAR_TRACK, RADAR_CARS = 21, 4
+local RADAR_TRACK, RADAR_CARS, RADAR_MARKS = 21, 4, 3
 local function radar_place(width, height)
     SetWindowPosition(screen, "radar", width - 205, 4)
     SetWindowSize(screen, "radar", 192, 192)
@@ -22,6 +22,7 @@ end
 local function radar_hide()
     for i = 1, RADAR_TRACK do SetWindowVisible(screen, "radar_track" .. i, false) end
     for i = 1, RADAR_CARS do SetWindowVisible(screen, "radar_car" .. i, false) end
+    for i = 1, RADAR_MARKS do SetWindowVisible(screen, "radar_mark" .. i, false) end
     SetWindowVisible(screen, "wrongway", false)
     SetText(screen, "wrongway_text", "")
 end
@@ -33,12 +34,28 @@ local function radar_update()
         local turn = zangle - math.pi / 2
         local c, s = math.cos(turn), math.sin(turn)
         local scale = 500 / math.max(sx, sy)
+        -- A point of the level on the panel, and whether it falls inside it.
+        local function place(wx, wy)
+            local dx, dy = wx - px, -(wy - py)
+            local x, y = width - 109 + (dx * c - dy * s) * scale, 100 + (dx * s + dy * c) * scale
+            return x, y, x >= width - 205 and y <= 200 and y >= 4
+        end
+        -- The props that hold a place on the bonus list (the barrels still standing) as marks.
+        local count, list = GetBonusesCount(), GetBonusList()
+        for i = 1, RADAR_MARKS do
+            local entry = i <= count and list[i]
+            local x, y, on
+            if entry then
+                local wx, wy = GetPosition(entry[1])
+                if wx then x, y, on = place(wx, wy) end
+            end
+            if on then SetWindowPosition(screen, "radar_mark" .. i, x - 3, y - 3) end
+            SetWindowVisible(screen, "radar_mark" .. i, on or false)
+        end
         for i = 1, RADAR_TRACK do
             local cx, cy = GetClosestLineCenter(px, py, nil, (i - 11) * 3)
             if cx then
-                local dx, dy = cx - px, -(cy - py)
-                local x, y = width - 109 + (dx * c - dy * s) * scale, 100 + (dx * s + dy * c) * scale
-                local on = x >= width - 205 and y <= 200 and y >= 4
+                local x, y, on = place(cx, cy)
                 if on then SetWindowPosition(screen, "radar_track" .. i, x - 2, y - 2) end
                 SetWindowVisible(screen, "radar_track" .. i, on)
             else
@@ -75,6 +92,26 @@ local function say(text, key)
     shownUntil = GetFullTime() + 2
 end
 
+-- The round times at the finish: each round the race has run (the rounds table keeps ten), and the
+-- round's time the race kept for its results.
+local function rounds()
+    local size, times = UpdateRoundsTime()
+    local parts = {}
+    for k = 1, (size or 0), 4 do
+        if times[k + 3] and (k + 3) / 4 <= GetRoundsNumber() then
+            parts[#parts + 1] = string.format("lap %d  %d:%02d.%02d", (k + 3) / 4, times[k], times[k + 1], times[k + 2])
+        end
+    end
+    local m, s, h = GetFormattedTime(GetRoundTime())
+    parts[#parts + 1] = string.format("time %d:%02d.%02d", m, s, h)
+    local text = table.concat(parts, "  ")
+    journal.value("rounds", text)
+    if screen then
+        SetText(screen, "split", text)
+        splitUntil = nil
+    end
+end
+
 local function handle(command, params)
     journal.command(command, params)
     if command == "add_object" then
@@ -108,6 +145,8 @@ local function handle(command, params)
             SetText(screen, "split", "checkpoint " .. params[1] .. "  " .. (params[2] or ""))
             splitUntil = GetFullTime() + 3
         end
+    elseif command == "rounds" then
+        rounds()
     elseif command == "release_all" then
         if screen then Release(screen) end
         return true

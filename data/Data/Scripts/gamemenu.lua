@@ -8,7 +8,26 @@ local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
 
 local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
 local NEEDLE_AT = { 90, 724 } -- the speedometer's pivot on the 1024 x 768 grid, under its dial
+-- Two more dials beside it: the car's damage, and the race's time against the gold time. Their
+-- needles sweep as the speedometer's does, from 47 degrees at nought through 180 more at full.
+local DAMAGE_AT, GOLD_AT = { 230, 724 }, { 370, 724 }
+local REST, SWEEP = 47, 180
 local hud, car, needle, rigid
+local damageNeedle, goldNeedle
+
+-- The needles' own turns: the second kind is drawn 44 degrees back, the third 129 on.
+local function dials()
+    local damage = math.min(math.max(GetPlayerDamage() or 0, 0), 100) / 100
+    if damageNeedle then DrawArrow2(damageNeedle, DAMAGE_AT[1], DAMAGE_AT[2], REST + SWEEP * damage + 44) end
+    local gold = GetMedalTime(0)
+    local part = gold and gold > 0 and math.min(GetTime2() / gold, 1) or 0
+    if goldNeedle then DrawArrow3(goldNeedle, GOLD_AT[1], GOLD_AT[2], REST + SWEEP * part - 129) end
+end
+
+local function releaseNeedles()
+    for _, n in pairs({ needle, damageNeedle, goldNeedle }) do Release(n) end
+    needle, damageNeedle, goldNeedle = nil, nil, nil
+end
 
 local function clock(m, s, h)
     return string.format("%d:%02d.%02d", m or 0, s or 0, h or 0)
@@ -24,13 +43,15 @@ local function handle(command, params)
         hud = StringToPointer(params[1])
         -- The needle is drawn above the panel (one layer up) for as long as the panel is shown.
         needle = CreateArrow("needle.rdf", 1)
+        damageNeedle = CreateArrow("needle.rdf", 1)
+        goldNeedle = CreateArrow("needle.rdf", 1)
         -- The item icons show only what the car carries (InitGameInterface shows them).
         for _, name in ipairs(ITEMS) do SetWindowVisible(hud, name, false) end
         SetWindowVisible(hud, "hot", false)
     elseif command == "delete_object" then
         Release(StringToPointer(params[1]))
-        if needle then Release(needle) end
-        hud, car, needle = nil, nil, nil
+        releaseNeedles()
+        hud, car = nil, nil
     elseif command == "car" then
         car = StringToPointer(params[1])
         -- The dial's figure reads the car's body; a car without one shows none.
@@ -56,7 +77,7 @@ local function handle(command, params)
         end
     elseif command == "release_all" then
         if hud then Release(hud) end
-        if needle then Release(needle) end
+        releaseNeedles()
         return true
     end
 end
@@ -77,6 +98,7 @@ while true do
         -- The clock, heat and kills, and where the car and the rival are on the way to the finish.
         UpdateTime(hud)
         if needle then DrawArrow(needle, NEEDLE_AT[1], NEEDLE_AT[2]) end
+        dials()
         SetText(hud, "speed", car and rigid and string.format("%d km/h", GetObjectSpeed(car) * 3.6) or "")
         SetText(hud, "elapsed", clock(GetTime()))
         SetText(hud, "lap", string.format("lap %d/%d", GetCurrentRound(), GetRoundsNumber()))

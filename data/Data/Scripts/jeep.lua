@@ -77,7 +77,25 @@ local AIM_AHEAD = 40
 local BOLT_FROM = { 90, -4.6, 3.4 }
 local BOLT_AT = { 92, 0, 1.2 }
 local BOLT_WHEN = 78 -- the car's x that sets the bolt off, once a race
+local BOLT_DAMAGE = 15 -- what the bolt does to the car it strikes
+local BOLT_KICK = 3 -- the strike throws the car up by this much speed
 local bolt, boltDone = nil, false
+
+-- A blast or a strike wears the car's health down; for a while after, the car is not set back on
+-- the road for lying low while it lands.
+local function hurt(amount)
+    local alive = DamagePlayer(car, amount)
+    SetTimeBonus(car)
+    journal.value("health", alive, GetPlayerDamage())
+end
+
+-- The bolt reports the car it reached and leaves the rest to the car: the hit, and a jolt up.
+local function struck(hit)
+    if not car or hit ~= car or over then return end
+    hurt(BOLT_DAMAGE)
+    local mass = GetPlayerMass(car)
+    if mass then ApplyImpulse(car, 0, 0, BOLT_KICK * mass) end
+end
 
 local function weaponsMount()
     -- Selecting mounts: going back and forth lands on the first weapon, now on the car.
@@ -115,9 +133,10 @@ local function weaponsTurn()
     end
     if bolt then
         -- 1 while it grows, 0 when it reached a car, -1 once it has grown out.
-        local state = UpdateTrasser(bolt)
+        local state, hit = UpdateTrasser(bolt)
         if state ~= 1 then
             journal.value("bolt", state)
+            if state == 0 then struck(hit) end
             weaponsRelease()
         end
     end
@@ -147,11 +166,8 @@ local function handle(command, params)
     elseif command == "go" then
         drive()
     elseif command == "damage" and car and not over then
-        -- A blast near the car: its health takes the hit, and the car is not set back on the road
-        -- for lying low while it lands.
-        local alive = DamagePlayer(car, tonumber(params[1]) or 0)
-        SetTimeBonus(car)
-        journal.value("health", alive, GetPlayerDamage())
+        -- A blast near the car.
+        hurt(tonumber(params[1]) or 0)
     elseif command == "game_over" then
         over = true
         if car then

@@ -76,6 +76,8 @@ local TIME_LIMIT = 120 -- the countdown on the panel when the level has no time 
 local ABILITIES = 3 -- the most abilities a car carries
 local GLOOM_TIME = 15 -- the gloom portal's shadow view lasts as long
 local LIGHT, GLOOM_LIGHT = 2, 1 -- the renderer's light factor, and the dimmer one in the gloom
+local GLOOM_CAST = { 0.05, 0.08, 0.3 } -- the gloom's cold cast on what the level's light lights
+local TRAFFIC = 0 -- the level's road has no traffic of its own
 local FINISH_SCALE = 0.5 -- the finish plays in slow motion
 
 -- The next checkpoint of the mission, its flag moved ahead of the car each time one is passed.
@@ -110,6 +112,7 @@ local function startRace()
     InitSky()
     -- The mission's sources are level objects: it is read once the level stands.
     LoadMissionInfo(MISSION)
+    SetLevelTransportCount(TRAFFIC)
     -- The difficulty coefficients are read again for this race (the easy switch may have changed).
     SetDifficult(GetDifficult() == 1)
     journal.value("difficulty", GetDifficulty(), GetDifficult())
@@ -149,9 +152,38 @@ local function startRace()
     journal.value("race", LEVEL, count)
 end
 
+-- The gloom dims the renderer's light and gives the level's light a cold cast (its ambient part:
+-- the sky sets the sun's colour and direction every frame, but leaves that alone). The level's own
+-- ambient comes back when the gloom ends.
+local function setAmbient(rgb)
+    local light = { GetLight() }
+    if #light < 15 then return nil end
+    local was = { light[9], light[10], light[11] }
+    light[9], light[10], light[11] = rgb[1], rgb[2], rgb[3]
+    SetLight(unpack(light))
+    return was
+end
+
+local function gloomOn()
+    local was = setAmbient(GLOOM_CAST)
+    if was and not race.ambient then race.ambient = was end
+    local light = { GetLight() }
+    journal.value("gloom_cast", light[9], light[10], light[11])
+    SetLightCoeff(GLOOM_LIGHT)
+    race.gloom = GLOOM_TIME
+end
+
+local function gloomOff()
+    race.gloom = nil
+    if race.ambient then setAmbient(race.ambient) end
+    race.ambient = nil
+    SetLightCoeff(LIGHT)
+end
+
 local function endRace()
     -- Nothing the race set outlives it: the clock runs again at its own pace, the light is whole.
     if race.paused then StartGlobalTimer() end
+    if race.gloom then gloomOff() end
     SetTemp(race.scale)
     SetLightCoeff(LIGHT)
     SetMotionBlur(0)
@@ -171,7 +203,7 @@ end
 
 -- The results of a finished race: the record, the score table, the prize and the profile saved.
 local function results()
-    local time = race.time
+    local time = GetRoundTime()
     local medal = 2
     for i = 2, 0, -1 do
         if time <= GetMedalTime(i) then medal = i end
@@ -191,6 +223,9 @@ end
 
 -- The car is over the line past the finish: whatever it carries is kept for the next race.
 local function raceOver()
+    -- The round's time is kept for the results and the finish message.
+    SetRoundTime(race.time)
+    SendCommandByName("game_interface", "rounds", "")
     local count = ActivateAbilities()
     if count and count > 0 then SetPlayerMana(GetPlayerMana() + count) end
     SetAbilitiesCount(0)
@@ -198,6 +233,20 @@ local function raceOver()
     -- The camera circles the car while the result shows, in slow motion.
     SetCamera(true)
     SetTemp(race.scale * FINISH_SCALE)
+end
+
+-- "look_back" held turns the following view round to look behind the car; let go, it turns back.
+-- The bonnet view has no angle of its own to turn.
+local function lookBack(down)
+    if down and not race.lookBack and GetCameraPlayer() ~= 2 then
+        race.lookBack = GetCameraZAngle()
+        if race.lookBack then SetCameraZAngle(race.lookBack + math.pi) end
+        journal.value("look_back", GetCameraZAngle())
+    elseif not down and race.lookBack then
+        SetCameraZAngle(race.lookBack)
+        race.lookBack = nil
+        journal.value("look_ahead", GetCameraZAngle())
+    end
 end
 
 -- "pause" stops the frame clock and starts it again; the turn it starts again takes no time.
@@ -235,10 +284,7 @@ local function updateRace(dt)
     end
     if race.gloom then
         race.gloom = race.gloom - dt
-        if race.gloom <= 0 then
-            race.gloom = nil
-            SetLightCoeff(LIGHT)
-        end
+        if race.gloom <= 0 then gloomOff() end
     end
     -- The finish stays on the screen for two seconds (slow motion makes them one of game time).
     if race.phase == "over" and race.clock > 2 * FINISH_SCALE then
@@ -290,11 +336,8 @@ local function handle(command, params)
         SendCommandByName("game_interface", "show_message", "restart")
     elseif command == "update_bonus_list" then
         if params[1] == "brake" and race then slowDown() end
-        if params[1] == "gloom" and race then
-            -- The shadow world is darker while the gloom view lasts.
-            SetLightCoeff(GLOOM_LIGHT)
-            race.gloom = GLOOM_TIME
-        end
+        -- The shadow world is darker while the gloom view lasts.
+        if params[1] == "gloom" and race then gloomOn() end
         SendCommandByName("game_interface", "bonus", params[1] or "")
     elseif command == "say_critical" or command == "say_super" or command == "say_show" then
         -- One horn at a time: a second call while it sounds is not heard as a new one.
@@ -315,6 +358,8 @@ local function handle(command, params)
         local action, down = params[1], params[2] == "1"
         if race and down and action == "pause" then
             pause()
+        elseif race and action == "look_back" then
+            lookBack(down)
         elseif race and down and action == "camera" then
             -- The next view, with the field of view of its preset (the side views have their own).
             ChangeGameCamera()
