@@ -102,7 +102,8 @@ while true do
         SetText(hud, "speed", car and rigid and string.format("%d km/h", GetObjectSpeed(car) * 3.6) or "")
         SetText(hud, "elapsed", clock(GetTime()))
         SetText(hud, "lap", string.format("lap %d/%d", GetCurrentRound(), GetRoundsNumber()))
-        SetText(hud, "damage", string.format("damage %d%%", GetPlayerDamage() or 0))
+        -- A wrecked car says so instead of its figure.
+        SetText(hud, "damage", IsPlayerDead() and "wrecked" or string.format("damage %d%%", GetPlayerDamage() or 0))
         UpdateGameInterface(hud)
         UpdateInterface(hud)
     end
