@@ -45,6 +45,8 @@ local function handle(command, params)
         needle = CreateArrow("needle.rdf", 1)
         damageNeedle = CreateArrow("needle.rdf", 1)
         goldNeedle = CreateArrow("needle.rdf", 1)
+        SetText(hud, "dial_damage_label", "damage")
+        SetText(hud, "dial_gold_label", "gold")
         -- The item icons show only what the car carries (InitGameInterface shows them).
         for _, name in ipairs(ITEMS) do SetWindowVisible(hud, name, false) end
         SetWindowVisible(hud, "hot", false)
