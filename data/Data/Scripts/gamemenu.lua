@@ -2,31 +2,35 @@
 -- equipment, the progress of the player and the rival, and the health bar over the car. The race
 -- sends it "set_money", "init_game_interface", "update_game_interface", "change_money" and
 -- "engine_temp"; "jeep" hands it the car. Beside the countdown it shows the race's own time, the
--- gold time to beat, the lap and the car's damage, and a speedometer at the bottom left; the
--- engine's icon goes out while it overheats.
+-- gold time to beat, the lap and the car's damage, and a speedometer at the bottom left with two
+-- more dials beside it; the engine's icon goes out while it overheats.
 local journal = dofile("Data/Scripts/journal.lua")("gamemenu")
 
 local ITEMS = { "plate", "v6", "v8", "nitro", "nitro2" }
 local NEEDLE_AT = { 90, 724 } -- the speedometer's pivot on the 1024 x 768 grid, under its dial
--- Two more dials beside it: the car's damage, and the race's time against the gold time. Their
--- needles sweep as the speedometer's does, from 47 degrees at nought through 180 more at full.
-local DAMAGE_AT, GOLD_AT = { 230, 724 }, { 370, 724 }
+-- Two more dials beside it: the abilities the car carries against the most it may, and the race's
+-- time against the gold time. Their needles sweep as the speedometer's does, from 47 degrees at
+-- nought through 180 more at full.
+local ABILITIES_AT, GOLD_AT = { 230, 724 }, { 370, 724 }
 local REST, SWEEP = 47, 180
 local hud, car, needle, rigid
-local damageNeedle, goldNeedle
+local abilitiesNeedle, goldNeedle
 
 -- The needles' own turns: the second kind is drawn 44 degrees back, the third 129 on.
 local function dials()
-    local damage = math.min(math.max(GetPlayerDamage() or 0, 0), 100) / 100
-    if damageNeedle then DrawArrow2(damageNeedle, DAMAGE_AT[1], DAMAGE_AT[2], REST + SWEEP * damage + 44) end
+    local count, most = ActivateAbilities()
+    local carried = count and most and most > 0 and math.min(count / most, 1) or 0
+    if abilitiesNeedle then
+        DrawArrow2(abilitiesNeedle, ABILITIES_AT[1], ABILITIES_AT[2], REST + SWEEP * carried + 44)
+    end
     local gold = GetMedalTime(0)
     local part = gold and gold > 0 and math.min(GetTime2() / gold, 1) or 0
     if goldNeedle then DrawArrow3(goldNeedle, GOLD_AT[1], GOLD_AT[2], REST + SWEEP * part - 129) end
 end
 
 local function releaseNeedles()
-    for _, n in pairs({ needle, damageNeedle, goldNeedle }) do Release(n) end
-    needle, damageNeedle, goldNeedle = nil, nil, nil
+    for _, n in pairs({ needle, abilitiesNeedle, goldNeedle }) do Release(n) end
+    needle, abilitiesNeedle, goldNeedle = nil, nil, nil
 end
 
 local function clock(m, s, h)
@@ -43,9 +47,9 @@ local function handle(command, params)
         hud = StringToPointer(params[1])
         -- The needle is drawn above the panel (one layer up) for as long as the panel is shown.
         needle = CreateArrow("needle.rdf", 1)
-        damageNeedle = CreateArrow("needle.rdf", 1)
+        abilitiesNeedle = CreateArrow("needle.rdf", 1)
         goldNeedle = CreateArrow("needle.rdf", 1)
-        SetText(hud, "dial_damage_label", "damage")
+        SetText(hud, "dial_abilities_label", "abilities")
         SetText(hud, "dial_gold_label", "gold")
         -- The item icons show only what the car carries (InitGameInterface shows them).
         for _, name in ipairs(ITEMS) do SetWindowVisible(hud, name, false) end
