@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Platform/XDisplayFixture.h"
+
 namespace {
 
 using namespace Platform;
@@ -60,23 +62,10 @@ TEST(GtkDialogs, NoDisplayAnswersFailure) {
 }
 
 // The real GTK launcher on an X display, driven by key presses that xdotool sends through the X
-// server. Runs only when VASTREL_E2E_GTK is set (the e2e test entry sets it); without a display it
-// runs itself again under xvfb-run.
-class GtkLauncherE2E : public ::testing::Test {
+// server.
+class GtkLauncherE2E : public XDisplayFixture {
 protected:
-    void SetUp() override {
-        if (!std::getenv("VASTREL_E2E_GTK")) GTEST_SKIP() << "the e2e run sets VASTREL_E2E_GTK";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
-        if (!std::getenv("DISPLAY")) {
-            if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
-            const std::string filter = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-            const std::string command = "LANG=C.UTF-8 xvfb-run -a -s '-screen 0 1280x1024x24' /proc/" +
-                                        std::to_string(getpid()) + "/exe --gtest_filter=GtkLauncherE2E." + filter;
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-            underXvfb_ = true;
-        }
-    }
-    bool underXvfb_ = false;
+    GtkLauncherE2E() : XDisplayFixture("1280x1024x24") {}
 };
 
 // Saves the screen for people to look at, next to the build's tests.

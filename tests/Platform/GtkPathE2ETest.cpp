@@ -33,6 +33,7 @@
 #include <thread>
 #include <vector>
 
+#include "Platform/XDisplayFixture.h"
 #include "RenderGL/PngWriter.h"
 
 namespace fs = std::filesystem;
@@ -355,21 +356,9 @@ double WhiteShare(const Picture& p) {
     return static_cast<double>(white) / (kWidth * kHeight);
 }
 
-class GtkPathE2E : public ::testing::Test {
+class GtkPathE2E : public XDisplayFixture {
 protected:
-    void SetUp() override {
-        if (!std::getenv("VASTREL_E2E_GTK")) GTEST_SKIP() << "the e2e run sets VASTREL_E2E_GTK";
-        if (std::system("command -v xdotool >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xdotool";
-        if (!std::getenv("DISPLAY")) {
-            if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "no xvfb-run";
-            const std::string filter = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-            const std::string command = "LANG=C.UTF-8 xvfb-run -a -s '-screen 0 1024x768x24' /proc/" +
-                                        std::to_string(getpid()) + "/exe --gtest_filter=GtkPathE2E." + filter;
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-            underXvfb_ = true;
-        }
-    }
-    bool underXvfb_ = false;
+    GtkPathE2E() : XDisplayFixture("1024x768x24") {}
 };
 
 // One picture: taken once the journal holds `marker` and at least `after` more turns have run, and

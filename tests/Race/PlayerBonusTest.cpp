@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,9 +15,7 @@
 #include "Core/PGlobalTimer.h"
 #include "Core/PRandom.h"
 #include "Core/PScriptManager.h"
-#include "Core/PSettings.h"
 #include "Platform/Audio.h"
-#include "Platform/NullDevice.h"
 #include "Race/PCar.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
@@ -27,12 +24,9 @@
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
+#include "RaceWorldFixture.h"
 #include "Render/MeshFile.h"
-#include "Render/PAnimationManager.h"
-#include "Render/PMaterialManager.h"
-#include "Render/PMeshManager.h"
 #include "Render/PRender.h"
-#include "ScriptHarness.h"
 #include "Sound/NAudio.h"
 #include "Sound/SoundTestSupport.h"
 
@@ -212,7 +206,7 @@ std::vector<uint8_t> BonusMesh(const std::string& root, std::initializer_list<co
     return MeshFile::WriteMesh(mesh, MeshFile::MeshKind::P3d);
 }
 
-class PlayerBonusRaceTest : public ::testing::Test {
+class PlayerBonusRaceTest : public RaceWorldFixture {
 protected:
     // The bonuses stand along x, 20 m apart, in this order.
     static constexpr const char* kLayout[] = {"bonus_remont", "bonus_fast",  "bonus_slow",  "bonus_minus",
@@ -221,11 +215,8 @@ protected:
     static float BonusX(int index) { return 20.0f * static_cast<float>(index + 1); }
 
     void SetUp() override {
-        CPSettingsManager::ResetDefaults();
-        render_ = CPRefPtr<CPRender>(new CPRender());
-        render_->SetBackend(std::make_unique<Platform::NullBackend>());
-        ASSERT_TRUE(render_->Start());
-        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
+        RaceWorldFixture::SetUp();
+        if (HasFatalFailure()) return;
         SetRaceEffects(&effects_);
         gameData_.abilityMaximum = 2;
 
@@ -254,7 +245,7 @@ protected:
         }
         MeshFile::Mesh carMesh;
         carMesh.nodes = {car};
-        PutBytes("Data/Meshes/testcar.p3d", MeshFile::WriteMesh(carMesh, MeshFile::MeshKind::P3d));
+        Put("Data/Meshes/testcar.p3d", MeshFile::WriteMesh(carMesh, MeshFile::MeshKind::P3d));
         const struct {
             const char* file;
             const char* root;
@@ -274,41 +265,23 @@ protected:
         };
         for (const auto& m : models) {
             Put(std::string("Data/Meshes/") + m.file + ".rdf", std::string("mesh = ") + m.file + ".p3d\n");
-            PutBytes(std::string("Data/Meshes/") + m.file + ".p3d", BonusMesh(m.root, m.parts));
+            Put(std::string("Data/Meshes/") + m.file + ".p3d", BonusMesh(m.root, m.parts));
         }
-        LevelFile layout;
-        for (int i = 0; i < static_cast<int>(std::size(kLayout)); ++i) {
-            LevelObjectRecord r;
-            r.name = kLayout[i];
-            r.position = {BonusX(i), 0, 0};
-            layout.objects.push_back(r);
-        }
-        PutBytes("Data/Levels/level1.lvl", WriteLevelBytes(layout));
+        std::vector<LevelObjectRecord> layout;
+        for (int i = 0; i < static_cast<int>(std::size(kLayout)); ++i)
+            layout.push_back(LayoutRecord(kLayout[i], BonusX(i)));
+        PutLayout("level1", layout);
     }
 
     void TearDown() override {
         if (level_) level_->StopLevel();
         level_.Reset();
         SetRaceEffects(nullptr);
-        physics_->DestroyWorld();
-        physics_.Reset();
-        render_->Stop();
-        render_.Reset();
         // The sounds go while their device is still there.
         audio_.reset();
-        CPManagedObject::CollectGarbage();
-        CPSettingsManager::ResetDefaults();
+        RaceWorldFixture::TearDown();
         FrameDelta = 0.0f;
         ShadowMatrix = shadowMatrixBefore_; // the level's load sets it for the whole program
-    }
-
-    static void PutBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        InvalidatePathCache();
-    }
-    static void Put(const std::string& path, const std::string& text) {
-        PutBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
     }
 
     // The sound device with the bonus sounds (3D, one tone file), or with none of them.
@@ -381,16 +354,10 @@ protected:
     Physics::RigidBody& Body() const { return *dynamic_cast<CPPhysicData*>(car_->GetPhysicData().Get())->rigidBody; }
     CPGameObject* Part(const char* name) const { return car_->FindChild(name).Get(); }
 
-    ScriptHarness::GameRoot root_{""};
-    CPAnimationManager animations_;
-    CPMaterialManager materials_;
-    CPMeshManager meshes_;
     CPScriptManager scripts_;
     CPGameData gameData_;
     Platform::NullAudioDevice device_;
     std::unique_ptr<CNAudio> audio_;
-    CPRefPtr<CPRender> render_;
-    CPRefPtr<CPPhysics> physics_;
     RecordingEffects effects_;
     CPRefPtr<CPLevel> level_;
     CPPlayer* car_ = nullptr;

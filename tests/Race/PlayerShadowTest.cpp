@@ -2,44 +2,34 @@
 // fits it to the road under the car and queues it with the car, or queues neither while blinking.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "Core/PGlobalTimer.h"
-#include "Core/PSettings.h"
-#include "Platform/NullDevice.h"
 #include "Platform/TgaWriter.h"
 #include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
+#include "RaceWorldFixture.h"
 #include "Render/MeshFile.h"
-#include "Render/PAnimationManager.h"
 #include "Render/PIVBlock.h"
-#include "Render/PMaterialManager.h"
-#include "Render/PMeshManager.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderObject.h"
 #include "Render/PTextureManager.h"
-#include "ScriptHarness.h"
 
 namespace {
 
 const Quat kFacingX{0, 0, 0.70710677f, 0.70710677f};
 
-class PlayerShadowTest : public ::testing::Test {
+class PlayerShadowTest : public RaceWorldFixture {
 protected:
     void SetUp() override {
-        CPSettingsManager::ResetDefaults();
-        render_ = CPRefPtr<CPRender>(new CPRender());
-        render_->SetBackend(std::make_unique<Platform::NullBackend>());
-        ASSERT_TRUE(render_->Start());
+        RaceWorldFixture::SetUp();
+        if (HasFatalFailure()) return;
         // The shadow: one flat quad of a 2 x 4 footprint.
         MeshFile::Node quad;
         quad.name = "shadow";
@@ -53,16 +43,13 @@ protected:
         MeshFile::Mesh mesh;
         mesh.nodes = {quad};
         Put("Data/Meshes/shadow.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
-        const std::string rdf = "mesh = shadow.msh\n[shadow]\neffectfile = simple.fx\n";
-        Put("Data/Meshes/shadow.rdf", std::vector<uint8_t>(rdf.begin(), rdf.end()));
-
-        const std::string effect = "param texture2D tex0;\ntechnique T {\n    pass P0 {\n        fixed;\n    }\n}\n";
-        Put("Data/Effects/shadow.fx", std::vector<uint8_t>(effect.begin(), effect.end()));
+        Put("Data/Meshes/shadow.rdf", "mesh = shadow.msh\n[shadow]\neffectfile = simple.fx\n");
+        Put("Data/Effects/shadow.fx",
+            "param texture2D tex0;\ntechnique T {\n    pass P0 {\n        fixed;\n    }\n}\n");
         std::filesystem::create_directories("Data/Textures");
         ASSERT_TRUE(Platform::WriteTgaFile("Data/Textures/shadow_car.tga", 2, 2, std::vector<uint8_t>(16, 0x40)));
         InvalidatePathCache();
 
-        physics_ = CPRefPtr<CPPhysics>(new CPPhysics);
         std::vector<Vec3> positions = {{-50, -20, 0}, {-50, 20, 0}, {50, -20, 0}, {50, 20, 0}};
         std::vector<uint16_t> indices = {0, 2, 3, 0, 3, 1};
         ASSERT_TRUE(physics_->BuildRoadGrid(positions, indices, MatIdentity()));
@@ -95,17 +82,7 @@ protected:
         FrameDelta = 0.0f;
         car_.Reset();
         camera_.Reset();
-        physics_->DestroyWorld();
-        physics_.Reset();
-        render_->Stop();
-        render_.Reset();
-        CPManagedObject::CollectGarbage();
-        CPSettingsManager::ResetDefaults();
-    }
-    static void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        InvalidatePathCache();
+        RaceWorldFixture::TearDown();
     }
     // Whether the renderable is queued in the frame's blocks.
     bool Queued(const CPRenderable* renderable) const {
@@ -115,13 +92,7 @@ protected:
         return false;
     }
 
-    ScriptHarness::GameRoot root_{""};
-    CPAnimationManager animations_;
-    CPMaterialManager materials_;
-    CPMeshManager meshes_;
     CPGameData data_;
-    CPRefPtr<CPRender> render_;
-    CPRefPtr<CPPhysics> physics_;
     CPRefPtr<CPPlayer> car_;
     CPRefPtr<CPCamera> camera_;
 };
