@@ -173,6 +173,9 @@ local function handle(command, params)
         if car then
             SetShot(car, false)
             SetMineShot(car, false)
+            -- The finish is watched from outside: the driver shows again if the bonnet view hid him.
+            local driver = FindObject(car, "biker")
+            if driver then SetObjectVisible(driver, true) end
         end
         pushLeft = math.min(pushLeft, 0.001)
         LockPlayer(true)

@@ -230,7 +230,12 @@ local function raceOver()
     if count and count > 0 then SetPlayerMana(GetPlayerMana() + count) end
     SetAbilitiesCount(0)
     journal.value("mana", GetPlayerMana())
-    -- The camera circles the car while the result shows, in slow motion.
+    -- The camera circles the car while the result shows, in slow motion; the bonnet view has
+    -- nothing to circle, so the view goes back to the side first.
+    if GetCameraPlayer() == 2 then
+        SetCameraPlayer(false)
+        SetFOV(GetFov1())
+    end
     SetCamera(true)
     SetTemp(race.scale * FINISH_SCALE)
 end
