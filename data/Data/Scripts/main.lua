@@ -106,6 +106,7 @@ local function startRace()
     SendCommandByName("showroom", "hide", "")
     -- The race has the tune once through; "stop_music" brings back the menu's loop.
     PlayMusicNoLoop(MUSIC)
+    journal.value("tune", GetMusicName())
     -- The player's car is Moonward: the level's halo and whirl strike the Sunward side only.
     SetPlayerType(true)
     InitLevel(LEVEL)
