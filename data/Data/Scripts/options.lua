@@ -1,8 +1,8 @@
--- The options: music and sound volumes in tenths, the mouse's speed, the speed blur and the texture
--- filtering, the easy switch, the screen the game runs on, and the keys: every action with its key, the fire key
--- reassigned (the next key released after "assign" takes the action; the bindings are saved and
--- take effect at once) and the default keys brought back. The settings reach "config.cfg" when the
--- game ends.
+-- The options: music and sound volumes in tenths, the mouse's speed, the speed blur, the texture
+-- filtering and the easy switch, the screen the game runs on, and the keys: every action with its
+-- key, the fire key reassigned (the next key released after "assign" takes the action; the
+-- bindings are saved and take effect at once) and the default keys brought back. The settings
+-- reach "config.cfg" when the game ends.
 local ACTION = "Fire" -- the title of the action the screen rebinds
 local STEP = 0.1
 local MOUSE_STEP, MOUSE_MAX = 0.5, 3

@@ -134,23 +134,17 @@ end
 -- The configuration with the item in its slot: a free slot of its kind, else the first one.
 local function fitted(name)
     local car = { GetCarInfo() }
-    local slot = CATALOGS[catalog].slot
-    if slot == "weapon" then
-        local at = empty(car[1]) and 1 or (empty(car[2]) and 2 or (empty(car[3]) and 3 or 1))
-        car[at] = name
-    elseif slot == "equipment" then
-        car[empty(car[4]) and 4 or (empty(car[5]) and 5 or 4)] = name
-    elseif slot == "bumper" then
-        car[6] = name
-    elseif slot == "engine" then
-        car[7] = name
-    elseif slot == "armor" then
-        car[8] = name
-    elseif slot == "super" then
-        car[9], car[10] = name, (tonumber(car[10]) or 0) + 1
-    elseif slot == "mine" then
-        car[11] = name
+    local fields = SLOT_FIELDS[CATALOGS[catalog].slot]
+    local at = fields[1]
+    for _, field in ipairs(fields) do
+        if empty(car[field]) then
+            at = field
+            break
+        end
     end
+    car[at] = name
+    -- A super weapon bought is one charge more.
+    if at == 9 then car[10] = (tonumber(car[10]) or 0) + 1 end
     for i = 1, 11 do
         if i ~= 10 and empty(car[i]) then car[i] = "" end
     end
