@@ -75,8 +75,7 @@ void CPManagedObject::CollectGarbage() {
         CPManagedObject* object = released[i];
         if (!object) continue;
         released[i] = nullptr;
-        GetLog().Write(0, "неудаленный объект: класс - %s, размер - %d bytes", object->GetTypeName(),
-                       object->GetObjectSize());
+        // No log line per collected object: the log discards those (thousands a race).
         object->collected_ = true;
         delete object;
     }

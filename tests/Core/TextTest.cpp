@@ -1,4 +1,5 @@
 #include "Core/PLog.h"
+#include "Core/PManagedObject.h"
 #include "Core/PTextReader.h"
 #include "Core/PTokenizer.h"
 #include "Core/PUtils.h"
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -244,4 +246,35 @@ TEST(LogTest, AcceptsMessagesAndStaysOpen) {
     EXPECT_EQ(&log, &GetLog());
     EXPECT_TRUE(log.IsOpen());
     log.Write(0, "DXError if %s on line %d\n%s\n%s\n", "Present", 42, "E_FAIL", "failure");
+}
+
+namespace {
+// An object for the collector to delete.
+class Collectable final : public CPManagedObject {
+public:
+    int GetObjectSize() const override { return sizeof(*this); }
+    const char* GetTypeName() const override { return "Collectable"; }
+};
+} // namespace
+
+// What the log keeps (when it keeps anything) ends its line, and the collector's line for every
+// deleted object is one it discards.
+TEST(LogTest, KeptMessagesEndTheirLinesAndCollectionWritesNone) {
+    CPLog& log = GetLog();
+    FILE* previous = log.GetSink();
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    log.SetSink(file);
+    log.Write(0, "loaded %d", 3);
+    log.Write(1, "DXError if %s on line %d\n%s\n%s\n", "Present", 42, "E_FAIL", "failure");
+    log.Write(0, "%s", "");
+    for (int i = 0; i < 3; ++i) CPRefPtr<Collectable> dropped(new Collectable);
+    CPManagedObject::CollectGarbage();
+    log.SetSink(previous);
+
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    std::fclose(file);
+    EXPECT_EQ(text, "[0] loaded 3\n[1] DXError if Present on line 42\nE_FAIL\nfailure\n[0] \n");
 }
