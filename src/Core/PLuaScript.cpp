@@ -7,6 +7,7 @@
 #include "Core/PFileReader.h"
 #include "Core/PLog.h"
 #include "Core/PScriptRegistry.h"
+#include "Core/PScriptSandbox.h"
 
 namespace {
 
@@ -39,6 +40,7 @@ int BuildState(lua_State* L) {
         lua_pushstring(L, lib.name);
         lua_call(L, 1, 0);
     }
+    RestrictScriptLibraries(L);
     lua_register(L, "Update", UpdateYield);
     RegisterScriptFunctions(L);
     return 0;
@@ -74,9 +76,10 @@ HRESULT CPLuaScript::Load(const std::string& name) {
     source_.assign(reader.GetData(), reader.GetData() + reader.GetLength());
     CloseState();
 
-    // Compile once in a throwaway state; its error message is read and dropped.
+    // Compile once in a throwaway state; its error message is read and dropped. A precompiled
+    // chunk is never handed to the interpreter, not even here.
     const char* bytes = reinterpret_cast<const char*>(source_.data());
-    if (lua_State* check = luaL_newstate()) {
+    if (lua_State* check = IsBinaryChunk(bytes, source_.size()) ? nullptr : luaL_newstate()) {
         if (luaL_loadbuffer(check, bytes, source_.size(), name_.c_str()) != 0) (void)lua_tostring(check, -1);
         lua_close(check);
     }
@@ -84,11 +87,12 @@ HRESULT CPLuaScript::Load(const std::string& name) {
     InitState();
     if (!thread_) return S_OK; // no state could be built; the script does nothing
 
-    if (luaL_loadbuffer(thread_, bytes, source_.size(), name_.c_str()) != 0) {
-        // The chunk does not compile: the script fails at its first resume. The message names the
-        // script and the line.
+    const int status = LoadScriptText(thread_, bytes, source_.size(), name_.c_str(), name_.c_str());
+    if (status != 0) {
+        // The chunk does not compile, or is precompiled: the script fails at its first resume. The
+        // message names the script (and for a syntax error the line); a refusal is logged already.
         const char* message = lua_tostring(thread_, -1);
-        GetLog().Write(0, "\nScript Error!\n%s\n", message ? message : "");
+        if (!IsBinaryChunk(bytes, source_.size())) GetLog().Write(0, "\nScript Error!\n%s\n", message ? message : "");
         lua_settop(thread_, 0);
         threadEnded_ = true;
         return S_OK;
