@@ -90,8 +90,13 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          s.scripts_->LoadList();
          return true;
      },
-     // Every script gets "release_all" and one last update.
-     [](CPSubsystems& s) { s.scripts_.reset(); }},
+     // Every script gets "release_all" and one last update, but only after a main loop: when the
+     // input system refused, shutdown skips the scripts, fonts and sounds and goes straight to
+     // the files.
+     [](CPSubsystems& s) {
+         if (s.loopSkipped_) s.scripts_->DropScripts();
+         s.scripts_.reset();
+     }},
     {Materials, 0, Refusal::Ignored, nullptr,
      [](CPSubsystems& s) {
          s.materials_ = std::make_unique<CPMaterialManager>();
@@ -177,6 +182,7 @@ constexpr CPSubsystems::Row CPSubsystems::kRows[Count] = {
          return true;
      },
      [](CPSubsystems& s) {
+         if (s.loopSkipped_) return; // the sounds go with the sound manager
          for (auto& entry : s.audio_->GetSounds()) entry.second.Reset();
          s.audio_->GetSounds().Clear();
          s.soundCache_->StopAll();
@@ -315,7 +321,9 @@ CPSubsystems::Started CPSubsystems::StartAfterLauncher() {
         if (row.loadingScreen) DrawLoadingScreen(row.loadingScreen);
         if (!row.start || row.start(*this) || row.refusal == Refusal::Ignored) continue;
         std::fprintf(stderr, "vastrel: %s\n", row.refusalMessage);
-        return row.refusal == Refusal::Aborts ? Started::Aborted : Started::LoopSkipped;
+        if (row.refusal == Refusal::Aborts) return Started::Aborted;
+        loopSkipped_ = true;
+        return Started::LoopSkipped;
     }
     DrawLoadingScreen(kLoadingScreenDone);
     return Started::All;

@@ -97,6 +97,7 @@ private:
     std::unique_ptr<Platform::Window>& window_;
     std::unique_ptr<Platform::MessageSource>& messages_;
     bool made_[Count] = {};
+    bool loopSkipped_ = false; // the input system refused: shutdown skips its first steps
 
     std::unique_ptr<CPSettingsManager> settings_;
     std::unique_ptr<CPKernel> kernel_;

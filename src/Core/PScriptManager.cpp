@@ -26,6 +26,11 @@ CPScriptManager::~CPScriptManager() {
     categories_.Clear();
 }
 
+void CPScriptManager::DropScripts() {
+    names_.Clear();
+    categories_.Clear();
+}
+
 bool CPScriptManager::LoadList() {
     CPFileReader file("Data\\Scripts\\list.dat");
     if (FAILED(file.Load())) return false;

@@ -35,6 +35,10 @@ public:
     // gives no parameter.
     static std::vector<std::string> SplitParameters(const std::string& params);
 
+    // Empties both tables without "release_all" or a last update: the end of a run whose main loop
+    // never ran, where no script was ever resumed.
+    void DropScripts();
+
     const NameTable& GetNameTable() const { return names_; }
     const CategoryTable& GetCategoryTable() const { return categories_; }
 

@@ -145,7 +145,9 @@ TEST_F(ApplicationTest, MissingActionsFileSkipsTheLoopButStillWritesTheFiles) {
     std::filesystem::remove("Actions.cfg");
     platform.startButton = Platform::ControlStartWindowed;
     EXPECT_EQ(Run(), RunResult::Finished);
-    EXPECT_EQ(ReadFile("main.log").find("quit"), std::string::npos); // the loop never ran
+    // Neither the loop nor shutdown's script steps ran: "main" was never resumed, not even for
+    // "release_all".
+    EXPECT_FALSE(root.Exists("main.log")) << ReadFile("main.log");
     EXPECT_TRUE(root.Exists("Actions.cfg"));
     EXPECT_EQ(ReadFile("Actions.cfg"), "");
     EXPECT_EQ(ReadFile("config.cfg").rfind("fullScreen = 0\r\n", 0), 0u);
@@ -268,8 +270,12 @@ TEST_F(ApplicationTest, ScriptsTakeTheirLastUpdateWhileTheOtherSingletonsExist) 
     struct Case {
         const char* name;
         bool actionsFile;
+        const char* log;
     };
-    for (const Case& c : {Case{"after the loop", true}, Case{"input refused, no loop", false}}) {
+    // When the input system refuses, shutdown goes from the skipped loop straight to the files: no
+    // script is updated again.
+    for (const Case& c :
+         {Case{"after the loop", true, "release_all all\n"}, Case{"input refused, no loop", false, ""}}) {
         GameRoot root("app/quits");
         if (!c.actionsFile) std::filesystem::remove("Actions.cfg");
         std::ofstream("Data/Scripts/main.lua") << "while true do\n"
@@ -285,10 +291,32 @@ TEST_F(ApplicationTest, ScriptsTakeTheirLastUpdateWhileTheOtherSingletonsExist) 
                                                   "end\n";
         platform.startButton = Platform::ControlStartWindowed;
         EXPECT_EQ(Run(), RunResult::Finished) << c.name;
-        EXPECT_EQ(ReadFile("main.log"), "release_all all\n") << c.name;
+        EXPECT_EQ(ReadFile("main.log"), c.log) << c.name;
         app.reset();
         CPManagedObject::CollectGarbage();
     }
+}
+
+// What a script changes on its last update reaches the two files shutdown writes afterwards.
+TEST_F(ApplicationTest, ChangesMadeOnReleaseAllReachTheFilesWrittenAtQuit) {
+    GameRoot root("app/quits");
+    std::ofstream("Data/Scripts/main.lua") << "while true do\n"
+                                              "  while SetNextCommand(globalObject) do\n"
+                                              "    if GetCurrentCommand(globalObject) == 'release_all' then\n"
+                                              "      SetAction('Fire', 'Enter', false)\n"
+                                              "      SetSoundVolume(0.75)\n"
+                                              "      SetMouse(1.5)\n"
+                                              "    end\n"
+                                              "  end\n"
+                                              "  KillAllTasks()\n"
+                                              "  Update()\n"
+                                              "end\n";
+    platform.startButton = Platform::ControlStartWindowed;
+    EXPECT_EQ(Run(), RunResult::Finished);
+    EXPECT_EQ(ReadFile("Actions.cfg"), "fire;Fire;Enter;false\r\nx;Slot five;5;true\r\nmenu;Menu;Esc;false\r\n");
+    const std::string config = ReadFile("config.cfg");
+    EXPECT_NE(config.find("\r\nsoundVolume = 0.75\r\n"), std::string::npos) << config;
+    EXPECT_NE(config.find("\r\nmouse = 1.5\r\n"), std::string::npos) << config;
 }
 
 TEST_F(ApplicationTest, TypedCharactersReachTheInterfaceScripts) {
