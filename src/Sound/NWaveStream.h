@@ -32,11 +32,12 @@ public:
     // Read from bytes already in memory, with the same checks.
     HRESULT OpenMemory(const uint8_t* data, size_t size);
     const CNWaveFormat& GetFormat() const { return format_; }
-    // Bytes of sound data.
+    // Bytes of sound data, as the "data" chunk gives them (a file cut short holds fewer).
     uint32_t GetSize() const { return size_; }
     // Back to the start of the sound data.
     void Reset() { position_ = 0; }
-    // Copies up to count bytes of sound data; `read` gets how many. Never past the data.
+    // Copies up to count bytes of sound data; `read` gets how many. Never past the data, nor past
+    // the end of the file.
     HRESULT Read(void* destination, uint32_t count, uint32_t* read);
     // Write mode: appends sound data.
     HRESULT Write(const void* source, uint32_t count);
@@ -53,5 +54,6 @@ private:
     CNWaveFormat format_;
     uint32_t dataOffset_ = 0;
     uint32_t size_ = 0;
+    uint32_t present_ = 0; // bytes of the data chunk the file really holds
     uint32_t position_ = 0;
 };

@@ -70,6 +70,9 @@ TEST_F(SoundTest, TheTableHoldsWhatCanBePlayed) {
             EXPECT_EQ(sound->Is3D(), c.is3D) << c.name;
         }
     }
+    // Each sound is named by its file among the live objects.
+    EXPECT_STREQ(audio.GetSound("tone")->GetTypeName(), "CNSound_Data\\Sounds\\mono16.wav");
+    EXPECT_STREQ(audio.GetSound("click")->GetTypeName(), "CNSound_Data\\Sounds\\mono8.wav");
     // The later line of a name wins; asking twice gives the same sound.
     CPRefPtr<CNSound> twice = audio.GetSound("twice");
     ASSERT_TRUE(twice);
@@ -123,8 +126,13 @@ TEST_F(SoundTest, PlayStopAndRewindKeepTheOldMeaning) {
     EXPECT_NEAR(voice->pitch, 1.0f, 1e-6);
     tone->Play(0, 0);
     EXPECT_NEAR(voice->pitch, 0.5f, 1e-6);
+    // A frequency the device cannot take (22050 x 0.001) is reported and not played, and Play
+    // still answers 0.
+    tone->Stop();
     CNSound::SetGlobalPitch(0.001f);
-    EXPECT_EQ(tone->Play(0, 0), E_FAIL);
+    EXPECT_EQ(tone->Play(0, 0), S_OK);
+    EXPECT_FALSE(tone->IsPlaying());
+    EXPECT_NEAR(voice->pitch, 0.5f, 1e-6);
     CNSound::SetGlobalPitch(1.0f);
     tone->SetFrequencyScale(2.0f);
     EXPECT_NEAR(voice->pitch, 2.0f, 1e-6);
@@ -174,18 +182,31 @@ TEST_F(SoundTest, VolumesFollowTheCurveClampedWhileStoredAsGiven) {
     EXPECT_EQ(device.LiveVoices(), live);
 }
 
+// The buffer is as long as the "data" chunk says; what the file does not hold is silence (128 for
+// 8-bit data). A chunk the device could never take leaves the sound unloaded.
 TEST_F(SoundTest, ShortDataIsPaddedWithSilence) {
-    // 8-bit data padded with 128, as much as the file holds and no more.
-    std::vector<uint8_t> bytes = {'R', 'I', 'F', 'F', 0,   0,   0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
-                                  16,  0,   0,   0,   1,   0,   1,   0,   0x22, 0x56, 0,   0,   0x22, 0x56, 0,   0,
-                                  1,   0,   8,   0,   'd', 'a', 't', 'a', 100,  0,    0,   0,   10,   20,   30};
-    std::ofstream("Data/Sounds/short.wav", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    auto wave = [](uint32_t claimed) {
+        std::vector<uint8_t> bytes = {'R',  'I',  'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V',  'E',  'f', 'm',
+                                      't',  ' ',  16,  0,   0, 0, 1, 0, 1,   0,   0x22, 0x56, 0,   0,
+                                      0x22, 0x56, 0,   0,   1, 0, 8, 0, 'd', 'a', 't',  'a'};
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(claimed >> (8 * i)));
+        bytes.insert(bytes.end(), {10, 20, 30});
+        return bytes;
+    };
+    auto write = [](const char* path, const std::vector<uint8_t>& bytes) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    };
+    write("Data/Sounds/short.wav", wave(100));
+    write("Data/Sounds/huge.wav", wave(0x10000000));
     ASSERT_EQ(audio.Init(nullptr), S_OK);
     CPRefPtr<CNSound> sound = audio.CreateSound("short.wav", 0, true);
     ASSERT_TRUE(sound);
-    const auto* voice = device.GetVoice(sound->GetVoice());
-    EXPECT_EQ(voice->data, (std::vector<uint8_t>{10, 20, 30}));
+    EXPECT_EQ(sound->GetSize(), 100u);
+    std::vector<uint8_t> expected(100, 128);
+    expected[0] = 10, expected[1] = 20, expected[2] = 30;
+    EXPECT_EQ(device.GetVoice(sound->GetVoice())->data, expected);
+    EXPECT_FALSE(audio.CreateSound("huge.wav", 0, true));
 }
 
 } // namespace
