@@ -108,6 +108,29 @@ TEST_F(ActionsTest, SetActionRebindsInTheActionMapOnly) {
     EXPECT_EQ(input->GetActionMap().Find("jump")->keyName, "Space");
 }
 
+// Two actions on one key, or two with one title: each walk changes the first entry in the action
+// map's own order (193 buckets, h = 5h + byte: "fire" in bucket 27 before "jump" in 41, "a" in 97
+// before "b" in 98), whatever the file's order.
+TEST_F(ActionsTest, SetActionChangesTheFirstEntryInTheMapsOrder) {
+    Write("jump;Jump;Space;false\r\nfire;Fire;Space;false\r\nnitro;Nitro;N;false\r\n"
+          "b;Same;B;false\r\na;Same;A;false\r\n");
+    CPRefPtr<CNInput> input(new CNInput);
+    ASSERT_EQ(input->LoadActions("Actions.cfg"), S_OK);
+    input->SetAction("Nitro", "Space");
+    const CNActionBinding* fire = input->GetActionMap().Find("fire");
+    EXPECT_EQ(fire->keyName, "undefined key");
+    EXPECT_EQ(fire->code, 0);
+    EXPECT_TRUE(fire->bound);
+    EXPECT_EQ(fire->text, "Fire");
+    EXPECT_EQ(input->GetActionMap().Find("jump")->keyName, "Space");
+    EXPECT_EQ(input->GetActionMap().Find("nitro")->keyName, "Space");
+    EXPECT_EQ(input->GetActionMap().Find("nitro")->code, 0x39);
+    input->SetAction("Same", "Z");
+    EXPECT_EQ(input->GetActionMap().Find("a")->keyName, "Z");
+    EXPECT_EQ(input->GetActionMap().Find("a")->code, 0x2C);
+    EXPECT_EQ(input->GetActionMap().Find("b")->keyName, "B");
+}
+
 TEST_F(ActionsTest, FieldsWithSeparatorsOrQuotesReadBackAsWritten) {
     // A title holding ";" or a quote is quoted (inner quotes doubled); plain lines keep their bytes.
     Write("fire;\"Fire; or \"\"shoot\"\"\";Space;false\r\nx;Slot;5;true\r\n");

@@ -127,4 +127,52 @@ TEST(SoundInputFunctionsTest, EveryFunctionFromAScript) {
     CPSettingsManager::ResetDefaults();
 }
 
+// PlaySpecialSound starts a playing sound again from its start; PlaySpecialSound2 lets it go on
+// where it is. Neither rewinds a sound that is not playing.
+TEST(SoundInputFunctionsTest, PlaySpecialSoundRestartsAPlayingSoundAndPlaySpecialSound2DoesNot) {
+    ScriptHarness::GameRoot root("soundinput");
+    ASSERT_TRUE(SoundTest::WriteTone("Data/Sounds/horn.wav", 440, 0.5));
+    ASSERT_TRUE(SoundTest::WriteTone("Data/Sounds/engine.wav", 110, 0.5));
+    CPSettingsManager::ResetDefaults();
+    RegisterAllScriptFunctions();
+    Platform::NullAudioDevice device;
+    CNSoundCache cache;
+    CNAudio audio;
+    audio.SetDevice(&device);
+    ASSERT_EQ(audio.Init(nullptr), S_OK);
+    const std::string voice = "voice " + std::to_string(audio.GetSound("horn")->GetVoice()) + " ";
+
+    lua_State* L = luaL_newstate();
+    RegisterScriptFunctions(L);
+    struct Case {
+        const char* before; // leaves the horn playing or stopped midway
+        const char* call;
+        std::vector<std::string> calls; // what reached the horn's voice, in order
+    };
+    const Case cases[] = {
+        {"PlaySpecialSound('horn')", "PlaySpecialSound('horn')", {"pause", "rewind", "play loop=0"}},
+        {"PlaySpecialSound('horn')", "PlaySpecialSound2('horn')", {"play loop=0"}},
+        {"PlaySpecialSound('horn') StopSpecialSound('horn')", "PlaySpecialSound('horn')", {"play loop=0"}},
+        {"PlaySpecialSound('horn') StopSpecialSound('horn')", "PlaySpecialSound2('horn')", {"play loop=0"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.before) + "; " + c.call);
+        ASSERT_EQ(luaL_dostring(L, c.before), 0) << lua_tostring(L, -1);
+        device.calls.clear();
+        ASSERT_EQ(luaL_dostring(L, c.call), 0) << lua_tostring(L, -1);
+        std::vector<std::string> seen;
+        for (const std::string& call : device.calls) {
+            if (call.rfind(voice, 0) != 0) continue;
+            const std::string what = call.substr(voice.size());
+            if (what == "pause" || what == "rewind" || what.rfind("play", 0) == 0) seen.push_back(what);
+        }
+        EXPECT_EQ(seen, c.calls);
+        EXPECT_TRUE(audio.GetSound("horn")->IsPlaying());
+        ASSERT_EQ(luaL_dostring(L, "StopSpecialSound('horn')"), 0);
+    }
+    lua_close(L);
+    audio.GetSounds().Clear();
+    CPManagedObject::CollectGarbage();
+}
+
 } // namespace
