@@ -445,7 +445,8 @@ void CPInterface::HoverAt(float x, float y, bool stay) {
     }
     for (const auto& element : elements_) {
         if (!element->IsEnabled() || !element->IsVisible() || !element->HitTest(x, y)) continue;
-        // Overlapping elements: the one left behind is told before another takes the hover.
+        // Overlapping elements: the one left behind is told before another takes the hover; a
+        // button left untold would stay lit beside the new one, its "out" never sent.
         if (hovered_ && hovered_ != element) {
             rebuild |= hovered_->Out(x, y);
             hovered_.Reset();

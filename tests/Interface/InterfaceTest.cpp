@@ -173,6 +173,8 @@ TEST_F(InterfaceTest, HoverOverOnEveryMoveOutOnce) {
     EXPECT_EQ(Sent(), (Lines{"mouse_button_over start", "mouse_button_out start"}));
 }
 
+// An earlier element that takes the hover from a later one still under the cursor: the later one
+// hears "out" first and goes back to its normal state, rather than staying lit beside the new one.
 TEST_F(InterfaceTest, OverlapTellsTheOldElementFirst) {
     WriteScreen("overlap",
                 "menu\nmenu.tga,256,256\nlight,off\n"
