@@ -1,7 +1,13 @@
 #include "ScriptFunctions/OptionsFunctions.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
 
+#include "Core/PLog.h"
 #include "Core/PPath.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
@@ -69,10 +75,41 @@ int IsFileExists(lua_State* L) {
     return 1;
 }
 
-// GoURL (path): a file that can be read is opened with the desktop's handler.
+std::string LowerExtension(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    const size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+    std::string ext = path.substr(dot);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    return ext;
+}
+
+bool IsWebAddress(const std::string& url) {
+    std::string scheme = url.substr(0, url.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return std::tolower(c); });
+    return (scheme == "http" || scheme == "https") && url.compare(scheme.size(), 3, "://") == 0;
+}
+
+// Scripts come with levels from anyone, and the desktop's handler may run what it opens (a launcher
+// entry, a shell script): only pages and shortcuts to web addresses are handed on.
+bool IsPageForTheDesktop(const std::string& resolved) {
+    const std::string ext = LowerExtension(resolved);
+    if (ext == ".htm" || ext == ".html") return true;
+    if (ext != ".url") return false;
+    std::ifstream file(resolved, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    const auto url = Platform::ParseInternetShortcut(text.str());
+    return url && IsWebAddress(*url);
+}
+
+// GoURL (path): a page or web shortcut that can be read is opened with the desktop's handler.
 int GoURL(lua_State* L) {
     const char* path = luaL_checkstring(L, 1);
-    if (Readable(path) && g_shell) g_shell->Open(ResolvePath(path));
+    if (!Readable(path) || !g_shell) return 0;
+    const std::string resolved = ResolvePath(path);
+    if (IsPageForTheDesktop(resolved)) g_shell->Open(resolved);
+    else GetLog().Write(0, "GoURL: %s is not a page or a web shortcut; not opened\n", path);
     return 0;
 }
 

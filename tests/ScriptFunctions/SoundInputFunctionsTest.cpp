@@ -115,10 +115,13 @@ TEST(SoundInputFunctionsTest, EveryFunctionFromAScript) {
     EXPECT_EQ(FrameDelta, 0.0f);
     EXPECT_EQ(root.ReadFile("Actions.cfg"), "fire;Fire;W;false\r\nmenu;Menu;Esc;false\r\nx;Slot;5;true\r\n");
     EXPECT_EQ(input->GetKeyBinding(0x21).text, "fire"); // F, from Other.cfg
-    // GoURL opened the file that exists, by its name on disk.
-    ASSERT_EQ(shell.calls.size(), 1u);
+    // GoURL opened the page and the web shortcut that exist, by their names on disk, and nothing
+    // the desktop might run.
+    ASSERT_EQ(shell.calls.size(), 2u);
     EXPECT_EQ(shell.calls[0].verb, "open");
     EXPECT_EQ(shell.calls[0].target, "page.html");
+    EXPECT_EQ(shell.calls[1].verb, "open");
+    EXPECT_EQ(shell.calls[1].target, "web.url");
 
     input.Reset();
     music.Reset();
