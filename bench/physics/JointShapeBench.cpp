@@ -734,6 +734,28 @@ float Penetration(const BodySpec& b, const Pose& p, const Ground& ground) {
     return floor - lowest;
 }
 
+// The height of a body's highest point above the ground under it: below 0 it is wholly under.
+float Clearance(const BodySpec& b, const Pose& p, const Ground& ground) {
+    if (b.shape == Shape::Hull) {
+        float highest = -1000000.0f;
+        for (const V3& q : b.points) {
+            const V3 w = p.ToWorld(q);
+            highest = std::max(highest, w[2] - ground.Height(w[0], w[1]));
+        }
+        return highest;
+    }
+    float top = p.x[2];
+    switch (b.shape) {
+    case Shape::Box:
+        top += b.size[0] * std::fabs(p.r[0][2]) + b.size[1] * std::fabs(p.r[1][2]) + b.size[2] * std::fabs(p.r[2][2]);
+        break;
+    case Shape::Capsule: top += b.size[0] + b.size[1] * std::fabs(p.r[1][2]); break;
+    case Shape::Sphere: top += b.size[0]; break;
+    case Shape::Hull: break;
+    }
+    return top - ground.Height(p.x[0], p.x[1]);
+}
+
 // Anchor separation and limit overshoot of every joint, from the body poses.
 float JointError(const SceneSpec& s, const World& w) {
     float worst = 0.0f;
@@ -807,8 +829,8 @@ Result Run(World& w, const Scene& scene, bool smoke) {
         r.finite = r.finite && std::isfinite(p.x[0]) && std::isfinite(p.x[1]) && std::isfinite(p.x[2]);
         r.asleep += w.Asleep(i) ? 1 : 0;
         const float pen = Penetration(spec.bodies[i], p, spec.ground);
-        // Below a box floor a body is still in it; below a triangle ground it has passed through.
-        if (spec.ground.mesh && p.x[2] < spec.ground.Height(p.x[0], p.x[1])) {
+        // Under a box floor a body is still in it; wholly under a triangle ground it has passed through.
+        if (spec.ground.mesh && Clearance(spec.bodies[i], p, spec.ground) < 0.0f) {
             ++r.tunnelled;
             r.tunnelDepth = std::max(r.tunnelDepth, pen);
         } else {

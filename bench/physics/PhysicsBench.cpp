@@ -426,7 +426,7 @@ void PrintHelp() {
                 "stacks_10x10 adds stack_overlap, two neighbours in a column); asleep, bodies asleep at the end;\n"
                 "awake_mean, bodies awake after each timed step, averaged. Scenes with joints add joint_err, the\n"
                 "largest anchor separation or limit overshoot over the timed steps. Scenes on a triangle ground,\n"
-                "which has no thickness, add tunnelled (bodies whose centre ended below it) and tunnel_depth\n"
+                "which has no thickness, add tunnelled (bodies that ended wholly below it) and tunnel_depth\n"
                 "(how far the lowest of them fell); floor_pen there counts the other bodies only. The car scene\n"
                 "gives deepest_pen over the whole drive. Hull scenes give the peer's hull margin, which is its\n"
                 "default. A peer_ prefix gives the peer's figure. Both engines get the same masses, inertias,\n"
