@@ -6,6 +6,7 @@
 #include "Physics/Simulator.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace Physics {
 
@@ -157,6 +158,17 @@ void Body::DeriveWorldHeader() {
     }
     headerCentre = header.local.row[3];
     headerCentre.w = 0.0f;
+    boxStale = 1;
+}
+
+bool Body::WorldBoxCurrent() const {
+    if (boxStale != 0) {
+        return false;
+    }
+    const Matrix3 r = WorldRotation();
+    const Vector4 x = WorldPosition();
+    // Bytes, not values: a pose that compares equal but differs in a bit (a sign of zero) counts as moved.
+    return std::memcmp(&r, &boxRotation, sizeof(r)) == 0 && std::memcmp(&x, &boxPosition, sizeof(x)) == 0;
 }
 
 void Body::UpdateBounds() {
@@ -187,6 +199,9 @@ void Body::UpdateWorldBox() {
     }
     const Matrix3 r = WorldRotation();
     const Vector4 x = WorldPosition();
+    boxRotation = r;
+    boxPosition = x;
+    boxStale = 0;
     Vector4 axes[3];
     for (int k = 0; k < 3; ++k) {
         axes[k] = headerAxes[k] * r;
@@ -205,11 +220,18 @@ void Body::UpdateWorldBox() {
     const float mins[3] = {worldMin.x, worldMin.y, worldMin.z};
     const float maxs[3] = {worldMax.x, worldMax.y, worldMax.z};
     for (int i = 0; i < 3; ++i) {
+        bool changed = false;
         if (minEndpoint[i] != nullptr) {
+            changed = std::memcmp(&minEndpoint[i]->value, &mins[i], sizeof(float)) != 0;
             minEndpoint[i]->value = mins[i];
         }
         if (maxEndpoint[i] != nullptr) {
+            changed = changed || std::memcmp(&maxEndpoint[i]->value, &maxs[i], sizeof(float)) != 0;
             maxEndpoint[i]->value = maxs[i];
+        }
+        // The axis re-sorts only when one of its values moved.
+        if (changed) {
+            simulator->GetBroadphase().Axis(i).MarkDirty();
         }
     }
 }

@@ -66,6 +66,9 @@ public:
 
     // Recomputes the world box from the header and writes it into the broadphase endpoints.
     void UpdateWorldBox();
+    // True while the world box was computed from the body's present pose and header, so that
+    // computing it again would give the same bits.
+    bool WorldBoxCurrent() const;
     bool HasWorldBox() const { return geometries.count > 0 || callbackCollision != 0; }
     void ClearSensorHits();
     bool SharesJoint(const Body* other) const;
@@ -89,10 +92,8 @@ public:
     int32_t id = 0;
     int32_t group = 0;
     JointGroup* jointGroup = nullptr;
-    int32_t kind = kBodyAnimated;
     int32_t enabled = 1;
     int32_t jointedFlags[2] = {0, 0};
-    IntrusiveList<Sensor> sensors;
     BroadphaseEntry* broadphaseEntry = nullptr;
     Simulator* simulator = nullptr;
     Vector4 headerAxes[3]; // header rotation rows scaled by the half extents
@@ -105,6 +106,13 @@ public:
     Vector4 smoothedDisplacement;
     SupportList supportedBy; // records of other bodies resting on this one
     int32_t broadphaseState = kBroadphaseIdle;
+    // Read every tick for every body: next to the rigid body's own per-tick fields.
+    int32_t kind = kBodyAnimated;
+    // The pose the world box was last computed from; boxStale is set when the header changes.
+    int32_t boxStale = 1;
+    IntrusiveList<Sensor> sensors;
+    Matrix3 boxRotation;
+    Vector4 boxPosition;
 
 protected:
     Body() = default;

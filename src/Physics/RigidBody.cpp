@@ -169,6 +169,7 @@ void RigidBody::IntegratePosition(float dt) {
     const int k = simulator->GetStepCount() % kHistoryLength;
     velocityHistory[k] = linearVelocity;
     angularVelocityHistory[k] = angularVelocity;
+    historyClear = 0;
 }
 
 void RigidBody::UpdateDerivedState() {
@@ -232,9 +233,12 @@ void RigidBody::ClearMotion() {
     ratePending = 0;
     speed = 0.0f;
     angularMomentum = Vector4();
-    for (int i = 0; i < kHistoryLength; ++i) {
-        velocityHistory[i] = Vector4();
-        angularVelocityHistory[i] = Vector4();
+    if (historyClear == 0) {
+        for (int i = 0; i < kHistoryLength; ++i) {
+            velocityHistory[i] = Vector4();
+            angularVelocityHistory[i] = Vector4();
+        }
+        historyClear = 1;
     }
 }
 

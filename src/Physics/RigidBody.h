@@ -103,64 +103,67 @@ public:
     // Gives back what only a RigidBody holds (controllers, stack node, own supports).
     void Release();
 
-    float mass = 1.0f;
-    float inverseMass = 1.0f;
-    Matrix3 inertia = Matrix3::Zero();
-    Matrix3 inverseInertia;
-    Vector4 storedForce;
-    Vector4 storedTorque;
-    int32_t gravityEnabled = 1;
+    // What every tick reads or writes of a body, asleep or awake, kept together: a world of
+    // sleeping bodies is walked several times a tick and costs what these lines cost.
+    RigidBody* next = nullptr;
+    RigidBody* prev = nullptr;
+    uint8_t inUse = 0;
+    uint8_t ratePending = 0;
+    // Set while both velocity histories hold only zeros, so a sleeping body does not clear them each tick.
+    uint8_t historyClear = 0;
     int32_t sleepState = kAwake;
-    float linearDamping = 0.0f;
-    float angularDamping = 0.0f;
-    Vector4 orientation{0.0f, 0.0f, 0.0f, 1.0f};
-    Vector4 angularMomentum;
+    int32_t stepped = 0;
+    int32_t pushedThisTick = 0;
+    int32_t pushedLastTick = 0;
+    int32_t stepsSinceWake = 0;
+    int32_t linearCorrectionCount = 0;
+    int32_t angularCorrectionCount = 0;
+    float speed = 0.0f;
+    StackNode* stackNode = nullptr;
+    IntrusiveList<Controller> controllers;
     Matrix3 rotation;
     Vector4 position;
     Vector4 linearVelocity;
     Vector4 angularVelocity;
     Vector4 quaternionRate; // read through SettleRate() while ratePending is set
-    uint8_t ratePending = 0;
-    // Until the first position step derives it, the world inverse inertia is the identity.
-    Matrix3 worldInverseInertia;
-    float speed = 0.0f;
-
+    Vector4 angularMomentum;
+    Vector4 storedForce;
+    Vector4 storedTorque;
     Vector4 gravityForce;
     Vector4 controllerForceSum;
     Vector4 controllerTorqueSum;
     Vector4 forceSum;
     Vector4 torqueSum;
+    Vector4 linearCorrectionSum;
+    Vector4 angularCorrectionSum;
+
+    float mass = 1.0f;
+    float inverseMass = 1.0f;
+    Matrix3 inertia = Matrix3::Zero();
+    Matrix3 inverseInertia;
+    int32_t gravityEnabled = 1;
+    float linearDamping = 0.0f;
+    float angularDamping = 0.0f;
+    Vector4 orientation{0.0f, 0.0f, 0.0f, 1.0f};
+    // Until the first position step derives it, the world inverse inertia is the identity.
+    Matrix3 worldInverseInertia;
+
     Vector4 acceleration;
 
     int32_t restCounter = 0;
-    int32_t stepsSinceWake = 0;
     Vector4 snapshotPosition;
     Vector4 snapshotOrientation{0.0f, 0.0f, 0.0f, 1.0f};
     Vector4 snapshotLinearVelocity;
     Vector4 snapshotAngularVelocity;
 
-    Vector4 linearCorrectionSum;
-    int32_t linearCorrectionCount = 0;
-    Vector4 angularCorrectionSum;
-    int32_t angularCorrectionCount = 0;
-
     Vector4 velocityHistory[kHistoryLength];
     Vector4 angularVelocityHistory[kHistoryLength];
 
-    int32_t stepped = 0;
     float driftLimit = 0.2f;
     int32_t isParticle = 0;
-    StackNode* stackNode = nullptr;
-    IntrusiveList<Controller> controllers;
     SupportRecord supports[kSupportSlots];
-    int32_t pushedThisTick = 0;
-    int32_t pushedLastTick = 0;
     int32_t supportCount = 0;
     int32_t supportIndices[kSupportSlots] = {0, 0, 0};
-
-    RigidBody* next = nullptr;
-    RigidBody* prev = nullptr;
-    uint8_t inUse = 0;
 };
 
 // The RigidBody behind a row side, or null for an AnimatedBody, the world body or no body.

@@ -394,11 +394,17 @@ void Simulator::ClearAllSensorHits() {
 }
 
 void Simulator::UpdateWorldBoxes() {
+    // A sleeping body that nothing has moved keeps its box; a setter, a push or a wake shows as a
+    // changed pose and the box is computed again.
     for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
-        r->UpdateWorldBox();
+        if (!(r->IsAsleep() && r->WorldBoxCurrent())) {
+            r->UpdateWorldBox();
+        }
     }
     for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
-        p->UpdateWorldBox();
+        if (!(p->IsAsleep() && p->WorldBoxCurrent())) {
+            p->UpdateWorldBox();
+        }
     }
     for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
         if (a->moved != 0) {

@@ -297,7 +297,14 @@ void Simulator::CollideStaticWorld() {
     const Matrix4 identity = Matrix4::Identity();
 
     IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
+    // With no callback and nothing in the tree no body can find a triangle: the pass is skipped.
+    const TriangleTree& staticTree = broadphase_.GetTriangleTree();
+    const bool anyStatic =
+        triangleQueryCallback_ != nullptr || !staticTree.root.triangles.empty() || !staticTree.nodes.empty();
     for (IntrusiveList<RigidBody>* list : lists) {
+        if (!anyStatic) {
+            break;
+        }
         // Bodies appended during the pass are visited too.
         for (RigidBody* body = list->head; body != nullptr; body = body->next) {
             if (body->IsAsleep() && body->pushedLastTick == 0) {

@@ -10,6 +10,7 @@ bool SweepAxis::Init(Broadphase* owner, SimulatorAllocator* allocator, int axisI
     index_ = axisIndex;
     bit_ = static_cast<uint8_t>(1u << axisIndex);
     list_.Clear();
+    dirty_ = true;
     return pool_.Init(allocator, endpointCount);
 }
 
@@ -43,6 +44,12 @@ void SweepAxis::InsertAfter(Endpoint* e, Endpoint* after) {
 }
 
 void SweepAxis::Sort(bool toggle) {
+    // A sort that placed every endpoint straight at the head left the list as it found it and
+    // toggled nothing; with the same values it would do so again, so it is not run.
+    if (!dirty_) {
+        return;
+    }
+    bool moved = false;
     // Walk the old list from its smallest end and rebuild it from the largest value down; each
     // endpoint only passes the ones it overtook since last tick.
     Endpoint* e = list_.tail;
@@ -50,6 +57,7 @@ void SweepAxis::Sort(bool toggle) {
     while (e != nullptr) {
         Endpoint* older = e->prev;
         Endpoint* f = list_.head;
+        moved = moved || (f != nullptr && f->value > e->value);
         while (f != nullptr && f->value > e->value) {
             // A maximum never sinks below its own minimum.
             if (e->kind == kEndpointMax && f->kind == kEndpointMin && f->body == e->body) {
@@ -64,6 +72,7 @@ void SweepAxis::Sort(bool toggle) {
         InsertBefore(e, f);
         e = older;
     }
+    dirty_ = moved;
 }
 
 void SweepAxis::PlaceFromHead(Endpoint* e, bool strict) {
@@ -86,6 +95,7 @@ bool SweepAxis::InsertBody(Body* body, Body* hint) {
         }
         return false;
     }
+    dirty_ = true;
     min->kind = kEndpointMin;
     min->body = body;
     max->kind = kEndpointMax;
@@ -126,6 +136,7 @@ void SweepAxis::RemoveBody(Body* body) {
     Endpoint* ends[2] = {body->minEndpoint[index_], body->maxEndpoint[index_]};
     for (Endpoint* e : ends) {
         if (e != nullptr) {
+            dirty_ = true;
             list_.Unlink(e);
             e->body = nullptr;
             pool_.Return(e);

@@ -32,8 +32,12 @@ public:
     void Release();
 
     // Re-sorts after the bodies wrote new values; optionally toggles overlap bits on every swap
-    // of a minimum and a maximum of two bodies.
+    // of a minimum and a maximum of two bodies. Skipped while the list is known to be in order:
+    // no value changed and no endpoint came or went since a sort that moved nothing.
     void Sort(bool toggle);
+    // A body wrote a value that differs from the one its endpoint held.
+    void MarkDirty() { dirty_ = true; }
+    bool IsDirty() const { return dirty_; }
     // Takes endpoints for the body, computes its world box and places both in the list.
     bool InsertBody(Body* body, Body* hint);
     void RemoveBody(Body* body);
@@ -51,6 +55,7 @@ private:
     IntrusiveList<Endpoint> list_;
     int index_ = 0;
     uint8_t bit_ = 1;
+    bool dirty_ = true;
     Broadphase* broadphase_ = nullptr;
 };
 

@@ -514,3 +514,69 @@ TEST(Broadphase, HintedInsertionKeepsTheAxesSorted) {
         EXPECT_TRUE(ActualPairs(sim).empty());
     }
 }
+
+// A world whose bodies all sleep is not re-sorted, and its sleeping boxes are not recomputed; yet
+// whatever moves a sleeping body, resizes it or takes it away shows at the next update. Unit boxes
+// 0 and 1 sleep 3 apart on x without gravity; each case brings 0 within reach of 1. The boxes read
+// after the step are those its update used, before its contacts push anything apart.
+TEST(Broadphase, SleepingWorldIsNotResortedButSeesEveryChange) {
+    enum class Change { Setter, PositionWhileAsleep, BoundsWhileAsleep, FreedAndTaken };
+    struct Case {
+        const char* name;
+        Change change;
+        Vector4 min0; // box 0's world box after the change
+        Vector4 max0;
+        std::set<IdPair> pairs;
+    };
+    const Case cases[] = {
+        // Moved to x = 2.5: its box spans 2..3 and meets box 1 (2.5..3.5).
+        {"teleported by a setter", Change::Setter, {2.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
+        // The same move written straight into the pose, as the contact pass pushes a body, asleep.
+        {"moved while asleep", Change::PositionWhileAsleep, {2.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
+        // Grown to 6 x 1 x 1 about x = 0: its box spans -3..3.
+        {"bounds rebuilt while asleep", Change::BoundsWhileAsleep, {-3.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
+        // Box 1 freed: its slot is taken by a new box at x = 0.4, which pairs with box 0 only.
+        {"freed and its slot taken", Change::FreedAndTaken, {-0.5f, -0.5f, -0.5f}, {0.5f, 0.5f, 0.5f}, {{0, 1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        World world;
+        Simulator& sim = *world.sim;
+        auto* box0 = static_cast<RigidBody*>(AddBox(sim, false, 0.0f, 0.0f, 0.0f));
+        auto* box1 = static_cast<RigidBody*>(AddBox(sim, false, 3.0f, 0.0f, 0.0f));
+        sim.Step(kTick, 1, nullptr);
+        box0->Sleep();
+        box1->Sleep();
+        for (int i = 0; i < 3; ++i) {
+            sim.Step(kTick, 1, nullptr);
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            EXPECT_FALSE(sim.GetBroadphase().Axis(axis).IsDirty()) << "a sleeping world re-sorted on axis " << axis;
+        }
+        ASSERT_TRUE(ActualPairs(sim).empty());
+
+        switch (c.change) {
+        case Change::Setter: box0->SetPosition({2.5f, 0.0f, 0.0f}); break;
+        case Change::PositionWhileAsleep: box0->position = {2.5f, 0.0f, 0.0f}; break;
+        case Change::BoundsWhileAsleep:
+            box0->FirstGeometry()->SetBox(6.0f, 1.0f, 1.0f);
+            box0->UpdateBounds();
+            break;
+        case Change::FreedAndTaken: {
+            sim.FreeBody(box1);
+            Body* taken = AddBox(sim, false, 0.4f, 0.0f, 0.0f);
+            ASSERT_EQ(taken->GetId(), 1) << "the freed slot is taken again";
+            static_cast<RigidBody*>(taken)->Sleep();
+            break;
+        }
+        }
+        sim.Step(kTick, 1, nullptr);
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_FLOAT_EQ(box0->GetWorldBoxMin()[k], c.min0[k]) << "axis " << k;
+            EXPECT_FLOAT_EQ(box0->GetWorldBoxMax()[k], c.max0[k]) << "axis " << k;
+        }
+        EXPECT_EQ(ActualPairs(sim), c.pairs);
+        EXPECT_EQ(ActualPairs(sim), BruteForcePairs(sim));
+        ExpectAxesConsistent(sim);
+    }
+}
