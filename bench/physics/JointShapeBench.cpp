@@ -521,9 +521,9 @@ void BuildChains(SceneSpec& s) {
 }
 
 // The limbs are capsules of radius 0.06. One that lands level at a few metres a second has its one
-// contact at an end of its core and gets the core into the floor box within two ticks; a contact
-// whose core is inside the box has no direction and is not solved, so such a limb sinks until its
-// joints hold it. That, not the joints, is the ragdolls' floor_pen.
+// contact at an end of its core and gets the core into the floor box within two ticks; the contact
+// then pushes that core point out through the top face, so a limb rests on the floor as a box does
+// and floor_pen is the resting depth the contact slop leaves (about 0.01 m), not a sunken limb.
 void BuildRagdolls(SceneSpec& s) {
     std::mt19937 random(5);
     std::uniform_real_distribution<float> turn(0.0f, 2 * kPi);

@@ -292,14 +292,33 @@ void CollideBoxCapsule(ConstraintRow& row, const Geometry& box, const Matrix4& w
     const float radius = capsule.Radius();
     const Vector4 s0 = ToFrame(c - u * length, wa);
     const Vector4 s1 = ToFrame(c + u * length, wa);
-    Vector4 q;
+    const Vector4 half = box.HalfExtents();
+    Vector4 local;
     Vector4 b;
-    ClosestSegmentBoxPoints(s0, s1, box.HalfExtents(), q, b);
-    q = TransformPoint(q, wa);
+    ClosestSegmentBoxPoints(s0, s1, half, local, b);
+    Vector4 q = TransformPoint(local, wa);
     b = TransformPoint(b, wa);
     q.w = b.w = 0.0f;
     const float dist = ClampedLength(b - q);
     if (!(dist <= radius)) {
+        return;
+    }
+    if (dist == 0.0f) {
+        // The core meets the box, so the two closest points give no direction: push the core's
+        // point out through the face it is nearest to, or the capsule would sink through the box.
+        int axis = 0;
+        float toFace = half[0] - std::fabs(local[0]);
+        for (int k = 1; k < 3; ++k) {
+            const float d = half[k] - std::fabs(local[k]);
+            if (d < toFace) {
+                axis = k;
+                toFace = d;
+            }
+        }
+        Vector4 outward = wa.row[axis] * (local[axis] > 0.0f ? 1.0f : -1.0f);
+        outward.w = 0.0f;
+        const Vector4 normal = -outward;
+        WriteContact(row, q + outward * toFace, q + normal * radius, normal, toFace + radius);
         return;
     }
     const Vector4 normal = DirectionOver(b - q, dist);

@@ -472,12 +472,14 @@ TEST(BenchSceneDeterminism, HeapFallsAsleep) {
     }
 }
 
+// Re-recorded when a capsule whose core enters a box began to be pushed out of it: once in this
+// rain a falling capsule's core reaches into a falling box; nothing else changed.
 TEST(BenchSceneDeterminism, Rain) {
     for (const bool reports : {false, true}) {
         FloorWorld w(60);
         BuildRain(w, 60);
         const uint64_t got = StepAndHash(w.sim, 400, reports);
-        EXPECT_EQ(Hex(got), reports ? "0xec78d33a83e5f7d4" : "0xc45a73908c2561fc") << "reports " << reports;
+        EXPECT_EQ(Hex(got), reports ? "0xbaa4e4870c4cc3c6" : "0xc45a7cb80802082f") << "reports " << reports;
         EXPECT_EQ(Exercised().reports > 0, reports);
     }
 }

@@ -365,25 +365,24 @@ TEST(ContactDrivers, HandOffSupportsTheUpperRigidBodyAndPushesOnlyFromAbove) {
     }
 }
 
-// A thin capsule (radius 0.06, the bench ragdolls' limbs) lying level on a floor box. While its
-// core stays above the top face the contact holds it; once the core is inside the box, the
-// capsule-box test has no direction to give, the pair pass reports the contact without solving it,
-// and the capsule falls through the box as if nothing were there: over 30 ticks it drops by the
-// free fall of the integration rule, v·n·dt - g·dt²·(n(n+1)/2 + n/2), from its velocity at the start.
-// Dropped level from 1.5 m it lands at 5.3 m/s, 0.035 m a tick: its one contact is at an end of the
-// core, where an impulse that stops the end leaves the centre 72 % of its speed, and the core is
-// inside within two ticks.
-TEST(ContactDrivers, ThinCapsuleIsHeldUntilItsCoreEntersTheFloorThenFallsThrough) {
+// A thin capsule (radius 0.06, the bench ragdolls' limbs) lying level on a floor box. Dropped level
+// from 1.5 m it lands at 5.3 m/s, 0.035 m a tick, with its one contact at an end of its core, and its
+// core enters the box within two ticks; one released with its core already inside must be pushed out
+// through the top face, not dropped. Either way it comes to rest on the floor. At rest the second
+// pass leaves a depth up to the slop, 0.001 x 9.8 = 0.0098 m, alone and lifts the body by half the
+// excess a tick, while the position rule's acceleration term, which no contact sees, lowers it by
+// g·dt² / 2: the excess settles at g·dt² = 9.8 / 150² = 0.00044 m. We allow as much again for the
+// single contact rocking from end to end: 0.0107 m in all.
+TEST(ContactDrivers, ThinCapsuleRestsOnAFloorBoxEvenOnceItsCoreHasEnteredIt) {
     constexpr float kRadius = 0.06f;
     constexpr float kHalfLength = 0.12f;
+    const float deepest = 0.001f * 9.8f + 2.0f * 9.8f * kTick * kTick;
     struct Case {
         const char* name;
         float coreHeight; // above the floor's top face at the start
-        int untimed;      // ticks before the 30 that are measured
-        bool fallsThrough;
     };
-    for (const Case& c : {Case{"core 0.01 above the top", 0.01f, 1, false}, Case{"core 0.01 inside", -0.01f, 1, true},
-                          Case{"dropped level from 1.5 m", 1.5f, 90, true}}) {
+    for (const Case& c : {Case{"core 0.01 above the top", 0.01f}, Case{"core 0.01 inside", -0.01f},
+                          Case{"core 0.05 inside", -0.05f}, Case{"dropped level from 1.5 m", 1.5f}}) {
         SCOPED_TRACE(c.name);
         World world(DriverDesc(), &kGameGravity);
         Simulator& sim = *world.sim;
@@ -400,26 +399,16 @@ TEST(ContactDrivers, ThinCapsuleIsHeldUntilItsCoreEntersTheFloorThenFallsThrough
         // The core (local y) level along world x.
         limb->SetOrientation({0.0f, 0.0f, -std::sqrt(0.5f), std::sqrt(0.5f)});
         limb->SetPosition({0.0f, 0.0f, c.coreHeight});
-        for (int i = 0; i < c.untimed; ++i) {
+        // 1.5 m takes 83 ticks to fall; a bounce and two seconds more to settle.
+        for (int i = 0; i < 400; ++i) {
             sim.Step(kTick, 1, nullptr);
+            if (i == 4 && c.coreHeight < 0.0f) {
+                EXPECT_GT(limb->GetPosition().z, c.coreHeight + 0.01f) << "pushed up, not dropped";
+            }
         }
-        const float z0 = limb->GetPosition().z;
-        const float v0 = limb->GetLinearVelocity().z;
-        float lowestCore = z0;
-        constexpr int kTicks = 30;
-        for (int i = 0; i < kTicks; ++i) {
-            sim.Step(kTick, 1, nullptr);
-            const Vector4 axis = limb->rotation.row[1];
-            lowestCore = std::min(lowestCore, limb->GetPosition().z - kHalfLength * std::fabs(axis.z));
-        }
-        const float n = static_cast<float>(kTicks);
-        const float freeFall = v0 * n * kTick - 9.8f * kTick * kTick * (n * (n + 1.0f) / 2.0f + n / 2.0f);
-        if (c.fallsThrough) {
-            EXPECT_NEAR(limb->GetPosition().z - z0, freeFall, 1e-4f);
-            EXPECT_LT(lowestCore, -0.2f);
-        } else {
-            EXPECT_GT(lowestCore, 0.0f) << "the core never reaches the top face";
-            EXPECT_GT(limb->GetPosition().z - z0, freeFall + 0.1f);
-        }
+        const float lowest = limb->GetPosition().z - kHalfLength * std::fabs(limb->rotation.row[1].z) - kRadius;
+        EXPECT_GE(lowest, -deepest);
+        EXPECT_LE(lowest, 0.001f) << "resting on the floor, not above it";
+        EXPECT_TRUE(limb->IsAsleep());
     }
 }

@@ -26,6 +26,15 @@ Matrix4 AlongX(float x, float y, float z) {
     return m;
 }
 
+// The capsule's axis standing along world z, upwards (up = 1) or downwards (up = -1).
+Matrix4 Standing(float z, float up) {
+    Matrix4 m = Matrix4::Identity();
+    m.row[1] = {0.0f, 0.0f, up, 0.0f};
+    m.row[2] = {0.0f, -up, 0.0f, 0.0f};
+    m.row[3] = {0.0f, 0.0f, z, 1.0f};
+    return m;
+}
+
 Vector4 AxisAngle(float x, float y, float z, float angle) {
     const float s = std::sin(angle * 0.5f);
     return {x * s, y * s, z * s, std::cos(angle * 0.5f)};
@@ -128,17 +137,77 @@ TEST(BoxCapsule, DispatchRunsCapsuleAgainstBoxReversed) {
     ExpectVec(row.worldPointB, -1, 0, 1);
 }
 
-TEST(BoxCapsule, CoreThroughTheBoxIsFoundWithoutADirection) {
-    const Geometry box = Box(1, 1, 1);
-    const Geometry capsule = Capsule(0.5f, 1.0f);
-    ConstraintRow row{};
-    CollideBoxCapsule(row, box, At(0, 0, 0), capsule, AlongX(0, 0, 0.5f));
-    ASSERT_EQ(row.found, 1);
-    EXPECT_FLOAT_EQ(row.depth, 0.5f);
-    // Finite, and zero, so that the pair pass reports it and never solves it.
-    ExpectVec(row.normal, 0, 0, 0);
-    EXPECT_TRUE(Finite(row.worldPointA));
-    EXPECT_TRUE(Finite(row.worldPointB));
+// A core that meets the box has no closest-point direction: its point (where the core enters, or its
+// start when that lies inside) is pushed out through the face it is nearest to, by its distance to
+// that face plus the radius, so that a capsule never sinks through a box it lies on.
+TEST(BoxCapsule, CoreInsideTheBoxIsPushedOutThroughTheNearestFace) {
+    struct Case {
+        const char* name;
+        Geometry box;
+        Matrix4 wa;
+        Geometry capsule;
+        Matrix4 wb;
+        float depth;
+        Vector4 normal, pointA, pointB;
+    };
+    const Case cases[] = {
+        {"level core 0.1 under the top face",
+         Box(1, 1, 1),
+         At(0, 0, 0),
+         Capsule(0.1f, 0.5f),
+         AlongX(0, 0, 0.9f),
+         0.2f,
+         {0, 0, -1, 0},
+         {-0.5f, 0, 1, 0},
+         {-0.5f, 0, 0.8f, 0}},
+        {"core reaching in through a side face",
+         Box(1, 1, 1),
+         At(0, 0, 0),
+         Capsule(0.5f, 1),
+         AlongX(-1, 0, 0.5f),
+         0.5f,
+         {1, 0, 0, 0},
+         {-1, 0, 0.5f, 0},
+         {-0.5f, 0, 0.5f, 0}},
+        {"standing, the core's start inside",
+         Box(1, 1, 1),
+         At(0, 0, 0),
+         Capsule(0.1f, 0.5f),
+         Standing(1.2f, 1),
+         0.4f,
+         {0, 0, -1, 0},
+         {0, 0, 1, 0},
+         {0, 0, 0.6f, 0}},
+        {"standing, the core's start above: where it enters",
+         Box(1, 1, 1),
+         At(0, 0, 0),
+         Capsule(0.1f, 0.5f),
+         Standing(1.2f, -1),
+         0.1f,
+         {0, 0, -1, 0},
+         {0, 0, 1, 0},
+         {0, 0, 0.9f, 0}},
+        // Local y of the turned box lies along world x: its face 0.1 away is the nearest.
+        {"turned box",
+         Box(2, 1, 0.5f),
+         At(0, 0, 0, AxisAngle(0, 0, 1, 1.57079633f)),
+         Capsule(0.2f, 0.5f),
+         At(0.9f, 0, 0),
+         0.3f,
+         {-1, 0, 0, 0},
+         {1, -0.5f, 0, 0},
+         {0.7f, -0.5f, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConstraintRow row{};
+        CollideBoxCapsule(row, c.box, c.wa, c.capsule, c.wb);
+        ASSERT_EQ(row.found, 1);
+        EXPECT_NEAR(row.depth, c.depth, 1e-5f);
+        ExpectVec(row.normal, c.normal.x, c.normal.y, c.normal.z);
+        ExpectVec(row.worldPointA, c.pointA.x, c.pointA.y, c.pointA.z);
+        ExpectVec(row.worldPointB, c.pointB.x, c.pointB.y, c.pointB.z);
+    }
 }
 
 TEST(CapsuleCapsule, ParallelCoresUseTheEndCaps) {
