@@ -9,7 +9,9 @@
 #include "Core/PRandom.h"
 #include "Weapons/PBonusShot.h"
 #include "Weapons/PExplosionShot.h"
+#include "Weapons/PGibShot.h"
 #include "Weapons/PRocketShot.h"
+#include "Weapons/PSparksShot.h"
 #include "Weapons/PTracerShot.h"
 #include "WeaponsTestSupport.h"
 
@@ -201,6 +203,27 @@ TEST(WeaponsSystem, DemoShotsTheCarFiresAreThePlayers) {
     auto* homing = dynamic_cast<CPHomingRocketShot*>(weapons.GetPool("srocket1")->front().Get());
     ASSERT_NE(homing, nullptr);
     EXPECT_FALSE(homing->GetParams().enemy);
+
+    // Every kind of debris has a line, and something launches each: the barrels' blast throws
+    // both gibs, the homing rocket ends in the debris explosion, the gauss slug in a spray.
+    struct Line {
+        const char* name;
+        bool (*kind)(CPShot*);
+    };
+    const Line lines[] = {
+        {"rocket_exp3", [](CPShot* s) { return dynamic_cast<CPDebrisExplosionShot*>(s) != nullptr; }},
+        {"gib_crate", [](CPShot* s) { return dynamic_cast<CPGibShot*>(s) && !dynamic_cast<CPGibTrailShot*>(s); }},
+        {"gib_spark", [](CPShot* s) { return dynamic_cast<CPGibTrailShot*>(s) != nullptr; }},
+        {"oil1", [](CPShot* s) { return dynamic_cast<CPSprayShot*>(s) != nullptr; }},
+        {"spike", [](CPShot* s) { return dynamic_cast<CPMineShot*>(s) != nullptr; }},
+    };
+    for (const Line& line : lines) {
+        ASSERT_NE(weapons.GetPool(line.name), nullptr) << line.name;
+        EXPECT_TRUE(line.kind(weapons.GetPool(line.name)->front().Get())) << line.name;
+    }
+    for (const char* uses :
+         {"srocket1 s_rocket crate.rdf;player;30;50;rocket_exp3;", "gib_crate,gib_spark", ";oil1;shot.wav"})
+        EXPECT_NE(text.find(uses), std::string::npos) << uses;
 }
 
 } // namespace
