@@ -24,13 +24,16 @@
 #include "Render/PAnimatedObject.h"
 #include "Render/PAnimation.h"
 #include "Render/PAnimationManager.h"
+#include "Render/PEffect.h"
 #include "Render/PLight.h"
+#include "Render/PMaterial.h"
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PPartAnimation.h"
 #include "Render/PRender.h"
 #include "Render/PRenderObject.h"
 #include "Render/PSprite.h"
+#include "Render/PTextureManager.h"
 #include "Render/RdfDescription.h"
 #include "Render/RenderTestSupport.h"
 
@@ -431,6 +434,43 @@ TEST_F(MeshManagerTest, ShadowMaterialsFollowTheEffectAndTheEarlierShadowFlag) {
     EXPECT_FALSE(yard->FindChild("hedge")->IsShadowBox());
     // Sprites start without the flag.
     EXPECT_EQ(shadowOf("glow"), nullptr);
+}
+
+// "shadowtextures": a part whose own shadow texture ("<dir>\\<name><suffix>") and shadow effect
+// (its effect less three characters, plus the effect suffix) both exist takes the texture as a
+// further one and the effect in place of its own; the key lasts for the one load.
+TEST_F(MeshManagerTest, ShadowTexturesReplaceTheEffectWhereBothFilesExist) {
+    Mesh mesh;
+    mesh.nodes = {Quad("Box"), Quad("Lid"), Quad("Pot")};
+    PutMesh("set.msh", mesh);
+    StartRender();
+    // A 1 x 1 picture and a plain effect, so that the names survive loading.
+    const std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 8, 1, 2, 3, 255};
+    for (const char* file : {"a.tga", "shadows/box_s.tga", "shadows/pot_s.tga"})
+        root_.Put(std::string("Data/Textures/") + file, tga);
+    const std::string fx = "param texture2D tex0;\ntechnique T { pass P { fixed; } }\n";
+    for (const char* file : {"simple.fx", "simple_sh.fx", "glow.fx"})
+        root_.Put(std::string("Data/Effects/") + file, Text(fx));
+    const std::string sections = "[box]\neffectfile = simple.fx\ntexturefile1 = a.tga\n"
+                                 "[lid]\neffectfile = simple.fx\ntexturefile1 = a.tga\n"
+                                 "[pot]\neffectfile = glow.fx\ntexturefile1 = a.tga\n";
+    PutRdf("set.rdf", "m=set.msh\nshadowtextures = shadows, _s.tga, _sh.fx\n" + sections);
+    PutRdf("plain.rdf", "m=set.msh\n" + sections);
+    auto look = [&](const CPRefPtr<CPGameObject>& root, const char* part) {
+        CPMaterial* m = MeshOf(root->FindChild(part))->GetMaterial().Get();
+        std::string text = m->GetEffect() ? m->GetEffect()->GetName() : "?";
+        for (int i = 0; m->GetTextureBlock() && i < m->GetTextureBlock()->GetCount(); ++i)
+            text += " " + m->GetTextureBlock()->GetTexture(i)->GetName();
+        return text;
+    };
+    CPRefPtr<CPGameObject> set = Load("set.rdf");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(look(set, "box"), "simple_sh.fx a.tga shadows\\box_s.tga");
+    EXPECT_EQ(look(set, "lid"), "simple.fx a.tga"); // no texture of its name
+    EXPECT_EQ(look(set, "pot"), "glow.fx a.tga");   // no "glow_sh.fx"
+    CPRefPtr<CPGameObject> plain = Load("plain.rdf");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(look(plain, "box"), "simple.fx a.tga");
 }
 
 TEST_F(MeshManagerTest, StaticMeshCacheIgnoresCaseAndPurgesOnlyLevelMeshes) {
