@@ -148,8 +148,8 @@ void CPParticleRenderObject::Fill(CPVertex* vertices, CPIndex* indices, uint16_t
         } else if (p.fade) {
             uint32_t alpha = 0;
             if (p.age < p.life) {
-                const int a = static_cast<int>((p.life - p.age) * 256.0f / p.life);
-                alpha = a > 255 ? 255u : static_cast<uint32_t>(a < 0 ? 0 : a);
+                // Only the low byte counts: a particle of age 0 gives 256, which wraps to 0.
+                alpha = static_cast<uint32_t>(static_cast<int>((p.life - p.age) * 256.0f / p.life)) & 0xffu;
             }
             color = alpha << 24 | 0x00ffffffu;
         }

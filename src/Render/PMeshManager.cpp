@@ -241,6 +241,10 @@ void CPMeshManager::BuildEmitter(CPGameObject& root, const std::string& line) {
     const std::string& parent = Field(f, 2);
     if (parent == root.GetName()) root.AddChild(object);
     else if (CPRefPtr<CPGameObject> holder = root.GetPartByName(parent)) holder->AddChild(object);
+    // A misspelt line would otherwise lose its emitter without a trace.
+    else
+        GetLog().Write(0, "%s: psystem \"%s\" dropped, no part \"%s\"\n", root.GetName().c_str(), name.c_str(),
+                       parent.c_str());
 }
 
 CPRefPtr<CPGameObject> CPMeshManager::NewEmitter(const std::string& name, const std::vector<std::string>& definitions,

@@ -7,9 +7,10 @@
 void CPRenderObject::UpdateWorldVertices() {
     if (isStatic) return;
     const Mat4& w = owner_ ? owner_->GetWorldMatrix() : worldMatrix;
-    worldVertices.resize(vertices.size());
+    // Only position and normal follow the model: colours and texture coordinates written into the
+    // world list (a flash fading its quad) stay. A list of another length is made afresh.
+    if (worldVertices.size() != vertices.size()) worldVertices = vertices;
     for (size_t i = 0; i < vertices.size(); ++i) {
-        worldVertices[i] = vertices[i];
         worldVertices[i].position = Vec3TransformCoord(vertices[i].position, w);
         worldVertices[i].normal = Vec3TransformNormal(vertices[i].normal, w);
     }

@@ -1,25 +1,28 @@
 #include "Render/RdfDescription.h"
 
 #include "Core/PTextReader.h"
+#include "Core/PTokenizer.h"
 #include "Core/PUtils.h"
 
 namespace {
 
-// Splits at the first "=" outside double quotes; false when there is none.
-bool SplitKeyValue(const std::string& line, std::string& key, std::string& value) {
+// Splits at the first "=" outside double quotes. Key and value are read as tokens are: quotes
+// group and are dropped, a doubled quote inside them is one quote, blanks at the ends go. A line
+// without "=" is a key with an empty value.
+void SplitKeyValue(const std::string& line, std::string& key, std::string& value) {
+    size_t equals = line.size();
     bool quoted = false;
     for (size_t i = 0; i < line.size(); ++i) {
         if (line[i] == '"') quoted = !quoted;
-        if (line[i] == '=' && !quoted) {
-            // Quotes stay in the value, so the part lines split later still honour them.
-            key = line.substr(0, i);
-            value = line.substr(i + 1);
-            Trim(key);
-            Trim(value);
-            return true;
+        else if (line[i] == '=' && !quoted) {
+            equals = i;
+            break;
         }
     }
-    return false;
+    // A line feed never stands inside a line, so these tokenizers read the whole text as one token.
+    CPTokenizer(line.substr(0, equals), "\n", true).NextToken(key);
+    value.clear();
+    if (equals < line.size()) CPTokenizer(line.substr(equals + 1), "\n", true).NextToken(value);
 }
 
 } // namespace
@@ -56,7 +59,7 @@ RdfDescription ParseRdf(const char* text, int size) {
             continue;
         }
         std::string key, value;
-        if (!SplitKeyValue(line, key, value)) continue;
+        SplitKeyValue(line, key, value);
         ToLower(key);
         ToLower(value);
         if (key == "sprite") rdf.sprites.push_back(value);

@@ -24,8 +24,9 @@ struct RdfDescription {
 
 // Parses the text with the data-file line rules: the first line is the main line; every further
 // line is a "[section]" header or "key = value" (split at the first "=" outside double quotes,
-// both lower-cased). File-level keys count wherever they stand; other keys belong to the current
-// section and are ignored before the first header. Lines without "=" are ignored.
+// quotes dropped, both trimmed and lower-cased; a line without "=" is a key with an empty value).
+// File-level keys count wherever they stand; other keys belong to the current section and are
+// ignored before the first header.
 RdfDescription ParseRdf(const char* text, int size);
 
 // A section value, or "" when the key is absent.

@@ -120,13 +120,8 @@ bool CPBonusShot::Update() {
         return true;
     }
     case Money:
-        if (CPGameData* data = GetGameData()) {
-            const float money = data->GetMoney() + 100.0f;
-            data->SetMoney(money);
-            char text[48];
-            std::snprintf(text, sizeof(text), "%.2f", static_cast<double>(money));
-            SendToGameMenu("change_money", text);
-        }
+        // Setting the money tells "gamemenu" the new amount ("change_money") itself.
+        if (CPGameData* data = GetGameData()) data->SetMoney(data->GetMoney() + 100.0f);
         return false;
     case Armor:
         if (CPShotWorld* world = GetShotWorld()) world->RepairPlayerCar(50.0f);

@@ -163,15 +163,20 @@ void CPExplosionShot::Launch(const Vec3& position, const Vec3& direction, float 
         const Vec3 at = position + RandomTurn(Vec3(0, 0, 0.9f * r));
         const float growth = 2.4f + 0.8f * ShotRandom();
         const float life = 0.5f + 0.4f * ShotRandom();
-        const Vec3 v(0.4f * ShotRandom() - 0.2f, 0.4f * ShotRandom() - 0.2f, 0.5f + 2.5f * ShotRandom());
+        const float vx = 0.4f * ShotRandom() - 0.2f;
+        const float vy = 0.4f * ShotRandom() - 0.2f;
+        const Vec3 v(vx, vy, 0.5f + 2.5f * ShotRandom());
         EmitShotParticle(smokeType_, at, 0.1f, life, false, v, Vec3(), growth);
     }
     for (int i = 0; i < columnCount_; ++i) {
-        const Vec3 at = position + Vec3(r * (0.5f * ShotRandom() - 0.25f), r * (0.5f * ShotRandom() - 0.25f),
-                                        r * (0.5f * ShotRandom() - 0.25f));
+        const float ax = r * (0.5f * ShotRandom() - 0.25f);
+        const float ay = r * (0.5f * ShotRandom() - 0.25f);
+        const Vec3 at = position + Vec3(ax, ay, r * (0.5f * ShotRandom() - 0.25f));
         const float growth = 0.4f + 1.8f * ShotRandom();
         const float life = 2.2f + 2.0f * ShotRandom();
-        const Vec3 v(0.8f * ShotRandom() - 0.4f, 0.8f * ShotRandom() - 0.4f, 4.5f + 0.5f * ShotRandom());
+        const float vx = 0.8f * ShotRandom() - 0.4f;
+        const float vy = 0.8f * ShotRandom() - 0.4f;
+        const Vec3 v(vx, vy, 4.5f + 0.5f * ShotRandom());
         EmitShotParticle(columnType_, at, 2.7f, life, false, v, Vec3(0, 0, -2), growth);
     }
     for (const std::string& name : debris_) {
@@ -192,15 +197,17 @@ void CPExplosionShot::Launch(const Vec3& position, const Vec3& direction, float 
             const Vec3 n = dist > 0.0f ? d / dist : Vec3(0, 0, 1);
             const float k = 1.5f * r - dist;
             const Vec3 half = object->GetCollisionBounds().max - object->GetCollisionBounds().min;
-            const Vec3 jitter(half.x * 0.5f * (ShotRandom() - 0.5f), half.y * 0.5f * (ShotRandom() - 0.5f),
-                              half.z * 0.5f * (ShotRandom() - 0.5f));
+            const float jx = half.x * 0.5f * (ShotRandom() - 0.5f);
+            const float jy = half.y * 0.5f * (ShotRandom() - 0.5f);
+            const Vec3 jitter(jx, jy, half.z * 0.5f * (ShotRandom() - 0.5f));
             PushObject(object.Get(), n * (k * push_), object->GetPosition() + jitter);
             object->Damage(object->GetPosition(), -FlatDirection(n), std::max(0.0f, k * damageFactor_), nullptr,
                            variant_ == 1);
         }
     }
-    EmitShotParticle(scorchType_, position, 2.0f * r, 30.0f, true, Vec3(0, 0, 2.0f * MathPi * ShotRandom()), Vec3(),
-                     0.4f + 1.8f * ShotRandom());
+    const float scorchGrowth = 0.4f + 1.8f * ShotRandom();
+    const float scorchTurn = 2.0f * MathPi * ShotRandom();
+    EmitShotParticle(scorchType_, position, 2.0f * r, 30.0f, true, Vec3(0, 0, scorchTurn), Vec3(), scorchGrowth);
     CPShot::Launch(position, direction, damage, owner, extra);
     // The base launch turned the object along the direction; the stack faces the camera.
     FaceCamera();

@@ -52,7 +52,9 @@ void CPGibShot::Throw(const Vec3& position, const Vec3& throwPoint, const Vec3& 
     if (Physics::Body* body = data->GetBody()) body->SetCollisionGroup(3);
     if (CPPhysics* physics = GetPhysics()) physics->RestoreObject(this);
     if (!data->GetBody()) return;
-    const Vec3 jitter(0.2f * ShotRandom() - 0.1f, 0.2f * ShotRandom() - 0.1f, 0.2f * ShotRandom() - 0.1f);
+    const float jx = 0.2f * ShotRandom() - 0.1f;
+    const float jy = 0.2f * ShotRandom() - 0.1f;
+    const Vec3 jitter(jx, jy, 0.2f * ShotRandom() - 0.1f);
     PushObject(this, impulse, throwPoint + jitter);
 }
 
@@ -126,10 +128,12 @@ bool CPGibTrailShot::Update() {
     if (emitTimer_ >= interval_) {
         emitTimer_ = 0.0f;
         if (GetPosition().z >= 0.0f) {
+            const float size = particleSize_ * (1.0f + 0.2f * ShotRandom());
+            const float life = particleLife_ * (1.0f + 0.2f * ShotRandom());
+            // No choice of turns draws nothing for it.
             const float turn = turns_ > 0 ? static_cast<float>(EngineRand() % turns_) : 0.0f;
-            EmitShotParticle(particleType_, GetPosition(), particleSize_ * (1.0f + 0.2f * ShotRandom()),
-                             particleLife_ * (1.0f + 0.2f * ShotRandom()), true,
-                             Vec3(turn, 0.0f, 2.0f * MathPi * ShotRandom()));
+            const float spin = 2.0f * MathPi * ShotRandom();
+            EmitShotParticle(particleType_, GetPosition(), size, life, true, Vec3(turn, 0.0f, spin));
         }
     }
     QueueForDrawing(this);

@@ -95,9 +95,10 @@ void CPSprayShot::Launch(const Vec3& position, const Vec3& direction, float dama
         while (t < x && emitted < kMaxBurstParticles) {
             const float step = ShotRandom() * largest_;
             p += stream * step;
-            EmitShotParticle(type_, p, (x - t) * s / x, 20.0f + 5.0f * ShotRandom(), true,
-                             Vec3(static_cast<float>(EngineRand() % 4), 0.0f, 2.0f * MathPi * ShotRandom()),
-                             Vec3(0, 0, -9));
+            const float life = 20.0f + 5.0f * ShotRandom();
+            const float turn = static_cast<float>(EngineRand() % 4);
+            const float spin = 2.0f * MathPi * ShotRandom();
+            EmitShotParticle(type_, p, (x - t) * s / x, life, true, Vec3(turn, 0.0f, spin), Vec3(0, 0, -9));
             ++emitted;
             // A step of nothing would never reach the end of the stream.
             if (step <= 0.0f) break;

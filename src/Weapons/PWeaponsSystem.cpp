@@ -64,12 +64,11 @@ void CPWeaponsSystem::LoadText(const void* data, int size) {
     std::string line;
     while (lines.GetLine(line)) {
         if (line.empty()) continue;
-        // Runs of blanks separate like one blank.
+        // Every blank separates: two in a row make an empty word, so such a line names no kind.
         std::vector<std::string> words;
         CPTokenizer tokens(line, " ", true);
         std::string word;
-        while (tokens.NextToken(word))
-            if (!word.empty() && word != " ") words.push_back(word);
+        while (tokens.NextToken(word)) words.push_back(word);
         if (words.size() < 3) {
             GetLog().Write(1, "%s: line %d has fewer than three words, skipped\n", kFileName, lines.GetLineCount());
             continue;

@@ -39,7 +39,9 @@ TEST(ObjectFunctionsProgramTest, ScriptsLoadPlaceCopyAndFindObjects) {
     std::vector<uint8_t> corrupt = WriteMesh(car, MeshKind::P3d);
     corrupt.resize(corrupt.size() / 2);
     Put("Data/Meshes/corrupt.p3d", corrupt);
-    std::ofstream("Data/Meshes/car.rdf") << "mesh = car.p3d\n[car]\nscript = victim\n";
+    // The emitter names a parent the car lacks: dropped, and the log says so.
+    std::ofstream("Data/Meshes/car.rdf") << "mesh = car.p3d\npsystem = smoke, nowhere, 0, 0, 0, 0.2, smoke_\n"
+                                            "[car]\nscript = victim\n";
     std::ofstream("Data/Meshes/corrupt.rdf") << "mesh = corrupt.p3d\n";
 
     ProgramHarness::ProgramOptions options;
@@ -78,6 +80,7 @@ TEST(ObjectFunctionsProgramTest, ScriptsLoadPlaceCopyAndFindObjects) {
     EXPECT_FALSE(root.ReadLines("victim.log").empty());
     // The refused mesh file is named on the log with its reason.
     EXPECT_NE(out.find("corrupt.p3d: file ends inside"), std::string::npos) << out;
+    EXPECT_NE(out.find("car: psystem \"smoke\" dropped, no part \"nowhere\""), std::string::npos) << out;
 }
 
 } // namespace

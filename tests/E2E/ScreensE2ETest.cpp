@@ -182,7 +182,7 @@ TEST_F(ScreensE2ETest, AProfileIsDeletedOnlyAtTheSecondDeleteAndTheOptionsAndKey
         EXPECT_NE(std::find(actions.begin(), actions.end(), line), actions.end()) << line;
 }
 
-// A new profile's first look at the shop: it opens on the weapons, and there is one for sale. Then
+// A new profile's first look at the shop: it opens on the weapons, and two are for sale. Then
 // "auto": the set it fits is paid for, so it is the car that races, and the money shown is what is
 // left. The demo's figures: 1000 to start with, a starting car worth 1610 (machine gun 100, rocket
 // launcher 450, two shock charges 500 each, spikes 60, the stock engine free), and the first
@@ -205,11 +205,13 @@ TEST_F(ScreensE2ETest, TheShopOpensOnWeaponsForSaleAndAutoFitsTheCarItChargesFor
         "shop = profile BO,1000.00,coupe_t,1.00",
         "shop = money 1000",
         "shop = fitted mgun rlauncher v6 nuke spike",
+        "shop = item gauss,Gauss gun,400.00",
         "shop = item hmgun,Heavy machine gun,300.00",
         "shop = button auto",
         "shop = auto mgun,,,nitro,,ram,v6,plate,,0.00,spike",
         "shop = money 1980",
         "shop = fitted mgun nitro ram v6 plate spike",
+        "shop = item gauss,Gauss gun,400.00",
         "shop = item hmgun,Heavy machine gun,300.00",
     };
     EXPECT_EQ(shop, expected) << journalText;

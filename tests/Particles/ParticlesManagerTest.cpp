@@ -110,14 +110,16 @@ TEST_F(ParticlesManagerTest, BadLinesReadAsZerosWithoutCrashing) {
     EXPECT_TRUE(manager->CreateFlame(1)); // an empty line of names still makes a system
 }
 
-TEST_F(ParticlesManagerTest, FadeAlphaFallsOverTheLifeAndAgeZeroIsOpaque) {
+// The alpha is the low byte of trunc((life - age) * 256 / life): age 0 gives 256, so 0.
+TEST_F(ParticlesManagerTest, FadeAlphaFallsOverTheLifeAndAgeZeroIsTransparent) {
     ASSERT_TRUE(StartWith(kFiles));
     UseCamera(Vec3(-10, 0, 0), Vec3(0, 0, 0));
     struct Row {
         float life, age;
         uint32_t alpha;
     };
-    const Row rows[] = {{1, 0, 255}, {1, 0.25f, 192}, {2, 1, 128}, {1, 0.999f, 0}, {1, 1, 0}, {1, 1.5f, 0}};
+    const Row rows[] = {{1, 0, 0},      {1, 0.25f, 192}, {2, 1, 128}, {1, 0.001f, 255},
+                        {1, 0.999f, 0}, {1, 1, 0},       {1, 1.5f, 0}};
     for (const Row& row : rows) {
         manager->ClearAll();
         manager->EmitParticle(Desc("plain", row.life, true));

@@ -439,3 +439,56 @@ TEST_F(PlayerWeaponTest, PanelIsToldOncePerShotFired) {
 }
 
 } // namespace
+
+namespace {
+
+// "lgun2x" is kind 1 and fires as the machine gun; "ssrlauncher" is kind 3 and fires the homing
+// rocket without a casing; a name of no kind (9) fires nothing and spends nothing, but its flashes
+// still turn.
+TEST_F(PlayerWeaponTest, KindsOneThreeAndNine) {
+    data.catalogs[CatalogWeapons].Add(Record("lgun2x", 1, 5, 50, 5));
+    data.catalogs[CatalogWeapons].Add(Record("ssrlauncher", 1, 5, 50, 5));
+    const struct {
+        const char* weapon;
+        const char* shot;
+        size_t casings;
+    } cases[] = {{"lgun2x", "trasser11", 1}, {"ssrlauncher", "srocket1", 0}, {"nokind", "", 0}};
+    for (const auto& c : cases) {
+        effects.shots.clear();
+        effects.particles.clear();
+        MakeCar({c.weapon});
+        Arm(c.weapon);
+        Mount(0);
+        ASSERT_TRUE(car->weapon.part) << c.weapon;
+        car->SetFiring(true);
+        Frames(1);
+        if (*c.shot) {
+            ASSERT_EQ(effects.shots.size(), 1u) << c.weapon;
+            EXPECT_EQ(effects.shots[0].name, c.shot);
+            EXPECT_EQ(effects.shots[0].damage, 5.0f);
+            EXPECT_NEAR(car->weapon.ammunition[0], 1.0f - 1.0f / 50.0f, 1e-6f) << c.weapon;
+            EXPECT_NEAR(car->weapon.shotTimer, 1.0f / 5.0f, 1e-6f) << c.weapon;
+        } else {
+            EXPECT_TRUE(effects.shots.empty());
+            EXPECT_EQ(car->weapon.ammunition[0], 1.0f);
+            EXPECT_LT(car->weapon.shotTimer, 0.0f); // counted down, never set again
+            EXPECT_EQ(car->weapon.flashIndex, 0);   // the first flash shows all the same
+            EXPECT_TRUE(car->weapon.flashes[0]->IsVisible());
+        }
+        EXPECT_EQ(effects.particles.size(), c.casings) << c.weapon;
+    }
+}
+
+// A slot whose ammunition is below 0 mounts its weapon blocked; one at 0 does not.
+TEST_F(PlayerWeaponTest, MountingWithNegativeAmmunitionBlocks) {
+    for (float ammunition : {-0.01f, 0.0f}) {
+        MakeCar({"mgun"});
+        Arm("mgun");
+        car->weapon.ammunition[0] = ammunition;
+        Mount(0);
+        ASSERT_TRUE(car->weapon.part);
+        EXPECT_EQ(car->weapon.blocked, ammunition < 0.0f) << ammunition;
+    }
+}
+
+} // namespace

@@ -3,12 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "Core/PGameObject.h"
 #include "Core/PKernel.h"
+#include "Core/PLuaScript.h"
+#include "Core/PPath.h"
+#include "Core/PScriptManager.h"
 #include "Core/PSettings.h"
 #include "Particles/PParticleSystem.h"
 #include "Platform/NullDevice.h"
@@ -17,13 +24,17 @@
 #include "Render/PAnimatedObject.h"
 #include "Render/PAnimation.h"
 #include "Render/PAnimationManager.h"
+#include "Render/PEffect.h"
 #include "Render/PLight.h"
+#include "Render/PMaterial.h"
 #include "Render/PMaterialManager.h"
 #include "Render/PMeshManager.h"
 #include "Render/PPartAnimation.h"
 #include "Render/PRender.h"
 #include "Render/PRenderObject.h"
 #include "Render/PSprite.h"
+#include "Render/PTextureManager.h"
+#include "Render/RdfDescription.h"
 #include "Render/RenderTestSupport.h"
 
 using namespace MeshFile;
@@ -166,6 +177,33 @@ TEST(RdfGrammar, MainLineSectionsAndFileLevelKeys) {
     EXPECT_TRUE(header.sections.empty());
 }
 
+// Key and value split at the first "=" outside quotes; quotes group and go, blanks at the ends go,
+// a line without "=" is a key with an empty value.
+TEST(RdfGrammar, SectionValuesAreReadAsTokens) {
+    const struct {
+        const char* line;
+        const char* key;
+        const char* value;
+    } cases[] = {
+        {"type = \"4\"", "type", "4"},
+        {"Visible=\"0\"", "visible", "0"},
+        {"param = \"a = b\"", "param", "a = b"},
+        {"param = a = b", "param", "a = b"},
+        {"\"par=am\" = 1", "par=am", "1"},
+        {"param = \"say \"\"Hi\"\"\"", "param", "say \"hi\""},
+        {"param = \"  padded  \"", "param", "padded"},
+        {"script", "script", ""},
+        {"script =", "script", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string text = std::string("m = x\n[s]\n") + c.line + "\n";
+        const RdfDescription rdf = ParseRdf(text.data(), static_cast<int>(text.size()));
+        const RdfSection& s = rdf.Section("s");
+        ASSERT_EQ(s.count(c.key), 1u) << c.line;
+        EXPECT_EQ(RdfValue(s, c.key), c.value) << c.line;
+    }
+}
+
 TEST_F(MeshManagerTest, NodeCountGivesTheNodeOrAGroup) {
     Mesh one;
     one.nodes = {Quad("Body")};
@@ -246,6 +284,14 @@ TEST_F(MeshManagerTest, MeshNodesTakeWhiteVerticesTypesAndCollisionBoxes) {
     EXPECT_EQ(lid->GetParameterText(), "hinge");
     EXPECT_EQ(lid->GetFlameType(), 2);
     EXPECT_EQ(lid->GetPosition(), Vec3()); // older nodes stay at the origin
+
+    // Quoted values read as the same numbers.
+    PutRdf("quoted.rdf", "m=crate.msh\n[lid]\ntype = \"4\"\nvisible = \"0\"\n");
+    CPRefPtr<CPGameObject> quoted = Load("quoted.rdf", 20);
+    ASSERT_TRUE(quoted);
+    ASSERT_TRUE(quoted->FindChild("lid"));
+    EXPECT_EQ(MeshOf(quoted->FindChild("lid"))->GetMaterial()->GetType(), 24);
+    EXPECT_FALSE(quoted->FindChild("lid")->IsVisible());
 }
 
 TEST_F(MeshManagerTest, P3dNodesTakePoseBoxesAndPhysics) {
@@ -390,6 +436,43 @@ TEST_F(MeshManagerTest, ShadowMaterialsFollowTheEffectAndTheEarlierShadowFlag) {
     EXPECT_EQ(shadowOf("glow"), nullptr);
 }
 
+// "shadowtextures": a part whose own shadow texture ("<dir>\\<name><suffix>") and shadow effect
+// (its effect less three characters, plus the effect suffix) both exist takes the texture as a
+// further one and the effect in place of its own; the key lasts for the one load.
+TEST_F(MeshManagerTest, ShadowTexturesReplaceTheEffectWhereBothFilesExist) {
+    Mesh mesh;
+    mesh.nodes = {Quad("Box"), Quad("Lid"), Quad("Pot")};
+    PutMesh("set.msh", mesh);
+    StartRender();
+    // A 1 x 1 picture and a plain effect, so that the names survive loading.
+    const std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 8, 1, 2, 3, 255};
+    for (const char* file : {"a.tga", "shadows/box_s.tga", "shadows/pot_s.tga"})
+        root_.Put(std::string("Data/Textures/") + file, tga);
+    const std::string fx = "param texture2D tex0;\ntechnique T { pass P { fixed; } }\n";
+    for (const char* file : {"simple.fx", "simple_sh.fx", "glow.fx"})
+        root_.Put(std::string("Data/Effects/") + file, Text(fx));
+    const std::string sections = "[box]\neffectfile = simple.fx\ntexturefile1 = a.tga\n"
+                                 "[lid]\neffectfile = simple.fx\ntexturefile1 = a.tga\n"
+                                 "[pot]\neffectfile = glow.fx\ntexturefile1 = a.tga\n";
+    PutRdf("set.rdf", "m=set.msh\nshadowtextures = shadows, _s.tga, _sh.fx\n" + sections);
+    PutRdf("plain.rdf", "m=set.msh\n" + sections);
+    auto look = [&](const CPRefPtr<CPGameObject>& root, const char* part) {
+        CPMaterial* m = MeshOf(root->FindChild(part))->GetMaterial().Get();
+        std::string text = m->GetEffect() ? m->GetEffect()->GetName() : "?";
+        for (int i = 0; m->GetTextureBlock() && i < m->GetTextureBlock()->GetCount(); ++i)
+            text += " " + m->GetTextureBlock()->GetTexture(i)->GetName();
+        return text;
+    };
+    CPRefPtr<CPGameObject> set = Load("set.rdf");
+    ASSERT_TRUE(set);
+    EXPECT_EQ(look(set, "box"), "simple_sh.fx a.tga shadows\\box_s.tga");
+    EXPECT_EQ(look(set, "lid"), "simple.fx a.tga"); // no texture of its name
+    EXPECT_EQ(look(set, "pot"), "glow.fx a.tga");   // no "glow_sh.fx"
+    CPRefPtr<CPGameObject> plain = Load("plain.rdf");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(look(plain, "box"), "simple.fx a.tga");
+}
+
 TEST_F(MeshManagerTest, StaticMeshCacheIgnoresCaseAndPurgesOnlyLevelMeshes) {
     StartRender();
     const std::vector<CPVertex> v = {Vertex(0, 0, 0), Vertex(1, 0, 0), Vertex(0, 1, 0)};
@@ -492,6 +575,85 @@ TEST_F(MeshManagerTest, SpriteLightAndEmitterPartsFollowTheirParentRules) {
     EXPECT_FALSE(root->FindChild("deep"));
     EXPECT_FALSE(root->FindChild("snow2"));
     EXPECT_TRUE(root->FindChild("snowy"));
+}
+
+// Every light and emitter line of the demo's descriptions names a part that exists, so none is
+// dropped: the crate's smoke among them.
+TEST_F(MeshManagerTest, DemoDescriptionsGiveEveryLightAndEmitterAPart) {
+    const std::filesystem::path data = std::filesystem::path(VASTREL_SOURCE_DIR) / "data" / "Data" / "Meshes";
+    std::vector<std::filesystem::path> descriptions;
+    for (const auto& e : std::filesystem::directory_iterator(data)) {
+        std::ifstream in(e.path(), std::ios::binary);
+        root_.Put("Data/Meshes/" + e.path().filename().string(),
+                  std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        if (e.path().extension() == ".rdf") descriptions.push_back(e.path());
+    }
+    ASSERT_EQ(std::system((std::string(VASTREL_BINARY_DIR) + "/bin/mkdata . >/dev/null").c_str()), 0);
+    InvalidatePathCache();
+    int parts = 0;
+    for (const auto& path : descriptions) {
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const RdfDescription rdf = ParseRdf(text.data(), static_cast<int>(text.size()));
+        if (rdf.lights.empty() && rdf.psystems.empty()) continue;
+        CPRefPtr<CPGameObject> root = Load(path.filename().string());
+        ASSERT_TRUE(root) << path;
+        for (const auto* lines : {&rdf.lights, &rdf.psystems})
+            for (const std::string& line : *lines) {
+                const std::string name = line.substr(0, line.find(','));
+                EXPECT_TRUE(root->FindChild(name)) << path.filename() << ": " << line;
+                ++parts;
+            }
+    }
+    EXPECT_GT(parts, 0);
+
+    CPRefPtr<CPGameObject> crate = Load("crate.rdf");
+    ASSERT_TRUE(crate);
+    CPRefPtr<CPGameObject> chimney = crate->FindChild("chimney");
+    ASSERT_TRUE(chimney);
+    EXPECT_EQ(chimney->GetParentPointer(), crate.Get());
+    EXPECT_EQ(chimney->GetPosition(), Vec3(0, 0, 1.1f));
+    auto* system = dynamic_cast<CPParticleSystem*>(chimney->GetRenderPart().Get());
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(system->GetNames(), std::vector<std::string>{"chimney_"});
+    EXPECT_FLOAT_EQ(system->interval, 0.2f);
+}
+
+// The file-level keys of the root: line key points in file order, the line colour read as
+// hexadecimal (its default otherwise), the XML description; and a section's script.
+TEST_F(MeshManagerTest, LineKeysColourDescriptionAndScript) {
+    Mesh mesh;
+    mesh.nodes = {Quad("Box")};
+    PutMesh("box.msh", mesh);
+    root_.Put("Data/Descriptions/box.xml", Text("<car><camera fov=\"70\"/></car>\n"));
+    root_.Put("Data/Scripts/list.dat", Text("spin t_system race\n"));
+    root_.Put("Data/Scripts/spin.lua", Text("while true do Update() end\n"));
+    CPScriptManager scripts;
+    ASSERT_TRUE(scripts.LoadList());
+    PutRdf("box.rdf", "m=box.msh\n"
+                      "linekeypoint = 1, 2, 3\n"
+                      "[box]\n"
+                      "script = Spin\n"
+                      "linekeypoint = -4,0.5,6\n"
+                      "linecolor = FF102030\n"
+                      "description = Box.xml\n");
+    CPRefPtr<CPGameObject> box = Load("box.rdf");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->GetLineKeyPoints(), (std::vector<Vec3>{Vec3(1, 2, 3), Vec3(-4, 0.5f, 6)}));
+    EXPECT_EQ(box->GetLineColour(), 0xFF102030u);
+    EXPECT_EQ(box->GetDescriptionName(), "box.xml");
+    ASSERT_NE(box->GetDescription().RootElement(), nullptr);
+    EXPECT_STREQ(box->GetDescription().RootElement()->Value(), "car");
+    ASSERT_TRUE(scripts.GetScript("spin"));
+    EXPECT_EQ(box->GetScript().Get(), scripts.GetScript("spin").Get());
+
+    PutRdf("plain.rdf", "m=box.msh\n");
+    CPRefPtr<CPGameObject> plain = Load("plain.rdf");
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->GetLineKeyPoints().empty());
+    EXPECT_EQ(plain->GetLineColour(), 0xFF4E4E4Eu);
+    EXPECT_EQ(plain->GetDescriptionName(), "");
+    EXPECT_FALSE(plain->GetScript());
 }
 
 TEST_F(MeshManagerTest, ShortAndOddPartLinesBuildWithoutReadingPastTheirFields) {

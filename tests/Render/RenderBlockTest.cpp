@@ -230,3 +230,38 @@ TEST_F(RenderBlockTest, StaticObjectsAreAppendedOnceAndStaticItemsGroupedByMesh)
 }
 
 } // namespace
+
+namespace {
+
+// World vertices follow the owner in position and normal only; what was written into them
+// otherwise (a colour, a texture coordinate) stays, unless the list has another length.
+TEST(RenderObjectWorldVertices, OnlyPositionAndNormalFollowTheOwner) {
+    CPRefPtr<CPGameObject> owner(new CPGameObject("owner"));
+    owner->SetPosition(Vec3(1, 2, 3));
+    owner->UpdateTransform();
+    CPRefPtr<CPRenderObject> mesh(new CPRenderObject(owner.Get()));
+    CPVertex v;
+    v.position = {1, 0, 0};
+    v.normal = {0, 0, 1};
+    v.diffuse = 0xFF00FF00u;
+    v.tu = 0.25f;
+    mesh->vertices = {v, v};
+    mesh->worldVertices = mesh->vertices;
+    mesh->worldVertices[1].diffuse = 0x80FFFFFFu;
+    mesh->worldVertices[1].tu = 0.75f;
+    mesh->UpdateWorldVertices();
+    ASSERT_EQ(mesh->worldVertices.size(), 2u);
+    EXPECT_EQ(mesh->worldVertices[1].position, Vec3(2, 2, 3));
+    EXPECT_EQ(mesh->worldVertices[1].normal, Vec3(0, 0, 1));
+    EXPECT_EQ(mesh->worldVertices[1].diffuse, 0x80FFFFFFu);
+    EXPECT_EQ(mesh->worldVertices[1].tu, 0.75f);
+    EXPECT_EQ(mesh->worldVertices[0].diffuse, 0xFF00FF00u);
+
+    mesh->vertices.push_back(v);
+    mesh->UpdateWorldVertices();
+    ASSERT_EQ(mesh->worldVertices.size(), 3u);
+    EXPECT_EQ(mesh->worldVertices[1].diffuse, 0xFF00FF00u);
+    EXPECT_EQ(mesh->worldVertices[2].position, Vec3(2, 2, 3));
+}
+
+} // namespace

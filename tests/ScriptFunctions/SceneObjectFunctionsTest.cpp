@@ -85,11 +85,16 @@ TEST_F(SceneObjectFunctionsTest, PlaceTurnAndRead) {
     ASSERT_EQ(Run("SetRotation(car, 0, 0, math.pi / 2)"), "");
     EXPECT_NEAR(car->GetRotation().z, std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(car->GetRotation().w, std::sqrt(0.5f), 1e-6f);
-    // About x first, then y: the turn of X x Y.
+    // About x first, then y: X x Y is the matrix with rows (0, 0, -1), (1, 0, 0), (0, -1, 0), which
+    // takes (0, 1, 0) to (1, 0, 0); as a quaternion (0.5, 0.5, -0.5, 0.5).
     ASSERT_EQ(Run("SetRotation(car, math.pi / 2, math.pi / 2, 0)"), "");
-    const Quat expected = QuatRotationMatrix(MatRotationX(MathPi / 2) * MatRotationY(MathPi / 2));
-    EXPECT_NEAR(car->GetRotation().x, expected.x, 1e-6f);
-    EXPECT_NEAR(car->GetRotation().y, expected.y, 1e-6f);
+    const Quat turned = car->GetRotation();
+    const Quat expected(0.5f, 0.5f, -0.5f, 0.5f);
+    const float sign = turned.w < 0.0f ? -1.0f : 1.0f; // q and -q are the same turn
+    EXPECT_NEAR(sign * turned.x, expected.x, 1e-6f);
+    EXPECT_NEAR(sign * turned.y, expected.y, 1e-6f);
+    EXPECT_NEAR(sign * turned.z, expected.z, 1e-6f);
+    EXPECT_NEAR(sign * turned.w, expected.w, 1e-6f);
 
     ASSERT_EQ(Run("SetObjectVisible(car, false)"), "");
     EXPECT_FALSE(car->IsVisible());

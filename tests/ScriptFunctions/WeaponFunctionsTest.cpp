@@ -5,15 +5,22 @@
 #include <lua.hpp>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 
 #include "../Weapons/WeaponsTestSupport.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PScriptRegistry.h"
+#include "Platform/Audio.h"
 #include "Platform/Clock.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
 #include "ScriptFunctions/ScriptFunctions.h"
+#include "ScriptHarness.h"
+#include "Sound/NAudio.h"
+#include "Sound/NSound.h"
+#include "Sound/SoundTestSupport.h"
 #include "Weapons/PBonusShot.h"
 #include "Weapons/PShotWorld.h"
 #include "Weapons/PTracerShot.h"
@@ -236,6 +243,67 @@ TEST_F(WeaponFunctionsTest, CarWeaponSelectionAndFlags) {
         EXPECT_EQ(Eval(std::string("return select('#', ") + call + ")"), "#1,0") << call;
     // The name is required.
     EXPECT_EQ(Eval("return (pcall(SetCurrentWeapon, car))"), "#1,false");
+}
+
+} // namespace
+
+namespace {
+
+// The selection plays "undo_weapon" when it lands on the slot it left and "change_weapon" when it
+// moves; a sound still playing starts again from the beginning.
+TEST_F(WeaponFunctionsTest, SelectionPlaysUndoOnTheSameSlotAndChangeOtherwise) {
+    ScriptHarness::GameRoot root("");
+    std::filesystem::create_directories("Data/Sounds");
+    ASSERT_TRUE(SoundTest::WriteTone("Data/Sounds/undo.wav", 440, 0.5));
+    ASSERT_TRUE(SoundTest::WriteTone("Data/Sounds/change.wav", 660, 0.5));
+    std::ofstream("Data/Sounds/Sounds.dat") << "undo_weapon;undo.wav;2d\nchange_weapon;change.wav;2d\n";
+    // The device outlives the sounds, which are collected before it goes.
+    Platform::NullAudioDevice device;
+    struct Collect {
+        ~Collect() { CPManagedObject::CollectGarbage(); }
+    } collect;
+    CNSoundCache cache;
+    CNAudio audio;
+    audio.SetDevice(&device);
+    ASSERT_EQ(audio.Init(nullptr), S_OK);
+    CPRefPtr<CNSound> undo = audio.GetSound("undo_weapon"), change = audio.GetSound("change_weapon");
+    ASSERT_TRUE(undo && change);
+
+    CPCatalogItem gun;
+    gun.numbers = {1, 0, 1, 5, 0, 50, 5, 0};
+    for (const char* name : {"mgun", "gauss"}) {
+        gun.name = name;
+        data.catalogs[CatalogWeapons].Add(gun);
+    }
+    CPRefPtr<CPPlayer> car(new CPPlayer);
+    SetGlobalObject("car", car.Get());
+    const struct {
+        const char* w1;
+        const char* w2;
+        const char* w3;
+        int from;
+        const char* code;
+        int to;
+        bool changed;
+    } cases[] = {
+        {"", "mgun", "", 1, "SetPrevWeapon(car)", 1, false},
+        {"mgun", "", "gauss", 0, "SetPrevWeapon(car)", 2, true},
+        {"mgun", "", "gauss", 2, "SetNextWeapon(car)", 0, true},
+        {"", "", "gauss", 2, "SetNextWeapon(car)", 2, false},
+        {"", "", "", 0, "SetNextWeapon(car)", -1, true},
+    };
+    for (const auto& c : cases) {
+        data.raceConfiguration.weapon1 = c.w1;
+        data.raceConfiguration.weapon2 = c.w2;
+        data.raceConfiguration.weapon3 = c.w3;
+        car->weapon.slot = c.from;
+        undo->Stop();
+        change->Stop();
+        EXPECT_EQ(Eval(c.code), "#0");
+        EXPECT_EQ(car->weapon.slot, c.to) << c.code << " from " << c.from;
+        EXPECT_EQ(undo->IsPlaying(), !c.changed) << c.code << " from " << c.from;
+        EXPECT_EQ(change->IsPlaying(), c.changed) << c.code << " from " << c.from;
+    }
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 
 #include <cmath>
 
+#include "../RaceCommandLog.h"
+#include "../ScriptHarness.h"
 #include "Core/PRandom.h"
+#include "Physics/Physics.h"
 #include "Race/PGameData.h"
 #include "Race/PPhysicData.h"
 #include "Render/PRenderObject.h"
@@ -213,24 +216,61 @@ TEST_F(ShotKinds, PlasmaChargeShrinksOntoItsOwnerThenReleases) {
 }
 
 TEST_F(ShotKinds, ExplosionPushAndDamageFallWithDistance) {
+    Physics::SimulatorDesc desc;
+    desc.rigidBodiesCount = 16;
+    desc.geometriesCount = 4;
+    desc.overlapPairsCount = 4;
+    const Physics::Vector4 gravity(0, 0, -9.8f, 0);
+    Physics::Simulator* physics = Physics::CreateSimulator(desc, nullptr, &gravity);
+    ASSERT_NE(physics, nullptr);
     struct Case {
         float distance;
         bool listed;
-        float damage; // factor 2, R 4: (6 - d) x 2
+        float damage; // factor 2, R 4: (1.5 R - d) x 2
+        float push;   // factor 1 on a body of mass 1: the speed it is given, away from the centre
     };
-    const Case cases[] = {{0.0f, true, 12.0f}, {2.0f, true, 8.0f}, {6.0f, true, 0.0f}, {6.5f, false, 0.0f}};
+    const Case cases[] = {
+        {2.0f, true, 8.0f, 4.0f}, {5.0f, true, 2.0f, 1.0f}, {6.0f, true, 0.0f, 0.0f}, {6.5f, false, 0.0f, 0.0f}};
     for (const char* name : {"boom", "quiet"}) {
         for (const Case& c : cases) {
             RecordingSink sink;
             CPRefPtr<CPGameObject> target = Target(Vec3(c.distance, 0, 0), sink);
-            target->SetPhysicData(CPRefPtr<CPBodyLink>(new CPPhysicData(target.Get())));
+            CPRefPtr<CPPhysicData> data(new CPPhysicData(target.Get()));
+            target->SetPhysicData(data);
+            data->rigidBody = physics->CreateRigidBody();
+            ASSERT_NE(data->rigidBody, nullptr);
+            data->rigidBody->SetMass(1.0f);
+            data->rigidBody->SetLinearVelocity(Physics::Vector4(0, 0, 0, 0));
             world.objects = {target};
             Launch(name, Vec3(), Vec3(0, 0, 1));
-            // Only objects with a rigid body are pushed and damaged.
-            EXPECT_TRUE(sink.hits.empty());
+            if (!c.listed) {
+                EXPECT_TRUE(sink.hits.empty()) << name << " " << c.distance;
+            } else {
+                ASSERT_EQ(sink.hits.size(), 1u) << name << " " << c.distance;
+                EXPECT_NEAR(sink.hits[0].amount, c.damage, 1e-5f) << name << " " << c.distance;
+                EXPECT_EQ(sink.hits[0].direction, Vec3(-1, 0, 0)) << name << " " << c.distance;
+                // The quiet kind damages without telling the object's script.
+                EXPECT_EQ(sink.hits[0].silent, std::string(name) == "quiet");
+            }
+            const Physics::Vector4& v = data->rigidBody->GetLinearVelocity();
+            EXPECT_NEAR(v.x, c.push, 1e-4f) << name << " " << c.distance;
+            EXPECT_NEAR(v.y, 0.0f, 1e-5f);
+            EXPECT_NEAR(v.z, 0.0f, 1e-5f);
             weapons.ClearShots();
+            data->rigidBody = nullptr;
         }
     }
+    // Without a rigid body an object is neither pushed nor damaged.
+    RecordingSink bodiless;
+    CPRefPtr<CPGameObject> target = Target(Vec3(1, 0, 0), bodiless);
+    target->SetPhysicData(CPRefPtr<CPBodyLink>(new CPPhysicData(target.Get())));
+    world.objects = {target};
+    Launch("boom", Vec3(), Vec3(0, 0, 1));
+    EXPECT_TRUE(bodiless.hits.empty());
+    weapons.ClearShots();
+    world.objects.clear();
+    Physics::DestroySimulator(physics);
+
     auto* boom = dynamic_cast<CPExplosionShot*>(Launch("boom", Vec3(), Vec3(0, 0, 1)));
     ASSERT_NE(boom, nullptr);
     EXPECT_EQ(boom->GetCellCount(), 8);
@@ -301,6 +341,22 @@ TEST_F(ShotKinds, PickupsCollectWithinTwoUnitsHorizontally) {
     EXPECT_TRUE(weapons.GetLiveShots().empty());
 }
 
+// A money pickup adds exactly 100 and tells "gamemenu" the new amount once, with two decimals.
+TEST_F(ShotKinds, MoneyPickupAddsAHundredAndTellsTheMenuOnce) {
+    ScriptHarness::GameRoot root("");
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    CPGameData data;
+    data.SetMoney(500.0f);
+    log.Clear();
+    world.car = CPRefPtr<CPGameObject>(new CPGameObject("car"));
+    Launch("cash", Vec3(), Vec3(0, 0, 1));
+    RunFrames(weapons, 2, 0.1f);
+    EXPECT_TRUE(weapons.GetLiveShots().empty());
+    EXPECT_FLOAT_EQ(data.GetMoney(), 600.0f);
+    EXPECT_EQ(log.Take("gamemenu"), std::vector<std::string>{"change_money 600.00"});
+}
+
 TEST_F(ShotKinds, TimePickupSlowsTheGameAndGivesItBack) {
     world.car = CPRefPtr<CPGameObject>(new CPGameObject("car"));
     auto* bonus = dynamic_cast<CPBonusShot*>(Launch("timebonus", Vec3(), Vec3(0, 0, 1)));
@@ -353,6 +409,84 @@ TEST_F(ShotKinds, LightningGrowsTwentyUnitsOrStopsAtACar) {
     // A zero direction makes no bolt.
     bolt->Launch(Vec3(), Vec3(), 10, CPRefPtr<CPGameObject>(), nullptr);
     EXPECT_EQ(bolt->Step(hit), -1);
+}
+
+} // namespace
+
+namespace {
+
+// A rocket that hits tells the hit owner's script "shot" with the owner, the part and its damage,
+// and marks the owner's enemy component for gibs when the generator's next value is odd.
+TEST(RocketHit, TellsTheOwnersScriptAndMarksForGibsOnAnOddDraw) {
+    ScriptHarness::GameRoot root("");
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    FakeWorld world;
+    CPWeaponsSystem weapons;
+    LoadWeapons(weapons, "rocket1 rocket m;player;17;30;after;;0;0;0;0;none\n"
+                         "after simple x.rdf;player;0;0;n;none\n");
+    for (uint32_t seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
+        RecordingSink sink;
+        CPRefPtr<CPGameObject> wall(new CPGameObject("wall"));
+        wall->SetEnemyController(&sink);
+        wall->SetScript(GetScriptManager()->GetScript("jeep").Get());
+        world.walls = {{0.5f, wall}};
+        weapons.CreateShot("rocket1", Vec3(0, 0, 1), Vec3(1, 0, 0.5f), -1);
+        log.Clear();
+        EngineSrand(seed);
+        uint32_t mine = seed * 214013u + 2531011u;
+        const bool odd = ((mine >> 16) & 0x7FFFu) & 1u;
+        RunFrames(weapons, 1, 0.05f);
+        EXPECT_EQ(sink.gibs, odd) << seed;
+        const std::string self = std::to_string(reinterpret_cast<intptr_t>(wall.Get()));
+        EXPECT_EQ(log.Take("jeep"), std::vector<std::string>{"shot " + self + "," + self + ",30.00"}) << seed;
+        // The follow-up stands where the rocket struck.
+        ASSERT_FALSE(weapons.GetLiveShots().empty());
+        EXPECT_EQ(weapons.GetLiveShots().back()->GetShotName(), "after");
+        EXPECT_NEAR(weapons.GetLiveShots().back()->GetLaunchPosition().x, 0.5f, 1e-4f);
+        weapons.ClearShots();
+        wall->SetEnemyController(nullptr);
+    }
+}
+
+// The mine's trigger radius is the seventh number of its mines-catalog record (the price first):
+// an object with an enemy component inside it sets the mine off with the direction (0, 0, 5); a
+// "timer" mine that runs out explodes with (0, 0, 1), another one just goes.
+TEST(MineShot, TriggersOnEnemiesWithinTheRecordsRadius) {
+    CPGameData data;
+    data.catalogs[CatalogMines].Add({"spike", 60, {5, 3.0, 2.5, 1, 20, 4.0, 10}, "spike_desc", 1});
+    FakeWorld world;
+    CPWeaponsSystem weapons;
+    LoadWeapons(weapons, "spike mine after;10;x;none\n"
+                         "ticker mine after;0.5;timer;none\n"
+                         "quiet mine after;0.5;x;none\n"
+                         "after simple x.rdf;player;0;0;n;none\n");
+    const struct {
+        float distance;
+        bool enemy, triggered;
+    } cases[] = {{3.9f, true, true}, {4.0f, true, true}, {4.5f, true, false}, {1.0f, false, false}};
+    for (const auto& c : cases) {
+        RecordingSink sink;
+        CPRefPtr<CPGameObject> object(new CPGameObject("car"));
+        object->SetPosition(Vec3(c.distance, 0, 0));
+        if (c.enemy) object->SetEnemyController(&sink);
+        world.objects = {object};
+        weapons.CreateShot("spike", Vec3(), Vec3(), -1);
+        RunFrames(weapons, 1, 0.1f);
+        const auto& live = weapons.GetLiveShots();
+        ASSERT_EQ(live.size(), 1u) << c.distance;
+        EXPECT_EQ(live[0]->GetShotName(), c.triggered ? "after" : "spike") << c.distance;
+        if (c.triggered) EXPECT_EQ(live[0]->GetLaunchDirection(), Vec3(0, 0, 5));
+        weapons.ClearShots();
+        object->SetEnemyController(nullptr);
+    }
+    world.objects.clear();
+    weapons.CreateShot("ticker", Vec3(), Vec3(), -1);
+    weapons.CreateShot("quiet", Vec3(), Vec3(), -1);
+    RunFrames(weapons, 6, 0.1f);
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    EXPECT_EQ(weapons.GetLiveShots()[0]->GetShotName(), "after");
+    EXPECT_EQ(weapons.GetLiveShots()[0]->GetLaunchDirection(), Vec3(0, 0, 1));
 }
 
 } // namespace

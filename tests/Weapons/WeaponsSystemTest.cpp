@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "Core/Math/Mat4.h"
 #include "Core/PRandom.h"
 #include "Weapons/PBonusShot.h"
 #include "Weapons/PExplosionShot.h"
+#include "Weapons/PGibShot.h"
 #include "Weapons/PRocketShot.h"
+#include "Weapons/PSparksShot.h"
 #include "Weapons/PTracerShot.h"
 #include "WeaponsTestSupport.h"
 
@@ -23,7 +28,8 @@ TEST(WeaponsSystem, LinesBecomePoolsInFileOrder) {
     CPWeaponsSystem weapons;
     LoadWeapons(weapons, std::string(kBasics) + "// a comment line\n"
                                                 "short trasser\n"
-                                                "spaced  trasser   player;1;2;3;t.tga;e.fx;1;;0; none\n"
+                                                "spaced  trasser player;1;2;3;t.tga;e.fx;1;;0;none\n"
+                                                "joined trasser player;1;2;3;t.tga;e.fx;1;;0; none\n"
                                                 "quoted trasser \"player ;x\";1;2;3;t.tga;e.fx;1;;0;none\n");
     ASSERT_NE(weapons.GetPool("fast"), nullptr);
     EXPECT_EQ(weapons.GetPool("fast")->size(), 1u);
@@ -31,9 +37,11 @@ TEST(WeaponsSystem, LinesBecomePoolsInFileOrder) {
     // Unknown kinds and lines under three words add nothing.
     EXPECT_EQ(weapons.GetPool("odd"), nullptr);
     EXPECT_EQ(weapons.GetPool("short"), nullptr);
-    // Runs of blanks separate like one; the parameter words are joined without blanks.
-    ASSERT_NE(weapons.GetPool("spaced"), nullptr);
-    auto* spaced = dynamic_cast<CPTracerShot*>(weapons.GetPool("spaced")->front().Get());
+    // Every blank separates: two in a row make the kind word empty, so the line is no shot.
+    EXPECT_EQ(weapons.GetPool("spaced"), nullptr);
+    // The parameter words are joined without blanks.
+    ASSERT_NE(weapons.GetPool("joined"), nullptr);
+    auto* spaced = dynamic_cast<CPTracerShot*>(weapons.GetPool("joined")->front().Get());
     ASSERT_NE(spaced, nullptr);
     EXPECT_FLOAT_EQ(spaced->GetSpeed(), 1.0f);
     EXPECT_EQ(spaced->GetSoundSpec(), "none");
@@ -168,6 +176,54 @@ TEST(WeaponsSystem, OrientationTurnsMinusYOntoTheDirection) {
         EXPECT_FLOAT_EQ(q.w, 1.0f);
         EXPECT_FLOAT_EQ(q.x, 0.0f);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The car fires these shot names; each must be the player's, or it would hit the car that fires it.
+TEST(WeaponsSystem, DemoShotsTheCarFiresAreThePlayers) {
+    std::ifstream in(std::filesystem::path(VASTREL_SOURCE_DIR) / "data/Data/weapons.dat", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    CPWeaponsSystem weapons;
+    LoadWeapons(weapons, text);
+    for (const char* name : {"trasser11", "trasser12", "trasser13", "gauss1"}) {
+        ASSERT_NE(weapons.GetPool(name), nullptr) << name;
+        auto* tracer = dynamic_cast<CPTracerShot*>(weapons.GetPool(name)->front().Get());
+        ASSERT_NE(tracer, nullptr) << name;
+        EXPECT_FALSE(tracer->IsEnemy()) << name;
+    }
+    ASSERT_NE(weapons.GetPool("rocket1"), nullptr);
+    auto* rocket = dynamic_cast<CPRocketShot*>(weapons.GetPool("rocket1")->front().Get());
+    ASSERT_NE(rocket, nullptr);
+    EXPECT_FALSE(rocket->GetParams().enemy);
+    ASSERT_NE(weapons.GetPool("srocket1"), nullptr);
+    auto* homing = dynamic_cast<CPHomingRocketShot*>(weapons.GetPool("srocket1")->front().Get());
+    ASSERT_NE(homing, nullptr);
+    EXPECT_FALSE(homing->GetParams().enemy);
+
+    // Every kind of debris has a line, and something launches each: the barrels' blast throws
+    // both gibs, the homing rocket ends in the debris explosion, the gauss slug in a spray.
+    struct Line {
+        const char* name;
+        bool (*kind)(CPShot*);
+    };
+    const Line lines[] = {
+        {"rocket_exp3", [](CPShot* s) { return dynamic_cast<CPDebrisExplosionShot*>(s) != nullptr; }},
+        {"gib_crate", [](CPShot* s) { return dynamic_cast<CPGibShot*>(s) && !dynamic_cast<CPGibTrailShot*>(s); }},
+        {"gib_spark", [](CPShot* s) { return dynamic_cast<CPGibTrailShot*>(s) != nullptr; }},
+        {"oil1", [](CPShot* s) { return dynamic_cast<CPSprayShot*>(s) != nullptr; }},
+        {"spike", [](CPShot* s) { return dynamic_cast<CPMineShot*>(s) != nullptr; }},
+    };
+    for (const Line& line : lines) {
+        ASSERT_NE(weapons.GetPool(line.name), nullptr) << line.name;
+        EXPECT_TRUE(line.kind(weapons.GetPool(line.name)->front().Get())) << line.name;
+    }
+    for (const char* uses :
+         {"srocket1 s_rocket crate.rdf;player;30;50;rocket_exp3;", "gib_crate,gib_spark", ";oil1;shot.wav"})
+        EXPECT_NE(text.find(uses), std::string::npos) << uses;
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // The demo's weapons, built in code:
 //   the parts of "coupe_t" the car's weapon mounting looks up by name: the machine gun "mgun" and the
 //   heavy machine gun "hmgun" with its spinning barrel "stvol" on the bonnet (their shots fly level,
-//   about a metre over the road), the rocket launcher "rlauncher" on the rear deck;
+//   about a metre over the road), the rocket launcher "rlauncher" on the rear deck, and one gun of
+//   each other kind the shop sells ("lgun", "lgun2x", "shotgun", "plasma", "gauss", "firethrower",
+//   "ssrlauncher") on the same pivots;
 //   each with its four muzzle flashes "flare_<name>", "<name>_01", "<name>_02" and "<name>_03"
 //   Data/Meshes/barrel.p3d   the oil barrel standing on the race line, with its collision box
 //   Data/Textures/barrel.tga its paint: red with a yellow hazard band
@@ -159,12 +161,30 @@ std::vector<uint8_t> BarrelPaint(int size) {
     return rgba;
 }
 
+// The other guns the shop sells, one of each kind: a breech and a barrel of their own length on a
+// pivot of the bonnet or the rear deck, where the guns above sit (only one is ever shown).
+Node Gun(const char* name, const Vec3& pivot, float barrel, float bore) {
+    Node gun = Weapon(name, pivot);
+    AppendBox(gun, {-0.1f, -0.15f, 0.0f}, {0.1f, 0.2f, 0.16f});
+    AppendBox(gun, {-bore, -barrel, 0.085f - bore}, {bore, -0.15f, 0.085f + bore});
+    AddFlashes(gun, name, {0.0f, -barrel, 0.085f});
+    return gun;
+}
+
 } // namespace
 
 void AddWeaponParts(Node& body) {
     body.children.push_back(MachineGun());
     body.children.push_back(HeavyMachineGun());
     body.children.push_back(RocketLauncher());
+    const Vec3 left(-0.55f, -1.0f, 0.2f), right(0.55f, -1.0f, 0.2f), rear(0.0f, 1.45f, 0.2f);
+    body.children.push_back(Gun("lgun", left, 0.6f, 0.02f));
+    body.children.push_back(Gun("lgun2x", left, 0.6f, 0.035f));
+    body.children.push_back(Gun("shotgun", left, 0.55f, 0.05f));
+    body.children.push_back(Gun("plasma", right, 0.5f, 0.06f));
+    body.children.push_back(Gun("gauss", right, 0.8f, 0.03f));
+    body.children.push_back(Gun("firethrower", right, 0.45f, 0.05f));
+    body.children.push_back(Gun("ssrlauncher", rear, 0.45f, 0.07f));
 }
 
 bool WriteDemoWeapons(const fs::path& gameRoot) {
