@@ -14,6 +14,10 @@
 #include "Physics/Physics.h"
 #include "Race/PGameData.h"
 #include "Race/PPhysicData.h"
+#include "Render/MeshFile.h"
+#include "Render/PAnimationManager.h"
+#include "Render/PMaterialManager.h"
+#include "Render/PMeshManager.h"
 #include "Render/RenderTestSupport.h"
 #include "WeaponsTestSupport.h"
 
@@ -26,6 +30,7 @@ const char* kLines = "boom s_explosion t.tga;;;0;1;2;4;2;16;4;0;0;0;1,1,1;;0;;0;
                      // Pieces first, then the explosion's twenty: push 3, damage 0.5, 2 x 2 cells at
                      // 8 a second, radius 2.
                      "debris g_explosion nopiece;t.tga;;;0;3;0.5;2;2;8;2;0;0;0;1,1,1;;0;;0;;none\n"
+                     "shards g_explosion shard,nopiece,shard;t.tga;;;0;3;0.5;2;2;8;2;0;0;0;1,1,1;;0;;0;;none\n"
                      "rocket1 rocket m;player;17;30;boom;;0;0;0;0;none\n"
                      "homing s_rocket m;player;20;30;boom;;0;0;0;0;none\n"
                      "mark bonus b;;;;100;nothing;none\n"
@@ -45,7 +50,21 @@ class ShotEffects : public ::testing::Test {
 protected:
     void SetUp() override {
         root_.Put("Data/particles.dat", Text("spark puff.tga particle_alpha.fx 1 1 1 0 0\n"
-                                             "spray puff.tga particle_alpha.fx 1 1 1 0 0\n"));
+                                             "spray puff.tga particle_alpha.fx 1 1 1 0 0\n"
+                                             "gib1 puff.tga particle_alpha.fx 1 1 1 0 0\n"));
+        // One debris piece: a triangle.
+        MeshFile::Node shard;
+        shard.name = "shard";
+        for (int i = 0; i < 3; ++i) {
+            CPVertex v;
+            v.position = Vec3(float(i == 1), float(i == 2), 0);
+            shard.vertices.push_back(v);
+            shard.indices.push_back(static_cast<CPIndex>(i));
+        }
+        MeshFile::Mesh mesh;
+        mesh.nodes = {shard};
+        root_.Put("Data/Meshes/shard.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
+        root_.Put("Data/Meshes/shard.rdf", Text("m = shard.msh\n"));
         root_.Put("Data/spots.dat", {});
         root_.Put("Data/particlesystems.dat", {});
         root_.Put("Data/flames.dat", {});
@@ -76,6 +95,9 @@ protected:
     }
 
     RenderSupport::ScopedGameRoot root_;
+    CPAnimationManager animations_;
+    CPMaterialManager materials_;
+    CPMeshManager meshes_;
     CPRefPtr<CPParticlesManager> particles{new CPParticlesManager};
     CPGameData data;
     FakeWorld world;
@@ -165,6 +187,33 @@ TEST_F(ShotEffects, ExplosionPushesAndDamagesBodiesByDistance) {
     RunFrames(weapons, 1, 0.125f);
     EXPECT_EQ(weapons.GetPool("debris")->size(), 2u);
     Physics::DestroySimulator(simulator);
+}
+
+// The debris explosion carries the pieces that load, before its flash; nothing sets them moving, so
+// every piece leaves a "gib1" trail particle at the explosion's centre whenever more than 0.04 s
+// have gathered.
+TEST_F(ShotEffects, DebrisExplosionTrailsItsPiecesFromItsCentre) {
+    CPShot* shards = Launch("shards", Vec3(3, 4, 0), Vec3(0, 0, 1));
+    ASSERT_NE(shards, nullptr);
+    ASSERT_EQ(shards->GetChildren().size(), 3u); // two pieces, no sprites, the flash
+    EXPECT_EQ(shards->GetChildren()[0]->GetName(), "shard");
+    EXPECT_EQ(shards->GetChildren()[1]->GetName(), "shard");
+    EXPECT_EQ(shards->GetChildren()[2]->GetName(), "explosion");
+    const size_t expected[] = {0, 2, 2, 4, 4, 6};
+    for (size_t i = 0; i < 6; ++i) {
+        RunFrames(weapons, 1, 0.03f);
+        EXPECT_EQ(Particles("gib1").size(), expected[i]) << i;
+    }
+    for (const CPParticle& p : Particles("gib1")) {
+        EXPECT_NEAR(p.position.x, 3.0f, 1e-5f);
+        EXPECT_NEAR(p.position.y, 4.0f, 1e-5f);
+        EXPECT_NEAR(p.position.z, 0.0f, 1e-5f);
+        EXPECT_FLOAT_EQ(p.size, 0.15f);
+        EXPECT_FLOAT_EQ(p.life, 0.3f);
+        EXPECT_TRUE(p.fade);
+        EXPECT_EQ(p.growth, 0.0f);
+        EXPECT_EQ(p.velocity, Vec3());
+    }
 }
 
 // A rocket that hits tells the hit object's script "shot" (owner, part, damage with two decimals),
