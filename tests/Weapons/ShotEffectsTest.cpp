@@ -14,6 +14,7 @@
 #include "Physics/Physics.h"
 #include "Race/PGameData.h"
 #include "Race/PPhysicData.h"
+#include "Race/PPhysics.h"
 #include "Render/MeshFile.h"
 #include "Render/PAnimationManager.h"
 #include "Render/PMaterialManager.h"
@@ -463,6 +464,43 @@ TEST_F(ShotEffects, GibsLiftClearTrailAndEnd) {
     EXPECT_EQ(weapons.GetLiveShots().size(), 1u);
     RunFrames(weapons, 1, 0.25f);
     EXPECT_TRUE(weapons.GetLiveShots().empty());
+}
+
+// A gib with a body joins the physics world in collision group 3 and is thrown by its launch
+// direction as an impulse (none for a zero direction); at the end of its lifetime its body leaves
+// the world.
+TEST_F(ShotEffects, GibBodiesAreThrownByTheirDirectionAndLeaveTheWorld) {
+    CPRefPtr<CPPhysics> physics(new CPPhysics);
+    physics->InitWorld();
+    const struct {
+        Vec3 direction, velocity; // mass 2
+    } cases[] = {{{0, 0, 10}, {0, 0, 5}}, {{3, -4, 0}, {1.5f, -2, 0}}, {{0, 0, 0}, {0, 0, 0}}};
+    for (const auto& c : cases) {
+        CPShot* gib = Launch("piece", Vec3(0, 0, 1), Vec3());
+        ASSERT_NE(gib, nullptr);
+        CPRefPtr<CPPhysicData> data(new CPPhysicData(gib));
+        data->body.a = data->body.b = data->body.c = 1.0f;
+        data->body.mass = 2.0f;
+        CPPhysicData::Shape shape;
+        shape.a = shape.b = shape.c = 1.0f;
+        data->shapes.push_back(shape);
+        gib->SetPhysicData(data);
+        gib->Launch(Vec3(0, 0, 1), c.direction, -1.0f, CPRefPtr<CPGameObject>(), nullptr);
+        ASSERT_NE(data->rigidBody, nullptr);
+        EXPECT_EQ(data->rigidBody->GetCollisionGroup(), 3);
+        const Physics::Vector4 v = data->rigidBody->GetLinearVelocity();
+        EXPECT_NEAR(v.x, c.velocity.x, 1e-5f);
+        EXPECT_NEAR(v.y, c.velocity.y, 1e-5f);
+        EXPECT_NEAR(v.z, c.velocity.z, 1e-5f);
+        // Lifetime 1 at 0.25 s an update: ended by the sixth, out of the world.
+        RunFrames(weapons, 5, 0.25f);
+        EXPECT_NE(data->rigidBody, nullptr);
+        RunFrames(weapons, 1, 0.25f);
+        EXPECT_TRUE(weapons.GetLiveShots().empty());
+        EXPECT_FALSE(data->HasBody());
+        gib->SetPhysicData(CPRefPtr<CPBodyLink>());
+    }
+    physics->DestroyWorld();
 }
 
 } // namespace
