@@ -190,6 +190,9 @@ void CPPlayer::MountWeapon() {
     if (weapon.part) weapon.part->SetVisible(false);
     weapon.part.Reset();
     for (auto& flash : weapon.flashes) flash.Reset();
+    // A refused weapon must not fire on as the one before it.
+    weapon.record = CPCatalogItem();
+    weapon.kind = WeaponNone;
     if (weapon.slot >= 0) {
         weapon.name = ConfiguredWeapon(weapon.slot);
         const CPGameData* data = GetGameData();
@@ -315,6 +318,9 @@ void CPPlayer::UpdateWeapon(const Vec3& aimPoint, CPGameObject* target) {
     // Firing.
     w.shotTimer -= dt;
     if (w.blocked || !w.firing || !(w.shotTimer < 0.0f)) return;
+    // A script may show a part the mount refused; without its flashes nothing fires.
+    for (const auto& flash : w.flashes)
+        if (!flash) return;
     const size_t slot = static_cast<size_t>(std::clamp(w.slot, 0, 2));
     const double cost = w.RecordNumber(2) / (w.RecordNumber(7) * w.ammunitionFactor);
     const double slack = std::fabs(cost) * kCostTolerance;

@@ -85,16 +85,28 @@ TEST_F(SceneObjectFunctionsTest, PlaceTurnAndRead) {
     ASSERT_EQ(Run("SetRotation(car, 0, 0, math.pi / 2)"), "");
     EXPECT_NEAR(car->GetRotation().z, std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(car->GetRotation().w, std::sqrt(0.5f), 1e-6f);
-    // About x first, then y: X x Y is the matrix with rows (0, 0, -1), (1, 0, 0), (0, -1, 0), which
-    // takes (0, 1, 0) to (1, 0, 0); as a quaternion (0.5, 0.5, -0.5, 0.5).
-    ASSERT_EQ(Run("SetRotation(car, math.pi / 2, math.pi / 2, 0)"), "");
-    const Quat turned = car->GetRotation();
-    const Quat expected(0.5f, 0.5f, -0.5f, 0.5f);
-    const float sign = turned.w < 0.0f ? -1.0f : 1.0f; // q and -q are the same turn
-    EXPECT_NEAR(sign * turned.x, expected.x, 1e-6f);
-    EXPECT_NEAR(sign * turned.y, expected.y, 1e-6f);
-    EXPECT_NEAR(sign * turned.z, expected.z, 1e-6f);
-    EXPECT_NEAR(sign * turned.w, expected.w, 1e-6f);
+    // About x first, then y: the y axis goes to z, then to x. That is the turn by 120 degrees about
+    // (1, 1, -1), the quaternion (1/2, 1/2, -1/2, 1/2) up to its sign.
+    const struct {
+        const char* angles;
+        Quat expected;
+    } turns[] = {
+        {"math.pi / 2, math.pi / 2, 0", {0.5f, 0.5f, -0.5f, 0.5f}},
+        // A half turn about x, then a quarter about z: y -> -y -> x and z -> -z, the half turn about
+        // (1, 1, 0).
+        {"math.pi, 0, math.pi / 2", {std::sqrt(0.5f), std::sqrt(0.5f), 0.0f, 0.0f}},
+    };
+    for (const auto& t : turns) {
+        ASSERT_EQ(Run(std::string("SetRotation(car, ") + t.angles + ")"), "");
+        const Quat q = car->GetRotation();
+        // q and -q are the same turn.
+        const float dot = q.x * t.expected.x + q.y * t.expected.y + q.z * t.expected.z + q.w * t.expected.w;
+        const float sign = dot < 0.0f ? -1.0f : 1.0f;
+        EXPECT_NEAR(sign * q.x, t.expected.x, 1e-6f) << t.angles;
+        EXPECT_NEAR(sign * q.y, t.expected.y, 1e-6f) << t.angles;
+        EXPECT_NEAR(sign * q.z, t.expected.z, 1e-6f) << t.angles;
+        EXPECT_NEAR(sign * q.w, t.expected.w, 1e-6f) << t.angles;
+    }
 
     ASSERT_EQ(Run("SetObjectVisible(car, false)"), "");
     EXPECT_FALSE(car->IsVisible());
