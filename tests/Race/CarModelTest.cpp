@@ -313,6 +313,35 @@ TEST_F(CarModelTest, TheOwnersTrafficBitKeepsTheWheelsFromRaisingDust) {
     }
 }
 
+TEST_F(CarModelTest, DangerIsToldAboveFiftyFiveDegreesOfPitch) {
+    // Every step the model tells "game_interface" whether the nose is more than 55 degrees off the
+    // horizontal, either way.
+    ScriptHarness::GameRoot root("");
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    struct Case {
+        float degrees;
+        const char* told;
+    };
+    for (const Case c : {Case{0.0f, "danger false"}, Case{54.0f, "danger false"}, Case{56.0f, "danger true"},
+                         Case{-56.0f, "danger true"}}) {
+        SCOPED_TRACE(c.degrees);
+        CPRefPtr<CPGameObject> car = MakeCar();
+        const float half = c.degrees * 0.017453292f * 0.5f;
+        // Pitched about the car's side axis (world Y here), on top of the quarter turn.
+        car->SetRotation(QuatMultiply({0, 0, 0.70710677f, 0.70710677f}, {0, std::sin(half), 0, std::cos(half)}));
+        car->UpdateTransform();
+        physics_->RestoreObject(car.Get());
+        log.Clear();
+        Run(1);
+        const std::vector<std::string> told = log.Take("game_interface");
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.front(), c.told);
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
+}
+
 TEST_F(CarModelTest, PitchPastEightyDegreesBurnsOnce) {
     CPRefPtr<CPGameObject> car = MakeCar();
     Run(60);
