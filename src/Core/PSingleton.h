@@ -13,7 +13,9 @@ public:
 
 protected:
     CPSingleton() { instance_ = this; }
-    ~CPSingleton() {
+    ~CPSingleton() { Resign(); }
+    // The object stops being the instance before it goes (an object that outlives its role).
+    void Resign() {
         if (instance_ == this) instance_ = nullptr;
     }
 

@@ -13,6 +13,7 @@
 #include "Race/PGameObjectXml.h"
 #include "Race/PLevelBranch.h"
 #include "Race/PPhysicData.h"
+#include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
 #include "Sound/NSound.h"
 
@@ -57,6 +58,11 @@ CPCar::~CPCar() = default;
 
 CPPhysicData* CPCar::GetPhysicData() const {
     return owner_ ? dynamic_cast<CPPhysicData*>(owner_->GetPhysicData().Get()) : nullptr;
+}
+
+int CPCar::ClassBits() const {
+    const auto* player = dynamic_cast<const CPPlayer*>(owner_);
+    return player ? player->GetClassBits() : 0;
 }
 
 void CPCar::ReadParams(bool send) {
@@ -262,7 +268,7 @@ void CPCar::UpdateWheel(int i, float dt, float spinScale) {
             dusting = false;
             wheel.spin += spinScale * wheel.rollingSpeed;
             dusting = rollingDust;
-            emit = dusting && (classBits & 4) == 0;
+            emit = dusting && (ClassBits() & 4) == 0;
         }
     } else if (rollingDust) {
         dusting = true;

@@ -97,12 +97,11 @@ public:
     std::string dustType = "pil2";
     bool dusting = false;
     float engineMoment = 0.0f;
-    // The owner's car class bits (4: a traffic car, which raises no dust while rolling).
-    int classBits = 0;
+    // The owner's car class bits (4: a traffic car, which raises no dust while rolling and sounds
+    // as "traffic"); 0 for an owner that is no car of the race.
+    int ClassBits() const;
     // The rivals' 3D sounds, in the physics task's order.
     std::vector<CPRefPtr<CNSound>> rivalSounds;
-    // The car is wrecked for this race (the flip rule sets it; the player car reports it).
-    bool dead = false;
     // The burning emitter added when the car flipped past 80 degrees.
     CPRefPtr<CPGameObject> fireObject;
 

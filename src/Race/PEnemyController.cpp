@@ -237,9 +237,10 @@ void CPEnemyController::Gibs() {
 }
 
 void CPEnemyController::SendDeath(int flag) {
+    // The damage path sends once; the self-destruct sends whatever the flags held.
     const bool sent = deathSent[0] || deathSent[1];
     deathSent[flag] = true;
-    if (sent) return;
+    if (sent && flag == 0) return;
     const Vec3& p = owner_->GetPosition();
     char position[96];
     std::snprintf(position, sizeof position, "%.2f,%.2f,%.2f", p.x, p.y, p.z);

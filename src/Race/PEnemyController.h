@@ -102,7 +102,8 @@ private:
     void TurnToPlayer();
     void Melee(int number, const char* soundKey);
     void Fire();
-    // "enemy_death" to the category "level", once in the enemy's life; `flag` records who sent it.
+    // "enemy_death" to the category "level"; `flag` records who sent it: 0 (death by damage) sends
+    // only when neither flag is set yet, 1 (the self-destructing attack) sends whatever they hold.
     void SendDeath(int flag);
     void Gibs();
 

@@ -113,13 +113,15 @@ public:
     CPGameData();
     virtual ~CPGameData();
 
-    // Resets the level records and upgrade levels, reads the string table, the item catalogs and the
-    // stored records.
+    // Resets the level records and upgrade levels, reads the string table, the item catalogs, the
+    // stored records and the score tables.
     void Init();
     void LoadStrings();
     // "Data\catalogs.dat": the seven catalogs and the presets; a missing file leaves them empty.
     void LoadCatalogs();
     void LoadStoredRecords();
+    // "Data\scores.dat" into the score tables; a missing or damaged file leaves them as they are.
+    void LoadScores();
     // Reads "Data\Levels\<name>" into the mission lines and enemy sources.
     void LoadMissionInfo(const std::string& name);
     void LoadPlayer();
@@ -161,7 +163,7 @@ public:
     static CPScoreRecord SplitTime(float seconds);
     // Offers the best round time to a score table.
     bool CheckPlayerRecords(int table);
-    // The text of a string-table key, or the key itself when there is none.
+    // The text of a string-table key, or "" when the table holds none.
     std::string GetString(const std::string& key) const;
     const std::string* FindString(const std::string& key) const;
 

@@ -27,12 +27,12 @@
 #include "Race/PPhysics.h"
 #include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
-#include "Render/DragsterTexture.h"
 #include "Render/PMeshManager.h"
 #include "Render/PQuadTreeNode.h"
 #include "Render/PRender.h"
 #include "Render/PRenderBlock.h"
 #include "Render/PRenderObject.h"
+#include "Render/PTexture.h"
 #include "Render/StaticMeshCache.h"
 #include "Sound/NAudio.h"
 #include "Sound/NSound.h"
@@ -118,21 +118,30 @@ CPLevel::~CPLevel() {
     // The race update holds no reference to the level: it must never run after it.
     StopRaceUpdate();
     delete quadTree_;
-    // A newer level may already have installed its own; only the current level's go.
-    if (GetLevel() == this) {
-        // The shadow projection is this level's light: objects made after it (the menus') must
-        // not grow their bounds by it.
-        ShadowMatrix = Mat4();
-        SetPlayerCarObject(nullptr);
-        SetRaceOverQuery(nullptr);
-        SetCarHeightQuery(nullptr);
-    }
+    StopBeingCurrent();
     playerCar_.Reset();
     ownRunFrames_.clear();
 }
 
 void CPLevel::StopRaceUpdate() {
     if (levelTask_) levelTask_->Stop();
+}
+
+void CPLevel::StopBeingCurrent() {
+    // A newer level may already have installed its own; only the current level's go.
+    if (GetLevel() != this) return;
+    // The shadow projection is this level's light: objects made after it (the menus') must not
+    // grow their bounds by it.
+    ShadowMatrix = Mat4();
+    SetPlayerCarObject(nullptr);
+    SetRaceOverQuery(nullptr);
+    SetCarHeightQuery(nullptr);
+    Resign();
+}
+
+void CPLevel::Destroy() {
+    StopRaceUpdate();
+    StopBeingCurrent();
 }
 
 int CPLevel::LevelIndexOf(const std::string& name) {
@@ -175,7 +184,7 @@ bool CPLevel::Load(const std::string& name) {
     CPRender* render = GetRender();
 
     if (record && !record->name.empty() && meshes) {
-        SetDragsterTextureNumber(record->parts[6] + 4);
+        DragsterTextureIndex = record->parts[6] + 4;
         rivalModel_ = meshes->LoadRenderObject(record->name + ".rdf", kLevelObjectLayer);
         if (rivalModel_) SelectCarParts(rivalModel_.Get(), record->parts[3], record->parts[1], record->parts[2]);
     }
@@ -387,7 +396,7 @@ void CPLevel::LoadPlayerCar(const Vec3& start, const Quat& rotation) {
     CPGameData* data = GetGameData();
     CPMeshManager* meshes = GetMeshManager();
     driverName_ = carKey_;
-    if (data) SetDragsterTextureNumber(data->upgrades[6]);
+    if (data) DragsterTextureIndex = data->upgrades[6];
     CPRefPtr<CPGameObject> model =
         meshes ? meshes->LoadRenderObject(carKey_ + (useRivalModel_ ? "_enemy.rdf" : ".rdf"), kLevelObjectLayer)
                : nullptr;
@@ -469,6 +478,8 @@ void CPLevel::SetCameraMode(int mode) {
     currentAngleDiv_ = taken.angleDiv;
     currentDistanceDiv_ = taken.distanceDiv;
     currentAngle_ = taken.angle;
+    // The speed blur streams from the mode's own centre: "camera", "camera2" or "camera3".
+    if (CPRender* render = GetRender()) render->RecentreBlurGrid(presets_[mode].blur);
     if (!camera_) return;
     camera_->fixedView = mode == 2;
     camera_->changed = true;
@@ -756,5 +767,4 @@ void CPLevel::StopLevel() {
         }
         render->EvictManagedResources();
     }
-    stateBefore_.Restore();
 }

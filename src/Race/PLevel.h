@@ -15,7 +15,6 @@
 #include "Race/PReplay.h"
 #include "Race/PReplayFrame.h"
 #include "Race/PTrackLines.h"
-#include "Race/RaceState.h"
 #include "Render/PLight.h"
 
 class CPCamera;
@@ -62,6 +61,9 @@ public:
     void StopLevel();
     // The race update never runs again (the level is about to go).
     void StopRaceUpdate();
+    // The level is gone for everyone at once: no longer current, its race update stopped, the
+    // queries it answered for the physics let go. Its memory goes when the last holder lets go.
+    void Destroy();
 
     bool CrossRay(CPRayQuery& query);
     bool CrossRayWithPlayer(CPRayQuery& query);
@@ -83,6 +85,8 @@ public:
 
     CPCamera* GetCamera() const { return camera_.Get(); }
     CPPlayer* GetPlayerCar() const { return playerCar_.Get(); }
+    // The rival's replay car; null when the level record names none.
+    CPGameObject* GetRivalModel() const { return rivalModel_.Get(); }
     CPGameObject* GetScene() const { return scene_.Get(); }
     CPGameObject* GetRoadModel() const { return roadModel_.Get(); }
     CPLevelBranch* GetTree() const { return tree_.Get(); }
@@ -157,6 +161,7 @@ public:
     size_t checkpointCursor = 0;
 
 private:
+    void StopBeingCurrent();
     void LoadObject(const LevelObjectRecord& record);
     void LoadPlainModel(const LevelObjectRecord& record, const std::string& baseName);
     void LoadBonus(const LevelObjectRecord& record, const std::string& baseName);
@@ -223,7 +228,6 @@ private:
     Vec3 leftPillar_, rightPillar_;
     std::vector<CPRefPtr<CPGameObject>> plainObjects_;
     // What the race may change outside its objects, as it was before; StopLevel puts it back.
-    RaceStateSnapshot stateBefore_ = RaceStateSnapshot::Take();
     bool layersTaken_ = false; // Start bound the cameras and set the layer transforms
 };
 

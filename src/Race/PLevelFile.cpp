@@ -63,7 +63,6 @@ bool ReadObject(ByteCursor& in, LevelObjectRecord& object) {
     object.position = {v[0], v[1], v[2]};
     object.rotation = {v[3], v[4], v[5], v[6]};
     object.scale = {v[7], v[8], v[9]};
-    if (LengthSq(object.rotation) == 0.0f) return Fail("zero rotation quaternion", in.Position());
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "Core/PScriptManager.h"
 #include "Race/PCar.h"
 #include "Race/PPhysicData.h"
+#include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
 #include "Sound/NAudio.h"
 #include "Sound/NSound.h"
@@ -66,8 +67,11 @@ void OnPhysicsContact(Physics::ContactReport* report) {
             car->offRoad = false;
             const Vec3 up = Vec3TransformNormal({0, 0, 1}, MatRotationQuaternion(object->GetRotation()));
             const float angle = std::acos(std::clamp(up.z, -1.0f, 1.0f));
-            if (angle >= 2.0943952f && !car->dead && !(g_raceOver && g_raceOver())) {
-                car->dead = true;
+            // A car on its roof is wrecked: the one flag IsDead, the weapons and the car's own
+            // update read.
+            auto* owner = dynamic_cast<CPPlayer*>(object);
+            if (owner && angle >= 2.0943952f && !owner->wrecked && !(g_raceOver && g_raceOver())) {
+                owner->wrecked = true;
                 if (CPScriptManager* scripts = GetScriptManager()) {
                     scripts->SendCommandByName("main", "player_restart", "");
                     scripts->SendCommandByName("jeep", "game_over", "");
@@ -194,7 +198,7 @@ void CPPhysics::AddCar(CPGameObject* carObject, bool player, int rearWheelChoice
         car->boostSound = audio->CreateSound("nitro.wav", 0, false);
         return;
     }
-    const std::string name = (car->classBits & 4) ? "traffic" : carObject->GetName();
+    const std::string name = (car->ClassBits() & 4) ? "traffic" : carObject->GetName();
     const std::string files[] = {name + "_main.wav", name + "_c.wav", name + "_d.wav",    name + "_d_unlimited.wav",
                                  "car_brake.wav",    "vizg.wav",      name + "_over.wav", name + "_zadniy.wav"};
     for (const std::string& file : files) {

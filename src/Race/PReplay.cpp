@@ -67,7 +67,11 @@ CPReplayFrame SampleRunFrame(const CPPlayer& car, float raceClock) {
 bool RecordRunFrame(const CPPlayer& car, float raceClock, float& lastSampleTime, std::vector<CPReplayFrame>& frames) {
     if (!(lastSampleTime + kReplaySampleInterval < raceClock)) return false;
     lastSampleTime = raceClock;
-    frames.push_back(SampleRunFrame(car, raceClock));
+    // A car thrown into numbers that are not finite leaves no trace in the run: the run goes into
+    // the level record and the save slot, whose reader would refuse it.
+    const CPReplayFrame frame = SampleRunFrame(car, raceClock);
+    if (!IsFiniteFrame(frame) || !Finite(car.GetVelocity()) || !Finite(car.GetLinearVelocity())) return false;
+    frames.push_back(frame);
     return true;
 }
 

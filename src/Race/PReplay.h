@@ -20,7 +20,8 @@ inline constexpr float kRivalSideOffset = 2.5f;
 CPReplayFrame SampleRunFrame(const CPPlayer& car, float raceClock);
 
 // Appends a sample when the clock has moved strictly more than the interval past the last sample
-// (whose time it then becomes); true when it did.
+// (whose time it then becomes); true when it did. A sample whose pose or whose velocity is not
+// finite is skipped (the time still becomes the last sample's).
 bool RecordRunFrame(const CPPlayer& car, float raceClock, float& lastSampleTime, std::vector<CPReplayFrame>& frames);
 
 // The rival's pose between two samples a and b at u = (clock - a.time) / (b.time - a.time): the

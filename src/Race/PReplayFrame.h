@@ -2,6 +2,7 @@
 // One sample of a car's run, taken every 0.05 s of race time. The same 160 bytes in memory, in the
 // level records and in the save slots (little-endian; the engine runs on little-endian machines).
 #include <bit>
+#include <cmath>
 #include <cstdint>
 
 struct CPReplayFrame {
@@ -21,3 +22,14 @@ struct CPReplayFrame {
 
 static_assert(sizeof(CPReplayFrame) == 160, "the replay frame is a fixed file layout");
 static_assert(std::endian::native == std::endian::little, "replay frames are stored as they lie in memory");
+
+// Every number of the frame is finite: the save reader refuses a frame that is not.
+inline bool IsFiniteFrame(const CPReplayFrame& f) {
+    const float* values[] = {f.position,   f.rotation,   &f.time,      f.w0Position,
+                             f.w0Rotation, f.w2Position, f.w2Rotation, f.dustPoint};
+    const int counts[] = {3, 4, 1, 3, 4, 3, 4, 3};
+    for (int i = 0; i < 8; ++i)
+        for (int j = 0; j < counts[i]; ++j)
+            if (!std::isfinite(values[i][j])) return false;
+    return true;
+}

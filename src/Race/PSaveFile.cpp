@@ -61,16 +61,6 @@ bool ReadCheckedString(CPFileReader& in, std::string& text) {
     return !in.Overrun();
 }
 
-bool FrameIsFinite(const CPReplayFrame& f) {
-    const float* values[] = {f.position,   f.rotation,   &f.time,      f.w0Position,
-                             f.w0Rotation, f.w2Position, f.w2Rotation, f.dustPoint};
-    const int counts[] = {3, 4, 1, 3, 4, 3, 4, 3};
-    for (int i = 0; i < 8; ++i)
-        for (int j = 0; j < counts[i]; ++j)
-            if (!std::isfinite(values[i][j])) return false;
-    return true;
-}
-
 HRESULT SaveBytesReplacing(const std::string& path, const std::vector<uint8_t>& bytes, bool scramble) {
     std::error_code ignored;
     const std::filesystem::path parent = std::filesystem::path(ResolvePath(path)).parent_path();
@@ -123,13 +113,18 @@ std::vector<uint8_t> WriteSaveBytes(const SaveFileData& data) {
     for (const SaveLevelRecord& r : data.records) frames += r.frames.size();
     out.bytes.reserve(out.bytes.size() + kLevelRecordCount * 64 + frames * kFrameSize);
     for (const SaveLevelRecord& r : data.records) {
-        out.Float(r.time);
+        // Nothing the reader would refuse goes out: a slot it refused would lose the whole profile.
+        // A time that is not finite is no time; a frame that is not finite is left out of the run.
+        out.Float(std::isfinite(r.time) ? r.time : 0.0f);
         out.Int(r.medal);
         for (int32_t p : r.parts) out.Int(p);
-        out.Int(static_cast<int32_t>(r.frames.size()));
-        if (r.frames.empty()) continue;
+        int32_t kept = 0;
+        for (const CPReplayFrame& f : r.frames) kept += IsFiniteFrame(f) ? 1 : 0;
+        out.Int(kept);
+        if (kept == 0) continue;
         out.String(r.name);
         for (CPReplayFrame f : r.frames) {
+            if (!IsFiniteFrame(f)) continue;
             std::memset(f.reserved1, 0, sizeof f.reserved1);
             std::memset(f.reserved2, 0, sizeof f.reserved2);
             out.Raw(&f, sizeof f);
@@ -172,7 +167,7 @@ bool ReadSaveBytes(const uint8_t* bytes, int size, SaveFileData& out) {
         r.frames.resize(static_cast<size_t>(count));
         in.Read(r.frames.data(), count * kFrameSize);
         for (const CPReplayFrame& f : r.frames)
-            if (!FrameIsFinite(f)) return false;
+            if (!IsFiniteFrame(f)) return false;
     }
     if (in.Overrun()) return false;
     out = std::move(data);

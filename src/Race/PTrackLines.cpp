@@ -133,8 +133,9 @@ float CPTrackLines::FindClosestTrackLine(const Vec3& p, float& radius, int steps
     for (int i = 0; i < steps; ++i) line = line->previous;
     const Vec3& a = line->start;
     const Vec3& e = line->end;
-    radius = ((a.x - e.x) * p.y + (e.y - a.y) * p.x - (a.x * e.y - e.x * a.y)) /
-             std::sqrt((e.x - a.x) * (e.x - a.x) + (e.y - a.y) * (e.y - a.y));
+    // A line whose ends differ only in height has no direction on the ground: its distance is 0.
+    const float planar = std::sqrt((e.x - a.x) * (e.x - a.x) + (e.y - a.y) * (e.y - a.y));
+    radius = ((a.x - e.x) * p.y + (e.y - a.y) * p.x - (a.x * e.y - e.x * a.y)) / (planar != 0.0f ? planar : 1.0f);
     return line->angle;
 }
 

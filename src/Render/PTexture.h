@@ -7,8 +7,9 @@
 #include "Core/PManagedObject.h"
 #include "Platform/Device.h"
 
-// The index "dragster.tga" is resolved with ("dragster%02d.tga"); 4 at start, set by scripts and
-// the level loader.
+// The paint number: a material that asks for exactly "dragster.tga" loads "dragster%02d.tga" of it.
+// 4 at start; the shop's script sets it, the level loader sets it before each car it loads (the
+// player's paint, the rival's paint plus 4). The one place the number lives.
 extern int DragsterTextureIndex;
 
 class CPTexture : public CPManagedObject {

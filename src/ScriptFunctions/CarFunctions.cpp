@@ -6,6 +6,9 @@
 
 #include <lua.hpp>
 
+#include <cmath>
+
+#include "Core/PLog.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Race/PCar.h"
@@ -94,6 +97,12 @@ int PlayerApplyImpulse(lua_State* L) {
     const Vec3 second(Number(L, 4), Number(L, 5), Number(L, 6));
     CPPlayer* player = PlayerCar();
     if (!player) return 0;
+    // A number that is not finite would reach the car's body and from there its recorded run.
+    const auto finite = [](const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); };
+    if (!finite(first) || (withPoint && !finite(second))) {
+        GetLog().Write(0, "PlayerApplyImpulse: a number that is not finite, ignored\n");
+        return 0;
+    }
     if (withPoint) player->ApplyImpulse(first, second);
     else player->ApplyImpulse(player->GetPosition(), first);
     return 0;

@@ -40,11 +40,11 @@ int StopLevel(lua_State*) {
     return 0;
 }
 
-// DeleteLevel: the library's reference goes; the level is deleted at the end of the turn, and its
-// race update never runs again. A second call in that turn finds the reference gone already.
+// DeleteLevel: the level is gone at once: no script or task finds it again, and the library's
+// reference goes (objects of the turn that still hold it keep its memory until the collector runs).
 int DeleteLevel(lua_State*) {
     if (CPLevel* level = GetLevel(); level && !level->IsReleased()) {
-        level->StopRaceUpdate();
+        level->Destroy();
         level->Release();
     }
     return 0;

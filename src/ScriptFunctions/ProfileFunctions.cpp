@@ -86,9 +86,12 @@ int SaveGame(lua_State*) {
     return 0;
 }
 
+// LoadGame (file): true when the slot was read and taken, false when it was not (missing, damaged
+// or refused), so that a script never goes on with the previous profile unawares.
 int LoadGame(lua_State* L) {
-    if (CPGameData* data = GetGameData()) data->LoadGame(ScriptArgString(L, 1));
-    return 0;
+    CPGameData* data = GetGameData();
+    lua_pushboolean(L, data && data->LoadGame(ScriptArgString(L, 1)));
+    return 1;
 }
 
 int DeleteSave(lua_State* L) {

@@ -9,7 +9,7 @@
 #include "Core/PScriptRegistry.h"
 #include "Race/CarParts.h"
 #include "Race/PGameData.h"
-#include "Render/DragsterTexture.h"
+#include "Render/PTexture.h"
 #include "ScriptFunctions/ScriptArgs.h"
 
 namespace {
@@ -191,7 +191,7 @@ int GetDragster(lua_State* L) {
 }
 
 int SetDragsterTexture(lua_State* L) {
-    SetDragsterTextureNumber(ScriptArgInt(L, 1));
+    DragsterTextureIndex = ScriptArgInt(L, 1);
     return 0;
 }
 

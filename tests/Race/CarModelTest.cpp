@@ -14,7 +14,10 @@
 #include "Race/PLevelBranch.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
+#include "RaceCommandLog.h"
+#include "ScriptHarness.h"
 
 namespace {
 
@@ -81,8 +84,9 @@ protected:
     }
 
     // A car facing +X (a quarter turn about Z turns the model's forward -Y onto +X).
-    CPRefPtr<CPGameObject> MakeCar(const char* xml = kCarXml, float mass = kMass) {
-        CPRefPtr<CPGameObject> car(new CPGameObject("coupe_t"));
+    // A plain object, or a player car when asked (the flags the contact rules set live there).
+    CPRefPtr<CPGameObject> MakeCar(const char* xml = kCarXml, float mass = kMass, bool player = false) {
+        CPRefPtr<CPGameObject> car(player ? static_cast<CPGameObject*>(new CPPlayer) : new CPGameObject("coupe_t"));
         car->GetDescription().Parse(xml);
         CPRefPtr<CPPhysicData> data(new CPPhysicData(car.Get()));
         data->body = {0, 1.6f, 0.5f, 3.6f, 0.0f, mass};
@@ -238,19 +242,20 @@ TEST_F(CarModelTest, LiftRaisesTheNoseUntilItsAngle) {
     EXPECT_TRUE(effects_.shots.empty());
 }
 
-TEST_F(CarModelTest, FlipRuleFiresFromOneHundredTwentyDegreesOnce) {
-    CPRefPtr<CPGameObject> car = MakeCar();
-    struct Case {
-        float degrees;
-        bool dead;
+TEST_F(CarModelTest, FlipRuleWrecksTheCarFromOneHundredTwentyDegreesOnce) {
+    // A car on its roof is wrecked: the player's wrecked flag, the one IsDead and the weapons read.
+    CPRefPtr<CPGameObject> car = MakeCar(kCarXml, kMass, true);
+    CPPlayer& player = *dynamic_cast<CPPlayer*>(car.Get());
+    ScriptHarness::GameRoot root("");
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    auto sent = [&] {
+        std::vector<std::string> lines;
+        for (const char* name : {"main", "jeep"})
+            for (const std::string& line : log.Take(name)) lines.push_back(std::string(name) + " " + line);
+        return lines;
     };
-    for (const Case c : {Case{119.0f, false}, Case{120.0f, true}, Case{150.0f, true}}) {
-        SCOPED_TRACE(c.degrees);
-        Car(car).dead = false;
-        Car(car).offRoad = true;
-        const float half = c.degrees * 0.017453292f * 0.5f;
-        // Rolled about the car's forward axis (world X here), on top of the quarter turn.
-        car->SetRotation(QuatMultiply({0, 0, 0.70710677f, 0.70710677f}, {std::sin(half), 0, 0, std::cos(half)}));
+    auto contact = [&] {
         Physics::ContactReport report;
         report.bodyA = &Body(car);
         report.codeA = 1;
@@ -258,19 +263,83 @@ TEST_F(CarModelTest, FlipRuleFiresFromOneHundredTwentyDegreesOnce) {
         report.codeB = 0;
         report.materialB = 0;
         OnPhysicsContact(&report);
+    };
+    struct Case {
+        float degrees;
+        bool wrecked;
+    };
+    for (const Case c : {Case{119.0f, false}, Case{120.0f, true}, Case{150.0f, true}}) {
+        SCOPED_TRACE(c.degrees);
+        player.wrecked = false;
+        Car(car).offRoad = true;
+        log.Clear();
+        const float half = c.degrees * 0.017453292f * 0.5f;
+        // Rolled about the car's forward axis (world X here), on top of the quarter turn.
+        car->SetRotation(QuatMultiply({0, 0, 0.70710677f, 0.70710677f}, {std::sin(half), 0, 0, std::cos(half)}));
+        contact();
         EXPECT_FALSE(Car(car).offRoad);
-        EXPECT_EQ(Car(car).dead, c.dead);
+        EXPECT_EQ(player.wrecked, c.wrecked);
+        const std::vector<std::string> expected =
+            c.wrecked ? std::vector<std::string>{"main player_restart", "jeep game_over"} : std::vector<std::string>{};
+        EXPECT_EQ(sent(), expected);
+        // A second contact in the same state sends nothing more.
+        contact();
+        EXPECT_TRUE(sent().empty());
     }
     // After the race ended nothing happens.
-    Car(car).dead = false;
+    player.wrecked = false;
     SetRaceOverQuery([] { return true; });
-    Physics::ContactReport report;
-    report.bodyA = &Body(car);
-    report.codeA = 1;
-    report.materialA = 1;
-    OnPhysicsContact(&report);
-    EXPECT_FALSE(Car(car).dead);
+    contact();
+    EXPECT_FALSE(player.wrecked);
     SetRaceOverQuery(nullptr);
+}
+
+TEST_F(CarModelTest, TheOwnersTrafficBitKeepsTheWheelsFromRaisingDust) {
+    // The vehicle model reads the class bits of the car that owns it: with bit 4 (a traffic car)
+    // a rolling wheel raises no dust, without it the rear wheel does.
+    for (const int bits : {8, 4 | 8}) {
+        SCOPED_TRACE(bits);
+        CPRefPtr<CPGameObject> car = MakeCar(kCarXml, kMass, true);
+        dynamic_cast<CPPlayer*>(car.Get())->SetClassBits(bits);
+        Run(120);
+        physics_->SetCarInput(car.Get(), 0.5f, 0.0f);
+        Run(60);
+        effects_.dust.clear();
+        Run(30);
+        ASSERT_TRUE(Car(car).dusting); // the wheels roll at a dusty speed either way
+        EXPECT_EQ(effects_.dust.empty(), (bits & 4) != 0);
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
+}
+
+TEST_F(CarModelTest, DangerIsToldAboveFiftyFiveDegreesOfPitch) {
+    // Every step the model tells "game_interface" whether the nose is more than 55 degrees off the
+    // horizontal, either way.
+    ScriptHarness::GameRoot root("");
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    struct Case {
+        float degrees;
+        const char* told;
+    };
+    for (const Case c : {Case{0.0f, "danger false"}, Case{54.0f, "danger false"}, Case{56.0f, "danger true"},
+                         Case{-56.0f, "danger true"}}) {
+        SCOPED_TRACE(c.degrees);
+        CPRefPtr<CPGameObject> car = MakeCar();
+        const float half = c.degrees * 0.017453292f * 0.5f;
+        // Pitched about the car's side axis (world Y here), on top of the quarter turn.
+        car->SetRotation(QuatMultiply({0, 0, 0.70710677f, 0.70710677f}, {0, std::sin(half), 0, std::cos(half)}));
+        car->UpdateTransform();
+        physics_->RestoreObject(car.Get());
+        log.Clear();
+        Run(1);
+        const std::vector<std::string> told = log.Take("game_interface");
+        ASSERT_FALSE(told.empty());
+        EXPECT_EQ(told.front(), c.told);
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
 }
 
 TEST_F(CarModelTest, PitchPastEightyDegreesBurnsOnce) {

@@ -460,7 +460,7 @@ TEST_F(EnemyControllerTest, MeleeMarksHitThePlayerCarWithinReach) {
     EXPECT_EQ(carHits_.hits.size(), 1u);
 }
 
-TEST_F(EnemyControllerTest, AnExplodingEnemyBlowsUpOnItsFirstMeleeMarkAndDiesOnce) {
+TEST_F(EnemyControllerTest, AnExplodingEnemyBlowsUpOnItsMeleeMarkAndSaysSoEachTime) {
     MakeWorld(Vec3(0, -4, 0), Vec3(1, 2, 3));
     enemy_->weaponKind = "explosion";
     enemy_->melee[0].offset = Vec3(0, -1, 0);
@@ -478,10 +478,12 @@ TEST_F(EnemyControllerTest, AnExplodingEnemyBlowsUpOnItsFirstMeleeMarkAndDiesOnc
     EXPECT_EQ(Commands("watcher", "enemy_death"), std::vector<std::string>{"grunt,1.00,2.00,3.00"});
     EXPECT_EQ(enemy_->health, 100.0f);
 
-    // Its mark again, then shot down: the reward, but no second message.
+    // Its mark again: the self-destruct sends its message whatever the flags hold. Then shot
+    // down: the reward, but no message from the damage, whose flag check finds them set.
     Report("melee1");
+    EXPECT_EQ(Commands("watcher", "enemy_death").size(), 2u);
     owner_->Damage(Vec3(), Vec3(0, 1, 0), 150, nullptr, false);
-    EXPECT_EQ(Commands("watcher", "enemy_death").size(), 1u);
+    EXPECT_EQ(Commands("watcher", "enemy_death").size(), 2u);
     EXPECT_EQ(data_.GetMoney(), 60.0f);
     EXPECT_EQ(data_.killCount, 1);
     // A melee enemy of the second animation never explodes.

@@ -13,6 +13,7 @@
 #include "Core/PSettings.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
+#include "Race/PSaveFile.h"
 #include "ScriptHarness.h"
 
 namespace {
@@ -321,6 +322,81 @@ TEST_F(GameDataTest, SaveAndLoadAProfile) {
     EXPECT_EQ(other.GetProfileName(), "Alice");
     EXPECT_EQ(other.currentSlot, 0);
     EXPECT_EQ(other.levelRecords[2].frames.size(), 3u);
+}
+
+TEST_F(GameDataTest, ScoreTablesOutliveTheRun) {
+    // One run enters a score and saves the tables; the next run starts with them.
+    data.Init();
+    ASSERT_TRUE(data.InsertRecord(2, {"Ann", 1, 5, 45}));
+    ASSERT_TRUE(SUCCEEDED(data.SaveScores()));
+    {
+        CPGameData next;
+        next.Init();
+        ASSERT_EQ(next.scoreTables[1].size(), 7u); // Ann's first, then six of the fresh lines
+        EXPECT_EQ(next.scoreTables[1][0].name, "Ann");
+        EXPECT_EQ(next.scoreTables[1][0].seconds, 5);
+        EXPECT_EQ(next.scoreTables[1][6].minutes, 999);
+        // Its first score keeps Ann's: the file written then holds both.
+        ASSERT_TRUE(next.InsertRecord(2, {"Bob", 0, 59, 0}));
+        ASSERT_TRUE(SUCCEEDED(next.SaveScores()));
+    }
+    ScoreTables read;
+    ASSERT_TRUE(LoadScoreFile("Data\\scores.dat", read));
+    std::vector<std::string> names;
+    for (const CPScoreRecord& r : read[1])
+        if (!r.name.empty()) names.push_back(r.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Bob", "Ann"}));
+    // A damaged file (cut inside a record) is no file: the tables start fresh.
+    const std::string bytes = ReadFile("Data/scores.dat");
+    WriteFile("Data/scores.dat", bytes.substr(0, bytes.size() - 3));
+    CPGameData damaged;
+    damaged.Init();
+    for (const auto& table : damaged.scoreTables) {
+        ASSERT_EQ(table.size(), 7u);
+        EXPECT_EQ(table[0].minutes, 999);
+    }
+}
+
+TEST_F(GameDataTest, AdministratorModeSavesAndLoadsTheOneFile) {
+    data.Init();
+    g_bboxes = 1;
+    data.SelectProfile("Admin");
+    data.SetMoney(250);
+    data.currentSlot = 2;
+    ASSERT_TRUE(data.SaveGame());
+    EXPECT_TRUE(std::filesystem::exists("Data/admin.sav"));
+    EXPECT_FALSE(std::filesystem::exists("Data/Saves/save2.sav"));
+    // Any name reads the admin file; the slot is the number after the name's first four characters.
+    struct Case {
+        const char* file;
+        int slot;
+    };
+    for (const Case& c : {Case{"save3.sav", 3}, Case{"admin.sav", 0}, Case{"x", 0}, Case{"slot5", 5}}) {
+        CPGameData other;
+        other.SelectProfile("Bob");
+        EXPECT_TRUE(other.LoadGame(c.file)) << c.file;
+        EXPECT_EQ(other.GetProfileName(), "Admin") << c.file;
+        EXPECT_EQ(other.GetMoney(), 250.0f) << c.file;
+        EXPECT_EQ(other.currentSlot, c.slot) << c.file;
+    }
+    g_bboxes = 0;
+}
+
+TEST_F(GameDataTest, ASlotWithADamagedBodyIsListedButDoesNotLoad) {
+    data.Init();
+    data.SelectProfile("Carol");
+    data.currentSlot = 1;
+    ASSERT_TRUE(data.SaveGame());
+    const std::string whole = ReadFile("Data/Saves/save1.sav");
+    // The names and the time read whole; the body is cut in the level records.
+    WriteFile("Data/Saves/save1.sav", whole.substr(0, whole.size() - 10));
+    EXPECT_EQ(data.GetSaves()[1], "Carol");
+    CPGameData other;
+    other.SelectProfile("Dan");
+    other.SetMoney(5);
+    EXPECT_FALSE(other.LoadGame("save1.sav"));
+    EXPECT_EQ(other.GetProfileName(), "Dan");
+    EXPECT_EQ(other.GetMoney(), 5.0f);
 }
 
 TEST_F(GameDataTest, StoredRecordsSeedFreshProfiles) {

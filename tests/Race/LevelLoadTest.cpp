@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
+#include "Core/PRayQuery.h"
+#include "Platform/TgaWriter.h"
 #include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
@@ -17,6 +20,10 @@
 #include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
 #include "RaceWorldFixture.h"
+#include "Render/PMaterial.h"
+#include "Render/PRenderObject.h"
+#include "Render/PTexture.h"
+#include "Render/PTextureManager.h"
 #include "Render/StaticMeshCache.h"
 #include "ScriptHarness.h"
 
@@ -66,6 +73,63 @@ TEST_F(LevelLoadTest, RecordsGoWhereTheirBaseNamesSay) {
     EXPECT_TRUE(std::isfinite(camera->followDistance));
     EXPECT_TRUE(std::isfinite(camera->GetMainCamera()->eye.x) && std::isfinite(camera->GetMainCamera()->eye.z));
     EXPECT_EQ(camera->lookAt, Vec3(7, 8, 14 + 2.0f)); // the car plus the preset's height
+    level->StopLevel();
+}
+
+// The texture file the first mesh of a model was given.
+std::string TextureOf(CPGameObject* model) {
+    if (!model) return "no model";
+    CPGameObject::ObjectList all;
+    model->CollectObjects(all);
+    for (const auto& object : all)
+        if (auto* mesh = dynamic_cast<CPRenderObject*>(object->GetRenderPart().Get())) {
+            const CPRefPtr<CPMaterial> material = mesh->GetMaterial();
+            if (!material || !material->GetTextureBlock() || !material->GetTextureBlock()->GetTexture(0))
+                return "no texture";
+            return material->GetTextureBlock()->GetTexture(0)->GetName();
+        }
+    return "no mesh";
+}
+
+TEST_F(LevelLoadTest, TheCarsWearThePaintOfTheirNumbers) {
+    // A description naming "dragster.tga" loads "dragster%02d.tga" of the paint number: the
+    // player's paint as it is, the rival's record paint plus 4.
+    Put("Data/Meshes/painted.rdf", "mesh = wrong.msh\n[wrong]\neffectfile = simple.fx\ntexturefile1 = dragster.tga\n");
+    std::filesystem::create_directories("Data/Textures");
+    for (const char* name : {"dragster02.tga", "dragster04.tga", "dragster07.tga"})
+        ASSERT_TRUE(Platform::WriteTgaFile(std::string("Data/Textures/") + name, 2, 2, std::vector<uint8_t>(16, 0x80)));
+    InvalidatePathCache();
+    PutLayout("level3", {LayoutRecord("player", 0, 0, 1)});
+    CPGameData data;
+    data.SetPlayerName("painted");
+    data.upgrades[6] = 2;
+    data.levelRecords[2].name = "painted";
+    data.levelRecords[2].parts[6] = 3;
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level3"));
+    EXPECT_EQ(TextureOf(level->GetPlayerCar()), "dragster02.tga");
+    EXPECT_EQ(TextureOf(level->GetRivalModel()), "dragster07.tga");
+    level->StopLevel();
+    DragsterTextureIndex = 4;
+}
+
+TEST_F(LevelLoadTest, AZeroRotationIsTheIdentityTurn) {
+    // A layout record whose quaternion is all zero loads like the others, unturned.
+    LevelObjectRecord crate = LayoutRecord("crate", 4, 5, 6);
+    crate.rotation = {0, 0, 0, 0};
+    LevelObjectRecord start = LayoutRecord("player", 1, 2, 3);
+    start.rotation = {0, 0, 0, 0};
+    PutLayout("level2", {crate, start});
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level2"));
+    ASSERT_EQ(level->GetStaticList().size(), 1u);
+    const Mat4& m = level->GetStaticList()[0]->GetWorldMatrix();
+    const Mat4 expected = MatTranslation(4, 5, 6);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(m.m[r][c], expected.m[r][c]) << r << "," << c;
+    ASSERT_NE(level->GetPlayerCar(), nullptr);
+    EXPECT_EQ(level->GetPlayerCar()->GetPosition(), Vec3(1, 2, 8));
+    EXPECT_EQ(level->GetPlayerCar()->GetForward(), Vec3(0, -1, 0)); // the model's own forward
     level->StopLevel();
 }
 
@@ -152,6 +216,75 @@ TEST_F(LevelLoadTest, StaticOnWithoutAStaticBlockLoadsThePlainWay) {
     CPRefPtr<CPLevel> level(new CPLevel);
     ASSERT_TRUE(level->Load("level1"));
     EXPECT_EQ(level->GetTree()->GetObjects().size(), 2u);
+    level->StopLevel();
+}
+
+TEST_F(LevelLoadTest, EachCameraModeRecentresTheBlurGridOnItsPresetsBlur) {
+    // Mode 0 streams from the "camera" blur, 1 from "camera2", 2 from "camera3": the direction of
+    // each grid vertex is the unit vector from (width / 2, (blur + 1) x height / 2) to it.
+    Put("Data/Meshes/blurcar.rdf", "mesh = wrong.msh\ndescription = blurcar.xml\n[wrong]\neffectfile = simple.fx\n");
+    Put("Data/Descriptions/blurcar.xml",
+        "<camera distance=\"9\" blur=\"0.5\"/>\n<camera2 distance=\"18\" blur=\"-0.5\"/>\n"
+        "<camera3 distance=\"0.5\" blur=\"1\"/>\n");
+    PutLayout("level1", {LayoutRecord("player", 0, 0, 1)});
+    CPGameData data;
+    data.SetPlayerName("blurcar");
+    g_blur = 1;
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level1"));
+    const auto& grid = render_->GetBlurGrid();
+    ASSERT_FALSE(grid.vertices.empty());
+    const float w = static_cast<float>(g_screenWidth), h = static_cast<float>(g_screenHeight);
+    const float blurs[] = {0.5f, -0.5f, 1.0f};
+    for (int mode : {1, 2, 0}) {
+        SCOPED_TRACE(mode);
+        level->SetCameraMode(mode);
+        for (size_t n : {size_t(0), grid.vertices.size() / 2, grid.vertices.size() - 1}) {
+            const float dx = grid.vertices[n].x - w * 0.5f, dy = grid.vertices[n].y - (blurs[mode] + 1.0f) * h * 0.5f;
+            const float length = std::sqrt(dx * dx + dy * dy);
+            EXPECT_NEAR(grid.directions[n].x, dx / length, 1e-5f) << n;
+            EXPECT_NEAR(grid.directions[n].y, dy / length, 1e-5f) << n;
+        }
+    }
+    EXPECT_EQ(level->GetPreset(1).distance, 18.0f);
+    level->StopLevel();
+}
+
+TEST_F(LevelLoadTest, CrossCarsTriesTheCarListInOrderAndThePlayerLast) {
+    // The first car of the list that is hit answers, even a farther one; the player car is tried
+    // only when every car of the list missed. Boxes: one unit around each car's position.
+    PutLayout("level1", {LayoutRecord("player", 5, 0, -5)});
+    CPRefPtr<CPLevel> level(new CPLevel);
+    ASSERT_TRUE(level->Load("level1"));
+    CPPlayer* player = level->GetPlayerCar();
+    ASSERT_NE(player, nullptr);
+    player->SetPosition(Vec3(5, 0, 0));
+    player->UpdateTransform();
+    auto add = [&](float x) {
+        CPRefPtr<CPPlayer> car(new CPPlayer);
+        car->CopyFrom(CPRefPtr<CPGameObject>(player));
+        car->SetPosition(Vec3(x, 0, 0));
+        car->UpdateTransform();
+        level->GetCars().push_back(car);
+    };
+    auto cross = [&] {
+        CPRayQuery q;
+        q.origin = Vec3(0, 0, 0.5f);
+        q.direction = Vec3(1, 0, 0);
+        q.distance = 100.0f;
+        const bool hit = level->CrossCars(q);
+        return hit ? q.distance : -1.0f;
+    };
+    add(20);
+    add(10);
+    EXPECT_NEAR(cross(), 19.5f, 1e-4f); // the list's first car, behind the other two
+    level->GetCars().erase(level->GetCars().begin());
+    EXPECT_NEAR(cross(), 9.5f, 1e-4f);
+    level->GetCars().clear();
+    EXPECT_NEAR(cross(), 4.5f, 1e-4f); // the player car
+    player->SetPosition(Vec3(5, 40, 0));
+    player->UpdateTransform();
+    EXPECT_EQ(cross(), -1.0f);
     level->StopLevel();
 }
 

@@ -222,12 +222,12 @@ TEST_F(PlayerBodyTest, SpawnRightsOnlyALowTiltedCarUnlessForcedOrBelowTheGround)
             EXPECT_EQ(car.blinkTime, 0.0f) << c.what;
             continue;
         }
-        EXPECT_EQ(car.GetPosition(), CPPlayer::kRestartPoint) << c.what;
+        EXPECT_EQ(car.GetPosition(), Vec3(0, 5, -20)) << c.what;
         EXPECT_EQ(car.blinkTime, 1.0f) << c.what;
         EXPECT_NEAR(car.GetForward().x, 1.0f, 1e-5f) << c.what;
         EXPECT_EQ(BodyVelocity(), Vec3()) << c.what;
         const Physics::Vector4& p = Body()->GetPosition();
-        EXPECT_EQ(Vec3(p.x, p.y, p.z), CPPlayer::kRestartPoint) << c.what;
+        EXPECT_EQ(Vec3(p.x, p.y, p.z), Vec3(0, 5, -20)) << c.what;
     }
 }
 

@@ -107,6 +107,46 @@ TEST_F(ReplayTest, TheRecorderSamplesOnlyWhenTheClockIsStrictlyPastTheInterval) 
     EXPECT_EQ(turns, (std::vector<int>{3, 7, 11, 15, 18, 21, 24, 27, 31, 35, 39}));
 }
 
+TEST_F(ReplayTest, ASampleWhosePoseOrVelocityIsNotFiniteIsSkipped) {
+    // A run never holds a number that is not finite: the run goes into the level record and the
+    // save slot, whose reader would refuse the whole profile.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char* what;
+        Vec3 position;
+        Quat rotation;
+        Vec3 velocity;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"finite", {1, 2, 3}, {0, 0, 0, 1}, {4, 0, 0}, true},
+        {"position NaN", {nan, 2, 3}, {0, 0, 0, 1}, {4, 0, 0}, false},
+        {"position infinite", {1, inf, 3}, {0, 0, 0, 1}, {4, 0, 0}, false},
+        {"rotation NaN", {1, 2, 3}, {0, 0, nan, 1}, {4, 0, 0}, false},
+        {"velocity NaN", {1, 2, 3}, {0, 0, 0, 1}, {0, nan, 0}, false},
+        {"velocity infinite", {1, 2, 3}, {0, 0, 0, 1}, {0, 0, -inf}, false},
+    };
+    CPRefPtr<CPPlayer> car(new CPPlayer);
+    CPRefPtr<CPCar> model(new CPCar(car.Get()));
+    model->Init(nullptr, false, 0);
+    car->SetCar(model);
+    float clock = 0.0f, last = 0.0f;
+    std::vector<CPReplayFrame> frames;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        car->SetPosition(c.position);
+        car->SetRotation(c.rotation);
+        model->velocity = c.velocity;
+        clock += 0.1f;
+        const size_t before = frames.size();
+        EXPECT_EQ(RecordRunFrame(*car, clock, last, frames), c.kept);
+        EXPECT_EQ(frames.size(), before + (c.kept ? 1 : 0));
+        EXPECT_EQ(last, clock); // the sample's time passes all the same
+    }
+    car->SetCar({});
+}
+
 TEST_F(ReplayTest, ASampleHoldsThePoseTheDrivenWheelsDustAndThrottleAndZeroReservedBytes) {
     CPRefPtr<CPPlayer> car(new CPPlayer);
     car->SetPosition(Vec3(10, 20, 30));

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <random>
 
@@ -116,6 +118,52 @@ TEST(SaveFileTest, WriteReadWriteIsByteIdentical) {
             EXPECT_EQ(read.records[1].name, "scout");
         }
     }
+}
+
+TEST(SaveFileTest, TheWriterNeverWritesWhatTheReaderRefuses) {
+    // A profile whose records took numbers that are not finite still saves into a slot that loads:
+    // such a time is no time, such a frame is left out of its run.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    SaveFileData d = MakeSave({3, 2, 1});
+    d.records[0].time = nan;
+    d.records[0].frames[1].position[2] = inf;   // the middle frame of three
+    d.records[1].frames[0].w2Rotation[0] = nan; // the first of two
+    d.records[2].frames[0].time = -inf;         // the only one: no frames, no name
+    const std::vector<uint8_t> bytes = WriteSaveBytes(d);
+    SaveFileData read;
+    ASSERT_TRUE(ReadSaveBytes(bytes.data(), static_cast<int>(bytes.size()), read));
+    EXPECT_EQ(read.records[0].time, 0.0f);
+    ASSERT_EQ(read.records[0].frames.size(), 2u);
+    EXPECT_EQ(read.records[0].frames[0].position[0], 0.0f);
+    EXPECT_EQ(read.records[0].frames[1].position[0], 2.0f);
+    ASSERT_EQ(read.records[1].frames.size(), 1u);
+    EXPECT_EQ(read.records[1].frames[0].position[0], 1.0f);
+    EXPECT_EQ(read.records[1].time, 61.0f);
+    EXPECT_TRUE(read.records[2].frames.empty());
+    EXPECT_EQ(read.records[2].name, "");
+    // Beyond a slot without runs: two names with their lengths ("hauler_", "scout") and three frames.
+    EXPECT_EQ(bytes.size(), WriteSaveBytes(MakeSave({})).size() + 4 + 7 + 4 + 5 + 3 * 160);
+}
+
+TEST(SaveFileTest, TheScoreFileIsEveryRecordInTableOrderScrambledByThePackKey) {
+    // Two tables with a record each, worked out by hand: i32 table, u32 length, the name's bytes,
+    // i32 minutes, seconds, hundredths; no header, no count; then every byte i plus key byte i.
+    ScoreTables tables;
+    tables[0] = {{"Al", 1, 2, 3}};
+    tables[4] = {{"", 999, 0, 0}};
+    const uint8_t plain[] = {
+        0, 0, 0, 0, 2, 0, 0, 0, 'A',  'l',  1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, // table 0: "Al" 1:02.03
+        4, 0, 0, 0, 0, 0, 0, 0, 0xE7, 0x03, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,       // table 4: "" 999:00.00
+    };
+    std::vector<uint8_t> expected(std::begin(plain), std::end(plain));
+    EXPECT_EQ(WriteScoreBytes(tables), expected);
+    for (size_t i = 0; i < expected.size(); ++i) expected[i] = static_cast<uint8_t>(expected[i] + PackKey[i]);
+    ScriptHarness::GameRoot root("");
+    ASSERT_TRUE(SUCCEEDED(SaveScoreFile("Data\\scores.dat", tables)));
+    std::ifstream file("Data/scores.dat", std::ios::binary);
+    const std::vector<uint8_t> onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(onDisk, expected);
 }
 
 TEST(SaveFileTest, FreshScoreTablesAre840BytesAndReadBack) {

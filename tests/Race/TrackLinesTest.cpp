@@ -154,6 +154,19 @@ TEST(TrackLines, SignedDistanceIsNegativeOnTheLeft) {
     }
 }
 
+TEST(TrackLines, ALineThatOnlyClimbsHasDistanceZero) {
+    // From (0, 0, 0) to (0, 0, 5) the line has no direction on the ground: the search answers the
+    // distance 0 instead of dividing by its zero ground length, and the climb's heading (pi / 2).
+    CPTrackLines lines;
+    ASSERT_TRUE(lines.Build({{0, 0, 0}, {0, 0, 5}, {40, 0, 5}, {40, 40, 0}}));
+    CPTrackLine* cursor = lines.GetHead()->next;
+    float radius = 20.0f;
+    const float angle = lines.FindClosestTrackLine({0, 1, 2}, radius, 0, cursor);
+    ASSERT_EQ(cursor, lines.GetHead()->next);
+    EXPECT_EQ(radius, 0.0f);
+    EXPECT_FLOAT_EQ(angle, 1.5707964f);
+}
+
 TEST(TrackLines, SearchCases) {
     // Points every 10 along +X from 0 to 70, then back 40 beside it from 70 to 40: lines 0 to 6
     // along y = 0, line 7 across, lines 8 to 10 back along y = 40 (angle pi), and the head from

@@ -14,6 +14,7 @@
 #include "Race/PPlayer.h"
 #include "RaceWorldSupport.h"
 #include "ScriptFunctions/MissionFunctions.h"
+#include "Sound/NSound.h"
 
 namespace {
 
@@ -247,6 +248,38 @@ TEST_F(MissionFunctionsTest, LevelTimeAndMedals) {
     // A time that is no finite real leaves its medal as it was.
     Run("SetMedalTimes(0/0, 1/0, 45)");
     EXPECT_EQ(Eval("GetMedalTime(0), GetMedalTime(1), GetMedalTime(2)"), "3 30.5 40 45");
+}
+
+TEST_F(MissionFunctionsTest, DeleteLevelEndsTheLevelAtOnce) {
+    // Right after DeleteLevel no script finds the level, even though the collector has not run:
+    // the race questions answer as they do without a level.
+    LoadLevel();
+    Run("StartLevel() SetUpdateTime(true)");
+    EXPECT_EQ(Eval("IsRaceStarted()"), "1 true");
+    EXPECT_EQ(Eval("IsDead()"), "1 false");
+    Run("StopLevel() DeleteLevel()");
+    EXPECT_EQ(GetLevel(), nullptr);
+    EXPECT_EQ(Eval("IsRaceStarted()"), "0");
+    EXPECT_EQ(Eval("GetPlayerPosition()"), "3 0 0 0");
+    EXPECT_EQ(Eval("IsDead()"), "1 true");
+    Run("DeleteLevel()"); // a second call finds nothing to do
+    CPManagedObject::CollectGarbage();
+    // A new level after it is the current one.
+    LoadLevel();
+    EXPECT_EQ(Eval("IsRaceStarted()"), "1 false");
+}
+
+TEST_F(MissionFunctionsTest, StopLevelLeavesTheGameTimeScaleAndPitchAsSet) {
+    // SetTemp holds until it is set again; stopping the race restores nothing of it.
+    Run("SetTemp(0.25)");
+    CNSound::SetGlobalPitch(0.8f);
+    LoadLevel();
+    Run("SetTemp(0.5)");
+    CNSound::SetGlobalPitch(0.6f);
+    Run("StartLevel() StopLevel()");
+    EXPECT_EQ(TimeScale, 0.5f);
+    EXPECT_EQ(CNSound::GetGlobalPitch(), 0.6f);
+    CNSound::SetGlobalPitch(1.0f);
 }
 
 TEST_F(MissionFunctionsTest, GameTimeScaleAndCounters) {

@@ -11,7 +11,7 @@
 #include "Core/PSettings.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
-#include "Render/DragsterTexture.h"
+#include "Render/PTexture.h"
 #include "ScriptFunctions/ProfileFunctions.h"
 #include "ScriptFunctions/ShopFunctions.h"
 #include "ScriptHarness.h"
@@ -123,9 +123,10 @@ TEST_F(ProfileShopFunctionsTest, ShopCalls) {
     for (const Case& c : cases) EXPECT_EQ(Eval(c.code), c.expected) << c.code;
     data.easy = true;
     EXPECT_EQ(Eval("table.concat(select(2, GetWeaponNames()), ' ')"), "#1,gun laser rail");
+    // The number the texture loader reads for "dragster.tga": one number, the shop's and the loader's.
     EXPECT_EQ(Eval("SetDragsterTexture(7)"), "#0");
-    EXPECT_EQ(GetDragsterTextureNumber(), 7);
-    EXPECT_EQ(MapDragsterTexture("DRAGSTER.TGA"), "dragster07.tga");
+    EXPECT_EQ(DragsterTextureIndex, 7);
+    DragsterTextureIndex = 4;
 }
 
 TEST_F(ProfileShopFunctionsTest, AutoSettingTriesPresetsDownFromThreeTimesTheMission) {
@@ -170,6 +171,7 @@ TEST_F(ProfileShopFunctionsTest, ProfileCalls) {
     const Case cases[] = {
         {"AddScore(5)", "#1,5"},
         {"AddScore(1, 'x')", "#1,x"},
+        {"AddScore()", "#1,nil"}, // its own argument back: none reads as nil
         {"IsInTable(3)", "#1,false"},
         {"GetScoreLine(2)", "#2,,0"},
         {"SetScoreLine('a', 1, 2)", "#0"},
@@ -198,7 +200,10 @@ TEST_F(ProfileShopFunctionsTest, ProfileCalls) {
         {"GetSaves()", "#2,6,table"},
         {"GetSaves and select(2, GetSaves())[1]", "#1,Ann"},
         {"DeleteSave('save0.sav');;select(2, GetSaves())[1]", "#1,"},
-        {"LoadGame('../../x')", "#0"},
+        {"LoadGame('../../x')", "#1,false"},
+        {"LoadGame('save0.sav')", "#1,false"}, // deleted: an empty slot is free
+        {"SaveGame();;LoadGame('save0.sav')", "#1,true"},
+        {"LoadGame('save5.sav')", "#1,false"}, // missing
         {"ClearGameData()", "#0"},
     };
     for (const Case& c : cases) EXPECT_EQ(Eval(c.code), c.expected) << c.code;

@@ -8,7 +8,7 @@
 //   Data/Meshes/road_phys1.msh, road_vis.p3d  level 1's road for the physics grid, and what is seen
 //   Data/Meshes/coupe_t.p3d the race car with the parts the race looks up by name
 //   Data/Meshes/tunnel.p3d, stolb_start_*.p3d, flag.p3d, banner.p3d  level 1's props
-//   Data/Textures/*.tga     their textures
+//   Data/Textures/*.tga     their textures; dragster00.tga to dragster07.tga the cars' paints
 // The descriptions (.rdf) naming them are text in data/Data/Meshes.
 #include "DemoMeshes.h"
 
@@ -628,14 +628,25 @@ Pixels Hills() {
     return p;
 }
 
-Pixels CoupePaint() {
+// The paints the cars take by number ("dragster.tga" becomes "dragster%02d.tga"): 0 to 3 the
+// player's (the shop's "Paint" steps through them), 4 to 7 the rival's (its paint plus 4), each a
+// darker shade of the player's of the same number.
+constexpr int kPaintCount = 8;
+
+Pixels DragsterPaint(int number) {
+    static const float kColours[4][3] = {
+        {0.75f, 0.08f, 0.06f}, // red
+        {0.08f, 0.25f, 0.75f}, // blue
+        {0.90f, 0.70f, 0.05f}, // yellow
+        {0.10f, 0.60f, 0.15f}, // green
+    };
+    const float* colour = kColours[number % 4];
+    const float shade = number >= 4 ? 0.55f : 1.0f;
     Pixels p(128, 128);
-    p.Fill([](float u, float v, float c[4]) {
-        // Blue paint with two white stripes; the cabin band dark.
-        c[0] = 0.08f;
-        c[1] = 0.25f;
-        c[2] = 0.75f;
-        if (std::fabs(u - 0.42f) < 0.04f || std::fabs(u - 0.58f) < 0.04f) c[0] = c[1] = c[2] = 0.95f;
+    p.Fill([colour, shade](float u, float v, float c[4]) {
+        // The paint with two white stripes; the cabin band dark.
+        for (int k = 0; k < 3; ++k) c[k] = colour[k] * shade;
+        if (std::fabs(u - 0.42f) < 0.04f || std::fabs(u - 0.58f) < 0.04f) c[0] = c[1] = c[2] = 0.95f * shade;
         if (v < 0.2f) {
             c[0] = 0.1f;
             c[1] = 0.12f;
@@ -705,8 +716,13 @@ bool WriteDemoMeshes(const fs::path& gameRoot) {
          Put(meshes / "flag.p3d", WriteMesh(Flag(), MeshKind::P3d)) &&
          Put(meshes / "banner.p3d", WriteMesh(FinishBanner(), MeshKind::P3d));
     ok = ok && Save(textures / "asphalt.tga", Asphalt()) && Save(textures / "grass.tga", Grass()) &&
-         Save(textures / "hills.tga", Hills()) && Save(textures / "coupe.tga", CoupePaint()) &&
-         Save(textures / "flame.tga", Flame()) && Save(textures / "banner.tga", Banner());
+         Save(textures / "hills.tga", Hills()) && Save(textures / "flame.tga", Flame()) &&
+         Save(textures / "banner.tga", Banner());
+    for (int number = 0; ok && number < kPaintCount; ++number) {
+        char name[32];
+        std::snprintf(name, sizeof name, "dragster%02d.tga", number);
+        ok = Save(textures / name, DragsterPaint(number));
+    }
     if (!ok) std::fprintf(stderr, "mkdata: cannot write the demo meshes\n");
     return ok;
 }

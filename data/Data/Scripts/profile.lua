@@ -76,7 +76,13 @@ end
 local function load(self, i)
     local names = refresh(self)
     if names[i] == "" then return end
-    LoadGame(slotFile(i))
+    -- A slot whose name reads but whose body does not is listed all the same: the screen stays and
+    -- says so, and the profile in play is left as it was.
+    if not LoadGame(slotFile(i)) then
+        SetTextString(self.screen, "hint", "profile_hint_damaged")
+        self.journal.value("not loaded", slotFile(i))
+        return
+    end
     -- What the last profile raced is not this one's.
     ClearGameData()
     self.journal.value("loaded", GetProfileName(), GetMoney(), GetUpgrade(1))

@@ -13,7 +13,9 @@ local CATALOGS = {
 }
 local ITEMS = 3 -- item buttons on the screen
 -- Upgrade buttons: the upgrade level they raise, at a price each step.
-local UPGRADES = { engine_up = 1, wheels_up = 2, wing_up = 3, paint = 4 }
+local PAINT = 6 -- the upgrade level the level loader paints the car with
+local UPGRADES = { engine_up = 1, wheels_up = 2, wing_up = 3, paint = PAINT }
+local PAINTS = 4 -- the player's paints go round 0 to 3 (the rival's are 4 to 7)
 local UPGRADE_PRICE = 100
 local TOP_LEVEL = 3 -- the engine, wheels and wing go no higher
 local LAST_MISSION = 2 -- the demo's catalogs unlock nothing past it
@@ -40,7 +42,7 @@ end
 -- Nothing more to buy at the top level: its button is locked.
 local function lockUpgrades(self)
     for name, index in pairs(UPGRADES) do
-        if index ~= 4 and GetUpgrade(index) >= TOP_LEVEL then
+        if index ~= PAINT and GetUpgrade(index) >= TOP_LEVEL then
             LockButton(self.screen, name)
         else
             UnlockButton(self.screen, name)
@@ -62,8 +64,9 @@ local function showCar(self)
         SetText(self.screen, name .. "_level", tostring(GetUpgrade(index)))
     end
     lockUpgrades(self)
-    -- The showroom car shows the parts of the upgrade levels.
-    SendCommandByName("showroom", "dragster", "")
+    -- The showroom car shows the parts of the upgrade levels, in its paint.
+    SetDragsterTexture(GetUpgrade(PAINT))
+    SendCommandByName("showroom", "dragster", tostring(GetUpgrade(PAINT)))
 end
 
 -- The chosen item is marked by a bar at its left; Buy is locked while it costs more than there is.
@@ -179,10 +182,13 @@ local function upgrade(self, button)
         return
     end
     local level = GetUpgrade(index) + 1
-    if index ~= 4 and level > 3 then return end
+    if index == PAINT then
+        level = level % PAINTS
+    elseif level > TOP_LEVEL then
+        return
+    end
     SetUpgrade(index, level)
     SetMoney(money - UPGRADE_PRICE)
-    if index == 4 then SetDragsterTexture(level % 4) end
     self.journal.value("upgrade", index, GetUpgrade(index), GetMoney())
     showMoney(self)
     showCar(self)

@@ -3,17 +3,17 @@
 -- ("floor.rdf"), which main activates: the floor comes as "add_object" with the reference its
 -- activation gave, and is queued too. "hide" (a race, a screen that fills the middle) stops the
 -- queueing, "show" brings it back, "car" shows the car on its floor alone (the shop); "dragster"
--- (the shop) fits the car with the parts of the upgrade levels. While it shows,
+-- (the shop) fits the car with the parts of the upgrade levels and, when its parameter names
+-- another paint than the car wears, loads the car anew in that paint (a texture is chosen as the
+-- car loads). While it shows,
 -- the car answers the keys: "fire" sounds its horn, steering runs its engine from that side.
 local journal = dofile("Data/Scripts/journal.lua")("showroom")
-local car = LoadRenderObject("car.rdf", 225)
 local crate = LoadRenderObject("crate.rdf", 225)
 local lamp = LoadRenderObject("lamp.rdf", 225)
 local sign = LoadRenderObject("sign.rdf", 225)
 -- The menu takes the middle of the screen: the car turns on the right under the lamp, the crate
 -- and the sign stand on the left.
 local spot = { 10, 9, 0 }
-SetPosition(car, spot[1], spot[2], spot[3])
 SetPosition(crate, 1, -3.9, 0)
 SetPosition(lamp, 16, 12.5, 0)
 -- The sign stands at its spot turned a little toward the camera.
@@ -32,16 +32,28 @@ SetPosition(stand, 6, 0, 5)
 SetAnimation(flag, "wave", 1, 0, -1)
 ActivateObject(spinsign, 20)
 
--- The wheels come without a reference of their own; they are held for as long as they spin.
+-- The car on its spot. The wheels come without a reference of their own; they are held for as
+-- long as they spin. The body rocks on its wheels while the engine runs; a model of one piece is
+-- its own body. A car loaded anew (another paint) takes the place of the one before.
+local car, body
 local wheels = {}
-for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
-    local wheel = FindObject(car, name)
-    AddRef(wheel)
-    wheels[#wheels + 1] = wheel
+local painted -- the paint number the car wears; nil: the one at start
+local function loadCar()
+    for _, wheel in ipairs(wheels) do
+        Release(wheel)
+    end
+    if car then Release(car) end
+    car = LoadRenderObject("car.rdf", 225)
+    SetPosition(car, spot[1], spot[2], spot[3])
+    wheels = {}
+    for _, name in ipairs({ "wheel_fl", "wheel_fr", "wheel_rl", "wheel_rr" }) do
+        local wheel = FindObject(car, name)
+        AddRef(wheel)
+        wheels[#wheels + 1] = wheel
+    end
+    body = GetChildObject(car, "body")
 end
-
--- The body rocks on its wheels while the engine runs; a model of one piece is its own body.
-local body = GetChildObject(car, "body")
+loadCar()
 local revving = false
 
 -- The car the shop dresses: the game's showroom model for it when there is one, else the demo's.
@@ -68,6 +80,11 @@ while true do
         elseif command == "show" or command == "car" then
             shown, carOnly = true, command == "car"
         elseif command == "dragster" then
+            local paint = GetCurrentParams(globalObject)
+            if paint ~= "" and paint ~= painted then
+                painted = paint
+                loadCar()
+            end
             InitDragster(dressed())
         elseif command == "key_action" and shown then
             local action, down = GetCurrentParams(globalObject)
