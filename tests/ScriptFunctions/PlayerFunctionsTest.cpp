@@ -365,7 +365,7 @@ TEST_F(PlayerFunctionsTest, SpawnBrakeGuardEngineAndNitroReachThePlayerCarsModel
     level_->GetCamera()->SetZAngle(2.0f);
     car.SetRespawnGuard(0.0f);
     Run("Spawn(car) SetTimeBonus(car)");
-    EXPECT_EQ(car.GetPosition(), CPPlayer::kRestartPoint);
+    EXPECT_EQ(car.GetPosition(), Vec3(0, 5, -20));
     EXPECT_EQ(level_->GetCamera()->zAngle, 0.0f);
     EXPECT_EQ(car.respawnGuard, 4.0f);
     EXPECT_EQ(Run("local x, y, z = GetPlayerDirectionAI(car) "
