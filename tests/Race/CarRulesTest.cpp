@@ -111,9 +111,10 @@ protected:
     }
 
     // A car with the wheel and exhaust parts, at (0, 0, z), entered as the player's car.
-    CPRefPtr<CPGameObject> MakeCar(float z, const Quat& rotation = kFacingX) {
+    CPRefPtr<CPGameObject> MakeCar(float z, const Quat& rotation = kFacingX, const char* xml = kCarXml,
+                                   bool player = true) {
         CPRefPtr<CPGameObject> car(new CPGameObject("coupe_t"));
-        car->GetDescription().Parse(kCarXml);
+        car->GetDescription().Parse(xml);
         CPRefPtr<CPPhysicData> data(new CPPhysicData(car.Get()));
         data->body = {0, 1.6f, 0.5f, 3.6f, 0.0f, kMass};
         CPPhysicData::Shape shape;
@@ -131,7 +132,7 @@ protected:
         car->UpdateTransform();
         physics_->RestoreObject(car.Get());
         physics_->AddObject(car.Get(), true, 1);
-        physics_->AddCar(car.Get(), true);
+        physics_->AddCar(car.Get(), player);
         return car;
     }
 
@@ -570,6 +571,107 @@ TEST_F(CarRulesTest, TheBoostBurnsNitroAndTheEnginePitchFollowsTheMomentOnceAFra
     physics_->Update();
     EXPECT_EQ(Car(car).enginePitch, 0.0f);
     EXPECT_EQ(Car(car).nitroAmount, 3.0f);
+}
+
+// The player's car tells "jeep" its tuning values when its description gives the speed an "angle";
+// absent values read 0.
+TEST_F(CarRulesTest, TheTuningValuesGoToJeepForThePlayersCarWithAnAngleOnly) {
+    RaceCommandLog log;
+    ASSERT_TRUE(log.Loaded());
+    const std::string physics = R"(<geometry><wheels count="2"/></geometry>)";
+    const std::string full = "<physics>" + physics +
+                             R"(<params><speed angle="12.5"/><acceleration accel_front="3" accel_back="1.25" )"
+                             R"(speed_front="40" speed_back="7.5"/></params></physics><camera fov_div="2"/>)";
+    const std::string angleOnly = "<physics>" + physics + R"(<params><speed angle="-3.456"/></params></physics>)";
+    const std::string noAngle = "<physics>" + physics +
+                                R"(<params><speed max_front_speed="9"/><acceleration accel_front="3"/></params>)"
+                                R"(</physics><camera fov_div="2"/>)";
+    const struct {
+        const char* what;
+        const std::string& xml;
+        bool player;
+        std::vector<std::string> told;
+    } cases[] = {
+        {"player", full, true, {"set_car_params 12.50,2.00,3.00,1.25", "set_car_params2 40.00,7.50"}},
+        {"player, only the angle",
+         angleOnly,
+         true,
+         {"set_car_params -3.46,0.00,0.00,0.00", "set_car_params2 0.00,0.00"}},
+        {"not the player", full, false, {}},
+        {"no angle", noAngle, true, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        log.Clear();
+        CPRefPtr<CPGameObject> car = MakeCar(30.0f, kFacingX, c.xml.c_str(), c.player);
+        EXPECT_EQ(log.Take("jeep"), c.told);
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
+}
+
+// Each step turns a wheel by spin scale x its rolling speed when it touches, or x the throttle when it
+// does not; the scale is 1 at throttle 0, else (1 - 0.5 x driven) x 0.025, driven counting the wheels
+// that drove (the rear one). The wheel part takes that spin about X and stands at its rest origin,
+// lowered by its visual offset.
+TEST_F(CarRulesTest, TheWheelsTurnByTheirSpinScale) {
+    gameData_->levelStarted = true;
+    const struct {
+        const char* what;
+        float z;     // 30: in the air
+        float input; // throttle input; x the forward factor 100
+        float scale; // 0 for the air cases: the spin grows by 0.025 x throttle
+    } cases[] = {
+        {"rolling, no throttle", 1.0f, 0.0f, 1.0f},
+        {"rolling, rear wheel driving", 1.0f, 1.0f, 0.0125f},
+        {"in the air, throttle", 30.0f, 1.0f, 0.0f},
+        {"in the air, reverse", 30.0f, -0.5f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPRefPtr<CPGameObject> car = MakeCar(c.z);
+        FrameDelta = 1.0f / 60.0f;
+        if (c.z < 5.0f)
+            for (int i = 0; i < 120; ++i) {
+                ++FrameCounter;
+                physics_->Update();
+            }
+        physics_->SetCarInput(car.Get(), c.input, 0.0f);
+        physics_->Start();
+        Body(car).SetLinearVelocity({5, 0, 0, 0});
+        const float spin0[2] = {Car(car).GetWheel(0).spin, Car(car).GetWheel(1).spin};
+        Frame();
+        const float throttle = c.input * (c.input < 0 ? 80.0f : 100.0f);
+        for (int w = 0; w < 2; ++w) {
+            SCOPED_TRACE(w);
+            const CPCar::Wheel& wheel = Car(car).GetWheel(w);
+            const float turned = wheel.spin - spin0[w];
+            if (c.z < 5.0f) {
+                ASSERT_TRUE(wheel.contact);
+                EXPECT_NEAR(wheel.rollingSpeed, 5.0f, 0.3f); // forward along +X at 5
+                EXPECT_NEAR(turned, c.scale * wheel.rollingSpeed, 1e-4f);
+            } else {
+                EXPECT_FALSE(wheel.contact);
+                EXPECT_NEAR(turned, 0.025f * throttle, 1e-4f);
+            }
+            // The part: about X by the spin, at (rest x, rest y, visual offset).
+            CPRefPtr<CPGameObject> part = car->FindChild(w == 0 ? "w0" : "w2");
+            const Quat q = part->GetRotation();
+            EXPECT_NEAR(q.x, std::sin(wheel.spin * 0.5f), 1e-5f);
+            EXPECT_NEAR(q.y, 0.0f, 1e-6f);
+            EXPECT_NEAR(q.z, 0.0f, 1e-6f);
+            EXPECT_NEAR(q.w, std::cos(wheel.spin * 0.5f), 1e-5f);
+            // Rest origin x = part x 1.1 - ray x = 0, y = the part's y; in the air the offset stays
+            // radius - length = 0.35 - 1.
+            EXPECT_NEAR(part->GetPosition().x, 0.0f, 1e-6f);
+            EXPECT_NEAR(part->GetPosition().y, w == 0 ? -1.4f : 1.4f, 1e-6f);
+            if (c.z >= 5.0f) {
+                EXPECT_NEAR(part->GetPosition().z, -0.65f, 1e-6f);
+            }
+        }
+        physics_->DestroyWorld();
+        physics_->InitWorld();
+    }
 }
 
 } // namespace
