@@ -1,6 +1,7 @@
 // The level's ray queries against cars: the player car is only picked when it stands near the
 // segment (three bounds, each with 30 to spare), and the car list is asked before the player car,
-// first hit wins. Every model here has one collision box of half size 40, so a car whose centre lies
+// first hit wins; with "quadlevels" on the tree is never asked. The gloom's end brings back the
+// cars of the list from the sixth on. Every model here has one collision box of half size 40, so a car whose centre lies
 // well off the ray is still struck by it: only the bounds decide whether it is tried.
 #include <gtest/gtest.h>
 
@@ -9,7 +10,9 @@
 #include <vector>
 
 #include "Core/PRayQuery.h"
+#include "Core/PSettings.h"
 #include "Race/PLevel.h"
+#include "Race/PPhysicData.h"
 #include "Race/PPlayer.h"
 #include "RaceWorldFixture.h"
 #include "Render/MeshFile.h"
@@ -146,6 +149,56 @@ TEST_F(LevelRayTest, CarsOfTheListAreTriedBeforeThePlayerCarFirstHitWinning) {
         if (want) EXPECT_TRUE(IsPartOf(query.hitObject.Get(), want));
         else EXPECT_EQ(query.hitObject.Get(), nullptr);
         EXPECT_NEAR(query.distance, c.distance, 1e-3f);
+    }
+    level_->GetCars().clear();
+}
+
+// With "quadlevels" on, the level has no tree to ask: a model standing across the ray is not hit,
+// while the player car still is.
+TEST_F(LevelRayTest, WithQuadLevelsOnlyTheCarIsHit) {
+    for (int quadLevels : {0, 1}) {
+        SCOPED_TRACE(quadLevels);
+        level_->StopLevel();
+        level_.Reset();
+        g_quadlevels = quadLevels;
+        // A crate at x 60 across the ray (its box from x 20), the player far off it.
+        PutLayout("level1", {LayoutRecord("player", 0, 500), LayoutRecord("crate", 60)});
+        level_ = CPRefPtr<CPLevel>(new CPLevel);
+        ASSERT_TRUE(level_->Load("level1"));
+        CPRayQuery query = Ray({0, 0, 0}, {1, 0, 0}, 100);
+        EXPECT_EQ(level_->CrossRay(query), quadLevels == 0);
+        EXPECT_NEAR(query.distance, quadLevels == 0 ? 20.0f : 100.0f, 1e-3f);
+        Place(level_->GetPlayerCar(), {90, 0, 0}); // its box from x 50
+        query = Ray({0, 0, 0}, {1, 0, 0}, 100);
+        EXPECT_TRUE(level_->CrossRayWithPlayer(query));
+        EXPECT_NEAR(query.distance, quadLevels == 0 ? 20.0f : 50.0f, 1e-3f);
+        EXPECT_EQ(IsPartOf(query.hitObject.Get(), level_->GetPlayerCar()), quadLevels != 0);
+    }
+    g_quadlevels = 0;
+}
+
+// When the gloom ends, the cars of the list from the sixth on are shown, made solid, set down at
+// z 3 and given back to the physics; the first five are left as they are.
+TEST_F(LevelRayTest, TheGloomsEndBringsBackTheCarsFromTheSixthOn) {
+    for (int i = 0; i < 7; ++i) {
+        CPRefPtr<CPPlayer> car = AddCar({10.0f * i, 5, 9});
+        car->SetVisible(false);
+        car->SetCollision(false);
+        CPRefPtr<CPPhysicData> data(new CPPhysicData(car.Get()));
+        car->SetPhysicData(data);
+    }
+    level_->HideCars();
+    EXPECT_FALSE(level_->AreCarsShown());
+    level_->ShowCars();
+    EXPECT_TRUE(level_->AreCarsShown());
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        CPPlayer* car = level_->GetCars()[i].Get();
+        const bool back = i >= 5;
+        EXPECT_EQ(car->IsVisible(), back);
+        EXPECT_EQ(car->IsCollision(), back);
+        EXPECT_EQ(car->GetPosition(), Vec3(10.0f * i, 5, back ? 3.0f : 9.0f));
+        EXPECT_EQ(dynamic_cast<CPPhysicData*>(car->GetPhysicData().Get())->enabled, back);
     }
     level_->GetCars().clear();
 }
