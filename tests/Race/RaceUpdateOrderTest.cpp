@@ -21,6 +21,8 @@
 #include "Race/PPlayer.h"
 #include "RaceCommandLog.h"
 #include "RaceWorldFixture.h"
+#include "Render/MeshFile.h"
+#include "Render/PRenderBlock.h"
 #include "Sound/NAudio.h"
 #include "Sound/NSound.h"
 #include "Sound/SoundTestSupport.h"
@@ -280,6 +282,45 @@ TEST_F(RaceUpdateOrderTest, AfterTheFinishTheCameraLooksWhereTheCarCrossed) {
     Turn();
     EXPECT_EQ(level_->GetCamera()->lookAt, expected);
     EXPECT_EQ(level_->GetRaceTarget(), expected);
+}
+
+// With "rolling" on, the player car is loaded from "<key>_enemy.rdf" (the key is empty here) and the
+// race update neither updates it (its clocks stand) nor queues it for drawing.
+TEST_F(RaceUpdateOrderTest, WithRollingOnThePlayerCarIsNeitherUpdatedNorDrawn) {
+    MeshFile::Mesh mesh;
+    for (const char* name : {"body", "enemy_marker"}) {
+        MeshFile::Node node;
+        node.name = name;
+        for (int i = 0; i < 3; ++i) {
+            CPVertex v;
+            v.position = Vec3(float(i == 1), float(i == 2), 0);
+            node.vertices.push_back(v);
+            node.indices.push_back(static_cast<CPIndex>(i));
+        }
+        mesh.nodes.push_back(node);
+    }
+    Put("Data/Meshes/enemy.msh", MeshFile::WriteMesh(mesh, MeshFile::MeshKind::Older));
+    Put("Data/Meshes/_enemy.rdf", std::string("mesh = enemy.msh\n"));
+    for (int rolling : {0, 1}) {
+        SCOPED_TRACE(rolling);
+        g_rolling = rolling;
+        LoadLevel();
+        CPPlayer* car = level_->GetPlayerCar();
+        EXPECT_EQ(car->FindChild("enemy_marker") != nullptr, rolling != 0);
+        car->blinkTime = 1.0f;
+        car->respawnGuard = 2.0f;
+        CPRenderBlock* block = render_->GetDynamicRenderBlock().Get();
+        ASSERT_NE(block, nullptr);
+        block->ResetFrame();
+        FrameCounter = 1; // not a blinking frame
+        Turn(0.25f);
+        EXPECT_FLOAT_EQ(car->blinkTime, rolling ? 1.0f : 0.75f);
+        EXPECT_FLOAT_EQ(car->respawnGuard, rolling ? 2.0f : 1.75f);
+        EXPECT_EQ(block->GetFrameBlocks().empty(), rolling != 0);
+        block->ResetFrame();
+        level_->StopLevel();
+    }
+    g_rolling = 0;
 }
 
 } // namespace
