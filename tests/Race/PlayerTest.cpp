@@ -222,12 +222,18 @@ TEST_F(PlayerBodyTest, SpawnRightsOnlyALowTiltedCarUnlessForcedOrBelowTheGround)
             EXPECT_EQ(car.blinkTime, 0.0f) << c.what;
             continue;
         }
+        // The fixed restart point (0, 5, -20), facing +X: a quarter turn about Z.
         EXPECT_EQ(car.GetPosition(), Vec3(0, 5, -20)) << c.what;
         EXPECT_EQ(car.blinkTime, 1.0f) << c.what;
         EXPECT_NEAR(car.GetForward().x, 1.0f, 1e-5f) << c.what;
         EXPECT_EQ(BodyVelocity(), Vec3()) << c.what;
         const Physics::Vector4& p = Body()->GetPosition();
         EXPECT_EQ(Vec3(p.x, p.y, p.z), Vec3(0, 5, -20)) << c.what;
+        const Physics::Vector4 q = Body()->GetOrientation();
+        EXPECT_NEAR(q.x, 0.0f, 1e-6f) << c.what;
+        EXPECT_NEAR(q.y, 0.0f, 1e-6f) << c.what;
+        EXPECT_NEAR(q.z, 0.7071068f, 1e-6f) << c.what;
+        EXPECT_NEAR(q.w, 0.7071068f, 1e-6f) << c.what;
     }
 }
 
