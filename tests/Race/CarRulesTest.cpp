@@ -20,6 +20,7 @@
 #include "Race/PGameData.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPhysics.h"
+#include "Race/PPlayer.h"
 #include "Race/PRaceEffects.h"
 #include "RaceCommandLog.h"
 #include "ScriptHarness.h"
@@ -111,9 +112,11 @@ protected:
     }
 
     // A car with the wheel and exhaust parts, at (0, 0, z), entered as the player's car.
+    // ownerIsPlayer: the car belongs to a player object, whose class bits the vehicle model reads.
     CPRefPtr<CPGameObject> MakeCar(float z, const Quat& rotation = kFacingX, const char* xml = kCarXml,
-                                   bool player = true) {
-        CPRefPtr<CPGameObject> car(new CPGameObject("coupe_t"));
+                                   bool player = true, bool ownerIsPlayer = false) {
+        CPRefPtr<CPGameObject> car(ownerIsPlayer ? static_cast<CPGameObject*>(new CPPlayer)
+                                                 : new CPGameObject("coupe_t"));
         car->GetDescription().Parse(xml);
         CPRefPtr<CPPhysicData> data(new CPPhysicData(car.Get()));
         data->body = {0, 1.6f, 0.5f, 3.6f, 0.0f, kMass};
@@ -350,14 +353,14 @@ TEST_F(CarRulesTest, TheRearWheelRaisesDustOnItsClock) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         g_dust = c.dust;
-        CPRefPtr<CPGameObject> car = MakeCar(1.0f);
+        CPRefPtr<CPGameObject> car = MakeCar(1.0f, kFacingX, kCarXml, true, true);
         FrameDelta = 1.0f / 60.0f;
         for (int i = 0; i < 120; ++i) {
             ++FrameCounter;
             physics_->Update();
         }
         ASSERT_TRUE(Car(car).GetWheel(1).contact);
-        Car(car).classBits = c.classBits;
+        dynamic_cast<CPPlayer*>(car.Get())->SetClassBits(c.classBits);
         Car(car).held = c.held;
         effects_ = RecordingEffects();
         physics_->Start();
