@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Runs the format fuzz targets of build-fuzz, a few at a time at low priority, each for SECONDS
+# (default 600), on its seed corpus; the findings land in build-fuzz/findings/<format>/, each run's
+# log in build-fuzz/findings/<format>.log. Prints the executions and findings per target.
+#   fuzz/run.sh [SECONDS] [FORMAT...]
+set -uo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+seconds="${1:-600}"
+shift || true
+parallel="${VASTREL_FUZZ_PARALLEL:-3}"
+build=build-fuzz
+cmake --build "$build" --target fuzz_corpus >/dev/null || exit 1
+if (($# == 0)); then set -- $("$build/bin/fuzz_formats" | cut -d' ' -f1); fi
+mkdir -p "$build/findings"
+run() {
+  local format="$1" out="$build/findings/$1"
+  mkdir -p "$out" "$build/corpus-work/$format"
+  nice -n 19 "$build/bin/fuzz_$format" "$build/corpus-work/$format" "$build/corpus/$format" \
+    -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=262144 -artifact_prefix="$out/" \
+    -print_final_stats=1 >"$out.log" 2>&1
+  local runs crashes
+  runs="$(grep -E '^stat::number_of_executed_units' "$out.log" | awk '{print $2}')"
+  crashes="$(find "$out" -type f | wc -l)"
+  printf '%-18s %10s executions, %s findings\n' "$format" "${runs:-?}" "$crashes"
+}
+for format in "$@"; do
+  while (($(jobs -rp | wc -l) >= parallel)); do wait -n; done
+  run "$format" &
+done
+wait
