@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the format fuzz targets of build-fuzz, a few at a time at low priority, each for SECONDS
-# (default 600), on its seed corpus; the findings land in build-fuzz/findings/<format>/, each run's
-# log in build-fuzz/findings/<format>.log. Prints the executions and findings per target.
+# Runs the format fuzz targets built in build-fuzz (with fuzz_corpus), a few at a time at low
+# priority, each for SECONDS (default 600) on its seed corpus. A target not built yet is waited for.
+# Findings land in build-fuzz/findings/<format>/, each run's log in build-fuzz/findings/<format>.log;
+# the executions and findings per target are printed.
 #   fuzz/run.sh [SECONDS] [FORMAT...]
 set -uo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -9,12 +10,19 @@ seconds="${1:-600}"
 shift || true
 parallel="${VASTREL_FUZZ_PARALLEL:-3}"
 build=build-fuzz
-cmake --build "$build" --target fuzz_corpus >/dev/null || exit 1
+if [[ ! -d $build/corpus ]]; then
+  echo "no seed corpus: cmake --build $build --target fuzz_corpus, and the fuzz_<format> targets, first" >&2
+  exit 1
+fi
 if (($# == 0)); then set -- $("$build/bin/fuzz_formats" | cut -d' ' -f1); fi
 mkdir -p "$build/findings"
 run() {
   local format="$1" out="$build/findings/$1"
   mkdir -p "$out" "$build/corpus-work/$format"
+  if [[ ! -x $build/bin/fuzz_$format ]]; then
+    while [[ ! -x $build/bin/fuzz_$format ]]; do sleep 10; done
+    sleep 30 # the linker may still be writing it
+  fi
   nice -n 19 "$build/bin/fuzz_$format" "$build/corpus-work/$format" "$build/corpus/$format" \
     -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=262144 -artifact_prefix="$out/" \
     -print_final_stats=1 >"$out.log" 2>&1
