@@ -9,7 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 seconds="${1:-600}"
 shift || true
 parallel="${VASTREL_FUZZ_PARALLEL:-3}"
-build=build-fuzz
+build="$PWD/build-fuzz" # absolute: the targets run in a game root of their own
 if [[ ! -d $build/corpus ]]; then
   echo "no seed corpus: cmake --build $build --target fuzz_corpus, and the fuzz_<format> targets, first" >&2
   exit 1
