@@ -75,10 +75,10 @@ TEST(ImageDecoderTest, BadDataIsRefusedWithAReason) {
     }
 }
 
-// A run-length TGA header of 16384 x 16384 in 18 bytes, then one of 8192 x 8193: neither is
-// decoded into a gigabyte of black.
-TEST(ImageDecoderTest, ImagesOverSixtyFourMillionPixelsAreRefused) {
-    for (const auto [w, h] : {std::pair{16384, 16384}, std::pair{8192, 8193}}) {
+// Run-length TGA headers in 18 bytes: 16384 x 16384 and 8192 x 8193 are over 64 million pixels,
+// 300 x 300 more than 18 bytes can hold at 4096 pixels a byte; none is decoded into black.
+TEST(ImageDecoderTest, ImagesOverSixtyFourMillionPixelsOrMoreThanTheirBytesHoldAreRefused) {
+    for (const auto [w, h] : {std::pair{16384, 16384}, std::pair{8192, 8193}, std::pair{300, 300}}) {
         std::vector<uint8_t> tga(18, 0);
         tga[2] = 10; // run-length true colour
         tga[12] = static_cast<uint8_t>(w), tga[13] = static_cast<uint8_t>(w >> 8);
