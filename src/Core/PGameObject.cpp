@@ -6,6 +6,7 @@
 #include "Core/PFileReader.h"
 #include "Core/PGlobalTimer.h"
 #include "Core/PKernel.h"
+#include "Core/PLog.h"
 #include "Core/PRandom.h"
 #include "Core/PRayQuery.h"
 #include "Core/PScriptManager.h"
@@ -316,7 +317,10 @@ void CPGameObject::ApplyAltMaterial() {
 bool CPGameObject::LoadDescription() {
     description_.Clear();
     CPFileReader reader("Data\\Descriptions\\" + descriptionName_);
-    if (FAILED(reader.Load())) return false;
+    if (FAILED(reader.Load())) {
+        GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
+        return false;
+    }
     // Line ends as a file load would see them.
     std::string text;
     text.reserve(reader.GetLength());
@@ -331,6 +335,7 @@ bool CPGameObject::LoadDescription() {
     }
     description_.Parse(text.c_str());
     if (description_.Error()) {
+        GetLog().Write(0, "%s: %s\n", reader.GetPath().c_str(), description_.ErrorDesc());
         description_.Clear();
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "Core/PFileFinder.h"
 #include "Core/PFileWriter.h"
+#include "Core/PLog.h"
 #include "Core/PPath.h"
 #include "Core/PUtils.h"
 
@@ -223,7 +224,11 @@ HRESULT MountPackFiles() {
             const std::string middle = name.size() > 8 ? name.substr(4, name.size() - 8) : "";
             std::vector<CPPackFile>& packs = Packs();
             packs.emplace_back(std::atoi(middle.c_str()), "Data\\" + name);
-            if (FAILED(packs.back().ReadDirectory())) result = E_FAIL;
+            if (FAILED(packs.back().ReadDirectory())) {
+                GetLog().Write(0, "%s: its directory cannot be read, the pack stays empty\n",
+                               packs.back().GetPath().c_str());
+                result = E_FAIL;
+            }
         } while (finder.FindNext());
     }
     std::stable_sort(Packs().begin(), Packs().end(),

@@ -1,6 +1,7 @@
 #include "DynamicSky/Skyscape.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -163,6 +164,14 @@ void Skyscape::Load(SkyFile& file) {
     if (rows_ < 2 || layerCount <= 0) {
         GetLog().Write(1, "sky: %s: %d colour rows and %d layers cannot be drawn; the sky stays empty",
                        file.GetName().c_str(), rows_, layerCount);
+        return;
+    }
+    // Each colour row and each layer's billboard is a line of its own: counts beyond the file's
+    // lines are damage, and would be read as that many rows of zeros.
+    const int lines = static_cast<int>(std::min<size_t>(file.LineCount(), INT_MAX));
+    if (rows_ > lines || billboardCount_ > lines) {
+        GetLog().Write(1, "sky: %s: %d colour rows and %d billboards in a file of %d lines; the sky stays empty",
+                       file.GetName().c_str(), rows_, billboardCount_, lines);
         return;
     }
     if (start < 0 || start >= layerCount) {

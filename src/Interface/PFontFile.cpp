@@ -60,7 +60,8 @@ bool ParseFontFile(const void* data, int size, FontFileData& font) {
 }
 
 bool WriteFontFile(const FontFileData& font, std::string& text) {
-    char buffer[64];
+    // Room for the four header lines with the longest numbers.
+    char buffer[96];
     text.clear();
     std::snprintf(buffer, sizeof buffer, "width\t%d\r\nheight\t%d\r\nx\t%d\r\ny\t%d\r\n", font.width, font.height,
                   font.cellWidth, font.cellHeight);

@@ -50,6 +50,8 @@ float Real(const std::string& text, const std::string& line, const char* path) {
 
 int Integer(const std::string& text) { return std::atoi(text.c_str()); }
 
+constexpr int kMaxAtlasSide = 1024;
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     CPTextReader reader(text.data(), static_cast<int>(text.size()));
@@ -96,11 +98,17 @@ void CPParticlesManager::LoadTypes(const std::string& text, bool spots, const ch
         const std::vector<std::string> f = Split(line, " ", true);
         CPRefPtr<CPParticleRenderObject> type(spots ? new CPSpotRenderObject : new CPParticleRenderObject);
         type->SetFlag(Integer(Field(f, 6)) != 0);
-        const int columns = Integer(Field(f, 3));
-        const int rows = Integer(Field(f, 4));
+        int columns = Integer(Field(f, 3));
+        int rows = Integer(Field(f, 4));
         if (columns < 1 || rows < 1)
             GetLog().Write(1, "%s: atlas %d x %d counts as 1 x 1 where below 1 in \"%s\"\n", path, columns, rows,
                            line.c_str());
+        // No texture has more cells a side; a damaged count would ask for gigabytes of cells.
+        if (columns > kMaxAtlasSide || rows > kMaxAtlasSide) {
+            GetLog().Write(1, "%s: atlas %d x %d has more than %d cells a side, counts as 1 x 1 in \"%s\"\n", path,
+                           columns, rows, kMaxAtlasSide, line.c_str());
+            columns = rows = 1;
+        }
         type->SetAtlas(columns, rows, Integer(Field(f, 5)));
         if (CPMaterialManager* materials = GetMaterialManager()) {
             const int materialType = (spots ? 20 : 22) + Integer(Field(f, 7));

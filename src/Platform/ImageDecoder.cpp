@@ -1,6 +1,9 @@
 #include "Platform/ImageDecoder.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "Platform/DdsReader.h"
 
@@ -20,6 +23,12 @@
 
 namespace Platform {
 
+namespace {
+constexpr int64_t kMaxImagePixels = int64_t(8192) * 8192;
+// Well past what run-length coding (128 pixels a packet) or deflate (about 1000 to 1) can reach.
+constexpr int64_t kMaxPixelsPerByte = 4096;
+} // namespace
+
 bool DecodeImage(const void* data, size_t size, Image& image, std::string* error) {
     image = Image{};
     if (!data || size == 0 || size > 0x7FFFFFFF) {
@@ -29,6 +38,14 @@ bool DecodeImage(const void* data, size_t size, Image& image, std::string* error
     if (IsDds(data, size)) return ReadDds(data, size, image, error);
 
     int w = 0, h = 0, channels = 0;
+    // A header may claim any size while the file holds a few bytes, which would be decoded as
+    // gigabytes of black: nothing larger than 8192 x 8192 is decoded, nor more pixels than even a
+    // run-length or deflated file of this many bytes could hold.
+    if (stbi_info_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &w, &h, &channels) &&
+        static_cast<int64_t>(w) * h > std::min(kMaxImagePixels, static_cast<int64_t>(size) * kMaxPixelsPerByte)) {
+        if (error) *error = "image of " + std::to_string(w) + " x " + std::to_string(h) + " is too large";
+        return false;
+    }
     stbi_uc* pixels =
         stbi_load_from_memory(static_cast<const stbi_uc*>(data), static_cast<int>(size), &w, &h, &channels, 4);
     if (!pixels) {

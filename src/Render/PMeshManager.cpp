@@ -79,6 +79,7 @@ CPRefPtr<CPGameObject> CPMeshManager::LoadRenderObject(const std::string& name, 
 CPRefPtr<CPGameObject> CPMeshManager::Load(const std::string& name, int layerOffset, bool fallback) {
     CPFileReader reader("Data\\Meshes\\" + name);
     if (FAILED(reader.Load())) {
+        GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
         // "wrong.rdf" stands in once; a missing "wrong.rdf" ends there.
         if (fallback && Lower(name) != "wrong.rdf") return Load("wrong.rdf", layerOffset, false);
         return {};
@@ -123,7 +124,10 @@ CPRefPtr<CPGameObject> CPMeshManager::BuildAnimated(const std::string& name, con
         const std::string& animation = pair[0];
         CurrentAnimatedMeshFile = pair[1];
         CPFileReader reader("Data\\Meshes\\" + pair[1]);
-        if (FAILED(reader.Load())) continue;
+        if (FAILED(reader.Load())) {
+            GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
+            continue;
+        }
         MeshFile::AnimatedMesh file;
         std::string error;
         if (!MeshFile::ReadAnimatedMesh(reader.GetData(), static_cast<size_t>(reader.GetLength()), file, error)) {
@@ -149,7 +153,10 @@ CPRefPtr<CPGameObject> CPMeshManager::BuildFromMeshFile(const std::string& name,
     currentMeshName_ = Lower(rdf.mainValue);
     const MeshFile::MeshKind kind = MeshFile::KindOfFile(rdf.mainValue);
     CPFileReader reader("Data\\Meshes\\" + rdf.mainValue);
-    if (FAILED(reader.Load())) return {};
+    if (FAILED(reader.Load())) {
+        GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
+        return {};
+    }
     MeshFile::Mesh file;
     std::string error;
     if (!MeshFile::ReadMesh(reader.GetData(), static_cast<size_t>(reader.GetLength()), kind, file, error)) {
@@ -374,7 +381,10 @@ void CPMeshManager::ApplySection(CPGameObject& object, const RdfSection& section
 CPMeshManager::Animations CPMeshManager::LoadAnimations(const std::string& file) {
     Animations animations;
     CPFileReader reader("Data\\Animations\\" + file);
-    if (FAILED(reader.Load())) return animations;
+    if (FAILED(reader.Load())) {
+        GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
+        return animations;
+    }
     MeshFile::KeyFrames keys;
     std::string error;
     if (!MeshFile::ReadKeyFrames(reader.GetData(), static_cast<size_t>(reader.GetLength()), keys, error)) {

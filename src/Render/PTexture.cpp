@@ -35,7 +35,10 @@ bool CPTexture::Load(const std::string& specification) {
     // An empty name would read the folder itself.
     if (file.empty()) return false;
     CPFileReader reader("Data\\Textures\\" + file);
-    if (FAILED(reader.Load())) return false;
+    if (FAILED(reader.Load())) {
+        GetLog().Write(0, "%s cannot be read\n", reader.GetPath().c_str());
+        return false;
+    }
     CPTextureManager* manager = GetTextureManager();
     Platform::Device* device = manager ? manager->GetDevice() : nullptr;
     if (!device) return false;

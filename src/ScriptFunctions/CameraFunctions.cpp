@@ -14,6 +14,7 @@
 #include "Core/PScriptRegistry.h"
 #include "Race/PCamera.h"
 #include "Race/PLevel.h"
+#include "ScriptFunctions/ScriptArgs.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ CPCamera* LevelCamera() {
 
 int SetCameraPos(lua_State* L) {
     const Vec3 target(Number(L, 1), Number(L, 2), Number(L, 3));
+    if (!ScriptArgsFinite("SetCameraPos", {target.x, target.y, target.z})) return 0;
     if (CPCamera* camera = LevelCamera()) {
         camera->lookAt = target;
         camera->changed = true;
@@ -35,6 +37,7 @@ int SetCameraPos(lua_State* L) {
 
 int SetCameraZAngle(lua_State* L) {
     const float angle = Number(L, 1);
+    if (!ScriptArgsFinite("SetCameraZAngle", {angle})) return 0;
     if (CPCamera* camera = LevelCamera()) camera->SetZAngle(angle);
     return 0;
 }
@@ -97,6 +100,7 @@ int GetCameraPlayer(lua_State* L) {
 
 int SetFOV(lua_State* L) {
     const float degrees = Number(L, 1);
+    if (!ScriptArgsFinite("SetFOV", {degrees})) return 0;
     if (CPCamera* camera = LevelCamera()) camera->SetFieldOfView(degrees);
     return 0;
 }
@@ -172,7 +176,9 @@ int SetLight(lua_State* L) {
     float v[15];
     for (int i = 0; i < 15; ++i) v[i] = Number(L, i + 1);
     CPLevel* level = GetLevel();
-    if (!level) return 0;
+    if (!level || !ScriptArgsFinite("SetLight", {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9], v[10],
+                                                 v[11], v[12], v[13], v[14]}))
+        return 0;
     LightRecord& light = level->GetLight();
     light.Diffuse = Color{v[0], v[1], v[2], v[3]};
     light.Specular = Color{v[4], v[5], v[6], v[7]};

@@ -17,6 +17,7 @@
 #include "Physics/Physics.h"
 #include "Race/PPhysicData.h"
 #include "Race/PPlayer.h"
+#include "ScriptFunctions/ScriptArgs.h"
 
 namespace {
 
@@ -34,8 +35,9 @@ void PushNils(lua_State* L, int count) {
 
 int SetPosition(lua_State* L) {
     CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
-    if (!object) return 0;
-    object->SetPosition(Vec3(Number(L, 2), Number(L, 3), Number(L, 4)));
+    const Vec3 position(Number(L, 2), Number(L, 3), Number(L, 4));
+    if (!object || !ScriptArgsFinite("SetPosition", {position.x, position.y, position.z})) return 0;
+    object->SetPosition(position);
     object->UpdateTransform();
     return 0;
 }
@@ -43,8 +45,9 @@ int SetPosition(lua_State* L) {
 // The turn about x, then about y, then about z.
 int SetRotation(lua_State* L) {
     CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
-    if (!object) return 0;
-    const Mat4 turn = MatRotationX(Number(L, 2)) * MatRotationY(Number(L, 3)) * MatRotationZ(Number(L, 4));
+    const float x = Number(L, 2), y = Number(L, 3), z = Number(L, 4);
+    if (!object || !ScriptArgsFinite("SetRotation", {x, y, z})) return 0;
+    const Mat4 turn = MatRotationX(x) * MatRotationY(y) * MatRotationZ(z);
     object->SetRotation(QuatRotationMatrix(turn));
     object->UpdateTransform();
     return 0;
@@ -99,10 +102,10 @@ int IsRigid(lua_State* L) {
 int Jump(lua_State* L) {
     CPGameObject* object = ScriptArgObject<CPGameObject>(L, 1);
     Physics::RigidBody* body = RigidBodyOf(object);
-    if (body == nullptr) return 0;
+    const float x = Number(L, 2), y = Number(L, 3), z = Number(L, 4);
+    if (body == nullptr || !ScriptArgsFinite("Jump", {x, y, z})) return 0;
     const Vec3& p = object->GetPosition();
-    body->ApplyImpulseAtPoint(Physics::Vector4(Number(L, 2), Number(L, 3), Number(L, 4), 0.0f),
-                              Physics::Vector4(p.x, p.y, p.z, 0.0f));
+    body->ApplyImpulseAtPoint(Physics::Vector4(x, y, z, 0.0f), Physics::Vector4(p.x, p.y, p.z, 0.0f));
     return 0;
 }
 
@@ -110,7 +113,8 @@ int Jump(lua_State* L) {
 int ApplyImpulse(lua_State* L) {
     auto* car = ScriptArgObject<CPPlayer>(L, 1);
     const Vec3 impulse(Number(L, 2), Number(L, 3), Number(L, 4));
-    if (car) car->ApplyImpulse(car->GetPosition(), impulse);
+    if (car && ScriptArgsFinite("ApplyImpulse", {impulse.x, impulse.y, impulse.z}))
+        car->ApplyImpulse(car->GetPosition(), impulse);
     return 0;
 }
 

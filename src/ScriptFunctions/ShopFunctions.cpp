@@ -99,8 +99,11 @@ int GetMoney(lua_State* L) {
     return 1;
 }
 
+// Money goes into the save slot: a number that is not finite is refused.
 int SetMoney(lua_State* L) {
-    if (CPGameData* data = GetGameData()) data->SetMoney(static_cast<float>(ScriptArgNumber(L, 1)));
+    const float amount = static_cast<float>(ScriptArgNumber(L, 1));
+    if (!ScriptArgsFinite("SetMoney", {amount})) return 0;
+    if (CPGameData* data = GetGameData()) data->SetMoney(amount);
     return 0;
 }
 

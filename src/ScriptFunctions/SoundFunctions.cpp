@@ -2,6 +2,7 @@
 
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
+#include "ScriptFunctions/ScriptArgs.h"
 #include "Sound/NAudio.h"
 #include "Sound/PMusic.h"
 
@@ -46,7 +47,8 @@ int PlaySpecialSound3D(lua_State* L) {
         float position[3];
         const float zero[3] = {0, 0, 0};
         ReadVector(L, 2, position);
-        GetSoundManager()->SetSoundPosition(sound.Get(), position, zero);
+        if (ScriptArgsFinite("PlaySpecialSound3D", {position[0], position[1], position[2]}))
+            GetSoundManager()->SetSoundPosition(sound.Get(), position, zero);
         if (sound->IsPlaying()) {
             if (keepPlaying) {
                 lua_pushboolean(L, 0);
@@ -80,7 +82,9 @@ int UpdateSoundPosition(lua_State* L) {
     float position[3], velocity[3] = {0, 0, 0};
     ReadVector(L, 2, position);
     if (lua_isnumber(L, 5) && lua_isnumber(L, 6) && lua_isnumber(L, 7)) ReadVector(L, 5, velocity);
-    GetSoundManager()->SetSoundPosition(sound.Get(), position, velocity);
+    if (ScriptArgsFinite("UpdateSoundPosition",
+                         {position[0], position[1], position[2], velocity[0], velocity[1], velocity[2]}))
+        GetSoundManager()->SetSoundPosition(sound.Get(), position, velocity);
     return 0;
 }
 

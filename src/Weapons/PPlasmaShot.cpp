@@ -1,6 +1,7 @@
 #include "Weapons/PPlasmaShot.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "Core/Math/Mat4.h"
@@ -43,7 +44,9 @@ bool CPPlasmaShot::Init(const ShotParams& params) {
         for (int c = 0; c < columns_; ++c)
             frames_.push_back({static_cast<float>(c) / columns_, static_cast<float>(r) / rows_,
                                static_cast<float>(c + 1) / columns_, static_cast<float>(r + 1) / rows_});
-    const CPRefPtr<CPMaterial> material = AsMaterial(ShotMaterial(materialType_ + 20, effect_, texture_));
+    // A damaged type near the int range saturates instead of overflowing.
+    const int type = materialType_ > INT_MAX - 20 ? INT_MAX : materialType_ + 20;
+    const CPRefPtr<CPMaterial> material = AsMaterial(ShotMaterial(type, effect_, texture_));
     for (int i = 0; i < spriteCount_; ++i) {
         CPRefPtr<CPGameObject> child(new CPGameObject("plazma"));
         CPRefPtr<CPSprite> sprite(new CPSprite(spriteSize_));

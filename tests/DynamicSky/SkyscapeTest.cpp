@@ -59,6 +59,22 @@ TEST_F(SkyscapeTest, SegmentCountsBuildTheirDomeOrNone) {
     }
 }
 
+// A damaged row count would read that many rows of zeros per layer: more rows than the file has
+// lines leave the sky empty, as too few rows do.
+TEST_F(SkyscapeTest, MoreColourRowsThanTheFileHasLinesLeaveTheSkyEmpty) {
+    const struct {
+        int rows;
+        bool dome;
+    } cases[] = {{2147483647, false}, {100000, false}, {2, true}};
+    for (const auto& c : cases) {
+        SkyText text;
+        text.rows = c.rows;
+        auto sky = Load(text);
+        EXPECT_EQ(sky->GetWorkingVertices().empty(), !c.dome) << c.rows;
+        sky->Render(0.1f);
+    }
+}
+
 TEST_F(SkyscapeTest, RingsAreColouredBandByBandOneStepAheadAndClamped) {
     SkyText text;
     text.rows = 5;

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -137,24 +138,95 @@ void Truncate(const fs::path& file) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, bytes.size() / 2);
 }
 
+// Every number of the text made "nan", "inf" in turn.
+void NotFinite(const fs::path& file) {
+    const std::string text = ReadFile(file);
+    std::string out;
+    bool nan = true;
+    for (size_t i = 0; i < text.size();) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+            out += text[i++];
+            continue;
+        }
+        while (i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) ++i;
+        out += nan ? "nan" : "inf";
+        nan = !nan;
+    }
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << out;
+}
+// Every 32-bit word of the file's first 64 bytes made 0x7FFFFFFF: counts and sizes far past the data.
+void HugeCounts(const fs::path& file) {
+    std::string bytes = ReadFile(file);
+    for (size_t i = 0; i + 4 <= bytes.size() && i < 64; i += 4) bytes.replace(i, 4, "\xFF\xFF\xFF\x7F", 4);
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+void Empty(const fs::path& file) { std::ofstream(file, std::ios::binary | std::ios::trunc); }
+void Folder(const fs::path& file) {
+    fs::remove(file);
+    fs::create_directories(file / "inside");
+}
+// A line of a megabyte at the start, and NUL bytes for every line end.
+void LongLineAndNuls(const fs::path& file) {
+    std::string bytes = ReadFile(file);
+    std::replace(bytes.begin(), bytes.end(), '\n', '\0');
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(1 << 20, 'x') << "\n" << bytes;
+}
+
 struct Case {
     const char* file;                 // relative to the root
     void (*corrupt)(const fs::path&); // the file's damaged form; the other form is its absence
     bool race;                        // the race still runs
-    bool logged;                      // the log names the file
+    bool logged;                      // the log names the damaged file
+    bool loggedMissing = true;        // the log names the missing file (some files are optional)
+    bool stopsWhenMissing = false;    // without it the game says why and ends before its menu
 };
 
 // Each file missing, then damaged. Nothing reads the scores back, so nothing reports them.
 TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) {
     if (DemoRoot().empty()) GTEST_SKIP() << "the demo root could not be made";
     const Case cases[] = {
-        {"Data/weapons.dat", Garble, true, true},          {"Data/particles.dat", Garble, true, true},
-        {"Data/Levels/level1.lvl", Truncate, false, true}, {"Data/Fonts/fonts.dat", Garble, true, true},
-        {"Data/Sounds/Sounds.dat", Garble, true, true},    {"Data/Music/tune.ogg", Garble, true, true},
-        {"Data/catalogs.dat", Garble, true, true},         {"Data/Saves/save0.sav", Truncate, true, true},
-        {"Data/scores.dat", Garble, true, false},          {"Data/admin.sav", Truncate, true, true},
-        {"Data/Clouds/skyscape1.txt", Garble, true, true}, {"Data/Interface/hud1024.int", Garble, true, true},
+        {"Data/weapons.dat", Garble, true, true},
+        {"Data/particles.dat", Garble, true, true},
+        {"Data/Levels/level1.lvl", Truncate, false, true},
+        {"Data/Fonts/fonts.dat", Garble, true, true},
+        {"Data/Sounds/Sounds.dat", Garble, true, true},
+        {"Data/Music/tune.ogg", Garble, true, true},
+        {"Data/catalogs.dat", Garble, true, true},
+        {"Data/Saves/save0.sav", Truncate, true, true},
+        {"Data/scores.dat", Garble, true, false, false},
+        {"Data/admin.sav", Truncate, true, true},
+        {"Data/Clouds/skyscape1.txt", Garble, true, true},
+        {"Data/Interface/hud1024.int", Garble, true, true},
         {"Data/Effects/simple.fx", Garble, true, true},
+        // Every other kind of file the game reads, each damaged in one of the ways above.
+        {"Data/Levels/level1.lvl", HugeCounts, false, true},
+        {"Data/Levels/level1.trk", NotFinite, true, true, false},
+        {"Data/Levels/mission1.txt", LongLineAndNuls, true, false, false},
+        // Without its model the player's car cannot be made: the race is refused, the menu stays.
+        {"Data/Meshes/coupe_t.p3d", HugeCounts, false, true},
+        {"Data/Meshes/crate.msh", Truncate, true, true},
+        {"Data/Meshes/flag.amf", Garble, true, true},
+        {"Data/Animations/spin.anm", HugeCounts, true, true},
+        {"Data/Meshes/crate.rdf", LongLineAndNuls, true, false},
+        {"Data/Descriptions/coupe_t.xml", Truncate, true, true},
+        {"Data/Textures/coupe.tga", HugeCounts, true, true},
+        {"Data/Textures/razlom.dds", Truncate, true, false, false},
+        {"Data/Interface/menu1024.int", NotFinite, true, false},
+        {"Data/Fonts/small.fnt", NotFinite, true, false},
+        {"Data/spots.dat", NotFinite, true, true},
+        {"Data/particlesystems.dat", LongLineAndNuls, true, false},
+        {"Data/flames.dat", NotFinite, true, true},
+        {"Data/Clouds/cloud1.txt", Folder, true, true},
+        {"Data/Clouds/states1.txt", NotFinite, true, true},
+        {"Data/weapons.dat", NotFinite, true, true},
+        {"Data/catalogs.dat", LongLineAndNuls, true, false},
+        {"Data/coeff.dat", NotFinite, true, false, false},
+        {"Data/Sounds/Sounds.dat", Folder, true, true},
+        {"Data/Sounds/click.wav", HugeCounts, true, true},
+        {"Data/game0.dat", Garble, true, true, false},
+        {"config.cfg", NotFinite, true, false, false},
+        {"Actions.cfg", Empty, true, false, true, true},
+
     };
     for (const Case& c : cases) {
         for (const bool missing : {true, false}) {
@@ -167,12 +239,19 @@ TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) 
                 if (!fs::exists(root / c.file)) std::ofstream(root / c.file) << "not what it should be";
                 c.corrupt(root / c.file);
             });
+            const std::string name = Lower(fs::path(c.file).filename().string());
+            if (missing && c.stopsWhenMissing) {
+                EXPECT_EQ(out.code, 0) << out.log;
+                EXPECT_FALSE(HasLine(out.journal, "race")) << "it went on";
+                EXPECT_NE(Lower(out.log).find(name), std::string::npos) << "the message does not name the file:\n"
+                                                                        << out.log;
+                continue;
+            }
             if (ProgramHarness::CouldNotStart(out.log)) GTEST_SKIP() << "no GL context here";
             EXPECT_EQ(out.code, 0) << out.log;
             EXPECT_NE(out.journal.find("screen"), std::string::npos) << "no screen came";
             EXPECT_TRUE(HasLine(out.journal, c.race ? "race" : "no race")) << out.journal;
-            const std::string name = Lower(fs::path(c.file).filename().string());
-            if (c.logged) {
+            if (missing ? c.loggedMissing : c.logged) {
                 EXPECT_NE(Lower(out.log).find(name), std::string::npos) << "the log does not name the file:\n"
                                                                         << out.log;
             }

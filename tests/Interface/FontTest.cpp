@@ -93,6 +93,16 @@ TEST(FontFileTest, WriterReadsBackAsWritten) {
         EXPECT_FLOAT_EQ(back.cells[i].advance, font.cells[i].advance) << i;
     }
 
+    // The longest numbers keep their own lines: the header is not cut, the first cell stays.
+    FontFileData wide = font;
+    wide.width = wide.height = wide.cellWidth = wide.cellHeight = -2147483647 - 1;
+    ASSERT_TRUE(WriteFontFile(wide, text));
+    back = Parse(text, &ok);
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(back.cellHeight, -2147483647 - 1);
+    ASSERT_EQ(back.cells.size(), font.cells.size());
+    EXPECT_EQ(back.cells[0].code, 32);
+
     // A blank or control byte cannot be carried by a line.
     font.cells[5].code = '\t';
     EXPECT_FALSE(WriteFontFile(font, text));

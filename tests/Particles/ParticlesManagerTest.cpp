@@ -195,6 +195,26 @@ TEST_F(ParticlesManagerTest, AtlasOfTwoRowsAndThreeColumnsRunsThroughAllSixCells
     EXPECT_EQ(type->CellAt(p), 0);
 }
 
+// A damaged count asks for more cells a side than any texture has: that type has one cell, and
+// the other sizes stand.
+TEST_F(ParticlesManagerTest, AtlasSidesBeyondAThousandAndTwentyFourCountAsOneCell) {
+    struct Case {
+        const char* counts;
+        int cells;
+    };
+    const Case cases[] = {{"2147483647 2147483647", 1},
+                          {"3 2147483647", 1},
+                          {"100000 1", 1},
+                          {"1024 2", 2048},
+                          {"1025 1", 1},
+                          {"4 2", 8}};
+    for (const Case& c : cases) {
+        manager->LoadTypes(std::string("big explosion.tga particle_add.fx ") + c.counts + " 4 0 1\n", false, "test");
+        ASSERT_NE(manager->FindType("big"), nullptr) << c.counts;
+        EXPECT_EQ(manager->FindType("big")->GetCellCount(), c.cells) << c.counts;
+    }
+}
+
 TEST_F(ParticlesManagerTest, DrawnHalfEdgeGrowsAtTwiceTheGrowthAndFacesTheCamera) {
     ASSERT_TRUE(StartWith(kFiles));
     UseCamera(Vec3(-10, 0, 0), Vec3(0, 0, 0));

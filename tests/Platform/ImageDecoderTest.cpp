@@ -75,6 +75,23 @@ TEST(ImageDecoderTest, BadDataIsRefusedWithAReason) {
     }
 }
 
+// Run-length TGA headers in 18 bytes: 16384 x 16384 and 8192 x 8193 are over 64 million pixels,
+// 300 x 300 more than 18 bytes can hold at 4096 pixels a byte; none is decoded into black.
+TEST(ImageDecoderTest, ImagesOverSixtyFourMillionPixelsOrMoreThanTheirBytesHoldAreRefused) {
+    for (const auto [w, h] : {std::pair{16384, 16384}, std::pair{8192, 8193}, std::pair{300, 300}}) {
+        std::vector<uint8_t> tga(18, 0);
+        tga[2] = 10; // run-length true colour
+        tga[12] = static_cast<uint8_t>(w), tga[13] = static_cast<uint8_t>(w >> 8);
+        tga[14] = static_cast<uint8_t>(h), tga[15] = static_cast<uint8_t>(h >> 8);
+        tga[16] = 32;
+        Image image;
+        std::string why;
+        EXPECT_FALSE(DecodeImage(tga.data(), tga.size(), image, &why)) << w << " x " << h;
+        EXPECT_NE(why.find("too large"), std::string::npos) << why;
+        EXPECT_TRUE(image.faces.empty());
+    }
+}
+
 TEST(DdsReaderTest, UncompressedFormatsWidenEveryChannel) {
     DdsSpec argb{2, 1, 1, 0x41, 0, 32, 0xFF0000, 0xFF00, 0xFF, 0xFF000000};
     const std::vector<uint8_t> argbPixels = {0x30, 0x20, 0x10, 0x40, 0xFF, 0x00, 0x00, 0x80};

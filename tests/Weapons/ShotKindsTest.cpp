@@ -189,6 +189,20 @@ TEST_F(ShotKinds, PlasmaBallEndsAfter150UnitsPointingUp) {
     EXPECT_NEAR(ball->GetLightObject()->GetPosition().y, 151.0f, 1e-2f);
 }
 
+// Material types from a damaged weapons.dat at the ends of the int range still make the charge.
+TEST_F(ShotKinds, PlasmaChargeOfAnyMaterialTypeIsMade) {
+    for (const char* type : {"2147483647", "2147483628", "-2147483648"}) {
+        CPWeaponsSystem loaded;
+        LoadWeapons(loaded, std::string("wide plazma 1;2;8;") + type + ";a.tga;e.fx;0.3;4;2;0.1;none;none\n");
+        loaded.CreateShot("wide", Vec3(), Vec3(1, 0, 0), -1);
+        ASSERT_FALSE(loaded.GetLiveShots().empty()) << type;
+        auto* charge = dynamic_cast<CPPlasmaShot*>(loaded.GetLiveShots().back().Get());
+        ASSERT_NE(charge, nullptr) << type;
+        EXPECT_EQ(charge->GetSprites().size(), 8u) << type;
+        loaded.ReleaseAll();
+    }
+}
+
 TEST_F(ShotKinds, PlasmaChargeShrinksOntoItsOwnerThenReleases) {
     CPRefPtr<CPGameObject> owner(new CPGameObject("car"));
     owner->SetRotation(QuatRotationAxis(Vec3(0, 0, 1), 3.14159265f / 2));
