@@ -5,19 +5,37 @@
 //                  the race at once.
 // race_frame: one frame of the demo race (the car driven with the throttle held) over 60 s of it,
 //             with the demo's settings; race_frame_bloom_blur the same with "bloom" and "blur" on.
-// memory: the peak resident set of the process, in MB (ours_mb, budget_mb).
+// race_frame_floor: what the device needs at the least for as many pixels as the race frame fills:
+//             on the same context, right after the race's frames, one full-screen quad of one texture
+//             (the simplest program, no depth, no blending) per screen the frame fills, then the
+//             present. The fills are counted in the frame: the sky dome and the scene one each, the
+//             post passes' quads and copies by their area, the present. race_frame then prints
+//             floor_ms and ratio_floor (ours / floor) beside its budget ratio.
+// menu_frame, menu_frame_floor: the same for the menu (the showroom behind the menu screen, bloom on),
+//             the demo's own scripts running.
+// memory: the peak resident set of the largest scene's process, in MB (ours_mb, budget_mb); each
+//         scene runs in a process of its own.
 // The demo root is made in a temporary folder with mkdata and mklevel. `--smoke` races a few seconds
-// and makes no timing claims.
+// and makes no timing claims; `--frames=N` times N frames of each scene instead of 3,600;
+// `--race-only` leaves out the other scenes. The levers of the frame, to measure each:
+// `--no-fixed-variants` (one general fixed-function program, as before), `--sample-back-buffer`
+// (the speed blur samples the back buffer instead of copying it; not the default, since the back
+// buffer drawn turned over changes a few pixels by 2/255) and `--copy-back-buffer` (copies all the
+// same).
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,9 +49,12 @@
 #include "Core/PTask.h"
 #include "Core/TaskPriorities.h"
 #include "DemoRootSupport.h"
+#include "Platform/Device.h"
+#include "Platform/GlDevice.h"
 #include "Platform/SdlInjection.h"
 #include "Race/PLevel.h"
 #include "Race/PPlayer.h"
+#include "Render/PRender.h"
 
 namespace fs = std::filesystem;
 
@@ -58,16 +79,119 @@ while true do
 end
 )";
 
+// The full-screen fills of one frame, in screens' worth of pixels.
+struct Fills {
+    double sky = 0, scene = 0, post = 0, copies = 0, present = 1;
+    double Total() const { return sky + scene + post + copies + present; }
+};
+
 struct Measure {
     Clock::time_point runStart;
     double startupMs = -1.0;
     int raceFrames = 0; // frames to time
+    int floorFrames = 0;
+    bool menu = false; // time the menu's frames from the first turn on, instead of the race's
+    int skip = 0;      // menu turns left before the timing starts
     std::vector<double> frameMs;
+    std::vector<double> floorMs;
+    Fills fills;
     Clock::time_point last;
     float startX = 0.0f;
     bool drove = false;
 };
 Measure* g_measure = nullptr;
+
+// The simplest program that shows one texture on a screen quad.
+constexpr const char* kFloorVertex = R"(
+layout(location = 0) in vec4 aPosition;
+layout(location = 4) in vec2 aTex0;
+out vec2 uv;
+void main() {
+    uv = aTex0;
+    gl_Position = VsScreenToClip(aPosition);
+}
+)";
+constexpr const char* kFloorFragment = R"(
+uniform sampler2D source;
+in vec2 uv;
+out vec4 outColor;
+void main() { outColor = texture(source, uv); }
+)";
+
+// `frames` frames of `quads` full-screen quads each, on the device the game drew with; each frame
+// cleared, drawn and presented as the game's are.
+std::vector<double> MeasureFloor(Platform::Device& d, int quads, int frames) {
+    using namespace Platform;
+    std::vector<double> out;
+    const PresentParameters& p = d.GetPresentParameters();
+    std::unique_ptr<Texture> source;
+    std::unique_ptr<Program> program;
+    std::string errors;
+    if (!DeviceOk(d.CreateRenderTarget(p.BackBufferWidth, p.BackBufferHeight, source)) ||
+        !DeviceOk(d.CreateProgram(kFloorVertex, kFloorFragment, program, &errors))) {
+        std::fprintf(stderr, "  the floor cannot be drawn: %s\n", errors.c_str());
+        return out;
+    }
+    // Something to sample: the source holds a cleared colour.
+    d.SetRenderTarget(source.get());
+    d.Clear(ClearTarget, 0xFF406080u, 1.0f, 0);
+    d.SetRenderTarget(nullptr);
+    for (int s = 0; s < kMaxStages; ++s) d.SetTexture(s, nullptr);
+    d.SetRenderState(RenderState::ZEnable, 0);
+    d.SetRenderState(RenderState::ZWriteEnable, 0);
+    d.SetRenderState(RenderState::AlphaBlendEnable, 0);
+    d.SetRenderState(RenderState::CullMode, CullNone);
+    d.SetSamplerState(0, SamplerState::MinFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::MagFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::AddressU, AddressClamp);
+    d.SetSamplerState(0, SamplerState::AddressV, AddressClamp);
+    d.SetFVF(kFvfScreen);
+    program->SetTexture("source", source.get());
+    d.SetProgram(program.get());
+    const float w = static_cast<float>(p.BackBufferWidth), h = static_cast<float>(p.BackBufferHeight);
+    const ScreenVertex quad[4] = {{w - 0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 1, 0},
+                                  {w - 0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 1, 1},
+                                  {-0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 0, 0},
+                                  {-0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 0, 1}};
+    Clock::time_point last = Clock::now();
+    // One frame more than timed: the first follows the game's last frame.
+    for (int f = 0; f <= frames; ++f) {
+        d.BeginScene();
+        d.Clear(ClearTarget | ClearZBuffer, 0, 1.0f, 0);
+        for (int q = 0; q < quads; ++q) d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(ScreenVertex));
+        d.EndScene();
+        d.Present();
+        const Clock::time_point now = Clock::now();
+        if (f > 0) out.push_back(std::chrono::duration<double, std::milli>(now - last).count());
+        last = now;
+    }
+    d.SetProgram(nullptr);
+    return out;
+}
+
+// The fills of the frame the renderer has just drawn.
+Fills FrameFills() {
+    Fills f;
+    CPRender* render = GetRender();
+    if (!render) return f;
+    f.sky = GetLevel() && render->GetSky() ? 1 : 0;
+    f.scene = 1;
+    f.post = render->GetBloom().GetFrameFills().quads;
+    f.copies = render->GetBloom().GetFrameFills().copies;
+    return f;
+}
+
+// The timed frames are done: the floor on the same device, and the end of the run.
+void Finish(Measure& m) {
+    m.fills = FrameFills();
+    CPRender* render = GetRender();
+    if (render && render->GetDevice() && m.floorFrames > 0) {
+        // The present is a fill of its own.
+        const int quads = static_cast<int>(std::lround(m.fills.Total() - m.fills.present));
+        m.floorMs = MeasureFloor(*render->GetDevice(), quads, m.floorFrames);
+    }
+    GetKernel()->KillAllTasks();
+}
 
 // Runs after the renderer: the frame of this turn has been presented.
 class ProbeTask : public CPTask {
@@ -76,6 +200,16 @@ public:
     void Update() override {
         Measure& m = *g_measure;
         const Clock::time_point now = Clock::now();
+        if (m.menu) {
+            if (m.skip > 0) {
+                if (--m.skip == 0) m.startupMs = std::chrono::duration<double, std::milli>(now - m.runStart).count();
+            } else {
+                m.frameMs.push_back(std::chrono::duration<double, std::milli>(now - m.last).count());
+            }
+            m.last = now;
+            if (static_cast<int>(m.frameMs.size()) >= m.raceFrames) Finish(m);
+            return;
+        }
         const CPLevel* level = GetLevel();
         const bool racing = level && level->GetPlayerCar() && !level->IsStopped();
         if (!racing) return;
@@ -88,7 +222,7 @@ public:
             if (level->GetPlayerCar()->GetPosition().x > m.startX + 1.0f) m.drove = true;
         }
         m.last = now;
-        if (static_cast<int>(m.frameMs.size()) >= m.raceFrames) GetKernel()->KillAllTasks();
+        if (static_cast<int>(m.frameMs.size()) >= m.raceFrames) Finish(m);
     }
     int GetTaskKind() const override { return KindSystem; }
     int GetObjectSize() const override { return sizeof(*this); }
@@ -106,18 +240,26 @@ double Percentile(std::vector<double> values, double p) {
     return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
 }
 
-// The demo root with the bench's main script.
-bool MakeRoot(const fs::path& root) {
+// The demo root; `race` gives it the bench's main script, else the demo's own runs behind the probe.
+bool MakeRoot(const fs::path& root, bool race) {
     if (const std::string error = DemoRootSupport::MakeDemoRoot(root); !error.empty()) {
         std::fprintf(stderr, "  %s\n", error.c_str());
         return false;
     }
-    std::ofstream(root / "Data/Scripts/main.lua") << kMainScript;
+    const fs::path main = root / "Data/Scripts/main.lua";
+    if (race) {
+        std::ofstream(main) << kMainScript;
+    } else {
+        std::ifstream in(main);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        in.close();
+        std::ofstream(main) << "StartProbe()\n" << text;
+    }
     return true;
 }
 
 // One run of the application on the root; the frames it timed.
-bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, Measure& m) {
+bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, int floorFrames, bool menu, Measure& m) {
     fs::copy_file(fs::path(VASTREL_SOURCE_DIR) / "data/config.cfg", root / "config.cfg",
                   fs::copy_options::overwrite_existing);
     if (bloomAndBlur) std::ofstream(root / "config.cfg", std::ios::app) << "bloom = 1\r\nblur = 1\r\n";
@@ -130,6 +272,10 @@ bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, Measure& m) {
     platform.startButton = Platform::ControlStartWindowed;
     m = Measure{};
     m.raceFrames = frames;
+    m.floorFrames = floorFrames;
+    m.menu = menu;
+    // The menu has faded in and the showroom turns.
+    m.skip = menu ? 60 : 0;
     g_measure = &m;
     m.runStart = Clock::now();
     RunResult result;
@@ -140,7 +286,8 @@ bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, Measure& m) {
     CPManagedObject::CollectGarbage();
     g_measure = nullptr;
     if (result != RunResult::Finished || m.startupMs < 0) {
-        std::fprintf(stderr, "  the race did not start (run result %d)\n", static_cast<int>(result));
+        std::fprintf(stderr, "  the %s did not start (run result %d)\n", menu ? "menu" : "race",
+                     static_cast<int>(result));
         return false;
     }
     return true;
@@ -152,11 +299,42 @@ void PrintScene(const char* name, const std::vector<double>& ms, double budget) 
                 budget, median / budget);
 }
 
+// The floor's line, then the scene's with the floor beside its budget ratio; false without a floor.
+bool PrintWithFloor(const char* name, const Measure& m, double budget) {
+    if (m.floorMs.empty()) {
+        std::fprintf(stderr, "  %s: no floor measured\n", name);
+        PrintScene(name, m.frameMs, budget);
+        return false;
+    }
+    const double floor = Percentile(m.floorMs, 0.5);
+    const Fills& f = m.fills;
+    std::printf("scene=%s_floor ours_ms=%.2f p95_ms=%.2f fills=%.2f sky=%.0f scene_fills=%.0f post=%.2f copies=%.2f "
+                "present=%.0f quads=%ld\n",
+                name, floor, Percentile(m.floorMs, 0.95), f.Total(), f.sky, f.scene, f.post, f.copies, f.present,
+                std::lround(f.Total() - f.present));
+    const double median = Percentile(m.frameMs, 0.5);
+    std::printf("scene=%s ours_ms=%.2f p95_ms=%.2f budget_ms=%.1f ratio=%.2f floor_ms=%.2f ratio_floor=%.2f\n", name,
+                median, Percentile(m.frameMs, 0.95), budget, median / budget, floor, median / floor);
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    bool smoke = false;
-    for (int i = 1; i < argc; ++i) smoke = smoke || std::strcmp(argv[i], "--smoke") == 0;
+    bool smoke = false, raceOnly = false;
+    int frames = static_cast<int>(60.0f / kFrameDt);
+    Platform::GlFramePath path;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
+        else if (std::strcmp(argv[i], "--race-only") == 0) raceOnly = true;
+        else if (std::strcmp(argv[i], "--copy-back-buffer") == 0) CPBloom::SetCopyBackBuffer(true);
+        else if (std::strcmp(argv[i], "--no-fixed-variants") == 0) path.fixedVariants = false;
+        else if (std::strcmp(argv[i], "--sample-back-buffer") == 0) path.sampleBackBuffer = true;
+        else if (std::strncmp(argv[i], "--frames=", 9) == 0) frames = std::max(1, std::atoi(argv[i] + 9));
+    }
+    Platform::SetGlFramePath(path);
+    if (smoke) frames = 60;
+    const int floorFrames = smoke ? 10 : std::min(frames, 600);
     // Real GL on no screen, no sound card, no shell; the frame clock at a fixed step, so that 60 s
     // of race are the same 3,600 frames however long each takes to draw.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
@@ -169,30 +347,59 @@ int main(int argc, char** argv) {
     const fs::path root = pattern;
     const fs::path previous = fs::current_path();
     int failures = 0;
-    if (!MakeRoot(root)) {
+    if (!MakeRoot(root, true)) {
         std::fprintf(stderr, "  the demo root could not be made\n");
         failures = 1;
     } else {
         static const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
         RegisterScriptTable(ScriptTable::Library, probe);
-        const int frames = smoke ? 60 : static_cast<int>(60.0f / kFrameDt);
-        Measure demo, effects;
-        if (RunGame(root, false, frames, demo)) {
+        // Each scene in a process of its own: the program runs the game once per process, and a
+        // second run in the same process does not draw the level as the first did.
+        auto alone = [](const std::function<int()>& scene) {
+            std::fflush(stdout);
+            const pid_t pid = fork();
+            if (pid == 0) {
+                const int failed = scene();
+                std::fflush(stdout);
+                _exit(failed ? 1 : 0);
+            }
+            int status = 0;
+            if (pid < 0 || waitpid(pid, &status, 0) != pid) return 1;
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
+        };
+        failures += alone([&] {
+            Measure demo;
+            if (!RunGame(root, false, frames, floorFrames, false, demo)) return 1;
             std::printf("scene=startup_to_race ours_ms=%.1f budget_ms=2000.0 ratio=%.2f\n", demo.startupMs,
                         demo.startupMs / 2000.0);
-            PrintScene("race_frame", demo.frameMs, 16.7);
+            int failed = PrintWithFloor("race_frame", demo, 16.7) ? 0 : 1;
             // The smoke run ends within the race's countdown.
             if (!smoke && !demo.drove) {
                 std::fprintf(stderr, "  race_frame: the car did not drive\n");
-                ++failures;
+                ++failed;
             }
-        } else {
-            ++failures;
+            return failed;
+        });
+        if (!raceOnly) {
+            failures += alone([&] {
+                Measure effects;
+                if (!RunGame(root, true, frames, 0, false, effects)) return 1;
+                PrintScene("race_frame_bloom_blur", effects.frameMs, 16.7);
+                return 0;
+            });
+            // The menu on the demo's own scripts, bloom on.
+            fs::current_path(previous);
+            fs::remove_all(root);
+            fs::create_directories(root);
+            failures += alone([&] {
+                Measure menu;
+                if (!MakeRoot(root, false) || !RunGame(root, true, frames, floorFrames, true, menu)) return 1;
+                return PrintWithFloor("menu_frame", menu, 16.7) ? 0 : 1;
+            });
         }
-        if (RunGame(root, true, frames, effects)) PrintScene("race_frame_bloom_blur", effects.frameMs, 16.7);
-        else ++failures;
         rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
+        // The largest of the scenes' processes.
+        getrusage(RUSAGE_CHILDREN, &usage);
         const double peakMb = static_cast<double>(usage.ru_maxrss) / 1024.0;
         std::printf("scene=memory ours_mb=%.1f budget_mb=256.0 ratio=%.2f\n", peakMb, peakMb / 256.0);
     }

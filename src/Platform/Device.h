@@ -295,6 +295,10 @@ public:
     virtual DeviceResult SetRenderTarget(Texture* target) = 0;
     // Copies the back buffer (source null) or a render target into a render target, stretched.
     virtual DeviceResult StretchRect(Texture* source, Texture* destination) = 0;
+    // The back buffer as a texture that effects may sample (never while drawing into it), laid out
+    // as render targets are, so that sampling it shows what StretchRect would have copied; null
+    // where the device cannot, and the caller copies instead.
+    virtual Texture* GetBackBufferTexture() { return nullptr; }
 
     virtual DeviceResult CreateProgram(const std::string& vertexSource, const std::string& fragmentSource,
                                        std::unique_ptr<Program>& out, std::string* errors = nullptr) = 0;

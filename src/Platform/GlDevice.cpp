@@ -20,6 +20,8 @@ namespace {
 constexpr GLuint kUniformBinding = 0;
 constexpr int kTextureUnits = 8;
 
+GlFramePath g_framePath;
+
 // The context every resource of one device belongs to. Resources outlive nothing: once the
 // device is gone they only forget their names.
 struct GlContext {
@@ -123,8 +125,8 @@ GLenum GlPrimitive(PrimitiveType t) {
     return GL_TRIANGLES;
 }
 
-GLuint Compile(GLenum kind, const std::string& body, std::string* errors) {
-    const std::string source = std::string("#version 330 core\n") + kGlPrelude + body;
+GLuint Compile(GLenum kind, const std::string& body, std::string* errors, const std::string& defines = {}) {
+    const std::string source = std::string("#version 330 core\n") + defines + kGlPrelude + body;
     GLuint shader = glCreateShader(kind);
     const char* text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
@@ -141,9 +143,9 @@ GLuint Compile(GLenum kind, const std::string& body, std::string* errors) {
     return shader;
 }
 
-GLuint Link(const std::string& vs, const std::string& fs, std::string* errors) {
+GLuint Link(const std::string& vs, const std::string& fs, std::string* errors, const std::string& fsDefines = {}) {
     GLuint v = Compile(GL_VERTEX_SHADER, vs, errors);
-    GLuint f = v ? Compile(GL_FRAGMENT_SHADER, fs, errors) : 0;
+    GLuint f = v ? Compile(GL_FRAGMENT_SHADER, fs, errors, fsDefines) : 0;
     if (!v || !f) {
         if (v) glDeleteShader(v);
         return 0;
@@ -291,12 +293,17 @@ private:
 class GlDevice final : public Device {
 public:
     GlDevice(ContextRef ctx, bool ownsWindow, const PresentParameters& params)
-        : ctx_(std::move(ctx)), ownsWindow_(ownsWindow), params_(params) {}
+        : ctx_(std::move(ctx)),
+          ownsWindow_(ownsWindow),
+          params_(params),
+          legacy_(!g_framePath.sampleBackBuffer),
+          variants_(g_framePath.fixedVariants) {}
 
     ~GlDevice() override {
         if (ctx_->MakeCurrent()) {
             DropBackBuffer();
             if (fixed_) glDeleteProgram(fixed_);
+            for (const auto& [key, program] : fixedVariants_) glDeleteProgram(program);
             glDeleteBuffers(1, &ubo_);
             glDeleteBuffers(1, &stream_);
             glDeleteVertexArrays(1, &vao_);
@@ -315,10 +322,7 @@ public:
         }
         fixed_ = Link(kGlFixedVertex, kGlFixedFragment, &error);
         if (!fixed_) return false;
-        glUseProgram(fixed_);
-        glUniform1i(glGetUniformLocation(fixed_, "uStage0"), 0);
-        glUniform1i(glGetUniformLocation(fixed_, "uStage1"), 1);
-        glUniform1i(glGetUniformLocation(fixed_, "uStage2"), 2);
+        BindStageSamplers(fixed_);
         glGenBuffers(1, &ubo_);
         glBindBuffer(GL_UNIFORM_BUFFER, ubo_);
         glBufferData(GL_UNIFORM_BUFFER, sizeof(GlUniforms), nullptr, GL_DYNAMIC_DRAW);
@@ -414,10 +418,15 @@ public:
         SDL_GL_GetDrawableSize(ctx_->window, &w, &h);
         // A minimised window has no drawable: the frame is still done, nothing is shown.
         if (w > 0 && h > 0) {
-            glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+            glBindFramebuffer(GL_READ_FRAMEBUFFER, BackFbo());
             glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-            glBlitFramebuffer(0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
-                              GL_LINEAR);
+            // A back buffer laid out as the targets are holds its top row first: the blit turns it.
+            if (legacy_)
+                glBlitFramebuffer(0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0, 0, w, h,
+                                  GL_COLOR_BUFFER_BIT, GL_LINEAR);
+            else
+                glBlitFramebuffer(0, 0, params_.BackBufferWidth, params_.BackBufferHeight, 0, h, w, 0,
+                                  GL_COLOR_BUFFER_BIT, GL_LINEAR);
             SDL_GL_SwapWindow(ctx_->window);
         }
         glBindFramebuffer(GL_FRAMEBUFFER, CurrentFbo());
@@ -568,15 +577,17 @@ public:
         if (!ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
         const int sw = src ? src->GetWidth() : params_.BackBufferWidth;
         const int sh = src ? src->GetHeight() : params_.BackBufferHeight;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, src ? src->fbo_ : backFbo_);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, src ? src->fbo_ : BackFbo());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, dst->fbo_);
-        // Targets hold their top row first, the back buffer its bottom row first.
-        if (src)
+        // Targets hold their top row first; so does the back buffer, but on the legacy path.
+        if (src || !legacy_)
             glBlitFramebuffer(0, 0, sw, sh, 0, 0, dst->GetWidth(), dst->GetHeight(), GL_COLOR_BUFFER_BIT, GL_LINEAR);
         else glBlitFramebuffer(0, 0, sw, sh, 0, dst->GetHeight(), dst->GetWidth(), 0, GL_COLOR_BUFFER_BIT, GL_LINEAR);
         glBindFramebuffer(GL_FRAMEBUFFER, CurrentFbo());
         return DeviceResult::Ok;
     }
+
+    Texture* GetBackBufferTexture() override { return legacy_ ? nullptr : back_.get(); }
 
     DeviceResult CreateProgram(const std::string& vs, const std::string& fs, std::unique_ptr<Program>& out,
                                std::string* errors) override {
@@ -596,13 +607,14 @@ public:
         width = params_.BackBufferWidth;
         height = params_.BackBufferHeight;
         std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, backFbo_);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, BackFbo());
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
         pixels.resize(static_cast<size_t>(width) * height);
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const uint8_t* p = &rgba[(static_cast<size_t>(height - 1 - y) * width + x) * 4];
+                const size_t row = static_cast<size_t>(legacy_ ? height - 1 - y : y);
+                const uint8_t* p = &rgba[(row * width + x) * 4];
                 pixels[static_cast<size_t>(y) * width + x] =
                     static_cast<uint32_t>(p[3]) << 24 | static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
             }
@@ -611,7 +623,67 @@ public:
     }
 
 private:
-    GLuint CurrentFbo() const { return target_ ? target_->fbo_ : backFbo_; }
+    GLuint BackFbo() const { return back_ ? back_->fbo_ : 0; }
+    GLuint CurrentFbo() const { return target_ ? target_->fbo_ : BackFbo(); }
+    // Drawing into a target, or into a back buffer laid out as one, turns y over.
+    bool Flipped() const { return target_ != nullptr || !legacy_; }
+
+    static void BindStageSamplers(GLuint program) {
+        glUseProgram(program);
+        glUniform1i(glGetUniformLocation(program, "uStage0"), 0);
+        glUniform1i(glGetUniformLocation(program, "uStage1"), 1);
+        glUniform1i(glGetUniformLocation(program, "uStage2"), 2);
+    }
+
+    // The fixed-function program for the stage and pixel states of this draw: one made for them
+    // (branches the states do not take cost every pixel on a software rasteriser), or the general
+    // one where variants are off and when a variant does not link.
+    GLuint FixedProgram() {
+        if (!variants_) return fixed_;
+        std::array<int32_t, 28> key{};
+        size_t k = 0;
+        for (int s = 0; s < kMaxStages; ++s) {
+            const uint32_t colorOp = state_.Get(s, StageState::ColorOp);
+            if (colorOp <= OpDisable) break;
+            auto* tex = static_cast<GlTexture*>(state_.textures[s]);
+            key[k++] = static_cast<int32_t>(colorOp);
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::ColorArg1));
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::ColorArg2));
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::TexCoordIndex) & 0xFFFF);
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::AlphaOp));
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::AlphaArg1));
+            key[k++] = static_cast<int32_t>(state_.Get(s, StageState::AlphaArg2));
+            key[k++] = tex && tex->GetKind() != TextureKind::Cube ? 1 : 0;
+        }
+        key[24] = uniforms_.flags[1];
+        key[25] = uniforms_.flags[3];
+        key[26] = uniforms_.alphaTest[0];
+        key[27] = uniforms_.alphaTest[0] ? uniforms_.alphaTest[1] : 0;
+        auto it = fixedVariants_.find(key);
+        if (it != fixedVariants_.end()) return it->second ? it->second : fixed_;
+        std::string defines = "#define FIXED_VARIANT\n";
+        auto stages = [&](const char* name, size_t first) {
+            defines += std::string("const ivec4 ") + name + "[3] = ivec4[3](";
+            for (int s = 0; s < 3; ++s) {
+                const size_t at = static_cast<size_t>(s) * 8 + first;
+                defines += "ivec4(" + std::to_string(key[at]) + ", " + std::to_string(key[at + 1]) + ", " +
+                           std::to_string(key[at + 2]) + ", " + std::to_string(key[at + 3]) + ")";
+                defines += s < 2 ? ", " : ");\n";
+            }
+        };
+        // As in the uniform block: colour op, arg1, arg2, coordinate set; alpha op, arg1, arg2,
+        // texture bound.
+        stages("kStageColor", 0);
+        stages("kStageAlpha", 4);
+        defines += "#define STAGE_COLOR(s) kStageColor[s]\n#define STAGE_ALPHA(s) kStageAlpha[s]\n";
+        defines += "#define FIXED_SPECULAR " + std::to_string(key[24]) + "\n#define FIXED_FOG " +
+                   std::to_string(key[25]) + "\n#define ALPHA_TEST_ON " + std::to_string(key[26]) +
+                   "\n#define ALPHA_FUNC " + std::to_string(key[27]) + "\n";
+        GLuint program = Link(kGlFixedVertex, kGlFixedFragment, nullptr, defines);
+        if (program) BindStageSamplers(program);
+        fixedVariants_.emplace(key, program);
+        return program ? program : fixed_;
+    }
 
     void BindTarget() {
         glBindFramebuffer(GL_FRAMEBUFFER, CurrentFbo());
@@ -640,15 +712,17 @@ private:
     }
 
     bool MakeBackBuffer() {
-        glGenTextures(1, &backColor_);
-        return MakeTarget(backColor_, backFbo_, backDepth_, params_.BackBufferWidth, params_.BackBufferHeight);
+        back_ = std::make_unique<GlTexture>(ctx_, TextureKind::RenderTarget, params_.BackBufferWidth,
+                                            params_.BackBufferHeight, 1);
+        return MakeTarget(back_->name_, back_->fbo_, back_->depth_, params_.BackBufferWidth, params_.BackBufferHeight);
     }
 
     void DropBackBuffer() {
-        if (backFbo_) glDeleteFramebuffers(1, &backFbo_);
-        if (backDepth_) glDeleteRenderbuffers(1, &backDepth_);
-        if (backColor_) glDeleteTextures(1, &backColor_);
-        backFbo_ = backDepth_ = backColor_ = 0;
+        // Nothing may go on sampling the back buffer that goes.
+        for (int s = 0; s < kMaxStages; ++s)
+            if (state_.textures[s] == back_.get()) state_.SetTexture(s, nullptr);
+        if (target_ == back_.get()) target_ = nullptr;
+        back_.reset();
     }
 
     // Sets the vertex layout of the current format on the given buffer, hands the device state to
@@ -691,7 +765,7 @@ private:
             glUseProgram(program_->Name());
             UploadProgramValues();
         } else {
-            glUseProgram(fixed_);
+            glUseProgram(FixedProgram());
             for (int s = 0; s < kMaxStages; ++s) BindUnit(s, static_cast<GlTexture*>(state_.textures[s]), s);
         }
     }
@@ -779,7 +853,7 @@ private:
         u.target[0] = static_cast<float>(toTexture ? target_->GetWidth() : params_.BackBufferWidth);
         u.target[1] = static_cast<float>(toTexture ? target_->GetHeight() : params_.BackBufferHeight);
         // Targets are stored top row first so that they sample like images read from files.
-        u.target[2] = toTexture ? -1.0f : 1.0f;
+        u.target[2] = Flipped() ? -1.0f : 1.0f;
 
         const bool lighting = !rhw && state_.Get(RenderState::Lighting) != 0;
         int count = 0;
@@ -866,7 +940,7 @@ private:
             glEnable(GL_CULL_FACE);
             glCullFace(GL_BACK);
             const bool frontClockwise = cull == CullCCW;
-            glFrontFace(frontClockwise != (target_ != nullptr) ? GL_CW : GL_CCW);
+            glFrontFace(frontClockwise != Flipped() ? GL_CW : GL_CCW);
         }
     }
 
@@ -878,7 +952,13 @@ private:
     GlUniforms uniforms_{};
     GLuint fixed_ = 0, ubo_ = 0, stream_ = 0, vao_ = 0;
     GLuint samplers_[kTextureUnits] = {};
-    GLuint backFbo_ = 0, backColor_ = 0, backDepth_ = 0;
+    // The back buffer: a render target of the device's own.
+    std::unique_ptr<GlTexture> back_;
+    // Fixed-function programs made for one set of stage and pixel states; 0 where one did not link.
+    std::map<std::array<int32_t, 28>, GLuint> fixedVariants_;
+    // The back buffer bottom row first, as before it could be sampled (the post passes copy it).
+    bool legacy_;
+    bool variants_;
     GlTexture* target_ = nullptr;
     GlBuffer* vertexBuffer_ = nullptr;
     uint32_t vertexStride_ = 0;
@@ -954,6 +1034,8 @@ public:
 };
 
 } // namespace
+
+void SetGlFramePath(const GlFramePath& path) { g_framePath = path; }
 
 std::unique_ptr<DeviceBackend> CreateGlBackend() {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {

@@ -141,7 +141,17 @@ void main() {
 }
 )";
 
+// The stage and pixel states come from the uniform block, or, in a program made for one set of them
+// (FIXED_VARIANT), from constants that let the compiler drop every branch the states do not take.
 const char* const kGlFixedFragment = R"(
+#ifndef FIXED_VARIANT
+#define STAGE_COLOR(s) vStageColor[s]
+#define STAGE_ALPHA(s) vStageAlpha[s]
+#define FIXED_SPECULAR vFlags.y
+#define FIXED_FOG vFlags.w
+#define ALPHA_TEST_ON vAlphaTest.x
+#define ALPHA_FUNC vAlphaTest.y
+#endif
 in vec4 fDiffuse;
 in vec4 fSpecular;
 in vec2 fTex0;
@@ -154,8 +164,8 @@ uniform sampler2D uStage1;
 uniform sampler2D uStage2;
 
 vec4 SampleStage(int stage) {
-    if (vStageAlpha[stage].w == 0) return vec4(1.0);
-    vec2 uv = vStageColor[stage].w == 1 ? fTex1 : fTex0;
+    if (STAGE_ALPHA(stage).w == 0) return vec4(1.0);
+    vec2 uv = STAGE_COLOR(stage).w == 1 ? fTex1 : fTex0;
     if (stage == 0) return texture(uStage0, uv);
     if (stage == 1) return texture(uStage1, uv);
     return texture(uStage2, uv);
@@ -199,19 +209,19 @@ bool Compare(int func, float a, float b) {
 void main() {
     vec4 current = fDiffuse;
     for (int s = 0; s < 3; ++s) {
-        int colorOp = vStageColor[s].x;
+        int colorOp = STAGE_COLOR(s).x;
         if (colorOp <= 1) break;
         vec4 tex = SampleStage(s);
-        vec3 rgb = clamp(Combine(colorOp, Arg(vStageColor[s].y, current, tex), Arg(vStageColor[s].z, current, tex), tex).rgb, 0.0, 1.0);
+        vec3 rgb = clamp(Combine(colorOp, Arg(STAGE_COLOR(s).y, current, tex), Arg(STAGE_COLOR(s).z, current, tex), tex).rgb, 0.0, 1.0);
         float a = current.a;
-        int alphaOp = vStageAlpha[s].x;
+        int alphaOp = STAGE_ALPHA(s).x;
         if (alphaOp > 1)
-            a = clamp(Combine(alphaOp, Arg(vStageAlpha[s].y, current, tex), Arg(vStageAlpha[s].z, current, tex), tex).a, 0.0, 1.0);
+            a = clamp(Combine(alphaOp, Arg(STAGE_ALPHA(s).y, current, tex), Arg(STAGE_ALPHA(s).z, current, tex), tex).a, 0.0, 1.0);
         current = vec4(rgb, a);
     }
-    if (vFlags.y != 0) current.rgb = clamp(current.rgb + fSpecular.rgb, 0.0, 1.0);
-    if (vFlags.w != 0) current.rgb = mix(vFogColor.rgb, current.rgb, fFog);
-    if (vAlphaTest.x != 0 && !Compare(vAlphaTest.y, floor(current.a * 255.0 + 0.5), float(vAlphaTest.z))) discard;
+    if (FIXED_SPECULAR != 0) current.rgb = clamp(current.rgb + fSpecular.rgb, 0.0, 1.0);
+    if (FIXED_FOG != 0) current.rgb = mix(vFogColor.rgb, current.rgb, fFog);
+    if (ALPHA_TEST_ON != 0 && !Compare(ALPHA_FUNC, floor(current.a * 255.0 + 0.5), float(vAlphaTest.z))) discard;
     outColor = current;
 }
 )";

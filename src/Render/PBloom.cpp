@@ -16,6 +16,7 @@ using namespace Platform;
 namespace {
 
 PlayerVelocitySource g_velocitySource = nullptr;
+bool g_copyBackBuffer = false;
 
 ScreenQuad Quad(float right, float bottom) {
     return {{
@@ -29,6 +30,7 @@ ScreenQuad Quad(float right, float bottom) {
 } // namespace
 
 void SetPlayerVelocitySource(PlayerVelocitySource source) { g_velocitySource = source; }
+void CPBloom::SetCopyBackBuffer(bool copy) { g_copyBackBuffer = copy; }
 PlayerVelocitySource GetPlayerVelocitySource() { return g_velocitySource; }
 
 SpeedBlurValues ComputeSpeedBlur() {
@@ -209,10 +211,17 @@ void CPBloom::DrawQuad(const ScreenQuad& quad) {
     DEVICE_CHECK(device_->DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.data(), sizeof(ScreenVertex)));
 }
 
-Texture* CPBloom::RunPasses(Effect& effect, Texture* source, Texture* other, const ScreenQuad& quad, bool allTextures) {
+Texture* CPBloom::RunPasses(Effect& effect, Texture* source, Texture* first, Texture* second, const ScreenQuad& quad,
+                            bool allTextures) {
     CPEffectObject* fx = effect.effect.get();
     int passes = 0;
-    if (!fx || !other || !fx->Begin(*device_, passes)) return source;
+    if (!fx || !first || !fx->Begin(*device_, passes)) return source;
+    // A second pass of an effect that read the back buffer needs a target of its own to go on with.
+    if (passes > 1 && (!second || second == first)) {
+        fx->End();
+        return source;
+    }
+    Texture* other = first;
     for (int p = 0; p < passes; ++p) {
         if (allTextures)
             for (CPEffectObject::Handle h : effect.textures) fx->SetTexture(h, source);
@@ -221,11 +230,27 @@ Texture* CPBloom::RunPasses(Effect& effect, Texture* source, Texture* other, con
         if (fx->BeginPass(p)) {
             DrawQuad(quad);
             fx->EndPass();
+            CountFill(other);
         }
-        std::swap(source, other);
+        source = other;
+        other = other == first ? second : first;
     }
     fx->End();
     return source;
+}
+
+void CPBloom::CountFill(const Texture* target) {
+    const PresentParameters& p = device_->GetPresentParameters();
+    const double screen = static_cast<double>(p.BackBufferWidth) * p.BackBufferHeight;
+    if (screen <= 0) return;
+    const double area = target ? static_cast<double>(target->GetWidth()) * target->GetHeight() : screen;
+    fills_.quads += area / screen;
+}
+
+void CPBloom::CountCopy(const Texture* target) {
+    const PresentParameters& p = device_->GetPresentParameters();
+    const double screen = static_cast<double>(p.BackBufferWidth) * p.BackBufferHeight;
+    if (screen > 0 && target) fills_.copies += static_cast<double>(target->GetWidth()) * target->GetHeight() / screen;
 }
 
 void CPBloom::SpeedBlur(float amount) {
@@ -237,24 +262,35 @@ void CPBloom::SpeedBlur(float amount) {
     }
     blurClock_ += FrameDelta;
     Texture* result = nullptr;
-    if (targetF_) {
-        DEVICE_CHECK(device_->StretchRect(nullptr, targetF_.get()));
+    // The picture so far: the back buffer itself where the device lets effects sample it, else a
+    // copy of it in F.
+    Texture* back = g_copyBackBuffer ? nullptr : device_->GetBackBufferTexture();
+    if (targetF_ || back) {
+        Texture* source = back;
+        if (!source) {
+            DEVICE_CHECK(device_->StretchRect(nullptr, targetF_.get()));
+            CountCopy(targetF_.get());
+            source = targetF_.get();
+        }
         const SpeedBlurValues speed = ComputeSpeedBlur();
         if (CPEffectObject* fx = blur_.effect.get()) {
-            fx->SetTexture(tex0_, targetF_.get());
+            fx->SetTexture(tex0_, source);
             fx->SetTexture(tex1_, blurMask_.get());
             fx->SetFloat(speedRatio_, speed.factor * amount);
             fx->SetInt(forward_, 1);
             fx->SetFloat(fx_, speed.fx);
             fx->SetFloat(fy_, speed.fy);
         }
-        result = RunPasses(blur_, targetF_.get(), targetG_.get(), screenQuad_, false);
+        result = RunPasses(blur_, source, targetG_.get(), back ? targetF_.get() : source, screenQuad_, false);
+        // Nothing drawn: the back buffer stays as it is.
+        if (result == back) result = nullptr;
     }
     device_->SetRenderTarget(nullptr);
     if (result) {
         device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
         device_->SetTexture(0, result);
         DrawQuad(screenQuad_);
+        CountFill(nullptr);
     }
     PostPassEnd();
 }
@@ -265,10 +301,11 @@ void CPBloom::Bloom() {
     Texture* result = nullptr;
     if (targetA_) {
         DEVICE_CHECK(device_->StretchRect(nullptr, targetA_.get()));
+        CountCopy(targetA_.get());
         Texture* other = targetB_ ? targetB_.get() : nullptr;
-        result = RunPasses(bloom_, targetA_.get(), other, smallQuad_, true);
+        result = RunPasses(bloom_, targetA_.get(), other, targetA_.get(), smallQuad_, true);
         other = result == targetA_.get() ? targetB_.get() : targetA_.get();
-        result = RunPasses(bloom2_, result, other, smallQuad_, true);
+        result = RunPasses(bloom2_, result, other, result, smallQuad_, true);
     }
     device_->SetRenderTarget(nullptr);
     device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
@@ -277,6 +314,7 @@ void CPBloom::Bloom() {
         device_->SetRenderState(RenderState::DestBlend, BlendOne);
         device_->SetTexture(0, result);
         DrawQuad(screenQuad_);
+        CountFill(nullptr);
     }
     device_->SetRenderState(RenderState::AlphaBlendEnable, 0);
     device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
@@ -285,6 +323,7 @@ void CPBloom::Bloom() {
     if (noise_) {
         device_->SetTexture(0, noise_.get());
         DrawQuad(Quad(right_, bottom_));
+        CountFill(nullptr);
     }
     PostPassEnd();
 }

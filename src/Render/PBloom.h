@@ -5,8 +5,8 @@
 // ("data/effects/bloom.fx", "bloom2.fx", "blur.fx"); this class hands them the targets and values.
 //
 // Every effect pass draws into a target it does not sample: the bloom ping-pongs between targets
-// A and B, the blur draws from F into a second screen-sized target, and the composite takes the
-// last one drawn.
+// A and B, the blur draws from the back buffer (or, on a device that cannot let it be sampled, from
+// its copy in F) into a second screen-sized target, and the composite takes the last one drawn.
 #include <memory>
 #include <string>
 #include <vector>
@@ -54,12 +54,21 @@ public:
     void ReleaseTargets();
     // Everything loaded and the device.
     void Release();
-    void FrameStart() {}
+    void FrameStart() { fills_ = {}; }
 
     void SpeedBlur(float amount) override;
     void Bloom() override;
 
     bool IsEnabled() const { return enabled_; }
+    // What the passes of this frame drew, in screens' worth of pixels: quads drawn and copies made.
+    struct Fills {
+        double quads = 0.0;
+        double copies = 0.0;
+    };
+    const Fills& GetFrameFills() const { return fills_; }
+    // Copy the back buffer into F for the speed blur even where the device lets it be sampled, as
+    // the frame did before; for tests that hold the two pictures side by side.
+    static void SetCopyBackBuffer(bool copy);
     float GetBlurClock() const { return blurClock_; }
     const ScreenQuad& GetSmallQuad() const { return smallQuad_; }
     const ScreenQuad& GetScreenQuad() const { return screenQuad_; }
@@ -82,10 +91,14 @@ private:
     void PostPassState();
     void PostPassEnd();
     void DrawQuad(const ScreenQuad& quad);
-    // Runs every pass of the effect from `source` into the other target of the pair, swapping after
-    // each pass; answers the target drawn last (the source when nothing was drawn).
-    Platform::Texture* RunPasses(Effect& effect, Platform::Texture* source, Platform::Texture* other,
-                                 const ScreenQuad& quad, bool allTextures);
+    // Runs every pass of the effect; answers the target drawn last (the source when nothing was
+    // drawn).
+    // Pass 0 draws from `source` into `first`, then each pass from the last one's target into the
+    // other of `first` and `second`.
+    Platform::Texture* RunPasses(Effect& effect, Platform::Texture* source, Platform::Texture* first,
+                                 Platform::Texture* second, const ScreenQuad& quad, bool allTextures);
+    void CountFill(const Platform::Texture* target);
+    void CountCopy(const Platform::Texture* target);
 
     CPRender* render_;
     Platform::Device* device_ = nullptr;
@@ -98,4 +111,5 @@ private:
     bool enabled_ = true;
     ScreenQuad smallQuad_;
     ScreenQuad screenQuad_;
+    Fills fills_;
 };
