@@ -229,13 +229,12 @@ int GetCursor(lua_State* L) {
     return 1;
 }
 
+// By the button list, not by name: a later element may carry a button's name.
 int DeselectCurrentButton(lua_State* L) {
     CPInterface* i = Interface(L);
-    if (!i || !i->FindButton(i->GetHovered() ? i->GetHovered()->GetName() : std::string())) return 0;
-    if (i->GetHovered() == i->FindButton(i->GetHovered()->GetName())) {
-        i->GetHovered()->Out(0, 0);
-        i->ClearHovered();
-    }
+    if (!i || !i->IsButton(i->GetHovered())) return 0;
+    i->GetHovered()->Out(0, 0);
+    i->ClearHovered();
     return 0;
 }
 

@@ -211,6 +211,30 @@ TEST_F(InterfaceFunctionsTest, CursorFocusAndLocks) {
     EXPECT_FALSE(ui->IsInterfaceActive());
 }
 
+TEST_F(InterfaceFunctionsTest, DeselectFindsTheHoveredButtonByTheButtonList) {
+    // A window after the button takes its name in the element map; the hovered button is still one
+    // of the screen's buttons and loses the hover.
+    std::ofstream("Data/Interface/d1024.int", std::ios::binary)
+        << "menu\nmenu.tga,256,256\nlight,off,0,0,1,1,1,1\n"
+           "button\nstart 100,100,200,50,0,192,64,16\nstart_o 100,100,200,50,64,192,64,16\n"
+           "start_p 100,100,200,50,128,192,64,16\n"
+           "window\nstart 0,0,32,32,192,192,32,32\n";
+    InvalidatePathCache();
+    ASSERT_TRUE(Run("dup = CreateInterface('d', 0) ActivateInterface(dup)"));
+    lua_getglobal(L, "dup");
+    auto* dup = static_cast<CPInterface*>(CheckEngineObject(lua_touserdata(L, -1)));
+    lua_pop(L, 1);
+    ASSERT_TRUE(dup);
+    ASSERT_EQ(dup->GetButtons().size(), 1u);
+    CPWindow* button = dup->GetButtons()[0].Get();
+    ASSERT_NE(dup->FindElement("start"), button);
+    dup->HoverAt(150, 125);
+    ASSERT_EQ(dup->GetHovered(), button);
+    Run("DeselectCurrentButton(dup)");
+    EXPECT_EQ(dup->GetHovered(), nullptr);
+    Run("DeactivateInterface(dup)");
+}
+
 TEST_F(InterfaceFunctionsTest, HudWithoutALevel) {
     EXPECT_EQ(Eval("SetPlayersPanel()"), "0");
     EXPECT_EQ(Eval("GetHelthBarCoord(nil)"), "0");
