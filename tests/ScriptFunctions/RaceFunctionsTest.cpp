@@ -166,4 +166,24 @@ TEST_F(RaceFunctionsTest, StartingALevelTwiceKeepsOneRaceUpdate) {
     EXPECT_EQ(levelsAfterDelete, 0);
 }
 
+// InitLevel over a level the script never deleted ends that level first, started or not: after
+// DeleteLevel and a turn, no level is alive and no race update runs.
+TEST_F(RaceFunctionsTest, InitLevelOverALoadedLevelEndsItFirst) {
+    const std::vector<std::string> scripts = {
+        "InitLevel('level1') InitLevel('level1') StartLevel() DeleteLevel()",
+        "InitLevel('level1') StartLevel() InitLevel('level1') StartLevel() DeleteLevel()",
+    };
+    for (const std::string& script : scripts) {
+        SCOPED_TRACE(script);
+        ScriptHarness::TurnRunner runner;
+        ASSERT_TRUE(Run(script.c_str()));
+        bool updateRuns = true;
+        runner.Run(1, [&](int) { updateRuns = ARaceUpdateRuns(runner.Kernel()); });
+        CPManagedObject::CollectGarbage();
+        EXPECT_FALSE(updateRuns);
+        EXPECT_EQ(GetLevel(), nullptr);
+        EXPECT_EQ(LevelsAlive(), 0);
+    }
+}
+
 } // namespace
