@@ -503,6 +503,9 @@ void CPLevel::Start() {
         render->SetLayerTransform(MatShadow(Vec4(light_.Direction, 0.0f), Plane{0, 0, -1, 0}), 16);
     }
     layersTaken_ = true;
+    // A second start replaces the race update: the older one would run beside it every turn and
+    // outlive the level, since only the newest is stopped at the end.
+    StopRaceUpdate();
     levelTask_ = CPRefPtr<CPObjUpdater>(new CPObjUpdater(CPTask::KindLevel, this, &CPLevel::RaceUpdate));
     levelTask_->SetPriority(TaskPriority::RaceUpdate);
     if (kernel) kernel->AddTask(CPRefPtr<CPTask>(levelTask_.Get()));

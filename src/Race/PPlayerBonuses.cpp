@@ -178,8 +178,8 @@ void CPPlayer::UpdateBonuses() {
             SetControls(0.0f, lift);
             autoUnlock = true;
             autoUnlockTime = kBoostUnlockStart;
-            // The input the car was given this frame: a reversing car is pushed backwards.
-            float force = car && car->throttle < 0.0f ? -kBoostForce : kBoostForce;
+            // The driver's input as it stands now (0 after the cut, unless the car is locked).
+            float force = throttle < 0.0f ? -kBoostForce : kBoostForce;
             if (carKey == "hauler_") force *= kHaulerBoost;
             if (car) {
                 car->nitroForce = force;

@@ -6,6 +6,7 @@
 
 #include <lua.hpp>
 
+#include "Core/PLog.h"
 #include "Core/PScriptObject.h"
 #include "Core/PScriptRegistry.h"
 #include "Particles/PParticlesManager.h"
@@ -15,10 +16,25 @@
 
 namespace {
 
+// Ends the current level as DeleteLevel does: its race update stops, no script or task finds it
+// again, and the library's reference goes.
+void EndCurrentLevel() {
+    if (CPLevel* level = GetLevel(); level && !level->IsReleased()) {
+        level->Destroy();
+        level->Release();
+    }
+}
+
 // InitLevel (name): a new current level, loaded; a failed load is not reported. The library holds
 // the level's one reference until DeleteLevel.
 int InitLevel(lua_State* L) {
     const char* name = ScriptArgString(L, 1);
+    // Only DeleteLevel reaches the current level: one still here would be held, and its race
+    // update run, for ever.
+    if (CPLevel* current = GetLevel(); current && !current->IsReleased()) {
+        GetLog().Write(0, "InitLevel: a level is still loaded; it is deleted first\n");
+        EndCurrentLevel();
+    }
     auto* level = new CPLevel;
     level->AddRef();
     level->Load(name);
@@ -43,10 +59,7 @@ int StopLevel(lua_State*) {
 // DeleteLevel: the level is gone at once: no script or task finds it again, and the library's
 // reference goes (objects of the turn that still hold it keep its memory until the collector runs).
 int DeleteLevel(lua_State*) {
-    if (CPLevel* level = GetLevel(); level && !level->IsReleased()) {
-        level->Destroy();
-        level->Release();
-    }
+    EndCurrentLevel();
     return 0;
 }
 

@@ -559,6 +559,23 @@ TEST_F(PlayerBonusRaceTest, GloomSparksFollowTheParticleSettingAndTheCamera) {
     }
 }
 
+// The boost's sign is the player's throttle input as it stands after the pickup cut it to 0: a
+// car reversing into the pickup is pushed forward like any other.
+TEST_F(PlayerBonusRaceTest, TheBoostPushesAReversingCarForward) {
+    OpenSound(true);
+    LoadLevel();
+    car_->SetControls(-1.0f, 0.0f);
+    physics_->SetCarInput(car_, -1.0f, 0.0f);
+    AtBonus(1);
+    const float mass = car_->GetMass();
+    const Vec3 before = Velocity();
+    Frame();
+    const float dt = FrameDelta;
+    EXPECT_EQ(car_->GetThrottle(), 0.0f);
+    EXPECT_EQ(car_->GetCar()->nitroForce, 5.0f);
+    EXPECT_NEAR(Velocity().x - before.x, (5.0f + 5.0f * (2.5f - dt)) / mass, 1e-4f);
+}
+
 TEST_F(PlayerBonusRaceTest, ATrafficCarPicksUpNothingAndEveryHazardStrikesIt) {
     OpenSound(true);
     LoadLevel(4);

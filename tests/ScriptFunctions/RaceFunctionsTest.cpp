@@ -5,10 +5,14 @@
 #include <lua.hpp>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Core/PGameObject.h"
+#include "Core/PGlobalTimer.h"
 #include "Core/PScriptRegistry.h"
 #include "Core/PSettings.h"
+#include "Core/PTask.h"
 #include "Race/PCamera.h"
 #include "Race/PGameData.h"
 #include "Race/PLevel.h"
@@ -48,6 +52,17 @@ protected:
         lua_pop(L, 1);
         return text;
     }
+    static bool ARaceUpdateRuns(const CPKernel& kernel) {
+        for (const auto& task : kernel.GetRunningTasks())
+            if (task->GetTaskKind() == CPTask::KindLevel && !task->IsKilled()) return true;
+        return false;
+    }
+    static int LevelsAlive() {
+        auto counts = CPManagedObject::LiveCountsByClass();
+        auto it = counts.find("CPLevel");
+        return it == counts.end() ? 0 : it->second;
+    }
+
     ScriptHarness::GameRoot root_{""};
     CPGameData data_;
     lua_State* L = nullptr;
@@ -125,6 +140,50 @@ TEST_F(RaceFunctionsTest, ALoadedLevelAnswersItsCameraLightAndSize) {
     menuCar->SetPosition(Vec3(0, 0, 3));
     menuCar->UpdateTransform();
     EXPECT_EQ(menuCar->GetVisibilityBounds().min.z, 2.0f);
+}
+
+// A started level started again has one race update: its clock moves one frame a turn, and once
+// the level is stopped and deleted nothing calls into it on the turns after.
+TEST_F(RaceFunctionsTest, StartingALevelTwiceKeepsOneRaceUpdate) {
+    ScriptHarness::TurnRunner runner;
+    ASSERT_TRUE(Run("InitLevel('level1') StartLevel() StartLevel()"));
+    FrameDelta = 0.1f;
+    float clock = -1.0f;
+    bool updateAfterDelete = true;
+    int levelsAfterDelete = -1;
+    runner.Run(3, [&](int turn) {
+        if (turn == 1) {
+            clock = GetLevel()->GetRaceClock();
+            Run("StopLevel() DeleteLevel()");
+        } else if (turn == 3) {
+            updateAfterDelete = ARaceUpdateRuns(runner.Kernel());
+            levelsAfterDelete = LevelsAlive();
+        }
+    });
+    FrameDelta = 0.0f;
+    EXPECT_FLOAT_EQ(clock, 0.1f);
+    EXPECT_FALSE(updateAfterDelete);
+    EXPECT_EQ(levelsAfterDelete, 0);
+}
+
+// InitLevel over a level the script never deleted ends that level first, started or not: after
+// DeleteLevel and a turn, no level is alive and no race update runs.
+TEST_F(RaceFunctionsTest, InitLevelOverALoadedLevelEndsItFirst) {
+    const std::vector<std::string> scripts = {
+        "InitLevel('level1') InitLevel('level1') StartLevel() DeleteLevel()",
+        "InitLevel('level1') StartLevel() InitLevel('level1') StartLevel() DeleteLevel()",
+    };
+    for (const std::string& script : scripts) {
+        SCOPED_TRACE(script);
+        ScriptHarness::TurnRunner runner;
+        ASSERT_TRUE(Run(script.c_str()));
+        bool updateRuns = true;
+        runner.Run(1, [&](int) { updateRuns = ARaceUpdateRuns(runner.Kernel()); });
+        CPManagedObject::CollectGarbage();
+        EXPECT_FALSE(updateRuns);
+        EXPECT_EQ(GetLevel(), nullptr);
+        EXPECT_EQ(LevelsAlive(), 0);
+    }
 }
 
 } // namespace
