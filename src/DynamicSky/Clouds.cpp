@@ -292,10 +292,10 @@ void CloudField::Update(float time, VolumeCloud& volume) {
             if (!cloud.fadingIn && !cloud.fadingOut) {
                 if (std::fabs(r.x) > R || std::fabs(r.y) > R) cloud.StartFadeOut(true);
             } else if (cloud.fadingOut) {
+                // Whole squares, so a cloud however far past the border lands inside.
                 auto wrapAxis = [R](float& value, float wind) {
-                    const float jump = 2 * R * std::floor(std::fabs(value) / R + 0.5f);
-                    if (wind > 0 && value > R) value -= jump;
-                    else if (wind < 0 && value < -R) value += jump;
+                    const float jump = 2 * R * std::floor((value + R) / (2 * R));
+                    if ((wind > 0 && value > R) || (wind < 0 && value < -R)) value -= jump;
                 };
                 wrapAxis(r.x, SkyWind.x);
                 wrapAxis(r.y, SkyWind.y);

@@ -30,6 +30,10 @@ Vec3 Clamp255(const Vec3& c) {
 
 uint32_t Byte(float v) { return static_cast<uint32_t>(static_cast<int64_t>(v)) & 0xFFu; }
 
+// A sky that cannot be drawn still sets these: black fog and a mid grey ambient.
+constexpr float kUndrawableFog = 0.0f;
+constexpr float kUndrawableAmbient = 128.0f;
+
 } // namespace
 
 uint32_t SkyPackColor(float r, float g, float b) { return 0xFF000000u + Byte(r) * 65536u + Byte(g) * 256u + Byte(b); }
@@ -361,7 +365,12 @@ void Skyscape::ColorDome() {
 }
 
 void Skyscape::Render(float frameTime) {
-    if (!drawable_) return;
+    if (!drawable_) {
+        // Nothing to draw, but the previous level's fog and ambient must not linger.
+        SetSkyFogColor(kUndrawableFog, kUndrawableFog, kUndrawableFog);
+        SetSkyAmbient(kUndrawableAmbient, kUndrawableAmbient, kUndrawableAmbient);
+        return;
+    }
     const float s = frameTime * timeScale_;
 
     current_.sun = Clamp255(current_.sun);

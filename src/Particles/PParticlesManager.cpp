@@ -153,7 +153,7 @@ void CPParticlesManager::LoadEmitterDefs(const std::string& text, const char* pa
 
 void CPParticlesManager::LoadFlames(const std::string& text, const char* path) {
     for (const std::string& line : Lines(text)) {
-        const std::vector<std::string> f = Split(line, ";", false);
+        const std::vector<std::string> f = Split(line, ";", true);
         CPRefPtr<CPParticleSystem> flame(new CPParticleSystem(nullptr, Split(Field(f, 0), ",", true)));
         flame->interval = Real(Field(f, 1), line, path);
         flame->duration = Real(Field(f, 2), line, path);

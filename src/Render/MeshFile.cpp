@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Core/PLog.h"
+
 namespace MeshFile {
 
 namespace {
@@ -340,6 +342,14 @@ bool ReadMesh(const uint8_t* data, size_t size, MeshKind kind, Mesh& out, std::s
                 if (!in.String(entry.name)) break;
                 for (float& m : entry.matrix) in.Float(m, "a trailer matrix");
             }
+        }
+        // Nothing in the trailer changes the objects: a damaged one costs only itself.
+        if (in.Failed()) {
+            GetLog().Write(1, "mesh: the trailer is ignored: %s", in.Error().c_str());
+            mesh.hasTrailer = false;
+            mesh.trailer.clear();
+            out = std::move(mesh);
+            return true;
         }
     }
     if (in.Failed()) {

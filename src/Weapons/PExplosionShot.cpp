@@ -90,7 +90,8 @@ void CPExplosionShot::InitExplosion(const ShotParams& p, int first) {
     SetRenderType(RenderNone);
     UpdateTransform();
     ShotParams soundOnly;
-    if (!p.empty() && static_cast<int>(p.size()) >= at(20)) soundOnly.push_back(ShotParam(p, at(20)));
+    // The sound is the list's last entry; a list too short to hold the twenty is silent.
+    if (!p.empty() && static_cast<int>(p.size()) >= at(20)) soundOnly.push_back(p.back());
     CPShot::Init(soundOnly);
 }
 

@@ -114,6 +114,26 @@ TEST_F(CloudsTest, ACloudLeavingTheSquareFadesOutJumpsAcrossAndFadesIn) {
     EXPECT_EQ(none.wrap, 0);
 }
 
+TEST_F(CloudsTest, ACloudFarPastTheBorderJumpsIntoTheSquare) {
+    // R = 100; r -= 2R floor((r + R) / 2R). A field wind factor of 0 keeps the cloud where it is.
+    const struct { float x, wind, landed; } cases[] = {{160, 10, -40}, {-160, -10, 40}, {350, 10, -50}, {120, 10, -80}};
+    VolumeCloud volume;
+    for (const auto& c : cases) {
+        root_.Put("Data/Clouds/far.txt", Bytes(FieldText({{c.x, 0, 0}}, 0, 1, 100)));
+        CloudField field;
+        field.Load("far.txt");
+        Cloud& cloud = *field.clouds[0].first;
+        SkyWind = Vec3(c.wind, 0, 0);
+        bool jumped = false;
+        for (int frame = 0; frame < 400 && !jumped; ++frame) {
+            field.Update(0.1f, volume);
+            jumped = cloud.position.x != c.x;
+        }
+        EXPECT_TRUE(jumped) << c.x;
+        EXPECT_FLOAT_EQ(cloud.position.x, c.landed) << c.x;
+    }
+}
+
 TEST_F(CloudsTest, AFieldFadesAsAWholeAndFinishesWhenFadedOut) {
     CloudField field;
     field.Load("field.txt");

@@ -276,7 +276,7 @@ TEST_F(SkyscapeTest, StateChoicesThatCouldNeverEndAreBounded) {
     }
 }
 
-TEST_F(SkyscapeTest, SkiesThatCannotBeDrawnStayEmptyAndChangeNothing) {
+TEST_F(SkyscapeTest, SkiesThatCannotBeDrawnDrawNothingButSetADefaultFogAndAmbient) {
     SkyText noLayer;
     noLayer.layers.clear();
     SkyText oneRow;
@@ -290,10 +290,17 @@ TEST_F(SkyscapeTest, SkiesThatCannotBeDrawnStayEmptyAndChangeNothing) {
         auto sky = Load(text);
         EXPECT_FALSE(sky->IsDrawable());
         render_->SetFogColor(0x12345678);
+        render_->SetAmbient(0xFF102030, 0.1f, 0.2f, 0.3f);
+        Device().SetRenderState(Platform::RenderState::Ambient, 0xFF102030);
         Device().calls.clear();
         sky->Render(1.0f);
-        EXPECT_TRUE(Device().calls.empty());
-        EXPECT_EQ(render_->GetFogColor(), 0x12345678u);
+        // No draw; the previous fog and ambient give way to black fog and a 128 grey ambient.
+        for (const std::string& call : Device().calls) EXPECT_NE(call.rfind("Draw", 0), 0u) << call;
+        EXPECT_EQ(render_->GetFogColor(), 0xFF000000u);
+        EXPECT_EQ(Device().GetRenderState(Platform::RenderState::FogColor), 0xFF000000u);
+        EXPECT_EQ(Device().GetRenderState(Platform::RenderState::Ambient), 0xFF808080u);
+        EXPECT_FLOAT_EQ(render_->GetAmbientFloats()[0], 128.0f / 255.0f);
+        EXPECT_FLOAT_EQ(render_->GetAmbientFloats()[2], 128.0f / 255.0f);
     }
     // A state naming no field of the sky shows none, and a texture that cannot be read says so.
     root_.Put("Data/Clouds/states.txt", Bytes(StatesText({StateText{5, 0.1f, 0, "nofield.txt"}, StateText{}})));

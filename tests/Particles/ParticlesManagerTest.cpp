@@ -17,7 +17,9 @@ const Files kFiles{"plain puff.tga particle_alpha.fx 1 1 1 0 0\n"
                    "keyed puff.tga particle_alpha.fx 1 1 1 0 0 1:1:1:1:1,0:0:0:0:3\n"
                    "scorch spark.tga particle_add.fx 1 1 1 0 0\n",
                    "scorch scorch.tga spot.fx 1 1 1 0 0\n", "up plain 1 0.5 0 1 2 0 0 0 1 0 0 0 0 0 0\n",
-                   "up,missing;0.1;10;2\n"};
+                   "up,missing;0.1;10;2\n"
+                   // Quotes group a field: two emitter names, a duration of 3.
+                   "\"up,plain\";0.5;\"3\";1\n"};
 
 CPParticleDesc Desc(const std::string& type, float life, bool fade = false) {
     CPParticleDesc desc;
@@ -42,14 +44,20 @@ TEST_F(ParticlesManagerTest, LoadsTypesDefinitionsAndFlamesWithLaterLinesWinning
     ASSERT_NE(up, nullptr);
     EXPECT_EQ(up->typeName, "plain");
     EXPECT_FLOAT_EQ(up->speed, 2.0f);
-    EXPECT_EQ(manager->GetFlameCount(), 1u);
+    EXPECT_EQ(manager->GetFlameCount(), 2u);
     CPRefPtr<CPParticleSystem> flame = manager->CreateFlame(0);
     ASSERT_TRUE(flame);
     EXPECT_EQ(flame->GetNames().size(), 2u);
     EXPECT_EQ(flame->GetDefinitions().size(), 1u); // "missing" is skipped
     EXPECT_FLOAT_EQ(flame->duration, 10.0f);
     EXPECT_FLOAT_EQ(flame->damage, 2.0f);
-    EXPECT_FALSE(manager->CreateFlame(1));
+    CPRefPtr<CPParticleSystem> quoted = manager->CreateFlame(1);
+    ASSERT_TRUE(quoted);
+    EXPECT_EQ(quoted->GetNames(), (std::vector<std::string>{"up", "plain"}));
+    EXPECT_FLOAT_EQ(quoted->interval, 0.5f);
+    EXPECT_FLOAT_EQ(quoted->duration, 3.0f);
+    EXPECT_FLOAT_EQ(quoted->damage, 1.0f);
+    EXPECT_FALSE(manager->CreateFlame(2));
     EXPECT_FALSE(manager->CreateFlame(-1));
 }
 

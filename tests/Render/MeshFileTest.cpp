@@ -129,6 +129,15 @@ void ExpectSameNode(const Node& a, const Node& b) {
 void PutInt(std::vector<uint8_t>& bytes, size_t at, int32_t v) { std::memcpy(bytes.data() + at, &v, 4); }
 void PutFloat(std::vector<uint8_t>& bytes, size_t at, float v) { std::memcpy(bytes.data() + at, &v, 4); }
 
+// Little-endian counts followed by that many zero bytes.
+std::vector<uint8_t> Tail(std::initializer_list<int32_t> counts, size_t zeros) {
+    std::vector<uint8_t> bytes;
+    for (int32_t c : counts)
+        for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>((c >> (8 * i)) & 0xFF));
+    bytes.resize(bytes.size() + zeros, 0);
+    return bytes;
+}
+
 } // namespace
 
 TEST(MeshFile, MeshRoundTripsBothWays) {
@@ -267,12 +276,6 @@ TEST(MeshFile, BadMeshInputIsRefusedWhole) {
         {"NaN pose", [&](std::vector<uint8_t>& b) { PutFloat(b, pose + 12, kNaN); }},
         {"infinite body mass", [&](std::vector<uint8_t>& b) { PutFloat(b, body + 48, kInf); }},
         {"NaN shape quaternion", [&](std::vector<uint8_t>& b) { PutFloat(b, firstShape + 28, kNaN); }},
-        {"trailing bytes too short for a trailer", [](std::vector<uint8_t>& b) { b.push_back(1); }},
-        {"trailer count past the data",
-         [](std::vector<uint8_t>& b) {
-             const uint8_t more[4] = {5, 0, 0, 0};
-             b.insert(b.end(), more, more + 4);
-         }},
     };
     const std::vector<uint8_t> good = WriteMesh(SmallMesh(MeshKind::P3d), MeshKind::P3d);
     for (const Case& c : cases) {
@@ -283,6 +286,37 @@ TEST(MeshFile, BadMeshInputIsRefusedWhole) {
         EXPECT_FALSE(ReadMesh(bytes.data(), bytes.size(), MeshKind::P3d, out, error)) << c.what;
         EXPECT_FALSE(error.empty()) << c.what;
         EXPECT_TRUE(out.nodes.empty()) << c.what;
+    }
+}
+
+// The trailer after the nodes changes no object: when it is damaged the nodes still load.
+TEST(MeshFile, AMalformedTrailerIsIgnoredAndTheNodesKept) {
+    const struct {
+        const char* what;
+        std::vector<uint8_t> tail;
+    } cases[] = {
+        {"one stray byte", {1}},
+        {"two stray bytes", {1, 2}},
+        {"trailer count past the data", {5, 0, 0, 0}},
+        // One entry: a name of 8 bytes and 40 of the matrix's 48 (52 bytes, the smallest entry).
+        {"an entry cut inside its matrix", Tail({1, 8}, 8 + 40)},
+        // One entry whose name length runs past the 48 bytes that follow it.
+        {"a name running past the data", Tail({1, 100}, 48)},
+    };
+    for (MeshKind kind : {MeshKind::Older, MeshKind::P3d}) {
+        const Mesh mesh = SmallMesh(kind);
+        for (const auto& c : cases) {
+            std::vector<uint8_t> bytes = WriteMesh(mesh, kind);
+            bytes.insert(bytes.end(), c.tail.begin(), c.tail.end());
+            Mesh read;
+            std::string error;
+            ASSERT_TRUE(ReadMesh(bytes.data(), bytes.size(), kind, read, error)) << c.what << ": " << error;
+            EXPECT_EQ(read.header, 3) << c.what;
+            ASSERT_EQ(read.nodes.size(), 1u) << c.what;
+            ExpectSameNode(mesh.nodes[0], read.nodes[0]);
+            EXPECT_FALSE(read.hasTrailer) << c.what;
+            EXPECT_TRUE(read.trailer.empty()) << c.what;
+        }
     }
 }
 

@@ -296,6 +296,35 @@ TEST_F(ShotKinds, ExplosionPushAndDamageFallWithDistance) {
     EXPECT_EQ(weapons.GetPool("boom")->size(), 2u);
 }
 
+TEST_F(ShotKinds, AnExplosionsSoundIsTheLastParameterOfItsList) {
+    // Twenty explosion parameters (after the pieces for the debris kind); the last names the sound.
+    auto params = [](bool pieces, int count, const char* last) {
+        ShotParams p;
+        if (pieces) p.push_back("nopiece");
+        p.push_back("t.tga");
+        for (int i = 2; i < count; ++i) p.push_back(i == 5 ? "1" : "0");
+        p.push_back(last);
+        return p;
+    };
+    const struct {
+        bool debris;
+        int count;
+        const char* last;
+        const char* sound;
+    } cases[] = {
+        {false, 20, "boom.wav", "boom.wav"}, {false, 21, "", ""},
+        {false, 22, "late.wav", "late.wav"}, {false, 19, "boom.wav", ""},
+        {true, 20, "boom.wav", "boom.wav"},  {true, 21, "", ""},
+        {true, 22, "late.wav", "late.wav"},
+    };
+    for (const auto& c : cases) {
+        const ShotParams p = params(c.debris, c.count, c.last);
+        CPRefPtr<CPExplosionShot> shot(c.debris ? new CPDebrisExplosionShot("d") : new CPExplosionShot("e", 0));
+        shot->Init(p);
+        EXPECT_EQ(shot->GetSoundSpec(), c.sound) << c.debris << " " << c.count;
+    }
+}
+
 TEST_F(ShotKinds, EmpDamagesEverythingListedOnceFallingLinearly) {
     RecordingSink near, edge, above;
     world.objects = {Target(Vec3(5, 0, 0), near), Target(Vec3(0, 10, 0), edge), Target(Vec3(0, 0, 3), above)};
