@@ -209,7 +209,7 @@ TEST(BadInputE2ETest, OneFileMissingOrDamagedLeavesTheMenuAndWhereItCanTheRace) 
         {"Data/Animations/spin.anm", HugeCounts, true, true},
         {"Data/Meshes/crate.rdf", LongLineAndNuls, true, false},
         {"Data/Descriptions/coupe_t.xml", Truncate, true, true},
-        {"Data/Textures/coupe.tga", HugeCounts, true, true},
+        {"Data/Textures/asphalt.tga", HugeCounts, true, true},
         {"Data/Textures/razlom.dds", Truncate, true, false, false},
         {"Data/Interface/menu1024.int", NotFinite, true, false},
         {"Data/Fonts/small.fnt", NotFinite, true, false},
