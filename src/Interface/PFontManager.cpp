@@ -23,8 +23,9 @@ void SPFont::SetCells(const FontFileData& file, float margin_, float spacing_) {
         const FontCell& cell = file.cells[i];
         const float advance = cell.advance + spacing + margin;
         GlyphRect& g = glyphs[cell.code];
-        g.ua = column * file.cellWidth / Divisor(width);
-        g.va = row * file.cellHeight / height;
+        // In float: a file's cell size may be any int, and the product must not overflow.
+        g.ua = static_cast<float>(column) * static_cast<float>(file.cellWidth) / Divisor(width);
+        g.va = static_cast<float>(row) * cellHeight / height;
         g.ub = g.ua + advance / Divisor(width + margin);
         g.vb = g.va + file.cellHeight / height;
         advances[cell.code] = advance;

@@ -1,6 +1,8 @@
 #include "Interface/PInterface.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +36,13 @@ std::vector<std::string> Split(const std::string& text, const char* delimiter) {
 
 float Number(const std::vector<std::string>& fields, size_t i) {
     return i < fields.size() ? static_cast<float>(std::atof(fields[i].c_str())) : 0.0f;
+}
+
+// A count from the file: a number beyond int's range saturates, one that is not a number is 0.
+int Count(const std::vector<std::string>& fields, size_t i) {
+    const double value = i < fields.size() ? std::atof(fields[i].c_str()) : 0.0;
+    if (std::isnan(value)) return 0;
+    return static_cast<int>(std::clamp(std::trunc(value), static_cast<double>(INT_MIN), static_cast<double>(INT_MAX)));
 }
 
 const std::string& Field(const std::vector<std::string>& fields, size_t i) {
@@ -345,8 +354,7 @@ void CPInterface::ReadElements(CPTextReader& reader, float texWidth, float texHe
             text.y = Number(f, 1) * ScreenScaleY() + 0.5f;
             text.font = Field(f, 2);
             text.object = MakeTextObject();
-            CPRefPtr<CPEditBox> box(
-                new CPEditBox(text.object, text.font, text.x, text.y, static_cast<int>(Number(f, 3))));
+            CPRefPtr<CPEditBox> box(new CPEditBox(text.object, text.font, text.x, text.y, Count(f, 3)));
             editBoxes_.Set(name, box);
             AddChild(text.object);
             texts_.Set(name, text);
@@ -522,9 +530,12 @@ CPWindow* CPInterface::FindElement(const std::string& name) const {
     return e ? e->Get() : nullptr;
 }
 
+// From the button list, where a later button of the name wins: a later element of another kind may
+// carry a button's name in the element map.
 CPButton* CPInterface::FindButton(const std::string& name) const {
-    CPWindow* e = FindElement(name);
-    return IsButton(e) ? static_cast<CPButton*>(e) : nullptr;
+    for (auto it = buttons_.rbegin(); it != buttons_.rend(); ++it)
+        if ((*it)->GetName() == name) return it->Get();
+    return nullptr;
 }
 
 CPEditBox* CPInterface::FindEditBox(const std::string& name) const {

@@ -158,6 +158,19 @@ TEST(FontCellsTest, ZeroSizesDivideByOne) {
     }
 }
 
+TEST(FontCellsTest, HugeCellSizesStayInFloat) {
+    // Column 15 of cells 200,000,000 wide on a 256-wide image starts at 15 * 2e8 / 256 = 11,718,750,
+    // and row 9 of cells 300,000,000 high at 9 * 3e8 / 256 = 10,546,875: both products lie beyond
+    // what an int holds.
+    FontFileData file;
+    file.width = 256, file.height = 256, file.cellWidth = 200000000, file.cellHeight = 300000000;
+    for (int i = 0; i < kFontCells; ++i) file.cells.push_back({static_cast<uint8_t>(i), 10});
+    CPRefPtr<SPFont> font(new SPFont);
+    font->SetCells(file, 0, 0);
+    EXPECT_FLOAT_EQ(font->glyphs[15].ua, 11718750.0f);
+    EXPECT_FLOAT_EQ(font->glyphs[9 * 16].va, 10546875.0f);
+}
+
 TEST(TextLayoutTest, QuadsAndPen) {
     CPRefPtr<SPFont> font = MakeFont("012C");
     struct Case {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -141,6 +142,22 @@ TEST_F(InterfaceTest, BadFiles) {
     WriteScreen("bad", "menu\nmenu.tga,256,256\nlight,off\nwindow\nw  1,2,3,4\n");
     CPRefPtr<CPInterface> two = Load("bad");
     EXPECT_FLOAT_EQ(two->FindElement("w")->GetX(), -0.5f);
+}
+
+TEST_F(InterfaceTest, EditBoxLengthFromAnyNumber) {
+    // The maximum length is an integer from the file: what lies beyond int's range saturates and a
+    // field that is no number gives 0, never an undefined conversion.
+    const std::pair<const char*, int> cases[] = {
+        {"12", 12},         {"12.9", 12},     {"-3", -3}, {"1e10", INT_MAX},
+        {"-1e10", INT_MIN}, {"inf", INT_MAX}, {"nan", 0}, {"x", 0},
+    };
+    for (const auto& [field, length] : cases) {
+        WriteScreen("edit", std::string("menu\nmenu.tga,256,256\nlight,off\ntextedit\nname 1,2,small,") + field + "\n");
+        CPRefPtr<CPInterface> i = Load("edit");
+        CPEditBox* box = i->FindEditBox("name");
+        ASSERT_TRUE(box) << field;
+        EXPECT_EQ(box->GetMaxLength(), length) << field;
+    }
 }
 
 TEST_F(InterfaceTest, AScreenStopsBeforeItsIndicesWrap) {

@@ -211,9 +211,9 @@ TEST_F(InterfaceFunctionsTest, CursorFocusAndLocks) {
     EXPECT_FALSE(ui->IsInterfaceActive());
 }
 
-TEST_F(InterfaceFunctionsTest, DeselectFindsTheHoveredButtonByTheButtonList) {
+TEST_F(InterfaceFunctionsTest, ButtonsAreFoundByTheButtonList) {
     // A window after the button takes its name in the element map; the hovered button is still one
-    // of the screen's buttons and loses the hover.
+    // of the screen's buttons and loses the hover, and LockButton and UnlockButton still reach it.
     std::ofstream("Data/Interface/d1024.int", std::ios::binary)
         << "menu\nmenu.tga,256,256\nlight,off,0,0,1,1,1,1\n"
            "button\nstart 100,100,200,50,0,192,64,16\nstart_o 100,100,200,50,64,192,64,16\n"
@@ -232,6 +232,10 @@ TEST_F(InterfaceFunctionsTest, DeselectFindsTheHoveredButtonByTheButtonList) {
     ASSERT_EQ(dup->GetHovered(), button);
     Run("DeselectCurrentButton(dup)");
     EXPECT_EQ(dup->GetHovered(), nullptr);
+    Run("LockButton(dup, 'start')");
+    EXPECT_FALSE(button->IsEnabled());
+    Run("UnlockButton(dup, 'start')");
+    EXPECT_TRUE(button->IsEnabled());
     Run("DeactivateInterface(dup)");
 }
 
