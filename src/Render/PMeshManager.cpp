@@ -1,6 +1,7 @@
 #include "Render/PMeshManager.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "Core/PFileFinder.h"
@@ -26,6 +27,13 @@
 std::string CurrentAnimatedMeshFile;
 
 namespace {
+
+// A section's "type" plus the layer offset, saturated at the ends of the int range: both come from
+// data or a script and may be anything.
+int MaterialType(const std::string& type, int offset) {
+    const long long value = std::clamp<long long>(std::strtoll(type.c_str(), nullptr, 10), INT_MIN, INT_MAX);
+    return static_cast<int>(std::clamp<long long>(value + offset, INT_MIN, INT_MAX));
+}
 
 std::vector<std::string> Split(const std::string& text, const char* delimiter) {
     std::vector<std::string> fields;
@@ -301,7 +309,7 @@ void CPMeshManager::ApplySection(CPGameObject& object, const RdfSection& section
     CPMaterialManager* materials = GetMaterialManager();
     CPRefPtr<CPMaterial> material;
     if (materials != nullptr)
-        material = materials->GetMaterial(std::atoi(RdfValue(section, "type").c_str()) + layerOffset, effect, textures);
+        material = materials->GetMaterial(MaterialType(RdfValue(section, "type"), layerOffset), effect, textures);
 
     // Chosen by the shadow flag as it was before this section's "shadow" key.
     if (object.IsShadowBox()) {

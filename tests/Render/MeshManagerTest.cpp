@@ -2,6 +2,7 @@
 // and key-frame files, part lines and their parent rules, sections, static meshes, emitter objects.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -292,6 +293,23 @@ TEST_F(MeshManagerTest, MeshNodesTakeWhiteVerticesTypesAndCollisionBoxes) {
     ASSERT_TRUE(quoted->FindChild("lid"));
     EXPECT_EQ(MeshOf(quoted->FindChild("lid"))->GetMaterial()->GetType(), 24);
     EXPECT_FALSE(quoted->FindChild("lid")->IsVisible());
+
+    // A layer offset or a type at the ends of the int range saturates instead of overflowing.
+    const struct {
+        const char* type;
+        int offset, expected;
+    } ends[] = {
+        {"4", INT_MAX, INT_MAX},
+        {"-4", INT_MIN, INT_MIN},
+        {"99999999999", 20, INT_MAX},
+        {"-99999999999", 20, INT_MIN + 20},
+    };
+    for (const auto& e : ends) {
+        PutRdf("ends.rdf", std::string("m=crate.msh\n[lid]\ntype=") + e.type + "\n");
+        CPRefPtr<CPGameObject> o = Load("ends.rdf", e.offset);
+        ASSERT_TRUE(o && o->FindChild("lid")) << e.type;
+        EXPECT_EQ(MeshOf(o->FindChild("lid"))->GetMaterial()->GetType(), e.expected) << e.type;
+    }
 }
 
 TEST_F(MeshManagerTest, P3dNodesTakePoseBoxesAndPhysics) {
