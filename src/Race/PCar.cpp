@@ -73,7 +73,7 @@ void CPCar::ReadParams(bool send) {
     const TiXmlElement* wheelsGeometry = XmlFindElement(&doc, {"physics", "geometry", "wheels"});
     float countValue;
     if (XmlReadReal(wheelsGeometry, "count", countValue) && std::isfinite(countValue))
-        count = static_cast<int>(countValue);
+        count = static_cast<int>(std::clamp(countValue, -1.0f, 3.0f)); // any data value converts; the clamp below logs
     ReadFinite(wheelsGeometry, "x", rayX);
     ReadFinite(wheelsGeometry, "y", rayHeight);
     ReadFinite(wheelsGeometry, "length", rayLength);

@@ -161,6 +161,15 @@ void CPGameData::LoadScores() {
         if (SUCCEEDED(probe.Load())) GetLog().Write(0, "%s does not read whole: ignored\n", kScoresPath);
         return;
     }
+    // Every table holds seven lines: a file that is short of some (cut at a record's end, or empty)
+    // keeps what it has and gets fresh lines after it, so a short table does not take any score.
+    bool reshaped = false;
+    for (auto& table : tables) {
+        if (table.size() == static_cast<size_t>(kScoreTableSize)) continue;
+        reshaped = true;
+        table.resize(kScoreTableSize);
+    }
+    if (reshaped) GetLog().Write(0, "%s does not hold seven lines a table: completed\n", kScoresPath);
     scoreTables = std::move(tables);
 }
 

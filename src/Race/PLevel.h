@@ -227,7 +227,6 @@ private:
     std::vector<CPRefPtr<CPGameObject>> dynamicList_;
     Vec3 leftPillar_, rightPillar_;
     std::vector<CPRefPtr<CPGameObject>> plainObjects_;
-    // What the race may change outside its objects, as it was before; StopLevel puts it back.
     bool layersTaken_ = false; // Start bound the cameras and set the layer transforms
 };
 

@@ -34,8 +34,8 @@ struct LevelFile {
 };
 
 // Reads a whole layout from the reader's current position. False (with a log line) for a truncated
-// file, counts or name lengths past the data, negative counts, non-finite numbers or a zero
-// quaternion; the layout is then left empty.
+// file, counts or name lengths past the data, negative counts or non-finite numbers; the layout is
+// then left empty. A zero quaternion is read as it stands (the level turns it into no rotation).
 bool ReadLevelFile(CPFileReader& reader, LevelFile& level);
 // The same over bytes in memory.
 bool ReadLevelBytes(const uint8_t* data, int size, LevelFile& level);

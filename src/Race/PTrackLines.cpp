@@ -17,9 +17,11 @@ bool Finite(const Vec3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && 
 bool SamePoint(const Vec3& a, const Vec3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
 
 float SegmentAngle(const Vec3& start, const Vec3& end) {
+    // The heading on the ground: a climb or a drop along the line does not turn it. A line that only
+    // climbs has no ground length, which divides by 1 (a heading of pi / 2).
     const Vec3 d = end - start;
-    const float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
-    const float h = std::acos(std::clamp(d.x / length, -1.0f, 1.0f));
+    const float ground = std::sqrt(d.x * d.x + d.y * d.y);
+    const float h = std::acos(std::clamp(d.x / (ground != 0.0f ? ground : 1.0f), -1.0f, 1.0f));
     return d.y < 0.0f ? -h : h;
 }
 

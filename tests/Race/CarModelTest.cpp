@@ -367,7 +367,8 @@ TEST_F(CarModelTest, DescriptionValuesAreCheckedAndBadCarsGetNoWheels) {
         const char* count;
         int expected;
     };
-    for (const Case c : {Case{"", 2}, Case{"count=\"4\"", 2}, Case{"count=\"-1\"", 0}, Case{"count=\"1\"", 1}}) {
+    for (const Case c : {Case{"", 2}, Case{"count=\"4\"", 2}, Case{"count=\"-1\"", 0}, Case{"count=\"1\"", 1},
+                         Case{"count=\"1e10\"", 2}, Case{"count=\"-1e10\"", 0}}) {
         SCOPED_TRACE(c.count);
         const std::string xml = std::string("<physics><geometry><wheels ") + c.count +
                                 " radius=\"nan\" length=\"inf\"/></geometry></physics>";

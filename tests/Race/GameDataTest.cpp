@@ -355,6 +355,21 @@ TEST_F(GameDataTest, ScoreTablesOutliveTheRun) {
         ASSERT_EQ(table.size(), 7u);
         EXPECT_EQ(table[0].minutes, 999);
     }
+    // A file cut at a record's end (here after Bob's and Ann's lines of table 2) or with a table
+    // over-long keeps its lines and completes each table to seven: a short table would otherwise
+    // take any score offered, however slow.
+    ScoreTables shortTables;
+    shortTables[1] = {{"Bob", 0, 59, 0}, {"Ann", 1, 5, 45}};
+    shortTables[3].assign(9, CPScoreRecord{"Cy", 2, 0, 0});
+    ASSERT_TRUE(SUCCEEDED(SaveScoreFile("Data\\scores.dat", shortTables)));
+    CPGameData cut;
+    cut.Init();
+    for (const auto& table : cut.scoreTables) ASSERT_EQ(table.size(), 7u);
+    EXPECT_EQ(cut.scoreTables[1][1].name, "Ann");
+    EXPECT_EQ(cut.scoreTables[1][2].minutes, 999);
+    EXPECT_EQ(cut.scoreTables[3][6].name, "Cy");
+    EXPECT_FALSE(cut.InsertRecord(4, {"Slow", 50, 0, 0})); // slower than all seven of Cy's
+    EXPECT_TRUE(cut.InsertRecord(2, {"Slow", 50, 0, 0}));  // beats the fresh 999-minute lines
 }
 
 TEST_F(GameDataTest, AdministratorModeSavesAndLoadsTheOneFile) {

@@ -167,6 +167,22 @@ TEST(TrackLines, ALineThatOnlyClimbsHasDistanceZero) {
     EXPECT_FLOAT_EQ(angle, 1.5707964f);
 }
 
+TEST(TrackLines, ASlopeDoesNotTurnTheHeading) {
+    // Lines rising 1 in 2 along +X and falling along -Y head 0 and -pi / 2 on the ground: the
+    // slope is no part of the track's direction (with the 3D length the first would read 0.4636).
+    CPTrackLines lines;
+    ASSERT_TRUE(lines.Build({{0, 0, 0}, {40, 0, 20}, {40, -40, 0}, {0, -40, 0}}));
+    CPTrackLine* first = lines.GetHead()->next;
+    float radius = 30.0f;
+    CPTrackLine* cursor = first;
+    EXPECT_FLOAT_EQ(lines.FindClosestTrackLine({20, 1, 10}, radius, 0, cursor), 0.0f);
+    ASSERT_EQ(cursor, first);
+    radius = 30.0f;
+    cursor = first->next;
+    EXPECT_FLOAT_EQ(lines.FindClosestTrackLine({41, -20, 10}, radius, 0, cursor), -1.5707964f);
+    EXPECT_EQ(cursor, first->next);
+}
+
 TEST(TrackLines, SearchCases) {
     // Points every 10 along +X from 0 to 70, then back 40 beside it from 70 to 40: lines 0 to 6
     // along y = 0, line 7 across, lines 8 to 10 back along y = 40 (angle pi), and the head from
