@@ -214,10 +214,15 @@ int IsAdmin(lua_State* L) {
     return 1;
 }
 
-// Reports one result without pushing one: the script gets its own argument back.
+// The script gets its own last argument back, and with none the function itself (what lies below
+// the arguments), as GetAICount answers.
 int AddScore(lua_State* L) {
-    if (lua_gettop(L) == 0) lua_pushnil(L);
-    else lua_pushvalue(L, -1);
+    if (lua_gettop(L) > 0) {
+        lua_pushvalue(L, -1);
+        return 1;
+    }
+    lua_Debug self;
+    if (!lua_getstack(L, 0, &self) || !lua_getinfo(L, "f", &self)) lua_pushnil(L);
     return 1;
 }
 

@@ -171,7 +171,8 @@ TEST_F(ProfileShopFunctionsTest, ProfileCalls) {
     const Case cases[] = {
         {"AddScore(5)", "#1,5"},
         {"AddScore(1, 'x')", "#1,x"},
-        {"AddScore()", "#1,nil"}, // its own argument back: none reads as nil
+        {"AddScore() == AddScore", "#1,true"}, // its own argument back: with none, what lies below it
+        {"select('#', AddScore())", "#1,1"},
         {"IsInTable(3)", "#1,false"},
         {"GetScoreLine(2)", "#2,,0"},
         {"SetScoreLine('a', 1, 2)", "#0"},
