@@ -43,6 +43,7 @@ int DrawLine(lua_State* L) {
                     static_cast<float>(ScriptArgNumber(L, 3)));
     const Vec3 to(static_cast<float>(ScriptArgNumber(L, 4)), static_cast<float>(ScriptArgNumber(L, 5)),
                   static_cast<float>(ScriptArgNumber(L, 6)));
+    if (!ScriptArgsFinite("DrawLine", {from.x, from.y, from.z, to.x, to.y, to.z})) return 0;
     if (CPRender* render = GetRender()) render->DrawLine(0xFFFF0000, from, to);
     return 0;
 }
@@ -52,6 +53,7 @@ int DrawObject(lua_State* L) {
     auto* object = ScriptArgObject<CPGameObject>(L, 1);
     if (!object) return 0;
     const float angle = static_cast<float>(ScriptArgNumber(L, 4)) * kDegree;
+    if (!ScriptArgsFinite("DrawObject", {angle})) return 0;
     object->SetBaseMatrix(MatTranslation(0, 1, 0) * MatRotationZ(angle));
     object->MarkDirty();
     object->UpdateTransform();
@@ -61,6 +63,7 @@ int DrawObject(lua_State* L) {
 
 // A gauge needle on the 1024 x 768 interface grid, turned by `degrees` and queued alone.
 void DrawNeedle(CPGameObject* object, float x, float y, float degrees) {
+    if (!ScriptArgsFinite("DrawArrow", {x, y, degrees})) return;
     const Vec3 point(x * static_cast<float>(g_screenWidth) / 1024.0f, y * static_cast<float>(g_screenHeight) / 768.0f,
                      0);
     const float radians = degrees * 3.1415927f / 180.0f;
@@ -109,6 +112,7 @@ int InitSky(lua_State*) {
 // SetLightCoeff (value): the factor of the light and ambient colours the effects see.
 int SetLightCoeff(lua_State* L) {
     const float k = static_cast<float>(ScriptArgNumber(L, 1));
+    if (!ScriptArgsFinite("SetLightCoeff", {k})) return 0;
     if (CPRender* render = GetRender()) render->SetLightCoeff(k);
     return 0;
 }
@@ -122,6 +126,7 @@ int SetLensFlare(lua_State* L) {
 // SetMotionBlur (amount): non-zero on with that amount, 0 off with amount 0.
 int SetMotionBlur(lua_State* L) {
     const float amount = static_cast<float>(ScriptArgNumber(L, 1));
+    if (!ScriptArgsFinite("SetMotionBlur", {amount})) return 0;
     if (CPRender* render = GetRender()) render->SetMotionBlur(amount);
     return 0;
 }
@@ -129,6 +134,7 @@ int SetMotionBlur(lua_State* L) {
 // SetRadialBlur (amount): kept with the speed-blur grid.
 int SetRadialBlur(lua_State* L) {
     const float amount = static_cast<float>(ScriptArgNumber(L, 1));
+    if (!ScriptArgsFinite("SetRadialBlur", {amount})) return 0;
     if (CPRender* render = GetRender()) render->SetRadialBlur(amount);
     return 0;
 }
@@ -156,7 +162,9 @@ int GetScreenSize(lua_State* L) {
 }
 
 int SetAnisoParam(lua_State* L) {
-    g_aniso = static_cast<float>(ScriptArgNumber(L, 1));
+    // Saved with config.cfg at exit.
+    const float aniso = static_cast<float>(ScriptArgNumber(L, 1));
+    if (ScriptArgsFinite("SetAnisoParam", {aniso})) g_aniso = aniso;
     return 0;
 }
 

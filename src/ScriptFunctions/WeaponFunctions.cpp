@@ -38,7 +38,9 @@ int Shot(lua_State* L) {
     CPGameObject* object = ScriptArgObject<CPGameObject>(L, 2);
     CPLevel* level = GetLevel();
     if (!object || !level || level->IsStopped()) return 0;
-    ScriptShot(name, Vec3TransformCoord(ReadVec3(L, 3), object->GetWorldMatrix()), Vec3());
+    const Vec3 at = ReadVec3(L, 3);
+    if (!ScriptArgsFinite("Shot", {at.x, at.y, at.z})) return 0;
+    ScriptShot(name, Vec3TransformCoord(at, object->GetWorldMatrix()), Vec3());
     return 0;
 }
 
@@ -50,13 +52,17 @@ int PlayerShot(lua_State*) {
 
 // Explosion (name, x, y, z): the named shot there, without a direction.
 int Explosion(lua_State* L) {
-    ScriptShot(ScriptArgString(L, 1), ReadVec3(L, 2), Vec3());
+    const Vec3 at = ReadVec3(L, 2);
+    if (!ScriptArgsFinite("Explosion", {at.x, at.y, at.z})) return 0;
+    ScriptShot(ScriptArgString(L, 1), at, Vec3());
     return 0;
 }
 
 // DirectionalExplosion (name, x, y, z, dx, dy, dz).
 int DirectionalExplosion(lua_State* L) {
-    ScriptShot(ScriptArgString(L, 1), ReadVec3(L, 2), ReadVec3(L, 5));
+    const Vec3 at = ReadVec3(L, 2), direction = ReadVec3(L, 5);
+    if (!ScriptArgsFinite("DirectionalExplosion", {at.x, at.y, at.z, direction.x, direction.y, direction.z})) return 0;
+    ScriptShot(ScriptArgString(L, 1), at, direction);
     return 0;
 }
 
@@ -75,6 +81,7 @@ int SmartBomb(lua_State*) {
 int SetBonus(lua_State* L) {
     const float x = static_cast<float>(ScriptArgNumber(L, 1)), y = static_cast<float>(ScriptArgNumber(L, 2));
     const int line = ScriptArgInt(L, 3);
+    if (!ScriptArgsFinite("SetBonus", {x, y})) return 0;
     CPGameData* data = GetGameData();
     if (!data || line < 0 || line >= static_cast<int>(data->missionLines.size())) return 0;
     const CPMissionLine& mission = data->missionLines[static_cast<size_t>(line)];
@@ -149,7 +156,11 @@ int StartLighting(lua_State* L) {
     CPLightningShot* bolt = new CPLightningShot(ScriptArgString(L, 1));
     CPRefPtr<CPLightningShot> keep(bolt);
     bolt->Init(CPLightningShot::DefaultParams());
-    bolt->Launch(ReadVec3(L, 2), ReadVec3(L, 5), 10.0f, CPRefPtr<CPGameObject>(), nullptr);
+    Vec3 from = ReadVec3(L, 2), direction = ReadVec3(L, 5);
+    // A bolt from numbers that are not finite has no direction: it is done at its first step.
+    if (!ScriptArgsFinite("StartLighting", {from.x, from.y, from.z, direction.x, direction.y, direction.z}))
+        from = direction = Vec3();
+    bolt->Launch(from, direction, 10.0f, CPRefPtr<CPGameObject>(), nullptr);
     bolt->AddRef();
     PushObject(L, bolt);
     return 1;

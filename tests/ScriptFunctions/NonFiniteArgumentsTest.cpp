@@ -163,6 +163,9 @@ protected:
         if (!std::isfinite(data_.GetMoney())) out += " money;";
         for (const CNSound* sound : CNSound::LiveSounds())
             if (!Finite3(sound->position) || !Finite3(sound->velocity)) out += " sound position;";
+        if (!std::isfinite(render_->GetLightCoeff())) out += " light factor;";
+        if (!std::isfinite(render_->GetMotionBlurAmount()) || !std::isfinite(render_->GetRadialBlur())) out += " blur;";
+        if (!std::isfinite(g_aniso)) out += " aniso setting;";
         const LightRecord& light = level_->GetLight();
         if (!Finite(light.Direction) || !std::isfinite(light.Diffuse.r) || !std::isfinite(light.Ambient.r))
             out += " light;";

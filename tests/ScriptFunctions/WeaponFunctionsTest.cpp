@@ -190,6 +190,21 @@ TEST_F(WeaponFunctionsTest, LightningFromScripts) {
     EXPECT_EQ(Eval("return UpdateTrasser(StartLighting('z', 0, 0, 0, 0, 0, 0))"), "#1,-1");
 }
 
+TEST_F(WeaponFunctionsTest, NumbersThatAreNotFiniteLaunchNothing) {
+    // A shot placed or aimed by NaN or an infinity would put its body there: none is made, and a
+    // bolt so aimed is done at once.
+    CPRefPtr<CPGameObject> car(new CPGameObject("car"));
+    SetGlobalObject("car", car.Get());
+    CPRefPtr<CPLevel> level(new CPLevel());
+    for (const char* x : {"0/0", "1/0", "-1/0"}) {
+        const std::string v = x;
+        Eval("Explosion('cash', " + v + ", 0, 0) DirectionalExplosion('cash', 0, 0, 0, 0, " + v +
+             ", 0) DirectionalExplosion('cash', 0, " + v + ", 0, 0, 1, 0) Shot('cash', car, 0, 0, " + v + ")");
+        EXPECT_TRUE(weapons.GetLiveShots().empty()) << x;
+        EXPECT_EQ(Eval("return UpdateTrasser(StartLighting('n', 0, 0, 0, " + v + ", 0, 0))"), "#1,-1") << x;
+    }
+}
+
 TEST_F(WeaponFunctionsTest, CarWeaponSelectionAndFlags) {
     CPCatalogItem gun;
     gun.name = "mgun";
