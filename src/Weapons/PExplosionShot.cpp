@@ -197,7 +197,10 @@ void CPExplosionShot::Launch(const Vec3& position, const Vec3& direction, float 
             // An object at the very centre is thrown straight up.
             const Vec3 n = dist > 0.0f ? d / dist : Vec3(0, 0, 1);
             const float k = 1.5f * r - dist;
-            const Vec3 half = object->GetCollisionBounds().max - object->GetCollisionBounds().min;
+            // Somewhere in the central half of the object's box (its own and its children's); an
+            // object without one is pushed at its position.
+            const CPBoundingBox& box = object->GetVisibilityBounds();
+            const Vec3 half = box.IsEmpty() ? Vec3() : box.max - box.min;
             const float jx = half.x * 0.5f * (ShotRandom() - 0.5f);
             const float jy = half.y * 0.5f * (ShotRandom() - 0.5f);
             const Vec3 jitter(jx, jy, half.z * 0.5f * (ShotRandom() - 0.5f));

@@ -270,6 +270,10 @@ TEST_F(ShotKinds, ExplosionPushAndDamageFallWithDistance) {
             EXPECT_NEAR(v.x, c.push, 1e-4f) << name << " " << c.distance;
             EXPECT_NEAR(v.y, 0.0f, 1e-5f);
             EXPECT_NEAR(v.z, 0.0f, 1e-5f);
+            // A target with no collision boxes is pushed at a point of its own box (here a point at
+            // its position): it is not set spinning.
+            const Physics::Vector4& w = data->rigidBody->GetAngularVelocity();
+            EXPECT_LT(std::fabs(w.x) + std::fabs(w.y) + std::fabs(w.z), 1e-3f) << name << " " << c.distance;
             weapons.ClearShots();
             data->rigidBody = nullptr;
         }
