@@ -18,7 +18,8 @@ Vec3 TurnZ(const Vec3& v, float t) {
     return Vec3(v.x * c - v.y * s, v.x * s + v.y * c, v.z);
 }
 
-uint8_t Channel(float v) { return static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f)); }
+// A shade worked out from damaged numbers may be NaN, which no clamp holds: it counts as 0.
+uint8_t Channel(float v) { return std::isnan(v) ? 0 : static_cast<uint8_t>(std::clamp(v, 0.0f, 255.0f)); }
 
 } // namespace
 

@@ -9,7 +9,16 @@
 
 namespace {
 
-uint8_t Byte(float unit) { return static_cast<uint8_t>(static_cast<int>(unit * 255.0f) & 0xff); }
+// The low byte of a number truncated to an integer, for any number a data file can give: what lies
+// beyond int's range wraps the same way, and one that is not finite gives 0.
+uint32_t LowByte(double value) {
+    if (!std::isfinite(value)) return 0;
+    double low = std::fmod(std::trunc(value), 256.0);
+    if (low < 0.0) low += 256.0;
+    return static_cast<uint32_t>(low);
+}
+
+uint8_t Byte(float unit) { return static_cast<uint8_t>(LowByte(unit * 255.0f)); }
 
 void WriteQuadIndices(CPIndex* indices, uint16_t b, bool facing) {
     // Billboards are wound the other way round from world-space quads.
@@ -149,7 +158,7 @@ void CPParticleRenderObject::Fill(CPVertex* vertices, CPIndex* indices, uint16_t
             uint32_t alpha = 0;
             if (p.age < p.life) {
                 // Only the low byte counts: a particle of age 0 gives 256, which wraps to 0.
-                alpha = static_cast<uint32_t>(static_cast<int>((p.life - p.age) * 256.0f / p.life)) & 0xffu;
+                alpha = LowByte((p.life - p.age) * 256.0f / p.life);
             }
             color = alpha << 24 | 0x00ffffffu;
         }

@@ -1,5 +1,7 @@
 #include "Particles/PParticlesManager.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 
@@ -48,7 +50,10 @@ float Real(const std::string& text, const std::string& line, const char* path) {
     return 0.0f;
 }
 
-int Integer(const std::string& text) { return std::atoi(text.c_str()); }
+// As atoi reads it, saturated at the ends of the int range instead of undefined beyond them.
+int Integer(const std::string& text) {
+    return static_cast<int>(std::clamp<long long>(std::strtoll(text.c_str(), nullptr, 10), INT_MIN, INT_MAX));
+}
 
 constexpr int kMaxAtlasSide = 1024;
 
@@ -111,7 +116,9 @@ void CPParticlesManager::LoadTypes(const std::string& text, bool spots, const ch
         }
         type->SetAtlas(columns, rows, Integer(Field(f, 5)));
         if (CPMaterialManager* materials = GetMaterialManager()) {
-            const int materialType = (spots ? 20 : 22) + Integer(Field(f, 7));
+            // Saturated: the layer is data and may lie at the end of the int range.
+            const int materialType = static_cast<int>(
+                std::min<long long>(INT_MAX, (spots ? 20LL : 22LL) + static_cast<long long>(Integer(Field(f, 7)))));
             type->SetMaterial(materials->GetMaterial(materialType, Field(f, 2), {Field(f, 1)}));
         }
         if (!Field(f, 8).empty()) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "DynamicSky/Clouds.h"
 #include "DynamicSky/SkyBillboard.h"
@@ -72,6 +73,13 @@ TEST_F(CloudsTest, CornerAlphaFollowsTheThresholdsCentreFirst) {
     EXPECT_EQ(Red(top), 64);   // 255 x (128 / 255) x 128 / 255: level 0
     EXPECT_EQ(Blue(top), 200); // facing the sun
     EXPECT_EQ(Blue(cloud.CornerColor(Vec3(0, 0, 0), Vec3(0, 0, -1))), 0);
+    // A shade factor past every float times a channel of 0 is no number: that channel is 0, while
+    // a channel of 1 is as bright as can be.
+    cloud.shadeFactor = std::numeric_limits<float>::infinity();
+    SkyCloudShadeColor = Vec3(0, 0, 1);
+    const uint32_t damaged = cloud.CornerColor(Vec3(0, 0, 0), Vec3(0, 0, 1));
+    EXPECT_EQ(Red(damaged), 0);
+    EXPECT_EQ(Blue(damaged), 255);
 }
 
 TEST_F(CloudsTest, ACloudLeavingTheSquareFadesOutJumpsAcrossAndFadesIn) {

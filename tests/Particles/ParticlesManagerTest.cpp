@@ -153,6 +153,9 @@ TEST_F(ParticlesManagerTest, ColorKeysAreEvenlySpacedAndOneKeyIsHeld) {
         {{{0, 0, 0, 0, 0}, {1, 0, 0, 0, 2}, {0, 0, 0, 0, 4}, {1, 0, 0, 0, 6}, {0, 0, 0, 0, 8}}, 0.375f, 0x7F000000u, 3},
         {{{0, 0, 0, 0, 0}, {1, 0, 0, 0, 2}, {0, 0, 0, 1, 4}}, -1.0f, 0x00000000u, 0},
         {{{0, 0, 0, 0, 0}, {1, 0, 0, 0, 2}, {0, 0, 0, 1, 4}}, 1.0f, 0x000000FFu, 4},
+        // A channel is the low byte of its value times 255: 2 gives 510, byte 254; values far past
+        // any int (1e30 x 255 is a multiple of 256 as a float) give byte 0.
+        {{{1e30f, 2, -1e30f, 1, 2}}, 0.5f, 0x00FE00FFu, 2},
     };
     for (const Row& row : rows) {
         CPRefPtr<CPParticleRenderObject> type(new CPParticleRenderObject);
