@@ -205,6 +205,8 @@ public:
     std::string path;
     float gain = 1.0f;
     bool failRun = false;
+    // The track ends right after the next TakeCompleted answers, as a refill thread may end it.
+    bool completeAfterNextTake = false;
 
 private:
     void Record(const std::string& call);

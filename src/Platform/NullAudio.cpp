@@ -175,6 +175,10 @@ void NullAudioDevice::Stream::Rewind() { Record("rewind"); }
 bool NullAudioDevice::Stream::TakeCompleted() {
     bool was = completed_;
     completed_ = false;
+    if (completeAfterNextTake) {
+        completeAfterNextTake = false;
+        Complete();
+    }
     return was;
 }
 

@@ -50,11 +50,16 @@ bool CPMusic::Start() {
 
 void CPMusic::Update() {
     if (!loaded_ || !stream_) return;
+    // Running is read before the end is taken: a track that ends between the two looks is then
+    // either still running (its end is taken next turn) or taken as ended, never both, so a loop
+    // restarts once.
+    const bool running = stream_->IsRunning();
     if (stream_->TakeCompleted()) {
         stream_->Stop();
         stream_->Rewind();
+    } else if (running) {
+        return;
     }
-    if (stream_->IsRunning()) return;
     if (loop_) {
         // A refused restart is tried again next turn.
         stream_->Rewind();

@@ -2,6 +2,7 @@
 // through the loopback device with its refill step called by the test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -99,6 +100,22 @@ TEST_F(MusicTest, StatesAgainstTheNullDevice) {
     music->Update();
     EXPECT_FALSE(stream->IsRunning());
     EXPECT_EQ(StopMusic().size(), 0u);
+}
+
+TEST_F(MusicTest, ALoopThatEndsBetweenTheTwoLooksRestartsOnce) {
+    // The refill thread may end the track at any moment of Update: it restarts once for one end.
+    Platform::NullAudioDevice device;
+    device.Open(22050);
+    music->SetDevice(&device);
+    ASSERT_EQ(music->LoadTrack("short.wav", true), S_OK);
+    music->Update();
+    Platform::NullAudioDevice::Stream* stream = device.LastStream();
+    ASSERT_TRUE(stream && stream->IsRunning());
+    stream->completeAfterNextTake = true;
+    device.calls.clear();
+    for (int turn = 0; turn < 3; ++turn) music->Update();
+    EXPECT_EQ(std::count(device.calls.begin(), device.calls.end(), "music run"), 1);
+    EXPECT_TRUE(stream->IsRunning());
 }
 
 class LoopbackMusicTest : public MusicTest {
