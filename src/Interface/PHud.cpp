@@ -15,6 +15,7 @@
 bool IsCp1252AlphaNumeric(unsigned char c) {
     if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return true;
     switch (c) {
+    case 0x83: // a lower-case f with no upper case in the code page
     case 0x8A:
     case 0x8C:
     case 0x8E:

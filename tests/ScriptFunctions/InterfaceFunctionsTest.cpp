@@ -172,6 +172,7 @@ TEST_F(InterfaceFunctionsTest, EditKeysInWindows1252) {
         {"", 3, 0xE9, "\xC9", true}, {"", 3, 0xFF, "\x9F", true},   {"", 3, 0xDF, "\xDF", true},
         {"", 3, 0x9A, "\x8A", true}, {"", 3, '-', "", false},       {"", 3, 0xD7, "", false},
         {"", 3, 27, "", false},      {"", 3, 300, "", false},       {"A", 3, ' ', "A ", true},
+        {"", 3, 0x83, "\x83", true}, // the code page's f-hook is a letter with no upper case
     };
     for (const Case& c : cases) {
         std::string text = c.before;
