@@ -63,7 +63,8 @@ public:
     ~Skyscape() override;
 
     // Reads the file and everything it names. A sky that cannot be drawn (unreadable, no layer,
-    // fewer than two colour rows, no cloud state) stays empty: its frame draws and changes nothing.
+    // fewer than two colour rows, no cloud state) stays empty: its frame draws nothing and sets
+    // black fog and a mid grey ambient.
     void Load(const std::string& file);
     // Loads from text already read (the rest still comes from "Data\Clouds\").
     void Load(SkyFile& file);
