@@ -127,8 +127,6 @@ int SetPlayerName(lua_State* L) {
     return 0;
 }
 
-// Without an argument the player name; with an object the car's model name. No car class exists
-// yet to answer that, so every object (and nil) reads as not a car: "".
 // GetPlayerName ([car]): the player's name, or with a car its model name ("" for nil).
 int GetPlayerName(lua_State* L) {
     const bool withCar = lua_gettop(L) > 0;

@@ -128,7 +128,8 @@ TEST_F(RaceFunctionsTest, ALoadedLevelAnswersItsCameraLightAndSize) {
     ASSERT_NE(GetLevel(), nullptr);
     EXPECT_NEAR(GetLevel()->GetCamera()->GetMainCamera()->fov, 60.0f * 0.0174532924f, 1e-6f);
     EXPECT_NE(ShadowMatrix, Mat4()); // the loaded level's shadow projection
-    // StopLevel clears the started flag; DeleteLevel lets the level go at the end of the turn.
+    // StopLevel clears the started flag; DeleteLevel ends the level at once (its memory goes at the
+    // next collection).
     ASSERT_TRUE(Run("StopLevel() DeleteLevel() DeleteLevel()"));
     EXPECT_FALSE(data_.levelStarted);
     CPManagedObject::CollectGarbage();
