@@ -2,8 +2,8 @@
 // the launcher's "windowed" button starts it, on the demo root at a fixed frame time, fed by
 // tests/fixtures/path/path.input (menu by keys; a new profile typed; the shop's catalogs, a
 // purchase, auto fitting and upgrades by mouse; the race on level 1 against the stored rival with
-// the guns, the weapon switch, the super weapon and the camera key, to the finish; the records;
-// the options with a volume and the fire key changed; Exit). Then a second run on the files the
+// the guns, the weapon switch, the mine, the super weapon and the camera key, to the finish; the
+// records; the options with a volume and the fire key changed; Exit). Then a second run on the files the
 // first left (continue.input): Continue loads the slot and the shop shows its name.
 //
 // What is checked: the exit codes; every script's journal lines, in order, against

@@ -112,6 +112,43 @@ TEST_F(WeaponFunctionsTest, ShotsFromAPointOfAnObjectWhileTheRaceRuns) {
     EXPECT_EQ(Eval("return (pcall(Shot))"), "#1,false");
 }
 
+// The demo's car script lays its mine with Shot at a point behind the car. A car facing +X as the
+// level places it (its front, -Y, turned a quarter about Z) puts its own (0, 4, -0.8) at 4 units
+// less x and 0.8 lower. A mine without physics data rests there; a timer mine with a lifetime of
+// 0.5 s ends on the second update of 0.25 s and leaves its explosion where it lay, thrown up
+// (0, 0, 1).
+TEST_F(WeaponFunctionsTest, AMineLaidBehindACarRestsThereAndGoesOffAtItsTime) {
+    const std::string text = "fuse mine blast;0.5;timer;none\n"
+                             "blast simple x.rdf;player;0;0;n;none\n";
+    weapons.LoadText(text.data(), static_cast<int>(text.size()));
+    CPRefPtr<CPGameObject> car(new CPGameObject("car"));
+    car->SetPosition(Vec3(10, 2, 0.8f));
+    car->SetRotation(Quat(0, 0, 0.70710677f, 0.70710677f));
+    car->UpdateTransform();
+    SetGlobalObject("car", car.Get());
+    CPRefPtr<CPLevel> level(new CPLevel());
+    EXPECT_EQ(Eval("Shot('fuse', car, 0, 4, -0.8)"), "#0");
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    const CPRefPtr<CPShot> mine = weapons.GetLiveShots()[0];
+    ASSERT_NE(dynamic_cast<CPMineShot*>(mine.Get()), nullptr);
+    const auto expectAtTheLay = [](const Vec3& at, const char* what) {
+        EXPECT_NEAR(at.x, 6.0f, 1e-4f) << what;
+        EXPECT_NEAR(at.y, 2.0f, 1e-4f) << what;
+        EXPECT_NEAR(at.z, 0.0f, 1e-4f) << what;
+    };
+    expectAtTheLay(mine->GetPosition(), "laid");
+    RunFrames(weapons, 1, 0.25f);
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    EXPECT_EQ(weapons.GetLiveShots()[0].Get(), mine.Get());
+    expectAtTheLay(mine->GetPosition(), "after 0.25 s");
+    RunFrames(weapons, 1, 0.25f);
+    ASSERT_EQ(weapons.GetLiveShots().size(), 1u);
+    const CPShot* blast = weapons.GetLiveShots()[0].Get();
+    EXPECT_EQ(blast->GetShotName(), "blast");
+    expectAtTheLay(blast->GetLaunchPosition(), "blast");
+    EXPECT_EQ(blast->GetLaunchDirection(), Vec3(0, 0, 1));
+}
+
 TEST_F(WeaponFunctionsTest, SmartBombSpendsOneSuperWeapon) {
     data.raceConfiguration.superCount = 0;
     Eval("SmartBomb()");

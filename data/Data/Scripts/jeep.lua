@@ -1,9 +1,9 @@
 -- The player's car. Its description names this script: "add_object" brings the car when the race
 -- activates it. The driving keys set its inputs (Up accelerates, Down reverses, Left lifts the
 -- nose, Space holds the wheels); "super" sets off the super weapon; "fire" and the weapon keys work
--- the guns (the weapons block); "mine" drops a mine; "ability" spends one ability on a push
--- forward. Blasts that reach the car ("damage") wear its health down. "game_over" (finish, time up,
--- burned) holds the car for good, brings it to rest and tells "main".
+-- the guns (the weapons block); "mine" lays the configured mine (the mine block); "ability" spends
+-- one ability on a push forward. Blasts that reach the car ("damage") wear its health down.
+-- "game_over" (finish, time up, burned) holds the car for good, brings it to rest and tells "main".
 local journal = dofile("Data/Scripts/journal.lua")("jeep")
 
 local car
@@ -143,6 +143,24 @@ local function weaponsTurn()
 end
 -- ---- end of weapons
 
+-- ---- the mine: "mine" lays the mine the race configuration names, once a race, on the road behind
+-- the car. The engine's drop flag (SetMineShot) is set only for a car that has a mine, which no
+-- operation gives, and nothing lays one from it, so the script lays it by name itself. The demo's spike is a timer mine on a
+-- short fuse (weapons.dat): nothing in the demo carries the enemy component that sets a proximity
+-- mine off, so one would lie there until its lifetime ran out and go without a blast.
+local MINE_AT = { 0, 4, -0.8 } -- in the car's frame: its front is -Y, the road 0.8 below it
+local mineLaid = false
+
+local function mineLay()
+    if mineLaid then return end
+    local mine = select(11, GetRealCarInfo())
+    if not mine or mine == "" then return end
+    mineLaid = true
+    Shot(mine, car, MINE_AT[1], MINE_AT[2], MINE_AT[3])
+    journal.value("mine", mine, GetPlayerPosition())
+end
+-- ---- end of the mine
+
 local function handle(command, params)
     journal.command(command, params)
     if command == "add_object" then
@@ -150,6 +168,7 @@ local function handle(command, params)
         over = false
         SendCommandByName("gamemenu", "car", params[1])
         weaponsMount()
+        mineLaid = false
         drive()
     elseif command == "delete_object" then
         -- Each activation handed this script a reference to the car; its deactivation ends it.
@@ -199,7 +218,7 @@ local function handle(command, params)
         elseif action == "super" and down then
             SmartBomb()
         elseif action == "mine" then
-            SetMineShot(car, down)
+            if down then mineLay() end
         elseif action == "ability" and down then
             abilityUse()
         elseif action == "camera" and down then
