@@ -181,7 +181,8 @@ CPRefPtr<CPVertexEffect> CreateVertexEffect(const std::string& kind, const std::
     ToLower(name);
     std::vector<double> values;
     for (const std::string& argument : arguments) {
-        if (argument.empty() || !IsNumber(argument)) return {};
+        // An empty argument is a number, 0, as IsNumber takes it.
+        if (!IsNumber(argument)) return {};
         const double value = std::strtod(argument.c_str(), nullptr);
         if (!std::isfinite(value)) return {};
         values.push_back(value);

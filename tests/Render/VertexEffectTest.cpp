@@ -244,7 +244,7 @@ TEST_F(VertexEffectTest, TheFactoryRefusesWhatFitsNoKind) {
         {"movingtex", {"1"}, false},
         {"movingtex", {"1", "2"}, true},
         {"flick", {"1", "2", "3"}, true},
-        {"flick", {"1", "", "3"}, false},
+        {"flick", {"1", "", "3"}, true}, // an empty argument reads as 0
         {"glow", {"1"}, false},
         {"", {}, false},
     };
