@@ -127,12 +127,14 @@ void CPRender::ReleaseDevice() {
     loadingScreen_.Release();
     // The sky's buffers and textures live on the device too.
     DeleteSky();
-    if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
+    // Only a renderer that still has its device takes it back from the sky and the materials: one
+    // stopped before is collected later, when they may hold the next renderer's device.
+    if (device_ && skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
     bloom_.Release();
     // Static meshes hold device buffers; their records go with the device (the renderer stops).
     staticMeshes_.Clear();
     ForgetBoundBuffers();
-    if (CPMaterialManager* materials = GetMaterialManager()) materials->SetDevice(nullptr);
+    if (CPMaterialManager* materials = GetMaterialManager(); materials && device_) materials->SetDevice(nullptr);
     device_.reset();
 }
 
