@@ -268,6 +268,7 @@ void CPBloom::SpeedBlur(float amount) {
     if (targetF_ || back) {
         Texture* source = back;
         if (!source) {
+            MarkFramePass("blur_copy");
             DEVICE_CHECK(device_->StretchRect(nullptr, targetF_.get()));
             CountCopy(targetF_.get());
             source = targetF_.get();
@@ -281,12 +282,14 @@ void CPBloom::SpeedBlur(float amount) {
             fx->SetFloat(fx_, speed.fx);
             fx->SetFloat(fy_, speed.fy);
         }
+        MarkFramePass("blur");
         result = RunPasses(blur_, source, targetG_.get(), back ? targetF_.get() : source, screenQuad_, false);
         // Nothing drawn: the back buffer stays as it is.
         if (result == back) result = nullptr;
     }
     device_->SetRenderTarget(nullptr);
     if (result) {
+        MarkFramePass("blur_composite");
         device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
         device_->SetTexture(0, result);
         DrawQuad(screenQuad_);
@@ -300,16 +303,20 @@ void CPBloom::Bloom() {
     PostPassState();
     Texture* result = nullptr;
     if (targetA_) {
+        MarkFramePass("bloom_copy");
         DEVICE_CHECK(device_->StretchRect(nullptr, targetA_.get()));
         CountCopy(targetA_.get());
         Texture* other = targetB_ ? targetB_.get() : nullptr;
+        MarkFramePass("bloom");
         result = RunPasses(bloom_, targetA_.get(), other, targetA_.get(), smallQuad_, true);
         other = result == targetA_.get() ? targetB_.get() : targetA_.get();
+        MarkFramePass("bloom2");
         result = RunPasses(bloom2_, result, other, result, smallQuad_, true);
     }
     device_->SetRenderTarget(nullptr);
     device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
     if (result) {
+        MarkFramePass("bloom_composite");
         device_->SetRenderState(RenderState::SrcBlend, BlendOne);
         device_->SetRenderState(RenderState::DestBlend, BlendOne);
         device_->SetTexture(0, result);
@@ -321,6 +328,7 @@ void CPBloom::Bloom() {
     device_->SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
     device_->SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
     if (noise_) {
+        MarkFramePass("noise");
         device_->SetTexture(0, noise_.get());
         DrawQuad(Quad(right_, bottom_));
         CountFill(nullptr);
