@@ -31,7 +31,8 @@
 // layers_119 (the layers between the two blurs), bloom_copy, bloom, bloom2, bloom_composite, noise,
 // layers_195 (the screens' layers and the showroom), overlay (the fade) and present.
 // The levers of the frame, to measure each:
-// `--no-fixed-variants` (one general fixed-function program, as before), `--sample-back-buffer`
+// `--no-fixed-variants` (one general fixed-function program, as before), `--blur-composite` (the
+// speed blur drawn into a target and laid over the screen, as before), `--sample-back-buffer`
 // (the speed blur samples the back buffer instead of copying it; not the default, since the back
 // buffer drawn turned over changes a few pixels by 2/255) and `--copy-back-buffer` (copies all the
 // same).
@@ -494,6 +495,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--race-only") == 0) raceOnly = true;
         else if (std::strcmp(argv[i], "--copy-back-buffer") == 0) CPBloom::SetCopyBackBuffer(true);
+        else if (std::strcmp(argv[i], "--blur-composite") == 0) CPBloom::SetBlurComposite(true);
         else if (std::strcmp(argv[i], "--no-fixed-variants") == 0) path.fixedVariants = false;
         else if (std::strcmp(argv[i], "--sample-back-buffer") == 0) path.sampleBackBuffer = true;
         else if (std::strcmp(argv[i], "--passes") == 0) passes = true;

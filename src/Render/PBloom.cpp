@@ -17,6 +17,7 @@ namespace {
 
 PlayerVelocitySource g_velocitySource = nullptr;
 bool g_copyBackBuffer = false;
+bool g_blurComposite = false;
 
 ScreenQuad Quad(float right, float bottom) {
     return {{
@@ -31,6 +32,7 @@ ScreenQuad Quad(float right, float bottom) {
 
 void SetPlayerVelocitySource(PlayerVelocitySource source) { g_velocitySource = source; }
 void CPBloom::SetCopyBackBuffer(bool copy) { g_copyBackBuffer = copy; }
+void CPBloom::SetBlurComposite(bool composite) { g_blurComposite = composite; }
 PlayerVelocitySource GetPlayerVelocitySource() { return g_velocitySource; }
 
 SpeedBlurValues ComputeSpeedBlur() {
@@ -283,6 +285,12 @@ void CPBloom::SpeedBlur(float amount) {
             fx->SetFloat(fy_, speed.fy);
         }
         MarkFramePass("blur");
+        // A blur of one pass from the copy draws straight onto the screen, laid by its alpha as the
+        // composite below would lay its picture: the same pixels, one full-screen fill fewer.
+        if (!back && !g_blurComposite && BlurOntoScreen()) {
+            PostPassEnd();
+            return;
+        }
         result = RunPasses(blur_, source, targetG_.get(), back ? targetF_.get() : source, screenQuad_, false);
         // Nothing drawn: the back buffer stays as it is.
         if (result == back) result = nullptr;
@@ -296,6 +304,25 @@ void CPBloom::SpeedBlur(float amount) {
         CountFill(nullptr);
     }
     PostPassEnd();
+}
+
+bool CPBloom::BlurOntoScreen() {
+    CPEffectObject* fx = blur_.effect.get();
+    int passes = 0;
+    if (!fx || !fx->Begin(*device_, passes)) return false;
+    if (passes != 1) {
+        fx->End();
+        return false;
+    }
+    device_->SetRenderTarget(nullptr);
+    if (fx->BeginPass(0)) {
+        device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
+        DrawQuad(screenQuad_);
+        fx->EndPass();
+        CountFill(nullptr);
+    }
+    fx->End();
+    return true;
 }
 
 void CPBloom::Bloom() {

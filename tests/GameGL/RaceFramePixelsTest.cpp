@@ -87,11 +87,13 @@ Shot DrawRace(bool before) {
     if (before) path.fixedVariants = false;
     Platform::SetGlFramePath(path);
     CPBloom::SetCopyBackBuffer(before);
+    CPBloom::SetBlurComposite(before);
     g_shot = &shot;
     const RunResult result = ProgramHarness::RunApplication(ProgramHarness::SdlPlatform(ProgramHarness::Device::Gl));
     g_shot = nullptr;
     Platform::SetGlFramePath({});
     CPBloom::SetCopyBackBuffer(false);
+    CPBloom::SetBlurComposite(false);
     EXPECT_EQ(result, RunResult::Finished);
     return shot;
 }
