@@ -17,8 +17,22 @@
 //         scene runs in a process of its own.
 // The demo root is made in a temporary folder with mkdata and mklevel. `--smoke` races a few seconds
 // and makes no timing claims; `--frames=N` times N frames of each scene instead of 3,600;
-// `--race-only` leaves out the other scenes. The levers of the frame, to measure each:
-// `--no-fixed-variants` (one general fixed-function program, as before), `--sample-back-buffer`
+// `--race-only` leaves out the other scenes.
+// `--passes` times the race frame and the menu frame piece by piece instead (600 frames each unless
+// `--frames` says otherwise): the device finishes its work before and after each piece, so the
+// frame runs slower than in the lines above, and each piece's time is its own. One line a piece:
+//   scene=<frame>/<piece> ours_ms=<median> fills=<screens> floor_ms=<fills x one quad> ratio=<ours/floor>
+//       draws= primitives= depth= blend= programs= textures= copies=
+// (per frame: draws, triangles, draws with the depth test, draws blended, draws with an effect's
+// program, textures bound over the draws, back-buffer copies), then the sum of the pieces, and the
+// floor's own line: one full-screen quad of the simplest program, one copy of the back buffer into
+// a target and one present, each timed alone. The pieces: clear, sky, scene (the layers below the
+// speed blur), blur_copy, blur, blur_composite (the speed blur; #2 the second in the frame),
+// layers_119 (the layers between the two blurs), bloom_copy, bloom, bloom2, bloom_composite, noise,
+// layers_195 (the screens' layers and the showroom), overlay (the fade) and present.
+// The levers of the frame, to measure each:
+// `--no-fixed-variants` (one general fixed-function program, as before), `--blur-composite` (the
+// speed blur drawn into a target and laid over the screen, as before), `--sample-back-buffer`
 // (the speed blur samples the back buffer instead of copying it; not the default, since the back
 // buffer drawn turned over changes a few pixels by 2/255) and `--copy-back-buffer` (copies all the
 // same).
@@ -79,10 +93,21 @@ while true do
 end
 )";
 
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
+}
+
 // The full-screen fills of one frame, in screens' worth of pixels.
 struct Fills {
     double sky = 0, scene = 0, post = 0, copies = 0, present = 1;
     double Total() const { return sky + scene + post + copies + present; }
+};
+
+// One full-screen quad, one copy and one present, each timed alone.
+struct FillFloor {
+    double quadMs = 0, copyMs = 0, presentMs = 0;
 };
 
 struct Measure {
@@ -95,11 +120,57 @@ struct Measure {
     std::vector<double> frameMs;
     std::vector<double> floorMs;
     Fills fills;
+    bool passes = false; // time the frame piece by piece
+    FillFloor fillFloor;
     Clock::time_point last;
     float startX = 0.0f;
     bool drove = false;
 };
 Measure* g_measure = nullptr;
+
+// The frame's pieces as the renderer marks them, each timed between two finishes of the device.
+struct Piece {
+    std::string name;
+    std::vector<double> ms;
+    Platform::DrawCounts counts; // of the last frame
+};
+struct PassTimer {
+    bool active = false;
+    std::vector<Piece> pieces; // in the order first met
+    std::string current;       // the piece under way; empty between frames
+    std::vector<std::string> met;
+    Clock::time_point since;
+    int frames = 0;
+};
+PassTimer* g_passTimer = nullptr;
+
+void MarkPass(const char* pass) {
+    PassTimer* t = g_passTimer;
+    CPRender* render = GetRender();
+    if (!t || !t->active || !render || !render->GetDevice()) return;
+    const Platform::DrawCounts counts = render->GetDevice()->Finish();
+    const Clock::time_point now = Clock::now();
+    if (!t->current.empty()) {
+        auto it =
+            std::find_if(t->pieces.begin(), t->pieces.end(), [&](const Piece& p) { return p.name == t->current; });
+        if (it == t->pieces.end()) it = t->pieces.insert(t->pieces.end(), Piece{t->current, {}, {}});
+        it->ms.push_back(std::chrono::duration<double, std::milli>(now - t->since).count());
+        it->counts = counts;
+    }
+    if (std::strcmp(pass, "end") == 0) {
+        t->current.clear();
+        t->met.clear();
+        ++t->frames;
+    } else {
+        // A piece met again in one frame (the second speed blur) is a piece of its own.
+        std::string name = pass;
+        const long again = std::count(t->met.begin(), t->met.end(), name);
+        t->met.push_back(name);
+        if (again > 0) name += "#" + std::to_string(again + 1);
+        t->current = name;
+    }
+    t->since = Clock::now();
+}
 
 // The simplest program that shows one texture on a screen quad.
 constexpr const char* kFloorVertex = R"(
@@ -169,6 +240,98 @@ std::vector<double> MeasureFloor(Platform::Device& d, int quads, int frames) {
     return out;
 }
 
+// One full-screen quad, one copy of the back buffer into a screen-sized target and one present,
+// each timed alone between two finishes of the device: the floor of each piece of the frame.
+FillFloor MeasureFillFloor(Platform::Device& d, int rounds) {
+    using namespace Platform;
+    FillFloor out;
+    const PresentParameters& p = d.GetPresentParameters();
+    std::unique_ptr<Texture> source, copy;
+    std::unique_ptr<Program> program;
+    if (!DeviceOk(d.CreateRenderTarget(p.BackBufferWidth, p.BackBufferHeight, source)) ||
+        !DeviceOk(d.CreateRenderTarget(p.BackBufferWidth, p.BackBufferHeight, copy)) ||
+        !DeviceOk(d.CreateProgram(kFloorVertex, kFloorFragment, program, nullptr)))
+        return out;
+    d.SetRenderTarget(source.get());
+    d.Clear(ClearTarget, 0xFF406080u, 1.0f, 0);
+    d.SetRenderTarget(nullptr);
+    for (int s = 0; s < kMaxStages; ++s) d.SetTexture(s, nullptr);
+    d.SetRenderState(RenderState::ZEnable, 0);
+    d.SetRenderState(RenderState::ZWriteEnable, 0);
+    d.SetRenderState(RenderState::AlphaBlendEnable, 0);
+    d.SetRenderState(RenderState::CullMode, CullNone);
+    d.SetSamplerState(0, SamplerState::MinFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::MagFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::AddressU, AddressClamp);
+    d.SetSamplerState(0, SamplerState::AddressV, AddressClamp);
+    d.SetFVF(kFvfScreen);
+    program->SetTexture("source", source.get());
+    d.SetProgram(program.get());
+    const float w = static_cast<float>(p.BackBufferWidth), h = static_cast<float>(p.BackBufferHeight);
+    const ScreenVertex quad[4] = {{w - 0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 1, 0},
+                                  {w - 0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 1, 1},
+                                  {-0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 0, 0},
+                                  {-0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 0, 1}};
+    std::vector<double> quads, copies, presents;
+    auto timed = [&](std::vector<double>& into, const std::function<void()>& what) {
+        d.Finish();
+        const Clock::time_point start = Clock::now();
+        what();
+        d.Finish();
+        into.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    };
+    for (int r = 0; r < rounds; ++r) {
+        d.BeginScene();
+        d.Clear(ClearTarget | ClearZBuffer, 0, 1.0f, 0);
+        timed(quads, [&] { d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(ScreenVertex)); });
+        timed(copies, [&] { d.StretchRect(nullptr, copy.get()); });
+        d.EndScene();
+        timed(presents, [&] { d.Present(); });
+    }
+    d.SetProgram(nullptr);
+    out.quadMs = Percentile(quads, 0.5);
+    out.copyMs = Percentile(copies, 0.5);
+    out.presentMs = Percentile(presents, 0.5);
+    return out;
+}
+
+// The full screens' worth of pixels a piece of the frame writes, as the floor counts them: the
+// layers between and after the post passes are counted by none.
+double PieceFills(const std::string& piece, const Platform::DrawCounts& counts) {
+    const std::string name = piece.substr(0, piece.find('#'));
+    const double small = static_cast<double>(CPBloom::kSmallWidth * CPBloom::kSmallHeight) /
+                         (static_cast<double>(g_screenWidth) * g_screenHeight);
+    // The menu has no sky and draws no layer below the speed blur.
+    if (name == "sky" || name == "scene") return counts.draws > 0 ? 1.0 : 0.0;
+    if (name == "blur_copy" || name == "blur" || name == "blur_composite" || name == "bloom_composite" ||
+        name == "noise" || name == "present")
+        return 1.0;
+    if (name == "bloom_copy" || name == "bloom" || name == "bloom2") return small;
+    if (name == "overlay") return counts.draws > 0 ? 1.0 : 0.0;
+    return 0.0;
+}
+
+void PrintPieces(const char* frame, const PassTimer& t, const FillFloor& floor) {
+    double ours = 0, floorSum = 0;
+    for (const Piece& p : t.pieces) {
+        const double median = Percentile(p.ms, 0.5);
+        const double fills = PieceFills(p.name, p.counts);
+        const double pieceFloor = p.name == "present" ? floor.presentMs : fills * floor.quadMs;
+        ours += median;
+        floorSum += pieceFloor;
+        const Platform::DrawCounts& c = p.counts;
+        std::printf("scene=%s/%s ours_ms=%.2f fills=%.2f floor_ms=%.2f ratio=%.2f draws=%d primitives=%lld depth=%d "
+                    "blend=%d programs=%d textures=%d copies=%d\n",
+                    frame, p.name.c_str(), median, fills, pieceFloor, pieceFloor > 0 ? median / pieceFloor : 0.0,
+                    c.draws, static_cast<long long>(c.primitives), c.depthTested, c.blended, c.programs, c.textures,
+                    c.copies);
+    }
+    std::printf("scene=%s/pieces ours_ms=%.2f floor_ms=%.2f ratio=%.2f frames=%d\n", frame, ours, floorSum,
+                floorSum > 0 ? ours / floorSum : 0.0, t.frames);
+    std::printf("scene=%s/floor quad_ms=%.2f copy_ms=%.2f present_ms=%.2f\n", frame, floor.quadMs, floor.copyMs,
+                floor.presentMs);
+}
+
 // The fills of the frame the renderer has just drawn.
 Fills FrameFills() {
     Fills f;
@@ -185,6 +348,10 @@ Fills FrameFills() {
 void Finish(Measure& m) {
     m.fills = FrameFills();
     CPRender* render = GetRender();
+    if (m.passes && g_passTimer) {
+        g_passTimer->active = false;
+        if (render && render->GetDevice()) m.fillFloor = MeasureFillFloor(*render->GetDevice(), 200);
+    }
     if (render && render->GetDevice() && m.floorFrames > 0) {
         // The present is a fill of its own.
         const int quads = static_cast<int>(std::lround(m.fills.Total() - m.fills.present));
@@ -202,7 +369,10 @@ public:
         const Clock::time_point now = Clock::now();
         if (m.menu) {
             if (m.skip > 0) {
-                if (--m.skip == 0) m.startupMs = std::chrono::duration<double, std::milli>(now - m.runStart).count();
+                if (--m.skip == 0) {
+                    m.startupMs = std::chrono::duration<double, std::milli>(now - m.runStart).count();
+                    if (m.passes && g_passTimer) g_passTimer->active = true;
+                }
             } else {
                 m.frameMs.push_back(std::chrono::duration<double, std::milli>(now - m.last).count());
             }
@@ -217,6 +387,7 @@ public:
             m.startupMs = std::chrono::duration<double, std::milli>(now - m.runStart).count();
             m.startX = level->GetPlayerCar()->GetPosition().x;
             Platform::InjectKey(kUp, true);
+            if (m.passes && g_passTimer) g_passTimer->active = true;
         } else {
             m.frameMs.push_back(std::chrono::duration<double, std::milli>(now - m.last).count());
             if (level->GetPlayerCar()->GetPosition().x > m.startX + 1.0f) m.drove = true;
@@ -232,12 +403,6 @@ public:
 int StartProbe(lua_State*) {
     GetKernel()->AddTask(CPRefPtr<CPTask>(new ProbeTask));
     return 0;
-}
-
-double Percentile(std::vector<double> values, double p) {
-    if (values.empty()) return 0.0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())))];
 }
 
 // The demo root; `race` gives it the bench's main script, else the demo's own runs behind the probe.
@@ -259,7 +424,8 @@ bool MakeRoot(const fs::path& root, bool race) {
 }
 
 // One run of the application on the root; the frames it timed.
-bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, int floorFrames, bool menu, Measure& m) {
+bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, int floorFrames, bool menu, Measure& m,
+             bool passes = false) {
     fs::copy_file(fs::path(VASTREL_SOURCE_DIR) / "data/config.cfg", root / "config.cfg",
                   fs::copy_options::overwrite_existing);
     if (bloomAndBlur) std::ofstream(root / "config.cfg", std::ios::app) << "bloom = 1\r\nblur = 1\r\n";
@@ -274,6 +440,7 @@ bool RunGame(const fs::path& root, bool bloomAndBlur, int frames, int floorFrame
     m.raceFrames = frames;
     m.floorFrames = floorFrames;
     m.menu = menu;
+    m.passes = passes;
     // The menu has faded in and the showroom turns.
     m.skip = menu ? 60 : 0;
     g_measure = &m;
@@ -321,17 +488,23 @@ bool PrintWithFloor(const char* name, const Measure& m, double budget) {
 } // namespace
 
 int main(int argc, char** argv) {
-    bool smoke = false, raceOnly = false;
+    bool smoke = false, raceOnly = false, passes = false, framesGiven = false;
     int frames = static_cast<int>(60.0f / kFrameDt);
     Platform::GlFramePath path;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--smoke") == 0) smoke = true;
         else if (std::strcmp(argv[i], "--race-only") == 0) raceOnly = true;
         else if (std::strcmp(argv[i], "--copy-back-buffer") == 0) CPBloom::SetCopyBackBuffer(true);
+        else if (std::strcmp(argv[i], "--blur-composite") == 0) CPBloom::SetBlurComposite(true);
         else if (std::strcmp(argv[i], "--no-fixed-variants") == 0) path.fixedVariants = false;
         else if (std::strcmp(argv[i], "--sample-back-buffer") == 0) path.sampleBackBuffer = true;
-        else if (std::strncmp(argv[i], "--frames=", 9) == 0) frames = std::max(1, std::atoi(argv[i] + 9));
+        else if (std::strcmp(argv[i], "--passes") == 0) passes = true;
+        else if (std::strncmp(argv[i], "--frames=", 9) == 0) {
+            frames = std::max(1, std::atoi(argv[i] + 9));
+            framesGiven = true;
+        }
     }
+    if (passes && !framesGiven) frames = 600;
     Platform::SetGlFramePath(path);
     if (smoke) frames = 60;
     const int floorFrames = smoke ? 10 : std::min(frames, 600);
@@ -353,8 +526,8 @@ int main(int argc, char** argv) {
     } else {
         static const ScriptFunctionEntry probe[] = {{"StartProbe", StartProbe}};
         RegisterScriptTable(ScriptTable::Library, probe);
-        // Each scene in a process of its own: the program runs the game once per process, and a
-        // second run in the same process does not draw the level as the first did.
+        // Each scene in a process of its own, as the program runs the game once per process: the
+        // memory line is the largest scene's peak, and no scene starts on another's heap.
         auto alone = [](const std::function<int()>& scene) {
             std::fflush(stdout);
             const pid_t pid = fork();
@@ -367,20 +540,43 @@ int main(int argc, char** argv) {
             if (pid < 0 || waitpid(pid, &status, 0) != pid) return 1;
             return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? 0 : 1;
         };
-        failures += alone([&] {
-            Measure demo;
-            if (!RunGame(root, false, frames, floorFrames, false, demo)) return 1;
-            std::printf("scene=startup_to_race ours_ms=%.1f budget_ms=2000.0 ratio=%.2f\n", demo.startupMs,
-                        demo.startupMs / 2000.0);
-            int failed = PrintWithFloor("race_frame", demo, 16.7) ? 0 : 1;
-            // The smoke run ends within the race's countdown.
-            if (!smoke && !demo.drove) {
-                std::fprintf(stderr, "  race_frame: the car did not drive\n");
-                ++failed;
-            }
-            return failed;
-        });
-        if (!raceOnly) {
+        if (passes) {
+            PassTimer timer;
+            g_passTimer = &timer;
+            SetFramePassMark(&MarkPass);
+            failures += alone([&] {
+                Measure demo;
+                if (!RunGame(root, false, frames, 0, false, demo, true)) return 1;
+                PrintPieces("race_frame", timer, demo.fillFloor);
+                return 0;
+            });
+            // The menu on the demo's own scripts, bloom on.
+            fs::current_path(previous);
+            fs::remove_all(root);
+            fs::create_directories(root);
+            failures += alone([&] {
+                Measure menu;
+                if (!MakeRoot(root, false) || !RunGame(root, true, frames, 0, true, menu, true)) return 1;
+                PrintPieces("menu_frame", timer, menu.fillFloor);
+                return 0;
+            });
+            SetFramePassMark(nullptr);
+            g_passTimer = nullptr;
+        } else
+            failures += alone([&] {
+                Measure demo;
+                if (!RunGame(root, false, frames, floorFrames, false, demo)) return 1;
+                std::printf("scene=startup_to_race ours_ms=%.1f budget_ms=2000.0 ratio=%.2f\n", demo.startupMs,
+                            demo.startupMs / 2000.0);
+                int failed = PrintWithFloor("race_frame", demo, 16.7) ? 0 : 1;
+                // The smoke run ends within the race's countdown.
+                if (!smoke && !demo.drove) {
+                    std::fprintf(stderr, "  race_frame: the car did not drive\n");
+                    ++failed;
+                }
+                return failed;
+            });
+        if (!raceOnly && !passes) {
             failures += alone([&] {
                 Measure effects;
                 if (!RunGame(root, true, frames, 0, false, effects)) return 1;

@@ -113,6 +113,10 @@ RunResult CPApplication::Run() {
     }
     if (started == CPSubsystems::Started::All) GetKernel()->Execute();
     subsystems.Stop();
+    // What the run released goes with it. Left on the list, the renderer would still hold the render
+    // queue's place when the game starts again in this process, and the new run's materials would
+    // queue into it and never be drawn.
+    CPManagedObject::CollectGarbage();
     return RunResult::Finished;
 }
 

@@ -245,6 +245,17 @@ struct TextureOptions {
     bool Cube = false; // six faces laid out in one image (or a cube DDS)
 };
 
+// What a device drew between two calls of Device::Finish, for measuring a frame's passes.
+struct DrawCounts {
+    int draws = 0;
+    int64_t primitives = 0;
+    int depthTested = 0; // draws with the depth test on
+    int blended = 0;     // draws with alpha blending on
+    int programs = 0;    // draws with an effect's program instead of the fixed-function one
+    int textures = 0;    // textures bound, summed over the draws
+    int copies = 0;      // StretchRect calls
+};
+
 class Device {
 public:
     virtual ~Device() = default;
@@ -307,6 +318,10 @@ public:
 
     // The back buffer as 0xAARRGGBB pixels, top row first (tests and screenshots).
     virtual DeviceResult ReadBackBuffer(std::vector<uint32_t>& pixels, int& width, int& height) = 0;
+
+    // Waits until everything asked of the device has been drawn, and answers what was asked since
+    // the last call: for timing a frame pass by pass. A device that keeps no counts answers none.
+    virtual DrawCounts Finish() { return {}; }
 };
 
 // Makes devices: the stand-in for the system object a device is created from.

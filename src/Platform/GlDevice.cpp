@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <map>
+#include <utility>
 #include <variant>
 
 #include "Platform/DeviceState.h"
@@ -503,6 +504,7 @@ public:
         glBindBuffer(GL_ARRAY_BUFFER, stream_);
         glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(n) * stride, vertices, GL_STREAM_DRAW);
         Prepare(stream_, stride, 0);
+        Count(count);
         glDrawArrays(GlPrimitive(type), 0, static_cast<GLsizei>(n));
         // Drawing from memory leaves no stream bound, as with the system this mirrors.
         vertexBuffer_ = nullptr;
@@ -520,6 +522,7 @@ public:
         if (needsReset_ || !ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
         const uint32_t stride = vertexStride_ ? vertexStride_ : FvfStride(state_.fvf);
         Prepare(vertexBuffer_->Name(), stride, 0);
+        Count(count);
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer_->Name());
         glDrawElementsBaseVertex(GlPrimitive(type), static_cast<GLsizei>(n), GL_UNSIGNED_SHORT,
                                  reinterpret_cast<const void*>(static_cast<uintptr_t>(startIndex) * 2),
@@ -577,6 +580,7 @@ public:
         if (!ctx_->MakeCurrent()) return DeviceResult::DeviceLost;
         const int sw = src ? src->GetWidth() : params_.BackBufferWidth;
         const int sh = src ? src->GetHeight() : params_.BackBufferHeight;
+        ++counts_.copies;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, src ? src->fbo_ : BackFbo());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, dst->fbo_);
         // Targets hold their top row first; so does the back buffer, but on the legacy path.
@@ -622,8 +626,28 @@ public:
         return DeviceResult::Ok;
     }
 
+    DrawCounts Finish() override {
+        if (ctx_->MakeCurrent()) glFinish();
+        return std::exchange(counts_, DrawCounts{});
+    }
+
 private:
     GLuint BackFbo() const { return back_ ? back_->fbo_ : 0; }
+
+    // The draw about to be made, with the states Prepare has applied.
+    void Count(uint32_t primitives) {
+        ++counts_.draws;
+        counts_.primitives += primitives;
+        if (state_.Get(RenderState::ZEnable)) ++counts_.depthTested;
+        if (state_.Get(RenderState::AlphaBlendEnable)) ++counts_.blended;
+        if (program_) {
+            ++counts_.programs;
+            for (const auto& [name, texture] : program_->textures_) counts_.textures += texture ? 1 : 0;
+        } else {
+            for (int s = 0; s < kMaxStages && state_.Get(s, StageState::ColorOp) > OpDisable; ++s)
+                counts_.textures += state_.textures[s] ? 1 : 0;
+        }
+    }
     GLuint CurrentFbo() const { return target_ ? target_->fbo_ : BackFbo(); }
     // Drawing into a target, or into a back buffer laid out as one, turns y over.
     bool Flipped() const { return target_ != nullptr || !legacy_; }
@@ -956,6 +980,7 @@ private:
     std::unique_ptr<GlTexture> back_;
     // Fixed-function programs made for one set of stage and pixel states; 0 where one did not link.
     std::map<std::array<int32_t, 28>, GLuint> fixedVariants_;
+    DrawCounts counts_;
     // The back buffer bottom row first, as before it could be sampled (the post passes copy it).
     bool legacy_;
     bool variants_;

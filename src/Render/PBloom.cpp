@@ -17,6 +17,7 @@ namespace {
 
 PlayerVelocitySource g_velocitySource = nullptr;
 bool g_copyBackBuffer = false;
+bool g_blurComposite = false;
 
 ScreenQuad Quad(float right, float bottom) {
     return {{
@@ -31,6 +32,7 @@ ScreenQuad Quad(float right, float bottom) {
 
 void SetPlayerVelocitySource(PlayerVelocitySource source) { g_velocitySource = source; }
 void CPBloom::SetCopyBackBuffer(bool copy) { g_copyBackBuffer = copy; }
+void CPBloom::SetBlurComposite(bool composite) { g_blurComposite = composite; }
 PlayerVelocitySource GetPlayerVelocitySource() { return g_velocitySource; }
 
 SpeedBlurValues ComputeSpeedBlur() {
@@ -268,6 +270,7 @@ void CPBloom::SpeedBlur(float amount) {
     if (targetF_ || back) {
         Texture* source = back;
         if (!source) {
+            MarkFramePass("blur_copy");
             DEVICE_CHECK(device_->StretchRect(nullptr, targetF_.get()));
             CountCopy(targetF_.get());
             source = targetF_.get();
@@ -281,12 +284,20 @@ void CPBloom::SpeedBlur(float amount) {
             fx->SetFloat(fx_, speed.fx);
             fx->SetFloat(fy_, speed.fy);
         }
+        MarkFramePass("blur");
+        // A blur of one pass from the copy draws straight onto the screen, laid by its alpha as the
+        // composite below would lay its picture: the same pixels, one full-screen fill fewer.
+        if (!back && !g_blurComposite && BlurOntoScreen()) {
+            PostPassEnd();
+            return;
+        }
         result = RunPasses(blur_, source, targetG_.get(), back ? targetF_.get() : source, screenQuad_, false);
         // Nothing drawn: the back buffer stays as it is.
         if (result == back) result = nullptr;
     }
     device_->SetRenderTarget(nullptr);
     if (result) {
+        MarkFramePass("blur_composite");
         device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
         device_->SetTexture(0, result);
         DrawQuad(screenQuad_);
@@ -295,21 +306,44 @@ void CPBloom::SpeedBlur(float amount) {
     PostPassEnd();
 }
 
+bool CPBloom::BlurOntoScreen() {
+    CPEffectObject* fx = blur_.effect.get();
+    int passes = 0;
+    if (!fx || !fx->Begin(*device_, passes)) return false;
+    if (passes != 1) {
+        fx->End();
+        return false;
+    }
+    device_->SetRenderTarget(nullptr);
+    if (fx->BeginPass(0)) {
+        device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
+        DrawQuad(screenQuad_);
+        fx->EndPass();
+        CountFill(nullptr);
+    }
+    fx->End();
+    return true;
+}
+
 void CPBloom::Bloom() {
     if (!device_) return;
     PostPassState();
     Texture* result = nullptr;
     if (targetA_) {
+        MarkFramePass("bloom_copy");
         DEVICE_CHECK(device_->StretchRect(nullptr, targetA_.get()));
         CountCopy(targetA_.get());
         Texture* other = targetB_ ? targetB_.get() : nullptr;
+        MarkFramePass("bloom");
         result = RunPasses(bloom_, targetA_.get(), other, targetA_.get(), smallQuad_, true);
         other = result == targetA_.get() ? targetB_.get() : targetA_.get();
+        MarkFramePass("bloom2");
         result = RunPasses(bloom2_, result, other, result, smallQuad_, true);
     }
     device_->SetRenderTarget(nullptr);
     device_->SetRenderState(RenderState::AlphaBlendEnable, 1);
     if (result) {
+        MarkFramePass("bloom_composite");
         device_->SetRenderState(RenderState::SrcBlend, BlendOne);
         device_->SetRenderState(RenderState::DestBlend, BlendOne);
         device_->SetTexture(0, result);
@@ -321,6 +355,7 @@ void CPBloom::Bloom() {
     device_->SetRenderState(RenderState::SrcBlend, BlendSrcAlpha);
     device_->SetRenderState(RenderState::DestBlend, BlendInvSrcAlpha);
     if (noise_) {
+        MarkFramePass("noise");
         device_->SetTexture(0, noise_.get());
         DrawQuad(Quad(right_, bottom_));
         CountFill(nullptr);

@@ -6,7 +6,8 @@
 //
 // Every effect pass draws into a target it does not sample: the bloom ping-pongs between targets
 // A and B, the blur draws from the back buffer (or, on a device that cannot let it be sampled, from
-// its copy in F) into a second screen-sized target, and the composite takes the last one drawn.
+// its copy in F) into a second screen-sized target, and the composite takes the last one drawn. A
+// blur of one pass from the copy in F draws onto the back buffer itself, blended as the composite.
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,9 @@ public:
     // Copy the back buffer into F for the speed blur even where the device lets it be sampled, as
     // the frame did before; for tests that hold the two pictures side by side.
     static void SetCopyBackBuffer(bool copy);
+    // Draw a one-pass speed blur into G and lay G over the screen, as the frame did before, instead
+    // of drawing it straight onto the screen; for tests that hold the two pictures side by side.
+    static void SetBlurComposite(bool composite);
     float GetBlurClock() const { return blurClock_; }
     const ScreenQuad& GetSmallQuad() const { return smallQuad_; }
     const ScreenQuad& GetScreenQuad() const { return screenQuad_; }
@@ -97,6 +101,9 @@ private:
     // other of `first` and `second`.
     Platform::Texture* RunPasses(Effect& effect, Platform::Texture* source, Platform::Texture* first,
                                  Platform::Texture* second, const ScreenQuad& quad, bool allTextures);
+    // The blur's single pass drawn from F onto the back buffer, blended by its alpha; false, with
+    // nothing drawn, when the effect cannot begin or has more than one pass.
+    bool BlurOntoScreen();
     void CountFill(const Platform::Texture* target);
     void CountCopy(const Platform::Texture* target);
 

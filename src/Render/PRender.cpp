@@ -16,6 +16,15 @@ using namespace Platform;
 Mat4 SkyViewMatrix = MatIdentity();
 Mat4 SkyViewInverse = MatIdentity();
 
+namespace {
+FramePassMark g_passMark = nullptr;
+}
+
+void SetFramePassMark(FramePassMark mark) { g_passMark = mark; }
+void MarkFramePass(const char* pass) {
+    if (g_passMark) g_passMark(pass);
+}
+
 CPRender::CPRender() = default;
 
 CPRender::~CPRender() {
@@ -127,12 +136,14 @@ void CPRender::ReleaseDevice() {
     loadingScreen_.Release();
     // The sky's buffers and textures live on the device too.
     DeleteSky();
-    if (skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
+    // Only a renderer that still has its device takes it back from the sky and the materials: one
+    // stopped before is collected later, when they may hold the next renderer's device.
+    if (device_ && skyPass_.GetHooks().setDevice) skyPass_.GetHooks().setDevice(nullptr);
     bloom_.Release();
     // Static meshes hold device buffers; their records go with the device (the renderer stops).
     staticMeshes_.Clear();
     ForgetBoundBuffers();
-    if (CPMaterialManager* materials = GetMaterialManager()) materials->SetDevice(nullptr);
+    if (CPMaterialManager* materials = GetMaterialManager(); materials && device_) materials->SetDevice(nullptr);
     device_.reset();
 }
 
@@ -254,19 +265,25 @@ void CPRender::Update() {
     ForgetBoundBuffers();
     DEVICE_CHECK(device_->BeginScene());
     bloom_.FrameStart();
+    MarkFramePass("clear");
     DEVICE_CHECK(device_->Clear(ClearTarget | ClearZBuffer, 0x00000000, 1.0f, 0));
     SetCameraValues();
+    MarkFramePass("sky");
     DrawStage(CPRenderPass::Stage::Background);
     // The sky bound buffers of its own.
     ForgetBoundBuffers();
     DEVICE_CHECK(device_->SetFVF(kFvfVertex));
+    MarkFramePass("scene");
     DrawStage(CPRenderPass::Stage::Scene);
     // The scene's passes bound their own buffers and used up the frame's lights.
     ForgetBoundBuffers();
     EmptyLightQueue();
+    MarkFramePass("overlay");
     DrawStage(CPRenderPass::Stage::Overlay);
     DEVICE_CHECK(device_->EndScene());
+    MarkFramePass("present");
     DEVICE_CHECK(device_->Present());
+    MarkFramePass("end");
     if (dynamicBlock_) dynamicBlock_->ResetFrame();
 
     // Nothing draws the debug lines; keeping them only for one frame bounds the list.

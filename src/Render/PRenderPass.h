@@ -17,3 +17,9 @@ public:
     // Draws into the open scene of the current frame.
     virtual void Draw(Platform::Device& device) = 0;
 };
+
+// Told the name of each piece of the frame as it begins, and "end" once the frame is presented, so
+// that a benchmark can time the frame piece by piece. Null, as it starts, tells nothing.
+using FramePassMark = void (*)(const char* pass);
+void SetFramePassMark(FramePassMark mark);
+void MarkFramePass(const char* pass);

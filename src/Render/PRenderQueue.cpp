@@ -4,6 +4,7 @@
 #include "Core/PLog.h"
 #include "Render/DeviceMatrix.h"
 #include "Render/PIVBlock.h"
+#include "Render/PRenderPass.h"
 #include "Render/StaticMeshCache.h"
 
 using namespace Platform;
@@ -173,6 +174,7 @@ void CPRenderQueue::Draw(Device& device, CPPostPasses* post, bool bloom) {
             blurDone = true;
             if (bloom && post) post->SpeedBlur(5.0f);
             ForgetBoundBuffers();
+            MarkFramePass("layers_119");
         } else if (number >= 195 && number <= 199 && !bloomDone) {
             bloomDone = true;
             if (bloom && post) {
@@ -180,6 +182,7 @@ void CPRenderQueue::Draw(Device& device, CPPostPasses* post, bool bloom) {
                 post->Bloom();
             }
             ForgetBoundBuffers();
+            MarkFramePass("layers_195");
             device.SetFVF(kFvfVertex);
         }
         if (layer.userCount < 1) {

@@ -1,6 +1,7 @@
 // The race frame drawn the quick way (fixed-function programs made for the states of each draw) is
 // the picture the frame drew before (one general fixed-function program): the same race at the same
 // fixed time and seed, both ways, read back at the same turn. Each is drawn in a process of its own, as the program draws one race a run.
+// The game started a second time in one process draws that race as the first start did.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -86,11 +87,13 @@ Shot DrawRace(bool before) {
     if (before) path.fixedVariants = false;
     Platform::SetGlFramePath(path);
     CPBloom::SetCopyBackBuffer(before);
+    CPBloom::SetBlurComposite(before);
     g_shot = &shot;
     const RunResult result = ProgramHarness::RunApplication(ProgramHarness::SdlPlatform(ProgramHarness::Device::Gl));
     g_shot = nullptr;
     Platform::SetGlFramePath({});
     CPBloom::SetCopyBackBuffer(false);
+    CPBloom::SetBlurComposite(false);
     EXPECT_EQ(result, RunResult::Finished);
     return shot;
 }
@@ -137,6 +140,21 @@ Shot DrawRaceAlone(bool before) {
 
 int Channel(uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
 
+// The pixels of `after` with a channel more than 1/255 from `before`'s; the first few are named.
+int PixelsOff(const Shot& before, const Shot& after) {
+    int off = 0;
+    for (size_t i = 0; i < before.pixels.size() && i < after.pixels.size(); ++i) {
+        for (int shift : {16, 8, 0}) {
+            if (std::abs(Channel(before.pixels[i], shift) - Channel(after.pixels[i], shift)) <= 1) continue;
+            if (++off <= 5)
+                ADD_FAILURE() << "pixel (" << i % 1024 << ", " << i / 1024 << ") channel " << shift / 8 << ": before "
+                              << Channel(before.pixels[i], shift) << ", after " << Channel(after.pixels[i], shift);
+            break;
+        }
+    }
+    return off;
+}
+
 TEST(RaceFramePixelsTest, TheQuickFrameDrawsThePictureTheCopyingFrameDrew) {
     if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
     const Shot before = DrawRaceAlone(true);
@@ -162,18 +180,22 @@ TEST(RaceFramePixelsTest, TheQuickFrameDrawsThePictureTheCopyingFrameDrew) {
     }
     EXPECT_GT(brightest - darkest, 64);
 
-    // Every channel of every pixel within 1/255; the first few that are not are named.
-    int off = 0;
-    for (size_t i = 0; i < before.pixels.size(); ++i) {
-        for (int shift : {16, 8, 0}) {
-            if (std::abs(Channel(before.pixels[i], shift) - Channel(after.pixels[i], shift)) <= 1) continue;
-            if (++off <= 5)
-                ADD_FAILURE() << "pixel (" << i % 1024 << ", " << i / 1024 << ") channel " << shift / 8 << ": before "
-                              << Channel(before.pixels[i], shift) << ", after " << Channel(after.pixels[i], shift);
-            break;
-        }
-    }
-    EXPECT_EQ(off, 0) << "pixels that differ by more than 1/255";
+    EXPECT_EQ(PixelsOff(before, after), 0) << "pixels that differ by more than 1/255";
+}
+
+TEST(RaceFramePixelsTest, TheGameStartedAgainInOneProcessDrawsTheRaceTheFirstStartDrew) {
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    const Shot first = DrawRace(false);
+    const Shot second = DrawRace(false);
+    const std::filesystem::path out = std::filesystem::path(VASTREL_BINARY_DIR) / "test-output";
+    std::filesystem::create_directories(out);
+    PngWriter::Write(out / "race-frame-second-start.png", second.pixels, second.width, second.height);
+    ASSERT_EQ(first.width, 1024);
+    ASSERT_EQ(first.height, 768);
+    ASSERT_EQ(second.pixels.size(), first.pixels.size());
+    EXPECT_GT(first.blur, 0.0f);
+    EXPECT_EQ(second.blur, first.blur);
+    EXPECT_EQ(PixelsOff(first, second), 0) << "pixels that differ by more than 1/255";
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include "Platform/GlDevice.h"
 #include "Platform/NullDevice.h"
 #include "Render/PDeviceListener.h"
+#include "Render/PMaterialManager.h"
 #include "Render/PRender.h"
 #include "Render/RenderTestSupport.h"
 
@@ -620,6 +621,53 @@ TEST_F(RenderTest, DeviceValuesOfTheOtherSubsystems) {
     EXPECT_EQ(Device().GetState().Get(RenderState::Ambient), 0xFF102030u);
     EXPECT_FLOAT_EQ(render_->GetAmbientFloats()[1], 0.5f);
     EXPECT_FLOAT_EQ(render_->GetAmbientFloats()[3], 1.0f);
+}
+
+// The device the sky was last given, through the renderer's hook.
+Device* g_skyDevice = nullptr;
+void SetSkyDevice(Device* device) { g_skyDevice = device; }
+
+// The game started again in one process: the first run's renderer is stopped with its run but only
+// collected once the second run's renderer has handed its device out. Going then, it takes nothing
+// back from the new materials or the sky.
+TEST(RenderRestartTest, ARendererCollectedAfterTheNextOneStartedLeavesItsDeviceInPlace) {
+    CPSettingsManager::ResetDefaults();
+    g_bloom = 0;
+    auto start = [](std::unique_ptr<CPMaterialManager>& materials, NullBackend*& backend) {
+        materials = std::make_unique<CPMaterialManager>();
+        CPRefPtr<CPRender> render(new CPRender());
+        auto made = std::make_unique<NullBackend>();
+        backend = made.get();
+        render->SetBackend(std::move(made));
+        render->SetSkyHooks(SkyHooks{nullptr, nullptr, &SetSkyDevice});
+        EXPECT_TRUE(render->Start());
+        return render;
+    };
+    std::unique_ptr<CPMaterialManager> materials;
+    NullBackend* backend = nullptr;
+    CPRefPtr<CPRender> first = start(materials, backend);
+    first->Stop();
+    materials.reset();
+    // Released, not yet collected.
+    first.Reset();
+    CPRefPtr<CPRender> second = start(materials, backend);
+    Device* device = second->GetDevice();
+    ASSERT_NE(device, nullptr);
+    ASSERT_EQ(materials->GetEffectManager().GetDevice(), device);
+    ASSERT_EQ(g_skyDevice, device);
+    CPManagedObject::CollectGarbage();
+    EXPECT_EQ(GetRender(), second.Get());
+    EXPECT_EQ(materials->GetEffectManager().GetDevice(), device);
+    EXPECT_EQ(materials->GetTextureManager().GetDevice(), device);
+    EXPECT_EQ(g_skyDevice, device);
+    // The second one stopping takes its device back from both.
+    second->Stop();
+    EXPECT_EQ(materials->GetEffectManager().GetDevice(), nullptr);
+    EXPECT_EQ(g_skyDevice, nullptr);
+    second.Reset();
+    CPManagedObject::CollectGarbage();
+    materials.reset();
+    CPSettingsManager::ResetDefaults();
 }
 
 } // namespace
