@@ -65,6 +65,13 @@ void Simulator::CollidePairs() {
                 continue;
             }
         }
+        // Something on the other side moves: a parked body here may be pushed or woken.
+        if (ra != nullptr) {
+            ra->Unpark();
+        }
+        if (rb != nullptr) {
+            rb->Unpark();
+        }
         // Pairs for a pair callback are never tested; no such callback exists.
         if (a->callbackCollision != 0 || b->callbackCollision != 0) {
             continue;
@@ -110,6 +117,7 @@ void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row) {
     if (ra != nullptr && rb != nullptr && rb->isParticle != 0) {
         row.Prepare(false, false);
         ApplyContactImpulse(a, b, row, 1, 1.0f);
+        rb->Unpark();
         rb->position -= row.normal * row.depth;
         return;
     }
@@ -152,9 +160,11 @@ void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row) {
 
 void Simulator::SeparateContact(Body* a, Body* b, const ConstraintRow& row) {
     if (RigidBody* ra = RigidSide(a)) {
+        ra->Unpark();
         ra->position += row.normal * row.depth;
         ra->pushedThisTick = 1;
     } else if (RigidBody* rb = RigidSide(b)) {
+        rb->Unpark();
         rb->position -= row.normal * row.depth;
         rb->pushedThisTick = 1;
     }
