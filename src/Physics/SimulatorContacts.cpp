@@ -47,10 +47,7 @@ void Simulator::CollidePairs() {
         if (ra == nullptr && rb == nullptr) {
             continue;
         }
-        const int32_t value = groups_.Get(a->group, b->group);
-        if (value == 0) {
-            continue;
-        }
+        // Pairs at rest are passed over first: in a sleeping world nearly every pair is one.
         if (ra == nullptr || rb == nullptr) {
             const RigidBody* rigid = ra != nullptr ? ra : rb;
             const auto* animated = static_cast<const AnimatedBody*>(ra != nullptr ? b : a);
@@ -64,6 +61,10 @@ void Simulator::CollidePairs() {
             if (ra->IsAsleep() && rb->IsAsleep() && ra->pushedLastTick == 0 && rb->pushedLastTick == 0) {
                 continue;
             }
+        }
+        const int32_t value = groups_.Get(a->group, b->group);
+        if (value == 0) {
+            continue;
         }
         // Something on the other side moves: a parked body here may be pushed or woken.
         if (ra != nullptr) {
