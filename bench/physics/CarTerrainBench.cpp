@@ -2,6 +2,8 @@
 // damper and drive forces from the hits, over a large static terrain.
 #include "CarTerrainBench.h"
 
+#include "BenchRuns.h"
+
 #include "Physics/Inertia.h"
 #include "Physics/Simulator.h"
 
@@ -475,26 +477,43 @@ RunResult Drive(Car& car, const Terrain& terrain, bool smoke) {
 
 int RunCarTerrainScene(bool smoke) {
     Terrain terrain;
-    RunResult ours;
-    RunResult peer;
-    {
-        OurCar car(terrain);
-        ours = Drive(car, terrain, smoke);
-    }
-    {
-        PeerCar car(terrain);
-        peer = Drive(car, terrain, smoke);
-    }
-    const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+    std::vector<RunResult> oursRuns;
+    std::vector<RunResult> peerRuns;
+    TakeTurns(
+        RunCount(smoke),
+        [&] {
+            OurCar car(terrain);
+            return Drive(car, terrain, smoke);
+        },
+        [&] {
+            PeerCar car(terrain);
+            return Drive(car, terrain, smoke);
+        },
+        oursRuns, peerRuns);
+    const RunResult& ours = oursRuns.front();
+    const RunResult& peer = peerRuns.front();
+    const double oursMs = FastestMedian(oursRuns);
+    const double peerMs = FastestMedian(peerRuns);
+    const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
     // deepest_pen: the car box's deepest point below the terrain mesh over the whole drive.
     std::printf("scene=car_terrain_34rays ours_ms=%.4f peer_ms=%.4f ratio=%.2f deepest_pen=%.4f peer_deepest_pen=%.4f "
                 "asleep=%d/1 peer_asleep=%d/1 awake_mean=%.1f peer_awake_mean=%.1f travelled=%.1f "
-                "peer_travelled=%.1f\n",
-                ours.medianMs, peer.medianMs, ratio, ours.deepest, peer.deepest, ours.asleep ? 1 : 0,
-                peer.asleep ? 1 : 0, ours.awakeMean, peer.awakeMean, ours.travelled, peer.travelled);
-    std::fprintf(stderr, "  car_terrain_34rays: ours p99=%.4f ms end_pen=%.4f | peer p99=%.4f ms end_pen=%.4f\n",
-                 ours.p99Ms, ours.penetration, peer.p99Ms, peer.penetration);
+                "peer_travelled=%.1f runs=%d\n",
+                oursMs, peerMs, ratio, ours.deepest, peer.deepest, ours.asleep ? 1 : 0, peer.asleep ? 1 : 0,
+                ours.awakeMean, peer.awakeMean, ours.travelled, peer.travelled, static_cast<int>(oursRuns.size()));
+    std::fprintf(stderr,
+                 "  car_terrain_34rays: ours runs=%s ms p99=%.4f ms end_pen=%.4f | peer runs=%s ms p99=%.4f ms "
+                 "end_pen=%.4f\n",
+                 RunMedians(oursRuns).c_str(), ours.p99Ms, ours.penetration, RunMedians(peerRuns).c_str(), peer.p99Ms,
+                 peer.penetration);
     int failures = 0;
+    if (!SameEveryRun(oursRuns, [](const RunResult& a, const RunResult& b) {
+            return a.penetration == b.penetration && a.deepest == b.deepest && a.travelled == b.travelled &&
+                   a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.finite == b.finite;
+        })) {
+        std::fprintf(stderr, "  car_terrain_34rays: our runs of the drive ended differently\n");
+        ++failures;
+    }
     // The car must stay on its wheels: finite, never sunk into the ground, and driving on.
     if (!ours.finite || ours.deepest > 0.05f || (!smoke && ours.travelled < 100.0f)) {
         std::fprintf(stderr, "  car_terrain_34rays: our car left the road (finite %d, deepest %.3f, %.1f m)\n",

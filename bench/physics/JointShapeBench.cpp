@@ -3,6 +3,8 @@
 // has joints. Penetration here is against the ground only; bodies may overlap each other unseen.
 #include "JointShapeBench.h"
 
+#include "BenchRuns.h"
+
 #include "Physics/Physics.h"
 
 #include <btBulletDynamicsCommon.h>
@@ -860,21 +862,28 @@ int RunJointShapeScenes(bool smoke, const char* only) {
         if (only != nullptr && std::strcmp(only, scene.name) != 0) {
             continue;
         }
-        Result ours;
-        Result peer;
         SceneSpec probe;
         scene.build(probe);
-        {
-            Ours w;
-            ours = Run(w, scene, smoke);
-        }
-        {
-            Peer w;
-            peer = Run(w, scene, smoke);
-        }
-        const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+        std::vector<Result> oursRuns;
+        std::vector<Result> peerRuns;
+        TakeTurns(
+            RunCount(smoke),
+            [&] {
+                Ours w;
+                return Run(w, scene, smoke);
+            },
+            [&] {
+                Peer w;
+                return Run(w, scene, smoke);
+            },
+            oursRuns, peerRuns);
+        const Result& ours = oursRuns.front();
+        const Result& peer = peerRuns.front();
+        const double oursMs = FastestMedian(oursRuns);
+        const double peerMs = FastestMedian(peerRuns);
+        const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
         std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f floor_pen=%.4f peer_floor_pen=%.4f", scene.name,
-                    ours.medianMs, peer.medianMs, ratio, ours.floorPenetration, peer.floorPenetration);
+                    oursMs, peerMs, ratio, ours.floorPenetration, peer.floorPenetration);
         if (!probe.joints.empty()) {
             std::printf(" joint_err=%.4f peer_joint_err=%.4f", ours.jointError, peer.jointError);
         }
@@ -888,9 +897,19 @@ int RunJointShapeScenes(bool smoke, const char* only) {
         if (probe.hulls) {
             std::printf(" peer_hull_margin=%.2f", static_cast<double>(btConvexHullShape().getMargin()));
         }
-        std::printf("\n");
+        std::printf(" runs=%d\n", static_cast<int>(oursRuns.size()));
+        std::fprintf(stderr, "  %s: ours runs=%s ms | peer runs=%s ms\n", scene.name, RunMedians(oursRuns).c_str(),
+                     RunMedians(peerRuns).c_str());
         if (!ours.finite) {
             std::fprintf(stderr, "  %s: our bodies left the finite range\n", scene.name);
+            ++failures;
+        }
+        if (!SameEveryRun(oursRuns, [](const Result& a, const Result& b) {
+                return a.floorPenetration == b.floorPenetration && a.jointError == b.jointError &&
+                       a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.tunnelled == b.tunnelled &&
+                       a.tunnelDepth == b.tunnelDepth && a.finite == b.finite;
+            })) {
+            std::fprintf(stderr, "  %s: our runs of the scene ended differently\n", scene.name);
             ++failures;
         }
     }

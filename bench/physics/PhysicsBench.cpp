@@ -1,8 +1,10 @@
 // Steps the same scenes on this engine and on a general-purpose peer engine and prints one line per
-// scene: median step time of each, their ratio, the deepest floor penetration left at the end, how
-// many bodies sleep at the end and how many were awake on average over the timed steps. Both
-// engines get the same masses, inertias, friction and restitution; the peer refits only the boxes
-// of its awake bodies, as a user who knows its settings would run it. `--help` lists the scenes.
+// scene: the median step time of each engine's fastest run (the two take turns, a few runs each),
+// their ratio, the deepest floor penetration left at the end, how many bodies sleep at the end and
+// how many were awake on average over the timed steps. Both engines get the same masses, inertias,
+// friction and restitution; the peer refits only the boxes of its awake bodies, as a user who knows
+// its settings would run it. `--help` lists the scenes.
+#include "BenchRuns.h"
 #include "CarTerrainBench.h"
 #include "JointShapeBench.h"
 #include "Physics/Quaternion.h"
@@ -421,8 +423,13 @@ void PrintHelp() {
     for (const char* name : JointShapeSceneNames()) {
         std::printf("  %s\n", name);
     }
-    std::printf("Each line: ours_ms and peer_ms, the median step time of each engine, and ratio = ours / peer;\n"
-                "floor_pen, the deepest point of any body below the ground at the end (against the ground only;\n"
+    std::printf("Each scene runs %d times for each engine (2 with --smoke), the two taking turns: ours, the peer,\n"
+                "ours, ... ours_ms and peer_ms are the median step time of each engine's fastest run, so that a\n"
+                "slow spell of the machine, which only slows the runs it falls on, does not decide the figure;\n"
+                "ratio = ours_ms / peer_ms; runs, the runs each engine made. The other columns are the first\n"
+                "run's (ours must end every run alike, or the scene fails):\n",
+                RunCount(false));
+    std::printf("floor_pen, the deepest point of any body below the ground at the end (against the ground only;\n"
                 "stacks_10x10 adds stack_overlap, two neighbours in a column); asleep, bodies asleep at the end;\n"
                 "awake_mean, bodies awake after each timed step, averaged. Scenes with joints add joint_err, the\n"
                 "largest anchor separation or limit overshoot over the timed steps. Scenes on a triangle ground,\n"
@@ -478,28 +485,45 @@ int main(int argc, char** argv) {
         if (only != nullptr && std::strcmp(only, scene.name) != 0) {
             continue;
         }
-        Result ours;
-        Result peer;
-        {
-            OurEngine engine(scene.bodies);
-            ours = Run(engine, scene, smoke);
-        }
-        {
-            PeerEngine engine;
-            peer = Run(engine, scene, smoke);
-        }
-        const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+        std::vector<Result> oursRuns;
+        std::vector<Result> peerRuns;
+        TakeTurns(
+            RunCount(smoke),
+            [&] {
+                OurEngine engine(scene.bodies);
+                return Run(engine, scene, smoke);
+            },
+            [&] {
+                PeerEngine engine;
+                return Run(engine, scene, smoke);
+            },
+            oursRuns, peerRuns);
+        const Result& ours = oursRuns.front();
+        const Result& peer = peerRuns.front();
+        const double oursMs = FastestMedian(oursRuns);
+        const double peerMs = FastestMedian(peerRuns);
+        const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
         std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f floor_pen=%.4f peer_floor_pen=%.4f", scene.name,
-                    ours.medianMs, peer.medianMs, ratio, ours.floorPenetration, peer.floorPenetration);
+                    oursMs, peerMs, ratio, ours.floorPenetration, peer.floorPenetration);
         if (scene.columnHeight > 0) {
             std::printf(" stack_overlap=%.4f peer_stack_overlap=%.4f", ours.stackOverlap, peer.stackOverlap);
         }
-        std::printf(" asleep=%d/%d peer_asleep=%d/%d awake_mean=%.1f peer_awake_mean=%.1f\n", ours.asleep, ours.total,
-                    peer.asleep, peer.total, ours.awakeMean, peer.awakeMean);
-        std::fprintf(stderr, "  %s: ours p99=%.4f ms settled=%d | peer p99=%.4f ms settled=%d\n", scene.name,
-                     ours.p99Ms, ours.settled, peer.p99Ms, peer.settled);
+        std::printf(" asleep=%d/%d peer_asleep=%d/%d awake_mean=%.1f peer_awake_mean=%.1f runs=%d\n", ours.asleep,
+                    ours.total, peer.asleep, peer.total, ours.awakeMean, peer.awakeMean,
+                    static_cast<int>(oursRuns.size()));
+        std::fprintf(stderr, "  %s: ours runs=%s ms p99=%.4f ms settled=%d | peer runs=%s ms p99=%.4f ms settled=%d\n",
+                     scene.name, RunMedians(oursRuns).c_str(), ours.p99Ms, ours.settled, RunMedians(peerRuns).c_str(),
+                     peer.p99Ms, peer.settled);
         if (!ours.finite || ours.total != scene.bodies) {
             std::fprintf(stderr, "  %s: our bodies left the finite range or were not all created\n", scene.name);
+            ++failures;
+        }
+        if (!SameEveryRun(oursRuns, [](const Result& a, const Result& b) {
+                return a.floorPenetration == b.floorPenetration && a.stackOverlap == b.stackOverlap &&
+                       a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.settled == b.settled &&
+                       a.finite == b.finite;
+            })) {
+            std::fprintf(stderr, "  %s: our runs of the scene ended differently\n", scene.name);
             ++failures;
         }
     }
