@@ -5,29 +5,31 @@
 #include <string>
 #include <vector>
 
-// Every scene runs several times for each engine, the two taking turns (ours, the peer, ours, the
-// peer, ...), and a line gives each engine's fastest run: a slow spell of the machine only ever
-// makes the runs it falls on slower, and taking turns spreads it over both engines instead of
-// handing it to whichever engine was running.
+// Every scene runs a few times. Within a run both engines are built and warmed up, then take turns
+// of a few timed steps each (ours, the peer, ours, ...) until both have made all of theirs, so that
+// whatever else the machine does meanwhile falls on both alike instead of on whichever engine was
+// running. A line gives each engine's median over the runs of its runs' median step times.
 inline int RunCount(bool smoke) { return smoke ? 2 : 3; }
+constexpr int kTurnSteps = 25;
 
-// Runs `ours` and `peer` in turn, `count` times each; each returns one run's result.
-template <class Result, class Ours, class Peer>
-void TakeTurns(int count, Ours&& ours, Peer&& peer, std::vector<Result>& oursRuns, std::vector<Result>& peerRuns) {
-    for (int i = 0; i < count; ++i) {
-        oursRuns.push_back(ours());
-        peerRuns.push_back(peer());
+// Takes turns until both runs have made their timed steps; each offers Done() and Turn(steps).
+template <class Ours, class Peer>
+void TakeTurns(Ours& ours, Peer& peer) {
+    while (!ours.Done() || !peer.Done()) {
+        ours.Turn(kTurnSteps);
+        peer.Turn(kTurnSteps);
     }
 }
 
-// The fastest of the runs' median step times.
+// The median of the runs' median step times (the upper middle one of an even count).
 template <class Result>
-double FastestMedian(const std::vector<Result>& runs) {
-    double best = runs.front().medianMs;
+double MedianOfRuns(const std::vector<Result>& runs) {
+    std::vector<double> medians;
     for (const Result& r : runs) {
-        best = std::min(best, r.medianMs);
+        medians.push_back(r.medianMs);
     }
-    return best;
+    std::sort(medians.begin(), medians.end());
+    return medians[medians.size() / 2];
 }
 
 // The runs' median step times in run order, "a/b/c", for the diagnostics.

@@ -437,41 +437,61 @@ private:
     std::unique_ptr<btRigidBody> car_;
 };
 
+// One engine's 60 s drive, its timed steps a turn at a time.
 template <class Car>
-RunResult Drive(Car& car, const Terrain& terrain, bool smoke) {
-    RunResult r;
-    const int steps = smoke ? 20 : 9000; // 60 s
-    std::vector<double> ms;
-    ms.reserve(static_cast<std::size_t>(steps));
-    int awake = 0;
-    float start[3];
-    float axes[3][3];
-    car.Pose(start, axes);
-    for (int i = 0; i < steps; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        car.Step();
-        const auto t1 = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        float centre[3];
-        car.Pose(centre, axes);
-        r.finite = r.finite && std::isfinite(centre[0]) && std::isfinite(centre[1]) && std::isfinite(centre[2]);
-        if (!r.finite) {
-            break;
-        }
-        r.penetration = BoxPenetration(terrain, centre, axes);
-        r.deepest = std::max(r.deepest, r.penetration);
-        awake += car.Asleep() ? 0 : 1;
+class Drive {
+public:
+    Drive(Car& car, const Terrain& terrain, bool smoke) : car_(car), terrain_(terrain) {
+        steps_ = smoke ? 20 : 9000; // 60 s
+        ms_.reserve(static_cast<std::size_t>(steps_));
+        float axes[3][3];
+        car.Pose(start_, axes);
     }
-    r.awakeMean = static_cast<double>(awake) / static_cast<double>(steps);
-    std::sort(ms.begin(), ms.end());
-    r.medianMs = ms[ms.size() / 2];
-    r.p99Ms = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    float end[3];
-    car.Pose(end, axes);
-    r.travelled = end[0] - start[0];
-    r.asleep = car.Asleep();
-    return r;
-}
+
+    bool Done() const { return !r_.finite || static_cast<int>(ms_.size()) >= steps_; }
+
+    void Turn(int steps) {
+        float axes[3][3];
+        for (int s = 0; s < steps && !Done(); ++s) {
+            const auto t0 = std::chrono::steady_clock::now();
+            car_.Step();
+            const auto t1 = std::chrono::steady_clock::now();
+            ms_.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            float centre[3];
+            car_.Pose(centre, axes);
+            r_.finite = std::isfinite(centre[0]) && std::isfinite(centre[1]) && std::isfinite(centre[2]);
+            if (!r_.finite) {
+                return;
+            }
+            r_.penetration = BoxPenetration(terrain_, centre, axes);
+            r_.deepest = std::max(r_.deepest, r_.penetration);
+            awake_ += car_.Asleep() ? 0 : 1;
+        }
+    }
+
+    RunResult Finish() {
+        RunResult r = r_;
+        r.awakeMean = static_cast<double>(awake_) / static_cast<double>(steps_);
+        std::sort(ms_.begin(), ms_.end());
+        r.medianMs = ms_[ms_.size() / 2];
+        r.p99Ms = ms_[std::min(ms_.size() - 1, ms_.size() * 99 / 100)];
+        float end[3];
+        float axes[3][3];
+        car_.Pose(end, axes);
+        r.travelled = end[0] - start_[0];
+        r.asleep = car_.Asleep();
+        return r;
+    }
+
+private:
+    Car& car_;
+    const Terrain& terrain_;
+    int steps_ = 0;
+    float start_[3] = {};
+    std::vector<double> ms_;
+    int awake_ = 0;
+    RunResult r_;
+};
 
 } // namespace
 
@@ -479,21 +499,19 @@ int RunCarTerrainScene(bool smoke) {
     Terrain terrain;
     std::vector<RunResult> oursRuns;
     std::vector<RunResult> peerRuns;
-    TakeTurns(
-        RunCount(smoke),
-        [&] {
-            OurCar car(terrain);
-            return Drive(car, terrain, smoke);
-        },
-        [&] {
-            PeerCar car(terrain);
-            return Drive(car, terrain, smoke);
-        },
-        oursRuns, peerRuns);
+    for (int run = 0; run < RunCount(smoke); ++run) {
+        OurCar oursCar(terrain);
+        PeerCar peerCar(terrain);
+        Drive<OurCar> ours(oursCar, terrain, smoke);
+        Drive<PeerCar> peer(peerCar, terrain, smoke);
+        TakeTurns(ours, peer);
+        oursRuns.push_back(ours.Finish());
+        peerRuns.push_back(peer.Finish());
+    }
     const RunResult& ours = oursRuns.front();
     const RunResult& peer = peerRuns.front();
-    const double oursMs = FastestMedian(oursRuns);
-    const double peerMs = FastestMedian(peerRuns);
+    const double oursMs = MedianOfRuns(oursRuns);
+    const double peerMs = MedianOfRuns(peerRuns);
     const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
     // deepest_pen: the car box's deepest point below the terrain mesh over the whole drive.
     std::printf("scene=car_terrain_34rays ours_ms=%.4f peer_ms=%.4f ratio=%.2f deepest_pen=%.4f peer_deepest_pen=%.4f "
