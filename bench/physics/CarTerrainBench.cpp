@@ -2,6 +2,8 @@
 // damper and drive forces from the hits, over a large static terrain.
 #include "CarTerrainBench.h"
 
+#include "BenchRuns.h"
+
 #include "Physics/Inertia.h"
 #include "Physics/Simulator.h"
 
@@ -435,66 +437,101 @@ private:
     std::unique_ptr<btRigidBody> car_;
 };
 
+// One engine's 60 s drive, its timed steps a turn at a time.
 template <class Car>
-RunResult Drive(Car& car, const Terrain& terrain, bool smoke) {
-    RunResult r;
-    const int steps = smoke ? 20 : 9000; // 60 s
-    std::vector<double> ms;
-    ms.reserve(static_cast<std::size_t>(steps));
-    int awake = 0;
-    float start[3];
-    float axes[3][3];
-    car.Pose(start, axes);
-    for (int i = 0; i < steps; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        car.Step();
-        const auto t1 = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        float centre[3];
-        car.Pose(centre, axes);
-        r.finite = r.finite && std::isfinite(centre[0]) && std::isfinite(centre[1]) && std::isfinite(centre[2]);
-        if (!r.finite) {
-            break;
-        }
-        r.penetration = BoxPenetration(terrain, centre, axes);
-        r.deepest = std::max(r.deepest, r.penetration);
-        awake += car.Asleep() ? 0 : 1;
+class Drive {
+public:
+    Drive(Car& car, const Terrain& terrain, bool smoke) : car_(car), terrain_(terrain) {
+        steps_ = smoke ? 20 : 9000; // 60 s
+        ms_.reserve(static_cast<std::size_t>(steps_));
+        float axes[3][3];
+        car.Pose(start_, axes);
     }
-    r.awakeMean = static_cast<double>(awake) / static_cast<double>(steps);
-    std::sort(ms.begin(), ms.end());
-    r.medianMs = ms[ms.size() / 2];
-    r.p99Ms = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    float end[3];
-    car.Pose(end, axes);
-    r.travelled = end[0] - start[0];
-    r.asleep = car.Asleep();
-    return r;
-}
+
+    bool Done() const { return !r_.finite || static_cast<int>(ms_.size()) >= steps_; }
+
+    void Turn(int steps) {
+        float axes[3][3];
+        for (int s = 0; s < steps && !Done(); ++s) {
+            const auto t0 = std::chrono::steady_clock::now();
+            car_.Step();
+            const auto t1 = std::chrono::steady_clock::now();
+            ms_.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            float centre[3];
+            car_.Pose(centre, axes);
+            r_.finite = std::isfinite(centre[0]) && std::isfinite(centre[1]) && std::isfinite(centre[2]);
+            if (!r_.finite) {
+                return;
+            }
+            r_.penetration = BoxPenetration(terrain_, centre, axes);
+            r_.deepest = std::max(r_.deepest, r_.penetration);
+            awake_ += car_.Asleep() ? 0 : 1;
+        }
+    }
+
+    RunResult Finish() {
+        RunResult r = r_;
+        r.awakeMean = static_cast<double>(awake_) / static_cast<double>(steps_);
+        std::sort(ms_.begin(), ms_.end());
+        r.medianMs = ms_[ms_.size() / 2];
+        r.p99Ms = ms_[std::min(ms_.size() - 1, ms_.size() * 99 / 100)];
+        float end[3];
+        float axes[3][3];
+        car_.Pose(end, axes);
+        r.travelled = end[0] - start_[0];
+        r.asleep = car_.Asleep();
+        return r;
+    }
+
+private:
+    Car& car_;
+    const Terrain& terrain_;
+    int steps_ = 0;
+    float start_[3] = {};
+    std::vector<double> ms_;
+    int awake_ = 0;
+    RunResult r_;
+};
 
 } // namespace
 
 int RunCarTerrainScene(bool smoke) {
     Terrain terrain;
-    RunResult ours;
-    RunResult peer;
-    {
-        OurCar car(terrain);
-        ours = Drive(car, terrain, smoke);
+    std::vector<RunResult> oursRuns;
+    std::vector<RunResult> peerRuns;
+    for (int run = 0; run < RunCount(smoke); ++run) {
+        OurCar oursCar(terrain);
+        PeerCar peerCar(terrain);
+        Drive<OurCar> ours(oursCar, terrain, smoke);
+        Drive<PeerCar> peer(peerCar, terrain, smoke);
+        TakeTurns(ours, peer);
+        oursRuns.push_back(ours.Finish());
+        peerRuns.push_back(peer.Finish());
     }
-    {
-        PeerCar car(terrain);
-        peer = Drive(car, terrain, smoke);
-    }
-    const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+    const RunResult& ours = oursRuns.front();
+    const RunResult& peer = peerRuns.front();
+    const double oursMs = MedianOfRuns(oursRuns);
+    const double peerMs = MedianOfRuns(peerRuns);
+    const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
     // deepest_pen: the car box's deepest point below the terrain mesh over the whole drive.
     std::printf("scene=car_terrain_34rays ours_ms=%.4f peer_ms=%.4f ratio=%.2f deepest_pen=%.4f peer_deepest_pen=%.4f "
                 "asleep=%d/1 peer_asleep=%d/1 awake_mean=%.1f peer_awake_mean=%.1f travelled=%.1f "
-                "peer_travelled=%.1f\n",
-                ours.medianMs, peer.medianMs, ratio, ours.deepest, peer.deepest, ours.asleep ? 1 : 0,
-                peer.asleep ? 1 : 0, ours.awakeMean, peer.awakeMean, ours.travelled, peer.travelled);
-    std::fprintf(stderr, "  car_terrain_34rays: ours p99=%.4f ms end_pen=%.4f | peer p99=%.4f ms end_pen=%.4f\n",
-                 ours.p99Ms, ours.penetration, peer.p99Ms, peer.penetration);
+                "peer_travelled=%.1f runs=%d\n",
+                oursMs, peerMs, ratio, ours.deepest, peer.deepest, ours.asleep ? 1 : 0, peer.asleep ? 1 : 0,
+                ours.awakeMean, peer.awakeMean, ours.travelled, peer.travelled, static_cast<int>(oursRuns.size()));
+    std::fprintf(stderr,
+                 "  car_terrain_34rays: ours runs=%s ms p99=%.4f ms end_pen=%.4f | peer runs=%s ms p99=%.4f ms "
+                 "end_pen=%.4f\n",
+                 RunMedians(oursRuns).c_str(), ours.p99Ms, ours.penetration, RunMedians(peerRuns).c_str(), peer.p99Ms,
+                 peer.penetration);
     int failures = 0;
+    if (!SameEveryRun(oursRuns, [](const RunResult& a, const RunResult& b) {
+            return a.penetration == b.penetration && a.deepest == b.deepest && a.travelled == b.travelled &&
+                   a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.finite == b.finite;
+        })) {
+        std::fprintf(stderr, "  car_terrain_34rays: our runs of the drive ended differently\n");
+        ++failures;
+    }
     // The car must stay on its wheels: finite, never sunk into the ground, and driving on.
     if (!ours.finite || ours.deepest > 0.05f || (!smoke && ours.travelled < 100.0f)) {
         std::fprintf(stderr, "  car_terrain_34rays: our car left the road (finite %d, deepest %.3f, %.1f m)\n",

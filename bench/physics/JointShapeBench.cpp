@@ -3,6 +3,8 @@
 // has joints. Penetration here is against the ground only; bodies may overlap each other unseen.
 #include "JointShapeBench.h"
 
+#include "BenchRuns.h"
+
 #include "Physics/Physics.h"
 
 #include <btBulletDynamicsCommon.h>
@@ -786,63 +788,88 @@ float JointError(const SceneSpec& s, const World& w) {
     return worst;
 }
 
-Result Run(World& w, const Scene& scene, bool smoke) {
-    SceneSpec spec;
-    scene.build(spec);
-    w.Build(spec);
-    Result r;
-    const int n = static_cast<int>(spec.bodies.size());
-    auto step = [&]() {
-        if (spec.keepAwake) {
-            w.KeepAwake();
+// One engine's run of a scene: built and warmed up at once, then its timed steps a turn at a time,
+// then the untimed tail and the figures.
+class SceneRun {
+public:
+    SceneRun(World& w, const Scene& scene, bool smoke) : w_(w), scene_(scene), smoke_(smoke) {
+        scene.build(spec_);
+        w.Build(spec_);
+        const int warmup = smoke ? 1 : scene.warmupSteps;
+        for (int i = 0; i < warmup; ++i) {
+            Step();
         }
-        w.Step();
-    };
-    const int warmup = smoke ? 1 : scene.warmupSteps;
-    for (int i = 0; i < warmup; ++i) {
-        step();
+        timed_ = smoke ? 3 : scene.timedSteps;
+        ms_.reserve(static_cast<std::size_t>(timed_));
     }
-    const int timed = smoke ? 3 : scene.timedSteps;
-    std::vector<double> ms;
-    long long awake = 0;
-    for (int i = 0; i < timed; ++i) {
-        if (spec.keepAwake) {
-            w.KeepAwake();
-        }
-        const auto t0 = std::chrono::steady_clock::now();
-        w.Step();
-        const auto t1 = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        if (!spec.joints.empty()) {
-            r.jointError = std::max(r.jointError, JointError(spec, w));
-        }
-        for (int k = 0; k < n; ++k) {
-            awake += w.Asleep(k) ? 0 : 1;
-        }
-    }
-    r.awakeMean = static_cast<double>(awake) / static_cast<double>(timed);
-    const int tail = smoke ? 0 : scene.tailSteps;
-    for (int i = 0; i < tail; ++i) {
-        step();
-    }
-    std::sort(ms.begin(), ms.end());
-    r.medianMs = ms[ms.size() / 2];
-    r.total = n;
-    for (int i = 0; i < n; ++i) {
-        const Pose p = w.GetPose(i);
-        r.finite = r.finite && std::isfinite(p.x[0]) && std::isfinite(p.x[1]) && std::isfinite(p.x[2]);
-        r.asleep += w.Asleep(i) ? 1 : 0;
-        const float pen = Penetration(spec.bodies[i], p, spec.ground);
-        // Under a box floor a body is still in it; wholly under a triangle ground it has passed through.
-        if (spec.ground.mesh && Clearance(spec.bodies[i], p, spec.ground) < 0.0f) {
-            ++r.tunnelled;
-            r.tunnelDepth = std::max(r.tunnelDepth, pen);
-        } else {
-            r.floorPenetration = std::max(r.floorPenetration, pen);
+    SceneRun(const SceneRun&) = delete;
+    SceneRun& operator=(const SceneRun&) = delete;
+
+    bool Done() const { return static_cast<int>(ms_.size()) >= timed_; }
+
+    void Turn(int steps) {
+        const int n = static_cast<int>(spec_.bodies.size());
+        for (int s = 0; s < steps && !Done(); ++s) {
+            if (spec_.keepAwake) {
+                w_.KeepAwake();
+            }
+            const auto t0 = std::chrono::steady_clock::now();
+            w_.Step();
+            const auto t1 = std::chrono::steady_clock::now();
+            ms_.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            if (!spec_.joints.empty()) {
+                r_.jointError = std::max(r_.jointError, JointError(spec_, w_));
+            }
+            for (int k = 0; k < n; ++k) {
+                awake_ += w_.Asleep(k) ? 0 : 1;
+            }
         }
     }
-    return r;
-}
+
+    Result Finish() {
+        Result r = r_;
+        const int n = static_cast<int>(spec_.bodies.size());
+        r.awakeMean = static_cast<double>(awake_) / static_cast<double>(timed_);
+        const int tail = smoke_ ? 0 : scene_.tailSteps;
+        for (int i = 0; i < tail; ++i) {
+            Step();
+        }
+        std::sort(ms_.begin(), ms_.end());
+        r.medianMs = ms_[ms_.size() / 2];
+        r.total = n;
+        for (int i = 0; i < n; ++i) {
+            const Pose p = w_.GetPose(i);
+            r.finite = r.finite && std::isfinite(p.x[0]) && std::isfinite(p.x[1]) && std::isfinite(p.x[2]);
+            r.asleep += w_.Asleep(i) ? 1 : 0;
+            const float pen = Penetration(spec_.bodies[i], p, spec_.ground);
+            // Under a box floor a body is still in it; wholly under a triangle ground it has passed through.
+            if (spec_.ground.mesh && Clearance(spec_.bodies[i], p, spec_.ground) < 0.0f) {
+                ++r.tunnelled;
+                r.tunnelDepth = std::max(r.tunnelDepth, pen);
+            } else {
+                r.floorPenetration = std::max(r.floorPenetration, pen);
+            }
+        }
+        return r;
+    }
+
+private:
+    void Step() {
+        if (spec_.keepAwake) {
+            w_.KeepAwake();
+        }
+        w_.Step();
+    }
+
+    World& w_;
+    const Scene& scene_;
+    bool smoke_;
+    SceneSpec spec_;
+    int timed_ = 0;
+    std::vector<double> ms_;
+    long long awake_ = 0;
+    Result r_;
+};
 
 } // namespace
 
@@ -860,21 +887,26 @@ int RunJointShapeScenes(bool smoke, const char* only) {
         if (only != nullptr && std::strcmp(only, scene.name) != 0) {
             continue;
         }
-        Result ours;
-        Result peer;
         SceneSpec probe;
         scene.build(probe);
-        {
-            Ours w;
-            ours = Run(w, scene, smoke);
+        std::vector<Result> oursRuns;
+        std::vector<Result> peerRuns;
+        for (int run = 0; run < RunCount(smoke); ++run) {
+            Ours oursWorld;
+            Peer peerWorld;
+            SceneRun ours(oursWorld, scene, smoke);
+            SceneRun peer(peerWorld, scene, smoke);
+            TakeTurns(ours, peer);
+            oursRuns.push_back(ours.Finish());
+            peerRuns.push_back(peer.Finish());
         }
-        {
-            Peer w;
-            peer = Run(w, scene, smoke);
-        }
-        const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+        const Result& ours = oursRuns.front();
+        const Result& peer = peerRuns.front();
+        const double oursMs = MedianOfRuns(oursRuns);
+        const double peerMs = MedianOfRuns(peerRuns);
+        const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
         std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f floor_pen=%.4f peer_floor_pen=%.4f", scene.name,
-                    ours.medianMs, peer.medianMs, ratio, ours.floorPenetration, peer.floorPenetration);
+                    oursMs, peerMs, ratio, ours.floorPenetration, peer.floorPenetration);
         if (!probe.joints.empty()) {
             std::printf(" joint_err=%.4f peer_joint_err=%.4f", ours.jointError, peer.jointError);
         }
@@ -888,9 +920,19 @@ int RunJointShapeScenes(bool smoke, const char* only) {
         if (probe.hulls) {
             std::printf(" peer_hull_margin=%.2f", static_cast<double>(btConvexHullShape().getMargin()));
         }
-        std::printf("\n");
+        std::printf(" runs=%d\n", static_cast<int>(oursRuns.size()));
+        std::fprintf(stderr, "  %s: ours runs=%s ms | peer runs=%s ms\n", scene.name, RunMedians(oursRuns).c_str(),
+                     RunMedians(peerRuns).c_str());
         if (!ours.finite) {
             std::fprintf(stderr, "  %s: our bodies left the finite range\n", scene.name);
+            ++failures;
+        }
+        if (!SameEveryRun(oursRuns, [](const Result& a, const Result& b) {
+                return a.floorPenetration == b.floorPenetration && a.jointError == b.jointError &&
+                       a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.tunnelled == b.tunnelled &&
+                       a.tunnelDepth == b.tunnelDepth && a.finite == b.finite;
+            })) {
+            std::fprintf(stderr, "  %s: our runs of the scene ended differently\n", scene.name);
             ++failures;
         }
     }

@@ -1,8 +1,10 @@
 // Steps the same scenes on this engine and on a general-purpose peer engine and prints one line per
-// scene: median step time of each, their ratio, the deepest floor penetration left at the end, how
-// many bodies sleep at the end and how many were awake on average over the timed steps. Both
-// engines get the same masses, inertias, friction and restitution; the peer refits only the boxes
-// of its awake bodies, as a user who knows its settings would run it. `--help` lists the scenes.
+// scene: the median step time of each engine (over a few runs, in each of which the two take turns
+// of a few steps), their ratio, the deepest floor penetration left at the end, how many bodies sleep at the end and
+// how many were awake on average over the timed steps. Both engines get the same masses, inertias,
+// friction and restitution; the peer refits only the boxes of its awake bodies, as a user who knows
+// its settings would run it. `--help` lists the scenes.
+#include "BenchRuns.h"
 #include "CarTerrainBench.h"
 #include "JointShapeBench.h"
 #include "Physics/Quaternion.h"
@@ -348,55 +350,75 @@ struct Result {
     bool finite = true;
 };
 
-Result Run(Engine& engine, const Scene& scene, bool smoke) {
-    Result r;
-    if (scene.keepAwake) {
-        engine.KeepAwake();
+// One engine's run of a scene: built, settled and warmed up at once, then its timed steps a turn
+// at a time, then the untimed tail and the figures.
+class SceneRun {
+public:
+    SceneRun(Engine& engine, const Scene& scene, bool smoke) : engine_(engine), scene_(scene), smoke_(smoke) {
+        if (scene.keepAwake) {
+            engine.KeepAwake();
+        }
+        scene.build(engine);
+        const int settle = smoke ? 0 : scene.settleSteps;
+        for (int i = 0; i < settle; ++i) {
+            engine.Step();
+            if (engine.Asleep() == engine.Count()) {
+                r_.settled = i + 1;
+                break;
+            }
+        }
+        const int warmup = smoke ? 1 : scene.warmupSteps;
+        for (int i = 0; i < warmup; ++i) {
+            engine.Step();
+        }
+        timed_ = smoke ? 3 : scene.timedSteps;
+        ms_.reserve(static_cast<std::size_t>(timed_));
     }
-    scene.build(engine);
-    const int settle = smoke ? 0 : scene.settleSteps;
-    for (int i = 0; i < settle; ++i) {
-        engine.Step();
-        if (engine.Asleep() == engine.Count()) {
-            r.settled = i + 1;
-            break;
+
+    bool Done() const { return static_cast<int>(ms_.size()) >= timed_; }
+
+    void Turn(int steps) {
+        for (int s = 0; s < steps && !Done(); ++s) {
+            const auto t0 = std::chrono::steady_clock::now();
+            engine_.Step();
+            const auto t1 = std::chrono::steady_clock::now();
+            ms_.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
+            awake_ += engine_.Count() - engine_.Asleep();
         }
     }
-    const int warmup = smoke ? 1 : scene.warmupSteps;
-    for (int i = 0; i < warmup; ++i) {
-        engine.Step();
-    }
-    const int timed = smoke ? 3 : scene.timedSteps;
-    std::vector<double> ms;
-    ms.reserve(static_cast<std::size_t>(timed));
-    long long awake = 0;
-    for (int i = 0; i < timed; ++i) {
-        const auto t0 = std::chrono::steady_clock::now();
-        engine.Step();
-        const auto t1 = std::chrono::steady_clock::now();
-        ms.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
-        awake += engine.Count() - engine.Asleep();
-    }
-    r.awakeMean = static_cast<double>(awake) / static_cast<double>(timed);
-    const int tail = smoke ? 0 : scene.tailSteps;
-    for (int i = 0; i < tail; ++i) {
-        engine.Step();
-    }
-    std::sort(ms.begin(), ms.end());
-    r.medianMs = ms[ms.size() / 2];
-    r.p99Ms = ms[std::min(ms.size() - 1, ms.size() * 99 / 100)];
-    r.total = engine.Count();
-    r.asleep = engine.Asleep();
-    r.finite = engine.Finite();
-    for (int i = 0; i < engine.Count(); ++i) {
-        r.floorPenetration = std::max(r.floorPenetration, -engine.Bottom(i));
-        if (scene.columnHeight > 0 && i % scene.columnHeight != 0) {
-            // Unit boxes in a column: centres closer than 1 overlap.
-            r.stackOverlap = std::max(r.stackOverlap, 1.0f - (engine.Height(i) - engine.Height(i - 1)));
+
+    Result Finish() {
+        Result r = r_;
+        r.awakeMean = static_cast<double>(awake_) / static_cast<double>(timed_);
+        const int tail = smoke_ ? 0 : scene_.tailSteps;
+        for (int i = 0; i < tail; ++i) {
+            engine_.Step();
         }
+        std::sort(ms_.begin(), ms_.end());
+        r.medianMs = ms_[ms_.size() / 2];
+        r.p99Ms = ms_[std::min(ms_.size() - 1, ms_.size() * 99 / 100)];
+        r.total = engine_.Count();
+        r.asleep = engine_.Asleep();
+        r.finite = engine_.Finite();
+        for (int i = 0; i < engine_.Count(); ++i) {
+            r.floorPenetration = std::max(r.floorPenetration, -engine_.Bottom(i));
+            if (scene_.columnHeight > 0 && i % scene_.columnHeight != 0) {
+                // Unit boxes in a column: centres closer than 1 overlap.
+                r.stackOverlap = std::max(r.stackOverlap, 1.0f - (engine_.Height(i) - engine_.Height(i - 1)));
+            }
+        }
+        return r;
     }
-    return r;
-}
+
+private:
+    Engine& engine_;
+    const Scene& scene_;
+    bool smoke_;
+    int timed_ = 0;
+    std::vector<double> ms_;
+    long long awake_ = 0;
+    Result r_;
+};
 
 // Timed while the columns land and settle (awake), then run on to 4 s.
 const Scene kScenes[] = {
@@ -421,8 +443,13 @@ void PrintHelp() {
     for (const char* name : JointShapeSceneNames()) {
         std::printf("  %s\n", name);
     }
-    std::printf("Each line: ours_ms and peer_ms, the median step time of each engine, and ratio = ours / peer;\n"
-                "floor_pen, the deepest point of any body below the ground at the end (against the ground only;\n"
+    std::printf("Each scene runs %d times (2 with --smoke). In a run both engines are built and warmed up, then\n"
+                "take turns of %d timed steps (ours, the peer, ours, ...) until both are done, so that whatever\n"
+                "else the machine does falls on both alike. ours_ms and peer_ms: the median over the runs of each\n"
+                "engine's median step time in a run; ratio = ours_ms / peer_ms; runs, the runs made. The other\n"
+                "columns are the first run's (ours must end every run alike, or the scene fails):\n",
+                RunCount(false), kTurnSteps);
+    std::printf("floor_pen, the deepest point of any body below the ground at the end (against the ground only;\n"
                 "stacks_10x10 adds stack_overlap, two neighbours in a column); asleep, bodies asleep at the end;\n"
                 "awake_mean, bodies awake after each timed step, averaged. Scenes with joints add joint_err, the\n"
                 "largest anchor separation or limit overshoot over the timed steps. Scenes on a triangle ground,\n"
@@ -478,28 +505,43 @@ int main(int argc, char** argv) {
         if (only != nullptr && std::strcmp(only, scene.name) != 0) {
             continue;
         }
-        Result ours;
-        Result peer;
-        {
-            OurEngine engine(scene.bodies);
-            ours = Run(engine, scene, smoke);
+        std::vector<Result> oursRuns;
+        std::vector<Result> peerRuns;
+        for (int run = 0; run < RunCount(smoke); ++run) {
+            OurEngine oursEngine(scene.bodies);
+            PeerEngine peerEngine;
+            SceneRun ours(oursEngine, scene, smoke);
+            SceneRun peer(peerEngine, scene, smoke);
+            TakeTurns(ours, peer);
+            oursRuns.push_back(ours.Finish());
+            peerRuns.push_back(peer.Finish());
         }
-        {
-            PeerEngine engine;
-            peer = Run(engine, scene, smoke);
-        }
-        const double ratio = peer.medianMs > 0.0 ? ours.medianMs / peer.medianMs : 0.0;
+        const Result& ours = oursRuns.front();
+        const Result& peer = peerRuns.front();
+        const double oursMs = MedianOfRuns(oursRuns);
+        const double peerMs = MedianOfRuns(peerRuns);
+        const double ratio = peerMs > 0.0 ? oursMs / peerMs : 0.0;
         std::printf("scene=%s ours_ms=%.4f peer_ms=%.4f ratio=%.2f floor_pen=%.4f peer_floor_pen=%.4f", scene.name,
-                    ours.medianMs, peer.medianMs, ratio, ours.floorPenetration, peer.floorPenetration);
+                    oursMs, peerMs, ratio, ours.floorPenetration, peer.floorPenetration);
         if (scene.columnHeight > 0) {
             std::printf(" stack_overlap=%.4f peer_stack_overlap=%.4f", ours.stackOverlap, peer.stackOverlap);
         }
-        std::printf(" asleep=%d/%d peer_asleep=%d/%d awake_mean=%.1f peer_awake_mean=%.1f\n", ours.asleep, ours.total,
-                    peer.asleep, peer.total, ours.awakeMean, peer.awakeMean);
-        std::fprintf(stderr, "  %s: ours p99=%.4f ms settled=%d | peer p99=%.4f ms settled=%d\n", scene.name,
-                     ours.p99Ms, ours.settled, peer.p99Ms, peer.settled);
+        std::printf(" asleep=%d/%d peer_asleep=%d/%d awake_mean=%.1f peer_awake_mean=%.1f runs=%d\n", ours.asleep,
+                    ours.total, peer.asleep, peer.total, ours.awakeMean, peer.awakeMean,
+                    static_cast<int>(oursRuns.size()));
+        std::fprintf(stderr, "  %s: ours runs=%s ms p99=%.4f ms settled=%d | peer runs=%s ms p99=%.4f ms settled=%d\n",
+                     scene.name, RunMedians(oursRuns).c_str(), ours.p99Ms, ours.settled, RunMedians(peerRuns).c_str(),
+                     peer.p99Ms, peer.settled);
         if (!ours.finite || ours.total != scene.bodies) {
             std::fprintf(stderr, "  %s: our bodies left the finite range or were not all created\n", scene.name);
+            ++failures;
+        }
+        if (!SameEveryRun(oursRuns, [](const Result& a, const Result& b) {
+                return a.floorPenetration == b.floorPenetration && a.stackOverlap == b.stackOverlap &&
+                       a.awakeMean == b.awakeMean && a.asleep == b.asleep && a.settled == b.settled &&
+                       a.finite == b.finite;
+            })) {
+            std::fprintf(stderr, "  %s: our runs of the scene ended differently\n", scene.name);
             ++failures;
         }
     }

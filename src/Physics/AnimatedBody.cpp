@@ -1,6 +1,7 @@
 #include "Physics/AnimatedBody.h"
 
 #include "Physics/Quaternion.h"
+#include "Physics/RigidBody.h"
 
 namespace Physics {
 
@@ -12,12 +13,14 @@ void AnimatedBody::Reset() {
 }
 
 void AnimatedBody::SetPosition(const Vector4& p) {
+    UnparkSupported();
     matrix.row[3] = {p.x, p.y, p.z, 1.0f};
     UpdateWorldBox();
     moved = 1;
 }
 
 void AnimatedBody::SetOrientation(const Vector4& q) {
+    UnparkSupported();
     moved = 1;
     const Matrix3 r = QuatToRows(q);
     for (int i = 0; i < 3; ++i) {

@@ -81,7 +81,16 @@ void Body::GetPointVelocity(Vector4& out, const Vector4& r) const {
     out = rigid->linearVelocity + Cross(rigid->angularVelocity, r);
 }
 
+void Body::UnparkSupported() {
+    for (SupportNode* n = supportedBy.head; n != nullptr; n = n->next) {
+        n->record->owner->Unpark();
+    }
+}
+
 Geometry* Body::CreateGeometry() {
+    if (kind == kBodyRigid) {
+        static_cast<RigidBody*>(this)->Unpark();
+    }
     Geometry* geometry = simulator->GeometryPool().Take();
     if (geometry == nullptr) {
         simulator->ReportMessage("Run out of Geometries. Increase 'geometriesCount'.\n");
@@ -96,6 +105,9 @@ Geometry* Body::CreateGeometry() {
 }
 
 Sensor* Body::CreateSensor() {
+    if (kind == kBodyRigid) {
+        static_cast<RigidBody*>(this)->Unpark();
+    }
     Sensor* sensor = simulator->SensorPool().Take();
     if (sensor == nullptr) {
         simulator->ReportMessage("Run out of Sensors. Increase 'sensorsCount'.\n");
@@ -152,6 +164,9 @@ void Body::BuildHeaderGeometry() {
 }
 
 void Body::DeriveWorldHeader() {
+    if (kind == kBodyRigid) {
+        static_cast<RigidBody*>(this)->Unpark();
+    }
     for (int k = 0; k < 3; ++k) {
         headerAxes[k] = header.local.row[k] * header.param[k];
         headerAxes[k].w = 0.0f;

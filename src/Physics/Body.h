@@ -71,6 +71,8 @@ public:
     bool WorldBoxCurrent() const;
     bool HasWorldBox() const { return geometries.count > 0 || callbackCollision != 0; }
     void ClearSensorHits();
+    // Unparks the bodies with a support record on this one: they were parked on its rest.
+    void UnparkSupported();
     bool SharesJoint(const Body* other) const;
     // Contacts with a body this one shares a joint with are made only when both allow them.
     void SetCollideWithJointPartners(bool on) { jointedFlags[0] = on ? 1 : 0; }

@@ -61,6 +61,9 @@ int32_t Simulator::TestBreakOff(Body* body, Geometry* geometry, const Vector4& p
 }
 
 RigidBody* Simulator::BreakOffGeometry(Geometry* geometry, Body* body) {
+    if (RigidBody* rigid = RigidSide(body)) {
+        rigid->Unpark();
+    }
     int count = 0;
     bool onBody = false;
     for (const Geometry* g = body->geometries.head; g != nullptr; g = g->next) {

@@ -397,9 +397,11 @@ void ConstraintRow::SolveLinearMotor(Simulator* simulator) {
         return;
     }
     if (a != nullptr) {
+        a->Unpark();
         a->linearVelocity += axis * (lambda * a->inverseMass);
     }
     if (b != nullptr) {
+        b->Unpark();
         b->linearVelocity -= axis * (lambda * b->inverseMass);
     }
 }

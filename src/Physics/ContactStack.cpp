@@ -184,15 +184,20 @@ void Simulator::UpdateStacks() {
                 break;
             }
         }
+        // A stack that is not all asleep is rebuilt and solved: every body of it takes part.
+        if (s->allAsleep == 0) {
+            for (StackNode* n = s->firstNode; n != nullptr; n = n->next) {
+                n->body->Unpark();
+            }
+        }
     }
     for (ContactStack* s = stacks_.head; s != nullptr; s = s->next) {
         if (s->allAsleep == 0) {
             activeStacks_.Append(s);
         }
     }
-    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
-    for (IntrusiveList<RigidBody>* list : lists) {
-        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr; r = r->tickNext) {
             StackNode* node = r->stackNode;
             if (node == nullptr || node->supportOnly != 0) {
                 continue;
@@ -246,6 +251,7 @@ void Simulator::SolveStacks() {
         ContactStack* next = s->next;
         if (s->nodeCount <= 1) {
             if (StackNode* only = s->firstNode) {
+                only->body->Unpark();
                 s->RemoveNode(only);
                 if (only->supportOnly == 0) {
                     grounded_.AppendNode(only);

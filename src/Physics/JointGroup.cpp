@@ -33,6 +33,9 @@ void ForEachRigid(const JointGroup& group, F&& f) {
 } // namespace
 
 void JointGroup::AddBody(Body* body) {
+    if (RigidBody* rigid = RigidSide(body)) {
+        rigid->Unpark();
+    }
     body->jointGroup = this;
     body->groupNext = nullptr;
     body->groupPrev = bodyTail;
@@ -94,7 +97,13 @@ void JointGroup::SleepAll(bool checkSupports) {
 }
 
 void JointGroup::WakeAll() {
-    ForEachRigid(*this, [](RigidBody* r) { r->sleepState = kAwake; });
+    ForEachRigid(*this, [](RigidBody* r) {
+        if (r->IsAsleep()) {
+            r->UnparkSupported();
+        }
+        r->Unpark();
+        r->sleepState = kAwake;
+    });
 }
 
 void JointGroup::BuildRows(int32_t& iterations) {
@@ -167,6 +176,7 @@ void Joint::RunControllers(float subStep) {
 }
 
 void RigidBody::EnterStackSolve() {
+    Unpark();
     if (stackNode == nullptr) {
         return;
     }

@@ -6,6 +6,7 @@
 #include "Physics/Simulator.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace Physics {
 
@@ -25,7 +26,53 @@ void RigidBody::Reset() {
     kind = kBodyRigid;
 }
 
+void RigidBody::UnparkFromTick() { simulator->Unpark(this); }
+
+bool RigidBody::CanPark() const {
+    const auto zero = [](const Vector4& v) {
+        static const Vector4 kZero{};
+        return std::memcmp(&v, &kZero, sizeof(v)) == 0;
+    };
+    const float zeroSpeed = 0.0f;
+    if (sleepState != kAsleep || pushedThisTick != 0 || pushedLastTick != 0 || stepped != 1 || ratePending != 0 ||
+        historyClear == 0 || linearCorrectionCount != 0 || angularCorrectionCount != 0 || sensors.count != 0 ||
+        controllers.head != nullptr || jointGroup != nullptr || jointCount != 0 ||
+        std::memcmp(&speed, &zeroSpeed, sizeof(speed)) != 0) {
+        return false;
+    }
+    if (HasWorldBox() && !WorldBoxCurrent()) {
+        return false;
+    }
+    // What the passes over a sleeping body set to zero is zero already, bit for bit.
+    if (!zero(forceSum) || !zero(torqueSum) || !zero(linearCorrectionSum) || !zero(angularCorrectionSum) ||
+        !zero(gravityForce) || !zero(controllerForceSum) || !zero(controllerTorqueSum) || !zero(linearVelocity) ||
+        !zero(angularVelocity) || !zero(quaternionRate) || !zero(angularMomentum)) {
+        return false;
+    }
+    if (AnyComponentAtLeast(storedForce, 1e-6f) || AnyComponentAtLeast(storedTorque, 1e-6f) || IsMoving()) {
+        return false;
+    }
+    // The stack pass would wake a sleeping body with fewer than two supports, and look again at
+    // any on a body that is not at rest.
+    if (stackNode != nullptr && stackNode->supportOnly == 0) {
+        int count = 0;
+        for (const SupportRecord& r : supports) {
+            if (r.InUse()) {
+                if (!r.IsSupportResting()) {
+                    return false;
+                }
+                ++count;
+            }
+        }
+        if (count < 2) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void RigidBody::SetMass(float m) {
+    Unpark();
     // A zero, negative or non-finite mass would turn every later force step into NaN.
     if (!(m > 0.0f) || !std::isfinite(m)) {
         return;
@@ -35,20 +82,29 @@ void RigidBody::SetMass(float m) {
 }
 
 void RigidBody::SetInertia(const Vector4& d) {
+    Unpark();
     inertia = Matrix3::Diagonal(d.x, d.y, d.z);
     Invert(inertia, inverseInertia);
 }
 
-void RigidBody::SetLinearDamping(float d) { linearDamping = std::fabs(d); }
+void RigidBody::SetLinearDamping(float d) {
+    Unpark();
+    linearDamping = std::fabs(d);
+}
 
-void RigidBody::SetAngularDamping(float d) { angularDamping = std::fabs(d); }
+void RigidBody::SetAngularDamping(float d) {
+    Unpark();
+    angularDamping = std::fabs(d);
+}
 
 void RigidBody::SetPosition(const Vector4& p) {
+    Unpark();
     position = p;
     Wake();
 }
 
 void RigidBody::SetOrientation(const Vector4& q) {
+    Unpark();
     SettleRate();
     orientation = q;
     rotation = QuatToRows(q);
@@ -69,6 +125,7 @@ void RigidBody::SetAngularMomentum(const Vector4& L) {
 }
 
 void RigidBody::SetForceAtPoint(const Vector4& f, const Vector4& p) {
+    Unpark();
     storedForce = f;
     storedTorque = Cross(p - position, f);
     if (AnyComponentAtLeast(f, 1e-6f)) {
@@ -77,6 +134,7 @@ void RigidBody::SetForceAtPoint(const Vector4& f, const Vector4& p) {
 }
 
 void RigidBody::SetTorque(const Vector4& t) {
+    Unpark();
     storedTorque = t;
     if (AnyComponentAtLeast(t, 1e-6f)) {
         Wake();
@@ -91,6 +149,7 @@ void RigidBody::ApplyImpulseAtPoint(const Vector4& j, const Vector4& p) {
 }
 
 Controller* RigidBody::CreateController(ControllerCallback* callback, int32_t period) {
+    Unpark();
     Controller* c = simulator->ControllerPool().Take();
     if (c == nullptr) {
         simulator->ReportMessage("Run out of Controllers. Increase 'constraintSetsCount'.\n");
@@ -184,6 +243,7 @@ void RigidBody::UpdateDerivedState() {
 }
 
 void RigidBody::StoreAngularMomentum(const Vector4& L) {
+    Unpark();
     angularMomentum = L;
     angularVelocity = L * worldInverseInertia;
     ratePending = 1;
@@ -208,12 +268,17 @@ void RigidBody::GatherForces() {
 }
 
 void RigidBody::Wake() {
+    // Bodies resting on this one were parked on its rest.
+    if (sleepState == kAsleep) {
+        UnparkSupported();
+    }
     sleepState = kAwake;
     restCounter = 0;
     TakeWakeSnapshot();
 }
 
 void RigidBody::TakeWakeSnapshot() {
+    Unpark();
     snapshotPosition = position;
     snapshotOrientation = orientation;
     snapshotLinearVelocity = linearVelocity;
@@ -222,6 +287,7 @@ void RigidBody::TakeWakeSnapshot() {
 }
 
 void RigidBody::Sleep() {
+    Unpark();
     sleepState = kAsleep;
     ClearMotion();
 }
@@ -269,12 +335,14 @@ int32_t RigidBody::KeepAsleep() {
 }
 
 int32_t RigidBody::ApplyImpulse(const Vector4& j, const Vector4& r) {
+    Unpark();
     linearVelocity += j * inverseMass;
     StoreAngularMomentum(angularMomentum + Cross(r, j));
     return 1;
 }
 
 void RigidBody::ApplyVelocityCorrection() {
+    Unpark();
     if (linearCorrectionCount > 0) {
         linearVelocity += linearCorrectionSum * (1.0f / static_cast<float>(linearCorrectionCount));
     }
@@ -283,6 +351,7 @@ void RigidBody::ApplyVelocityCorrection() {
 }
 
 void RigidBody::ApplyMomentumCorrection() {
+    Unpark();
     if (angularCorrectionCount > 0) {
         StoreAngularMomentum(angularMomentum +
                              angularCorrectionSum * (1.0f / static_cast<float>(angularCorrectionCount)));

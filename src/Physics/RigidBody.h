@@ -29,7 +29,10 @@ public:
     void SetInertia(const Vector4& diagonal);
     void SetLinearDamping(float d);
     void SetAngularDamping(float d);
-    void SetGravityEnabled(bool on) { gravityEnabled = on ? 1 : 0; }
+    void SetGravityEnabled(bool on) {
+        Unpark();
+        gravityEnabled = on ? 1 : 0;
+    }
 
     // Pose and motion.
     void SetPosition(const Vector4& p);
@@ -69,6 +72,18 @@ public:
 
     // Wake and sleep primitives.
     void Wake();
+    // Puts a parked body back into the tick's passes; whatever writes to a body, or may make a
+    // pass do something to it, calls this first.
+    void Unpark() {
+        if (parked != 0) {
+            UnparkFromTick();
+        }
+    }
+    void UnparkFromTick();
+    // True while every pass of a tick would leave the body exactly as it is: asleep, unpushed,
+    // its box current, every sum a pass clears already zero, and its supports (when the stack
+    // pass looks at them) two or more, all on bodies at rest.
+    bool CanPark() const;
     void TakeWakeSnapshot();
     void Sleep();
     void ClearMotion();
@@ -103,10 +118,16 @@ public:
     // Gives back what only a RigidBody holds (controllers, stack node, own supports).
     void Release();
 
-    // What every tick reads or writes of a body, asleep or awake, kept together: a world of
-    // sleeping bodies is walked several times a tick and costs what these lines cost.
+    // What every tick reads or writes of a body it works on, kept together.
     RigidBody* next = nullptr;
     RigidBody* prev = nullptr;
+    // The tick's own list of the bodies it works on, in the order of the enabled list: a parked
+    // body is out of it.
+    RigidBody* tickNext = nullptr;
+    RigidBody* tickPrev = nullptr;
+    uint64_t listOrder = 0;    // grows along the enabled list
+    uint32_t parkedAtPass = 0; // the velocity pass count when it was parked
+    uint8_t parked = 0;
     uint8_t inUse = 0;
     uint8_t ratePending = 0;
     // Set while both velocity histories hold only zeros, so a sleeping body does not clear them each tick.

@@ -41,6 +41,7 @@ void SupportRecord::Update() {
 }
 
 int32_t RigidBody::AddSupport(const SupportRecord& from) {
+    Unpark();
     if (stackNode == nullptr) {
         return CreateStackNode(from);
     }
@@ -96,6 +97,7 @@ int32_t RigidBody::AddSupport(const SupportRecord& from) {
 }
 
 int32_t RigidBody::CreateStackNode(const SupportRecord& from) {
+    Unpark();
     StackNode* node = TakeNode(this, 0);
     if (node == nullptr) {
         return 0;
@@ -137,6 +139,7 @@ int32_t RigidBody::CreateStackNode(const SupportRecord& from) {
 }
 
 int32_t RigidBody::JoinAsSupport(ContactStack* stack) {
+    Unpark();
     StackNode* node = TakeNode(this, 1);
     if (node == nullptr) {
         return 0;
@@ -146,6 +149,7 @@ int32_t RigidBody::JoinAsSupport(ContactStack* stack) {
 }
 
 void RigidBody::ReleaseStackNode() {
+    Unpark();
     if (stackNode == nullptr) {
         return;
     }
@@ -199,6 +203,7 @@ int32_t RigidBody::BuildSupportRows(bool addAll) {
         Vector4 ownPoint;
         Vector4 supPoint;
     };
+    Unpark();
     Kept kept[kSupportSlots];
     int n = 0;
     for (int i = 0; i < kSupportSlots; ++i) {

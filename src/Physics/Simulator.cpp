@@ -175,6 +175,7 @@ RigidBody* Simulator::TakeRigid(Pool<RigidBody>& pool, bool particle) {
     body->Reset();
     (particle ? enabledParticles_ : enabledRigid_).Append(body);
     body->isParticle = particle ? 1 : 0;
+    JoinTick(body);
     body->id = particle ? desc_.rigidBodiesCount + desc_.animatedBodiesCount + pool.IndexOf(body) : pool.IndexOf(body);
     body->simulator = this;
     return body;
@@ -206,12 +207,17 @@ void Simulator::ReleaseAnimated(AnimatedBody* body) {
 }
 
 void Simulator::ReleaseRigid(RigidBody* body) {
-    body->ReleaseContents();
-    body->Release();
+    // Out of its lists first: a body unparked while this one is taken apart looks for its place
+    // along them.
     IntrusiveList<RigidBody>& list = body->isParticle != 0
                                          ? (body->enabled != 0 ? enabledParticles_ : disabledParticles_)
                                          : (body->enabled != 0 ? enabledRigid_ : disabledRigid_);
+    if (body->enabled != 0) {
+        LeaveTick(body);
+    }
     list.Unlink(body);
+    body->ReleaseContents();
+    body->Release();
     (body->isParticle != 0 ? particlePool_ : rigidPool_).Return(body);
 }
 
@@ -302,8 +308,95 @@ void Simulator::MoveBodyToList(Body* body, bool enable) {
     auto* rigid = static_cast<RigidBody*>(body);
     IntrusiveList<RigidBody>& enabledList = rigid->isParticle != 0 ? enabledParticles_ : enabledRigid_;
     IntrusiveList<RigidBody>& disabledList = rigid->isParticle != 0 ? disabledParticles_ : disabledRigid_;
+    if (!enable) {
+        LeaveTick(rigid);
+    }
     (enable ? disabledList : enabledList).Unlink(rigid);
     (enable ? enabledList : disabledList).Append(rigid);
+    if (enable) {
+        JoinTick(rigid);
+    }
+}
+
+void Simulator::JoinTick(RigidBody* body) {
+    body->listOrder = ++listOrder_;
+    body->parked = 0;
+    TickList& list = TickListOf(body);
+    body->tickNext = nullptr;
+    body->tickPrev = list.tail;
+    if (list.tail != nullptr) {
+        list.tail->tickNext = body;
+    } else {
+        list.head = body;
+    }
+    list.tail = body;
+}
+
+void Simulator::LeaveTick(RigidBody* body) {
+    if (body->parked != 0) {
+        CountMissedPasses(body);
+        return;
+    }
+    TickList& list = TickListOf(body);
+    (body->tickPrev != nullptr ? body->tickPrev->tickNext : list.head) = body->tickNext;
+    (body->tickNext != nullptr ? body->tickNext->tickPrev : list.tail) = body->tickPrev;
+    body->tickNext = nullptr;
+    body->tickPrev = nullptr;
+}
+
+void Simulator::CountMissedPasses(RigidBody* body) {
+    // The one under way counts only if it is past the body's place.
+    uint32_t missed = velocityPasses_ - body->parkedAtPass;
+    if (integrating_ != nullptr) {
+        const bool ahead = body->isParticle != integrating_->isParticle ? body->isParticle != 0
+                                                                        : body->listOrder > integrating_->listOrder;
+        missed -= ahead ? 1u : 0u;
+    }
+    body->stepsSinceWake += static_cast<int32_t>(missed);
+    body->parked = 0;
+}
+
+void Simulator::Unpark(RigidBody* body) {
+    CountMissedPasses(body);
+
+    // Its place is after the nearest earlier body of the enabled list that is not parked. That is
+    // looked for from both ends at once: back along the enabled list, a short walk when few
+    // bodies are parked, and back along the tick's list, a short one when most are.
+    TickList& list = TickListOf(body);
+    RigidBody* back = body->prev;
+    RigidBody* tick = list.tail;
+    RigidBody* after = nullptr;
+    while (back != nullptr && tick != nullptr) {
+        if (back->parked == 0) {
+            after = back;
+            break;
+        }
+        if (tick->listOrder < body->listOrder) {
+            after = tick;
+            break;
+        }
+        back = back->prev;
+        tick = tick->tickPrev;
+    }
+    body->tickPrev = after;
+    body->tickNext = after != nullptr ? after->tickNext : list.head;
+    (body->tickNext != nullptr ? body->tickNext->tickPrev : list.tail) = body;
+    (after != nullptr ? after->tickNext : list.head) = body;
+}
+
+void Simulator::ParkIdleBodies() {
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr;) {
+            RigidBody* following = r->tickNext;
+            r->SettleRate();
+            if (r->CanPark()) {
+                LeaveTick(r);
+                r->parked = 1;
+                r->parkedAtPass = velocityPasses_;
+            }
+            r = following;
+        }
+    }
 }
 
 int32_t Simulator::Step(float dt, int32_t n, StepStats* stats) {
@@ -326,10 +419,11 @@ int32_t Simulator::Step(float dt, int32_t n, StepStats* stats) {
             Tick();
         }
     }
-    // Between steps every body's fields read as if each store had updated them at once.
-    const IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &disabledRigid_, &enabledParticles_,
-                                               &disabledParticles_};
-    for (const IntrusiveList<RigidBody>* list : lists) {
+    // Between steps every body's fields read as if each store had updated them at once; a parked
+    // body has nothing pending. Bodies left with nothing to do are parked here.
+    ParkIdleBodies();
+    const IntrusiveList<RigidBody>* disabled[] = {&disabledRigid_, &disabledParticles_};
+    for (const IntrusiveList<RigidBody>* list : disabled) {
         for (RigidBody* r = list->head; r != nullptr; r = r->next) {
             r->SettleRate();
         }
@@ -385,10 +479,10 @@ void Simulator::ClearAllSensorHits() {
     for (AnimatedBody* a = enabledAnimated_.head; a != nullptr; a = a->next) {
         a->ClearSensorHits();
     }
-    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+    for (RigidBody* p = ticking_[1].head; p != nullptr; p = p->tickNext) {
         p->ClearSensorHits();
     }
-    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+    for (RigidBody* r = ticking_[0].head; r != nullptr; r = r->tickNext) {
         r->ClearSensorHits();
     }
 }
@@ -396,12 +490,12 @@ void Simulator::ClearAllSensorHits() {
 void Simulator::UpdateWorldBoxes() {
     // A sleeping body that nothing has moved keeps its box; a setter, a push or a wake shows as a
     // changed pose and the box is computed again.
-    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
+    for (RigidBody* r = ticking_[0].head; r != nullptr; r = r->tickNext) {
         if (!(r->IsAsleep() && r->WorldBoxCurrent())) {
             r->UpdateWorldBox();
         }
     }
-    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
+    for (RigidBody* p = ticking_[1].head; p != nullptr; p = p->tickNext) {
         if (!(p->IsAsleep() && p->WorldBoxCurrent())) {
             p->UpdateWorldBox();
         }
@@ -414,23 +508,23 @@ void Simulator::UpdateWorldBoxes() {
 }
 
 void Simulator::ClearForceSums() {
-    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
-        r->forceSum = Vector4();
-        r->torqueSum = Vector4();
-    }
-    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
-        p->forceSum = Vector4();
-        p->torqueSum = Vector4();
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr; r = r->tickNext) {
+            r->forceSum = Vector4();
+            r->torqueSum = Vector4();
+        }
     }
 }
 
 void Simulator::IntegrateVelocities() {
-    for (RigidBody* r = enabledRigid_.head; r != nullptr; r = r->next) {
-        r->IntegrateVelocity(subStep_);
+    ++velocityPasses_;
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr; r = r->tickNext) {
+            integrating_ = r;
+            r->IntegrateVelocity(subStep_);
+        }
     }
-    for (RigidBody* p = enabledParticles_.head; p != nullptr; p = p->next) {
-        p->IntegrateVelocity(subStep_);
-    }
+    integrating_ = nullptr;
 }
 
 void Simulator::ResetStackFlags() {
@@ -440,9 +534,8 @@ void Simulator::ResetStackFlags() {
 }
 
 void Simulator::IntegratePositions() {
-    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
-    for (IntrusiveList<RigidBody>* list : lists) {
-        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr; r = r->tickNext) {
             r->stepped = 1;
             if (r->IsAsleep()) {
                 continue;

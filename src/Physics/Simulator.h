@@ -156,6 +156,9 @@ public:
     // Moves a body between the enabled and disabled lists of its kind.
     void MoveBodyToList(Body* body, bool enable);
 
+    // Puts a parked body back into the tick's list at its place; RigidBody::Unpark calls it.
+    void Unpark(RigidBody* body);
+
     // Contact hand-off: the one-shot response, then supports or a push-out.
     void HandleContact(Body* a, Body* b, ConstraintRow& row);
     void SeparateContact(Body* a, Body* b, const ConstraintRow& row);
@@ -218,6 +221,18 @@ private:
     void IntegratePositions();
     void JointPostStep();
     void Lap(int phase);
+    // The tick's lists: a body joins at the tail when it enters an enabled list, leaves with it,
+    // is parked at the end of a step when it can be, and comes back at its place when unparked.
+    struct TickList {
+        RigidBody* head = nullptr;
+        RigidBody* tail = nullptr;
+    };
+    TickList& TickListOf(const RigidBody* body) { return ticking_[body->isParticle != 0 ? 1 : 0]; }
+    void JoinTick(RigidBody* body);
+    void LeaveTick(RigidBody* body);
+    // Adds the velocity passes a parked body missed to its steps since waking and ends its parking.
+    void CountMissedPasses(RigidBody* body);
+    void ParkIdleBodies();
     static void FillReport(ContactReport& report, Body* a, Body* b, int32_t codeA, int32_t codeB,
                            const ConstraintRow& row);
 
@@ -242,6 +257,12 @@ private:
     IntrusiveList<RigidBody> enabledParticles_;
     IntrusiveList<RigidBody> disabledParticles_;
     IntrusiveList<ContactStack> stacks_;
+    TickList ticking_[2]; // enabled rigid bodies, enabled particles
+    uint64_t listOrder_ = 0;
+    // Velocity passes run so far, and the body the one under way is at: a parked body's count of
+    // steps since waking catches up with the passes it missed when it is unparked.
+    uint32_t velocityPasses_ = 0;
+    const RigidBody* integrating_ = nullptr;
 
     AnimatedBody worldBody_;
     Vector4 gravity_;

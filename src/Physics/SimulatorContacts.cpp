@@ -47,10 +47,7 @@ void Simulator::CollidePairs() {
         if (ra == nullptr && rb == nullptr) {
             continue;
         }
-        const int32_t value = groups_.Get(a->group, b->group);
-        if (value == 0) {
-            continue;
-        }
+        // Pairs at rest are passed over first: in a sleeping world nearly every pair is one.
         if (ra == nullptr || rb == nullptr) {
             const RigidBody* rigid = ra != nullptr ? ra : rb;
             const auto* animated = static_cast<const AnimatedBody*>(ra != nullptr ? b : a);
@@ -64,6 +61,17 @@ void Simulator::CollidePairs() {
             if (ra->IsAsleep() && rb->IsAsleep() && ra->pushedLastTick == 0 && rb->pushedLastTick == 0) {
                 continue;
             }
+        }
+        const int32_t value = groups_.Get(a->group, b->group);
+        if (value == 0) {
+            continue;
+        }
+        // Something on the other side moves: a parked body here may be pushed or woken.
+        if (ra != nullptr) {
+            ra->Unpark();
+        }
+        if (rb != nullptr) {
+            rb->Unpark();
         }
         // Pairs for a pair callback are never tested; no such callback exists.
         if (a->callbackCollision != 0 || b->callbackCollision != 0) {
@@ -110,6 +118,7 @@ void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row) {
     if (ra != nullptr && rb != nullptr && rb->isParticle != 0) {
         row.Prepare(false, false);
         ApplyContactImpulse(a, b, row, 1, 1.0f);
+        rb->Unpark();
         rb->position -= row.normal * row.depth;
         return;
     }
@@ -152,9 +161,11 @@ void Simulator::HandleContact(Body* a, Body* b, ConstraintRow& row) {
 
 void Simulator::SeparateContact(Body* a, Body* b, const ConstraintRow& row) {
     if (RigidBody* ra = RigidSide(a)) {
+        ra->Unpark();
         ra->position += row.normal * row.depth;
         ra->pushedThisTick = 1;
     } else if (RigidBody* rb = RigidSide(b)) {
+        rb->Unpark();
         rb->position -= row.normal * row.depth;
         rb->pushedThisTick = 1;
     }

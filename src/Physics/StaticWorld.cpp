@@ -296,17 +296,16 @@ void Simulator::CollideStaticWorld() {
     worldBody_.geometries.count = 1;
     const Matrix4 identity = Matrix4::Identity();
 
-    IntrusiveList<RigidBody>* lists[] = {&enabledRigid_, &enabledParticles_};
     // With no callback and nothing in the tree no body can find a triangle: the pass is skipped.
     const TriangleTree& staticTree = broadphase_.GetTriangleTree();
     const bool anyStatic =
         triangleQueryCallback_ != nullptr || !staticTree.root.triangles.empty() || !staticTree.nodes.empty();
-    for (IntrusiveList<RigidBody>* list : lists) {
+    for (TickList& list : ticking_) {
         if (!anyStatic) {
             break;
         }
         // Bodies appended during the pass are visited too.
-        for (RigidBody* body = list->head; body != nullptr; body = body->next) {
+        for (RigidBody* body = list.head; body != nullptr; body = body->tickNext) {
             if (body->IsAsleep() && body->pushedLastTick == 0) {
                 continue;
             }
@@ -386,8 +385,8 @@ void Simulator::CollideStaticWorld() {
         }
     }
 
-    for (IntrusiveList<RigidBody>* list : lists) {
-        for (RigidBody* r = list->head; r != nullptr; r = r->next) {
+    for (TickList& list : ticking_) {
+        for (RigidBody* r = list.head; r != nullptr; r = r->tickNext) {
             r->pushedLastTick = r->pushedThisTick;
             r->pushedThisTick = 0;
         }

@@ -24,6 +24,7 @@ void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const Suppor
     record.depth = from.depth;
     record.ownerMaterial = from.ownerMaterial;
     record.supporterMaterial = from.supporterMaterial;
+    owner->Unpark();
     record.owner = owner;
     record.stamp = owner->simulator->GetStepCount();
     record.supportClass =
@@ -46,6 +47,9 @@ void SupportRecord::Assign(SupportRecord& record, RigidBody* owner, const Suppor
 }
 
 void SupportRecord::Release() {
+    if (owner != nullptr) {
+        owner->Unpark();
+    }
     if (supporter != nullptr) {
         SupportList& list = supporter->supportedBy;
         if (node.prev != nullptr) {

@@ -531,7 +531,8 @@ TEST(Broadphase, SleepingWorldIsNotResortedButSeesEveryChange) {
     const Case cases[] = {
         // Moved to x = 2.5: its box spans 2..3 and meets box 1 (2.5..3.5).
         {"teleported by a setter", Change::Setter, {2.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
-        // The same move written straight into the pose, as the contact pass pushes a body, asleep.
+        // The same move written straight into the pose, as the contact pass pushes a body, asleep
+        // (unparking it first, as every writer does).
         {"moved while asleep", Change::PositionWhileAsleep, {2.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
         // Grown to 6 x 1 x 1 about x = 0: its box spans -3..3.
         {"bounds rebuilt while asleep", Change::BoundsWhileAsleep, {-3.0f, -0.5f, -0.5f}, {3.0f, 0.5f, 0.5f}, {{0, 1}}},
@@ -557,7 +558,10 @@ TEST(Broadphase, SleepingWorldIsNotResortedButSeesEveryChange) {
 
         switch (c.change) {
         case Change::Setter: box0->SetPosition({2.5f, 0.0f, 0.0f}); break;
-        case Change::PositionWhileAsleep: box0->position = {2.5f, 0.0f, 0.0f}; break;
+        case Change::PositionWhileAsleep:
+            box0->Unpark();
+            box0->position = {2.5f, 0.0f, 0.0f};
+            break;
         case Change::BoundsWhileAsleep:
             box0->FirstGeometry()->SetBox(6.0f, 1.0f, 1.0f);
             box0->UpdateBounds();

@@ -261,3 +261,104 @@ TEST(RestDetection, RestCounterLooksAtTheTenStepMeansOnceTheBodyMoves) {
         EXPECT_EQ(body->restCounter, c.counts ? 6 : 0);
     }
 }
+
+namespace {
+
+class IdleController final : public ControllerCallback {
+public:
+    void OnTick(Controller*, float) override {}
+};
+
+SimulatorDesc TenBodies() {
+    SimulatorDesc desc = GameDesc();
+    desc.rigidBodiesCount = 10;
+    return desc;
+}
+
+// Boxes asleep on a floor: two alone, one on another, one with a ray and one with a controller.
+struct SleepingBoxes {
+    World world{TenBodies(), &kGameGravity};
+    AnimatedBody* floor = nullptr;
+    RigidBody* lone = nullptr;
+    RigidBody* far = nullptr;
+    RigidBody* bottom = nullptr;
+    RigidBody* top = nullptr;
+    RigidBody* withRay = nullptr;
+    RigidBody* driven = nullptr;
+    IdleController idle;
+
+    SleepingBoxes() {
+        floor = world->CreateAnimatedBody();
+        floor->CreateGeometry()->SetBox(40.0f, 40.0f, 1.0f);
+        floor->UpdateBounds();
+        floor->SetPosition({0.0f, 0.0f, -0.5f});
+        lone = Box(0.0f, 0.0f, 0.505f);
+        far = Box(6.0f, 0.0f, 0.505f);
+        bottom = Box(0.0f, 6.0f, 0.505f);
+        top = Box(0.0f, 6.0f, 1.515f);
+        withRay = Box(-6.0f, 0.0f, 0.505f);
+        withRay->CreateSensor()->SetRay({0.0f, 0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f, 0.0f});
+        driven = Box(0.0f, -6.0f, 0.505f);
+        driven->CreateController(&idle, 0);
+        for (int i = 0; i < 600; ++i) {
+            world->Step(kTick, 1, nullptr);
+        }
+    }
+
+    RigidBody* Box(float x, float y, float z) {
+        RigidBody* b = world->CreateRigidBody();
+        b->CreateGeometry()->SetBox(1.0f, 1.0f, 1.0f);
+        b->SetInertia({1.0f / 6.0f, 1.0f / 6.0f, 1.0f / 6.0f, 0.0f});
+        b->UpdateBounds();
+        b->SetPosition({x, y, z});
+        return b;
+    }
+};
+
+} // namespace
+
+TEST(RestDetection, SleepingBodiesParkUntilSomethingReachesThem) {
+    {
+        SleepingBoxes s;
+        for (RigidBody* b : {s.lone, s.far, s.bottom, s.top, s.withRay, s.driven}) {
+            ASSERT_TRUE(b->IsAsleep()) << "box " << b->GetId();
+        }
+        for (RigidBody* b : {s.lone, s.far, s.bottom, s.top}) {
+            EXPECT_TRUE(b->parked != 0) << "box " << b->GetId();
+        }
+        // A ray is cast and a controller called on every tick, asleep or not.
+        EXPECT_FALSE(s.withRay->parked != 0);
+        EXPECT_FALSE(s.driven->parked != 0);
+    }
+    struct Case {
+        const char* name;
+        void (*reach)(SleepingBoxes& s);
+        bool lone, far, bottom, top; // unparked by it
+    };
+    const Case cases[] = {
+        {"a setter", [](SleepingBoxes& s) { s.lone->SetPosition(s.lone->GetPosition()); }, true, false, false, false},
+        {"an impulse",
+         [](SleepingBoxes& s) {
+             s.lone->ApplyImpulse({0.1f, 0.0f, 0.0f, 0.0f}, Vector4());
+         },
+         true, false, false, false},
+        {"its bounds rebuilt", [](SleepingBoxes& s) { s.far->UpdateBounds(); }, false, true, false, false},
+        // The box on top rested on a body at rest: it is looked at again when that one wakes.
+        {"its support woken", [](SleepingBoxes& s) { s.bottom->Wake(); }, false, false, true, true},
+        {"the top woken", [](SleepingBoxes& s) { s.top->Wake(); }, false, false, false, true},
+        {"the floor moved",
+         [](SleepingBoxes& s) {
+             s.floor->SetPosition({0.0f, 0.0f, -0.5f});
+         },
+         true, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SleepingBoxes s;
+        c.reach(s);
+        EXPECT_EQ(s.lone->parked == 0, c.lone);
+        EXPECT_EQ(s.far->parked == 0, c.far);
+        EXPECT_EQ(s.bottom->parked == 0, c.bottom);
+        EXPECT_EQ(s.top->parked == 0, c.top);
+    }
+}
