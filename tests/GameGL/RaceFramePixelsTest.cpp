@@ -1,7 +1,9 @@
 // The race frame drawn the quick way (fixed-function programs made for the states of each draw) is
 // the picture the frame drew before (one general fixed-function program): the same race at the same
-// fixed time and seed, both ways, read back at the same turn. Each is drawn in a process of its own, as the program draws one race a run.
-// The game started a second time in one process draws that race as the first start did.
+// fixed time and seed, both ways, read back at the same turn. And the renderer's light factor (the
+// gloom's) reaches the level's lit solids: the same frame at three factors. Each is drawn in a
+// process of its own, as the program draws one race a run. The game started a second time in one
+// process draws that race as the first start did.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "Core/PKernel.h"
@@ -32,7 +35,9 @@ constexpr int kUp = 0xC8;
 // Two seconds into the race with the throttle held: the car is under way, so the speed blur smears.
 constexpr int kShotTurn = 120;
 
+// The light factor is the demo race's unless a test sets another.
 constexpr const char* kMainScript = R"(StartFrameShot()
+SetLightCoeff(%LIGHT%)
 SetPlayerName("coupe_t")
 InitPlayer()
 InitLevel("level1")
@@ -71,23 +76,40 @@ int StartFrameShot(lua_State*) {
     return 0;
 }
 
-Shot DrawRace(bool before) {
+struct Race {
+    bool before = false; // one general fixed-function program, the back buffer copied
+    float light = 1.0f;  // the renderer's light factor
+    bool post = true;    // the post passes and the speed blur
+    bool lamps = true;   // level 1's lamp posts, whose point lights the factor does not scale
+};
+
+Shot DrawRace(const Race& race) {
     Shot shot;
     ScriptHarness::GameRoot root("");
-    EXPECT_TRUE(ProgramHarness::MakeDemoRoot(root.Path()));
-    std::ofstream(root.Path() / "Data/Scripts/main.lua") << kMainScript;
-    // The post passes on at the demo's size, the speed blur with them.
-    std::ofstream(root.Path() / "config.cfg", std::ios::app) << "bloom = 1\r\nblur = 1\r\n";
+    const std::filesystem::path level = root.Path() / "level1.txt";
+    {
+        std::ifstream in(ProgramHarness::kLevel1Text);
+        std::ofstream out(level);
+        for (std::string line; std::getline(in, line);)
+            if (race.lamps || line.rfind("object lamp", 0) != 0) out << line << "\n";
+    }
+    EXPECT_TRUE(ProgramHarness::MakeDemoRoot(root.Path(), level));
+    std::string script = kMainScript;
+    script.replace(script.find("%LIGHT%"), 7, std::to_string(race.light));
+    std::ofstream(root.Path() / "Data/Scripts/main.lua") << script;
+    // The post passes at the demo's size, the speed blur with them.
+    std::ofstream(root.Path() / "config.cfg", std::ios::app)
+        << (race.post ? "bloom = 1\r\nblur = 1\r\n" : "bloom = 0\r\nblur = 0\r\n");
     const ScriptFunctionEntry probe[] = {{"StartFrameShot", StartFrameShot}};
     RegisterScriptTable(ScriptTable::Library, probe);
     CPSettingsManager::ResetDefaults();
     AppActive = true;
     setenv("VASTREL_FRAME_DT", "0.0166667", 1);
     Platform::GlFramePath path;
-    if (before) path.fixedVariants = false;
+    if (race.before) path.fixedVariants = false;
     Platform::SetGlFramePath(path);
-    CPBloom::SetCopyBackBuffer(before);
-    CPBloom::SetBlurComposite(before);
+    CPBloom::SetCopyBackBuffer(race.before);
+    CPBloom::SetBlurComposite(race.before);
     g_shot = &shot;
     const RunResult result = ProgramHarness::RunApplication(ProgramHarness::SdlPlatform(ProgramHarness::Device::Gl));
     g_shot = nullptr;
@@ -100,13 +122,13 @@ Shot DrawRace(bool before) {
 
 // The race drawn in a process of its own, as the program draws it once per run; the shot comes back
 // through a file.
-Shot DrawRaceAlone(bool before) {
+Shot DrawRaceAlone(const Race& race) {
     Shot shot;
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("vastrel-race-frame-" + std::to_string(getpid()) + ".raw");
     const pid_t pid = fork();
     if (pid == 0) {
-        const Shot drawn = DrawRace(before);
+        const Shot drawn = DrawRace(race);
         std::ofstream out(file, std::ios::binary);
         const int32_t head[3] = {drawn.width, drawn.height, 0};
         out.write(reinterpret_cast<const char*>(head), sizeof head);
@@ -157,8 +179,8 @@ int PixelsOff(const Shot& before, const Shot& after) {
 
 TEST(RaceFramePixelsTest, TheQuickFrameDrawsThePictureTheCopyingFrameDrew) {
     if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
-    const Shot before = DrawRaceAlone(true);
-    const Shot after = DrawRaceAlone(false);
+    const Shot before = DrawRaceAlone({.before = true});
+    const Shot after = DrawRaceAlone({});
     // For a look at the two frames.
     const std::filesystem::path out = std::filesystem::path(VASTREL_BINARY_DIR) / "test-output";
     std::filesystem::create_directories(out);
@@ -185,8 +207,8 @@ TEST(RaceFramePixelsTest, TheQuickFrameDrawsThePictureTheCopyingFrameDrew) {
 
 TEST(RaceFramePixelsTest, TheGameStartedAgainInOneProcessDrawsTheRaceTheFirstStartDrew) {
     if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
-    const Shot first = DrawRace(false);
-    const Shot second = DrawRace(false);
+    const Shot first = DrawRace({});
+    const Shot second = DrawRace({});
     const std::filesystem::path out = std::filesystem::path(VASTREL_BINARY_DIR) / "test-output";
     std::filesystem::create_directories(out);
     PngWriter::Write(out / "race-frame-second-start.png", second.pixels, second.width, second.height);
@@ -196,6 +218,45 @@ TEST(RaceFramePixelsTest, TheGameStartedAgainInOneProcessDrawsTheRaceTheFirstSta
     EXPECT_GT(first.blur, 0.0f);
     EXPECT_EQ(second.blur, first.blur);
     EXPECT_EQ(PixelsOff(first, second), 0) << "pixels that differ by more than 1/255";
+}
+
+TEST(RaceFramePixelsTest, TheLevelsLitSolidsFollowTheLightFactor) {
+    if (!ProgramHarness::Offscreen()) GTEST_SKIP() << "needs SDL_VIDEODRIVER=offscreen";
+    // The post passes off and no lamp posts: the lit solids give texture x (ambient x k + sun x k x
+    // N.L), and what is drawn over them or beside them (the sky, the panel, smoke, fog) adds what
+    // k does not reach, so the frame is affine in k: equal steps of k make equal steps of each
+    // channel, within the rounding of the blended layers (up to 6/255 where smoke puffs lie one over
+    // another).
+    const float factors[3] = {0.5f, 0.25f, 0.0f};
+    Shot shots[3];
+    for (int i = 0; i < 3; ++i) shots[i] = DrawRaceAlone({.light = factors[i], .post = false, .lamps = false});
+    const std::filesystem::path out = std::filesystem::path(VASTREL_BINARY_DIR) / "test-output";
+    PngWriter::Write(out / "race-frame-light-0.5.png", shots[0].pixels, shots[0].width, shots[0].height);
+    PngWriter::Write(out / "race-frame-light-0.25.png", shots[1].pixels, shots[1].width, shots[1].height);
+    PngWriter::Write(out / "race-frame-light-0.png", shots[2].pixels, shots[2].width, shots[2].height);
+    for (const Shot& shot : shots) {
+        ASSERT_EQ(shot.width, 1024);
+        ASSERT_EQ(shot.height, 768);
+        ASSERT_EQ(shot.pixels.size(), shots[0].pixels.size());
+    }
+    int dimmed = 0, off = 0;
+    for (size_t i = 0; i < shots[0].pixels.size(); ++i) {
+        bool lit = false;
+        for (int shift : {16, 8, 0}) {
+            const int high = Channel(shots[0].pixels[i], shift), mid = Channel(shots[1].pixels[i], shift),
+                      low = Channel(shots[2].pixels[i], shift);
+            if (high - low >= 16) lit = true;
+            if (std::abs((high - mid) - (mid - low)) <= 6) continue;
+            if (++off <= 5)
+                ADD_FAILURE() << "pixel (" << i % 1024 << ", " << i / 1024 << ") channel " << shift / 8 << ": " << high
+                              << ", " << mid << ", " << low << " at factors 0.5, 0.25, 0";
+            break;
+        }
+        if (lit) ++dimmed;
+    }
+    EXPECT_EQ(off, 0) << "pixels whose steps differ by more than 6/255";
+    // The road, the fields, the hills and the car fill most of the frame below the sky.
+    EXPECT_GT(dimmed, static_cast<int>(shots[0].pixels.size() / 3));
 }
 
 } // namespace

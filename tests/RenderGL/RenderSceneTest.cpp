@@ -1,7 +1,7 @@
 // The renderer's whole frame on the real device, read back: depth and layer order, pass states,
-// blending, shared effect values, texture blocks, fixed-function lighting and fog, sprites, screen
-// layers, the quadtree's culling, and the demo scene seen from an orbiting camera (its frames are
-// written to build/test-output/ as PNG for a look).
+// blending, shared effect values, texture blocks, fixed-function lighting and fog, the demo's lit
+// solids under the light factor, sprites, screen layers, the quadtree's culling, and the demo scene
+// seen from an orbiting camera (its frames are written to build/test-output/ as PNG for a look).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -282,6 +282,115 @@ TEST_F(RenderSceneTest, ALitFoggedTexturedCrateMatchesTheFixedFunctionValue) {
     auto expect = [&](float tex, float fogc) { return int(std::lround((tex * lit * fog + fogc * (1 - fog)) * 255)); };
     EXPECT_TRUE(Near(At(p, W / 2, H / 2), expect(200 / 255.0f, 0x20 / 255.0f), expect(150 / 255.0f, 0x40 / 255.0f),
                      expect(100 / 255.0f, 0x60 / 255.0f), 3));
+}
+
+// The demo's lit solids ("lit_vertex.fx,shared"): the texture times the colour lit at the vertices,
+// with the frame's sun and ambient colour scaled by the light factor k: texture x (ambient x k +
+// sun x k x N.L), then the device's fog. At k = 1 that is the fixed-function value of "simple.fx",
+// whose light the factor does not reach.
+class SharedLitTest : public RenderSceneTest {
+protected:
+    static constexpr float kAmbient[3] = {0.2f, 0.3f, 0.1f};
+    static constexpr float kSun[3] = {0.6f, 0.5f, 0.7f};
+    static constexpr float kTexture[3] = {200 / 255.0f, 150 / 255.0f, 100 / 255.0f};
+    static constexpr float kFogColour[3] = {0x20 / 255.0f, 0x40 / 255.0f, 0x60 / 255.0f};
+
+    // Boxes whose front faces stand at distance 290, facing the camera, turned 30 degrees from the sun.
+    void SetUp() override {
+        RenderSceneTest::SetUp();
+        if (IsSkipped()) return;
+        root_->Put("Data/Textures/wood.tga", RenderSupport::SolidTga(4, 4, 0xFFC89664));
+        camera_ = LayerCamera(20, ToRadian(20));
+        CurrentCamera = camera_; // the frame sets the shared values only with a current camera
+        render_->SetFogColor(0xFF204060);
+        sun_.Type = 3;
+        sun_.Diffuse = {kSun[0], kSun[1], kSun[2], 1};
+        sun_.Direction = {0, -std::sin(kAngle), std::cos(kAngle)}; // onto the faces (normal -z)
+    }
+    CPGameObject* Crate(const std::string& effect, float x) {
+        return Keep(Box("crate", Material(20, effect, {"wood.tga"}), Vec3(x, 0, 300), Vec3(10, 10, 10)));
+    }
+    // The frame with these objects and lights, read at the middle of the face at x.
+    std::vector<uint32_t> Draw(const std::vector<CPGameObject*>& objects, const std::vector<LightRecord>& lights) {
+        // The post passes leave fog off: the default states again before each frame, and the ambient.
+        render_->RestoreRenderStates();
+        render_->SetAmbient(0xFF334D1A, kAmbient[0], kAmbient[1], kAmbient[2]);
+        for (const LightRecord& l : lights) render_->AddLight(l);
+        render_->ApplyLights(); // as the sky does
+        for (CPGameObject* o : objects) block_->AddObject(o);
+        return Frame();
+    }
+    uint32_t FaceAt(const std::vector<uint32_t>& p, float x) {
+        float sx, sy;
+        Project(*camera_, Vec3(x, 0, 290), sx, sy);
+        return At(p, int(std::lround(sx)), int(std::lround(sy)));
+    }
+    // The texture times the light of each channel, fogged linearly from 50 to 692.
+    static ::testing::AssertionResult Lit(uint32_t pixel, const float light[3]) {
+        const float fog = (692.0f - 290.0f) / (692.0f - 50.0f);
+        int c[3];
+        for (int i = 0; i < 3; ++i)
+            c[i] = int(std::lround((kTexture[i] * std::min(light[i], 1.0f) * fog + kFogColour[i] * (1 - fog)) * 255));
+        return Near(pixel, c[0], c[1], c[2], 2);
+    }
+
+    static constexpr float kAngle = 0.52359878f; // 30 degrees
+    CPRefPtr<CPPerspectiveCamera> camera_;
+    LightRecord sun_;
+};
+
+TEST_F(SharedLitTest, TheLightFactorScalesTheSunAndTheAmbientOfTheSharedLitEffectOnly) {
+    CPGameObject* lit = Crate("lit_vertex.fx,shared", -15);
+    CPGameObject* fixed = Crate("simple.fx", 15);
+    ASSERT_NE(GetEffectManager()->GetSharedEffect(), nullptr);
+    for (float k : {1.0f, 0.5f, 0.25f}) {
+        render_->SetLightCoeff(k);
+        auto p = Draw({lit, fixed}, {sun_});
+        const float cosine = std::cos(kAngle);
+        float scaled[3], whole[3];
+        for (int i = 0; i < 3; ++i) {
+            scaled[i] = kAmbient[i] * k + kSun[i] * k * cosine;
+            whole[i] = kAmbient[i] + kSun[i] * cosine;
+        }
+        EXPECT_TRUE(Lit(FaceAt(p, -15), scaled)) << k;
+        EXPECT_TRUE(Lit(FaceAt(p, 15), whole)) << k;
+    }
+}
+
+TEST_F(SharedLitTest, LampsAndTheSunsOwnAmbientPartLightTheSharedLitEffectUnscaled) {
+    CPGameObject* lit = Crate("lit_vertex.fx,shared", 0);
+    // The gloom's kind of cold cast on the sun's record, and a lamp 10 in front of the face: each
+    // corner 17.32 from it, N.L = 10 / 17.32, attenuation d * d / 300 = 1.
+    const float cast[3] = {0.05f, 0.08f, 0.3f};
+    const float lampColour[3] = {0.3f, 0.2f, 0.1f};
+    sun_.Ambient = {cast[0], cast[1], cast[2], 1};
+    LightRecord lamp;
+    lamp.Type = 1;
+    lamp.Diffuse = {lampColour[0], lampColour[1], lampColour[2], 1};
+    lamp.Position = {0, 0, 280};
+    lamp.Range = 50;
+    lamp.Attenuation2 = 1.0f / 300.0f;
+    const float k = 0.5f;
+    render_->SetLightCoeff(k);
+    auto p = Draw({lit}, {sun_, lamp});
+    const float lampCosine = 10.0f / std::sqrt(300.0f);
+    float light[3];
+    for (int i = 0; i < 3; ++i)
+        light[i] = kAmbient[i] * k + cast[i] + kSun[i] * k * std::cos(kAngle) + lampColour[i] * lampCosine;
+    EXPECT_TRUE(Lit(FaceAt(p, 0), light));
+}
+
+TEST_F(SharedLitTest, WithoutTheSharedOptionNothingIsSetAndTheEffectKeepsItsOwnValues) {
+    // Not pooled, so no effect carries the frame's values: the file's own, a whole ambient and no
+    // sun, whatever the factor.
+    CPGameObject* lit = Crate("lit_vertex.fx", 0);
+    EXPECT_EQ(GetEffectManager()->GetSharedEffect(), nullptr);
+    for (float k : {1.0f, 0.5f}) {
+        render_->SetLightCoeff(k);
+        auto p = Draw({lit}, {sun_});
+        const float own[3] = {1, 1, 1};
+        EXPECT_TRUE(Lit(FaceAt(p, 0), own)) << k;
+    }
 }
 
 TEST_F(RenderSceneTest, ASpriteAndAScreenQuadCoverTheirComputedRectangles) {

@@ -75,7 +75,9 @@ local MEDALS = { 27, 31, 36 } -- gold, silver, bronze
 local TIME_LIMIT = 120 -- the countdown on the panel when the level has no time to beat
 local ABILITIES = 3 -- the most abilities a car carries
 local GLOOM_TIME = 15 -- the gloom portal's shadow view lasts as long
-local LIGHT, GLOOM_LIGHT = 2, 1 -- the renderer's light factor, and the dimmer one in the gloom
+-- The renderer's light factor, and the dimmer one in the gloom: it scales the sun and the ambient
+-- colour of the level's lit solids, which at 1 look as the fixed-function drawing lights them.
+local LIGHT, GLOOM_LIGHT = 1, 0.5
 local GLOOM_CAST = { 0.05, 0.08, 0.3 } -- the gloom's cold cast on what the level's light lights
 local TRAFFIC = 0 -- the level's road has no traffic of its own
 local FINISH_SCALE = 0.5 -- the finish plays in slow motion
@@ -109,6 +111,8 @@ local function startRace()
     journal.value("tune", GetMusicName())
     -- The player's car is Moonward: the level's halo and whirl strike the Sunward side only.
     SetPlayerType(true)
+    -- The renderer starts at a factor of its own; the race's light is the demo's.
+    SetLightCoeff(LIGHT)
     InitLevel(LEVEL)
     InitSky()
     -- The mission's sources are level objects: it is read once the level stands.
