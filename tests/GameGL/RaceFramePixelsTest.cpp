@@ -97,7 +97,7 @@ Shot DrawRace(const Race& race) {
     std::string script = kMainScript;
     script.replace(script.find("%LIGHT%"), 7, std::to_string(race.light));
     std::ofstream(root.Path() / "Data/Scripts/main.lua") << script;
-    // The post passes at the demo's size, the speed blur with them.
+    // The post passes at the demo's size, the speed blur with them, unless the race leaves them off.
     std::ofstream(root.Path() / "config.cfg", std::ios::app)
         << (race.post ? "bloom = 1\r\nblur = 1\r\n" : "bloom = 0\r\nblur = 0\r\n");
     const ScriptFunctionEntry probe[] = {{"StartFrameShot", StartFrameShot}};

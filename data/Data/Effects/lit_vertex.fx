@@ -33,8 +33,8 @@ vertex LitVertexVS {
             float z = abs(P.z), start = vFogParams.x, end = vFogParams.y;
             fog = end != start ? clamp((end - z) / (end - start), 0.0, 1.0) : (z < end ? 1.0 : 0.0);
         }
-        // Unlit while the device's lighting is off (the loading screen's states, until a level
-        // restores the defaults): the vertex colour, as the fixed-function drawing has it.
+        // Unlit while the device's lighting is off: the vertex colour, as the fixed-function
+        // drawing has it.
         if (vFlags.x == 0) {
             lit = vVertexFlags.z != 0 ? aDiffuse : vec4(1.0);
             return;
