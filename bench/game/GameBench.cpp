@@ -189,6 +189,36 @@ out vec4 outColor;
 void main() { outColor = texture(source, uv); }
 )";
 
+// The floor's one quad over the whole back buffer, and the device set to draw it: the simplest
+// program sampling the source (a cleared colour), no depth, no blending.
+struct FloorQuad {
+    ScreenVertex v[4];
+};
+FloorQuad PrepareFloor(Platform::Device& d, Platform::Texture& source, Platform::Program& program) {
+    using namespace Platform;
+    const PresentParameters& p = d.GetPresentParameters();
+    d.SetRenderTarget(&source);
+    d.Clear(ClearTarget, 0xFF406080u, 1.0f, 0);
+    d.SetRenderTarget(nullptr);
+    for (int s = 0; s < kMaxStages; ++s) d.SetTexture(s, nullptr);
+    d.SetRenderState(RenderState::ZEnable, 0);
+    d.SetRenderState(RenderState::ZWriteEnable, 0);
+    d.SetRenderState(RenderState::AlphaBlendEnable, 0);
+    d.SetRenderState(RenderState::CullMode, CullNone);
+    d.SetSamplerState(0, SamplerState::MinFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::MagFilter, FilterLinear);
+    d.SetSamplerState(0, SamplerState::AddressU, AddressClamp);
+    d.SetSamplerState(0, SamplerState::AddressV, AddressClamp);
+    d.SetFVF(kFvfScreen);
+    program.SetTexture("source", &source);
+    d.SetProgram(&program);
+    const float w = static_cast<float>(p.BackBufferWidth), h = static_cast<float>(p.BackBufferHeight);
+    return {{{w - 0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 1, 0},
+             {w - 0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 1, 1},
+             {-0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 0, 0},
+             {-0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 0, 1}}};
+}
+
 // `frames` frames of `quads` full-screen quads each, on the device the game drew with; each frame
 // cleared, drawn and presented as the game's are.
 std::vector<double> MeasureFloor(Platform::Device& d, int quads, int frames) {
@@ -203,33 +233,14 @@ std::vector<double> MeasureFloor(Platform::Device& d, int quads, int frames) {
         std::fprintf(stderr, "  the floor cannot be drawn: %s\n", errors.c_str());
         return out;
     }
-    // Something to sample: the source holds a cleared colour.
-    d.SetRenderTarget(source.get());
-    d.Clear(ClearTarget, 0xFF406080u, 1.0f, 0);
-    d.SetRenderTarget(nullptr);
-    for (int s = 0; s < kMaxStages; ++s) d.SetTexture(s, nullptr);
-    d.SetRenderState(RenderState::ZEnable, 0);
-    d.SetRenderState(RenderState::ZWriteEnable, 0);
-    d.SetRenderState(RenderState::AlphaBlendEnable, 0);
-    d.SetRenderState(RenderState::CullMode, CullNone);
-    d.SetSamplerState(0, SamplerState::MinFilter, FilterLinear);
-    d.SetSamplerState(0, SamplerState::MagFilter, FilterLinear);
-    d.SetSamplerState(0, SamplerState::AddressU, AddressClamp);
-    d.SetSamplerState(0, SamplerState::AddressV, AddressClamp);
-    d.SetFVF(kFvfScreen);
-    program->SetTexture("source", source.get());
-    d.SetProgram(program.get());
-    const float w = static_cast<float>(p.BackBufferWidth), h = static_cast<float>(p.BackBufferHeight);
-    const ScreenVertex quad[4] = {{w - 0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 1, 0},
-                                  {w - 0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 1, 1},
-                                  {-0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 0, 0},
-                                  {-0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 0, 1}};
+    const FloorQuad quad = PrepareFloor(d, *source, *program);
     Clock::time_point last = Clock::now();
     // One frame more than timed: the first follows the game's last frame.
     for (int f = 0; f <= frames; ++f) {
         d.BeginScene();
         d.Clear(ClearTarget | ClearZBuffer, 0, 1.0f, 0);
-        for (int q = 0; q < quads; ++q) d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(ScreenVertex));
+        for (int q = 0; q < quads; ++q)
+            d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.v, sizeof(ScreenVertex));
         d.EndScene();
         d.Present();
         const Clock::time_point now = Clock::now();
@@ -252,26 +263,7 @@ FillFloor MeasureFillFloor(Platform::Device& d, int rounds) {
         !DeviceOk(d.CreateRenderTarget(p.BackBufferWidth, p.BackBufferHeight, copy)) ||
         !DeviceOk(d.CreateProgram(kFloorVertex, kFloorFragment, program, nullptr)))
         return out;
-    d.SetRenderTarget(source.get());
-    d.Clear(ClearTarget, 0xFF406080u, 1.0f, 0);
-    d.SetRenderTarget(nullptr);
-    for (int s = 0; s < kMaxStages; ++s) d.SetTexture(s, nullptr);
-    d.SetRenderState(RenderState::ZEnable, 0);
-    d.SetRenderState(RenderState::ZWriteEnable, 0);
-    d.SetRenderState(RenderState::AlphaBlendEnable, 0);
-    d.SetRenderState(RenderState::CullMode, CullNone);
-    d.SetSamplerState(0, SamplerState::MinFilter, FilterLinear);
-    d.SetSamplerState(0, SamplerState::MagFilter, FilterLinear);
-    d.SetSamplerState(0, SamplerState::AddressU, AddressClamp);
-    d.SetSamplerState(0, SamplerState::AddressV, AddressClamp);
-    d.SetFVF(kFvfScreen);
-    program->SetTexture("source", source.get());
-    d.SetProgram(program.get());
-    const float w = static_cast<float>(p.BackBufferWidth), h = static_cast<float>(p.BackBufferHeight);
-    const ScreenVertex quad[4] = {{w - 0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 1, 0},
-                                  {w - 0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 1, 1},
-                                  {-0.5f, -0.5f, 1, 1, 0xFFFFFFFFu, 0, 0},
-                                  {-0.5f, h - 0.5f, 1, 1, 0xFFFFFFFFu, 0, 1}};
+    const FloorQuad quad = PrepareFloor(d, *source, *program);
     std::vector<double> quads, copies, presents;
     auto timed = [&](std::vector<double>& into, const std::function<void()>& what) {
         d.Finish();
@@ -283,7 +275,7 @@ FillFloor MeasureFillFloor(Platform::Device& d, int rounds) {
     for (int r = 0; r < rounds; ++r) {
         d.BeginScene();
         d.Clear(ClearTarget | ClearZBuffer, 0, 1.0f, 0);
-        timed(quads, [&] { d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad, sizeof(ScreenVertex)); });
+        timed(quads, [&] { d.DrawPrimitiveUP(PrimitiveType::TriangleStrip, 2, quad.v, sizeof(ScreenVertex)); });
         timed(copies, [&] { d.StretchRect(nullptr, copy.get()); });
         d.EndScene();
         timed(presents, [&] { d.Present(); });
